@@ -1,0 +1,36 @@
+// The data record: what is read from the data file and written to the
+// converted file.
+//
+// Input: the first 38 columns of a record, free-format: year (two digits),
+// month, day as integers, then three reals.
+// Output: 36 columns, (I2.2, 2I3.2, 2F9.5, F10.6).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "conversion/free_format.h"
+
+namespace kw {
+
+inline constexpr int kRecordWidth = 39;   // characters kept of each input record
+inline constexpr int kParsedColumns = 38;  // columns that take part in the parse
+inline constexpr int kOutputWidth = 36;
+
+struct DataRecord {
+  std::array<std::int32_t, 3> idate{};  // two-digit year, month, day
+  std::array<double, 3> xval{};         // the three values
+};
+
+// True when `columns` holds only blanks (spaces or tabs).
+bool is_blank_record(std::string_view columns);
+
+// Parses six values from `columns`; `missing` means fewer than six.
+ReadStatus parse_data_record(std::string_view columns, DataRecord& record);
+
+// Edits `record` into out[0..36). Returns false when any field had to be
+// written as asterisks.
+bool edit_output_record(const DataRecord& record, char* out);
+
+}  // namespace kw

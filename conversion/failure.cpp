@@ -1,0 +1,48 @@
+#include "conversion/failure.h"
+
+#include <cstdio>
+#include <string>
+
+namespace kw {
+
+int exit_status_for(int number) { return number & 0xFF; }
+
+std::string unit_message(std::string_view text, int unit, std::string_view file) {
+  std::string line(text);
+  line += ", unit ";
+  line += std::to_string(unit);
+  line += ", file ";
+  line += file;
+  return line;
+}
+
+namespace {
+std::string forrtl_line(std::string_view severity, int number, std::string_view message) {
+  std::string line = "forrtl: ";
+  line += severity;
+  line += " (";
+  line += std::to_string(number & 0xFFFF);
+  line += "): ";
+  line += message;
+  return line;
+}
+}  // namespace
+
+void stop_severe(int number, std::string_view message) {
+  throw RunStop(forrtl_line("severe", number, message), exit_status_for(number));
+}
+
+void stop_table(std::string_view what) {
+  std::string line = "KW_TAI2UTC: ";
+  line += what;
+  throw RunStop(std::move(line), table_problem_status);
+}
+
+void report_output_conversion(int unit, std::string_view file) {
+  const std::string line = forrtl_line("error", err::output_conversion,
+                                       unit_message("output conversion error", unit, file)) +
+                           "\n";
+  std::fputs(line.c_str(), stderr);
+}
+
+}  // namespace kw

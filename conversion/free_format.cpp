@@ -1,0 +1,138 @@
+#include "conversion/free_format.h"
+
+#include <charconv>
+#include <system_error>
+
+namespace kw {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// std::from_chars takes a minus sign but not a plus sign.
+std::string_view without_plus(std::string_view token) {
+  if (!token.empty() && token.front() == '+') token.remove_prefix(1);
+  return token;
+}
+
+// Decimal order of magnitude of a well-formed nonzero number (10^(e-1) <=
+// |x| < 10^e), with the exponent saturated far beyond the double range.
+// Used only to tell an overflow from an underflow.
+long long decimal_order(std::string_view token) {
+  std::size_t i = 0;
+  if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+  long long order = 0;
+  bool seen_nonzero = false;
+  for (; i < token.size() && is_digit(token[i]); ++i) {
+    if (token[i] != '0') seen_nonzero = true;
+    if (seen_nonzero) ++order;
+  }
+  if (i < token.size() && token[i] == '.') {
+    for (++i; i < token.size() && is_digit(token[i]); ++i) {
+      if (seen_nonzero) continue;
+      if (token[i] != '0') {
+        seen_nonzero = true;
+      } else {
+        --order;
+      }
+    }
+  }
+  if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+    ++i;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+    long long exponent = 0;
+    for (; i < token.size(); ++i) {
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (token[i] - '0');
+    }
+    order += negative ? -exponent : exponent;
+  }
+  return order;
+}
+
+}  // namespace
+
+NumberForm classify_number(std::string_view token) {
+  std::size_t i = 0;
+  const std::size_t n = token.size();
+  if (i < n && (token[i] == '+' || token[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < n && is_digit(token[i])) ++i, ++digits;
+  bool real = false;
+  if (i < n && token[i] == '.') {
+    real = true;
+    ++i;
+    while (i < n && is_digit(token[i])) ++i, ++digits;
+  }
+  if (digits == 0) return NumberForm::malformed;
+  if (i < n && (token[i] == 'e' || token[i] == 'E')) {
+    real = true;
+    ++i;
+    if (i < n && (token[i] == '+' || token[i] == '-')) ++i;
+    std::size_t exponent_digits = 0;
+    while (i < n && is_digit(token[i])) ++i, ++exponent_digits;
+    if (exponent_digits == 0) return NumberForm::malformed;
+  }
+  if (i != n) return NumberForm::malformed;
+  return real ? NumberForm::real : NumberForm::integer;
+}
+
+bool convert_integer(std::string_view token, std::int32_t& value) {
+  const std::string_view text = without_plus(token);
+  std::int32_t result = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (ec != std::errc{} || end != text.data() + text.size()) return false;
+  value = result;
+  return true;
+}
+
+bool convert_real(std::string_view token, double& value) {
+  const std::string_view text = without_plus(token);
+  double result = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (ec == std::errc::result_out_of_range) {
+    if (decimal_order(token) > 0) return false;
+    value = text.front() == '-' ? -0.0 : 0.0;  // too small: rounds to zero
+    return true;
+  }
+  if (ec != std::errc{} || end != text.data() + text.size()) return false;
+  value = result;
+  return true;
+}
+
+ReadStatus ListReader::next_token(std::string_view& token) {
+  const std::size_t n = record_.size();
+  while (position_ < n && is_blank(record_[position_])) ++position_;
+  if (position_ == n) return ReadStatus::missing;
+  if (record_[position_] == ',') return ReadStatus::malformed;  // a null value
+  const std::size_t start = position_;
+  while (position_ < n && !is_blank(record_[position_]) && record_[position_] != ',') ++position_;
+  token = record_.substr(start, position_ - start);
+  // The separator after the value: blanks, and at most one comma.
+  while (position_ < n && is_blank(record_[position_])) ++position_;
+  if (position_ < n && record_[position_] == ',') ++position_;
+  return ReadStatus::ok;
+}
+
+ReadStatus ListReader::next_integer(std::int32_t& value) {
+  std::string_view token;
+  if (const ReadStatus status = next_token(token); status != ReadStatus::ok) return status;
+  switch (classify_number(token)) {
+    case NumberForm::malformed:
+      return ReadStatus::malformed;
+    case NumberForm::real:
+      return ReadStatus::conversion;
+    case NumberForm::integer:
+      break;
+  }
+  return convert_integer(token, value) ? ReadStatus::ok : ReadStatus::conversion;
+}
+
+ReadStatus ListReader::next_real(double& value) {
+  std::string_view token;
+  if (const ReadStatus status = next_token(token); status != ReadStatus::ok) return status;
+  if (classify_number(token) == NumberForm::malformed) return ReadStatus::malformed;
+  return convert_real(token, value) ? ReadStatus::ok : ReadStatus::conversion;
+}
+
+}  // namespace kw

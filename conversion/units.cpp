@@ -1,0 +1,184 @@
+#include "conversion/units.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "conversion/failure.h"
+
+namespace kw {
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{1} << 18;
+
+}  // namespace
+
+os::File open_unit(int unit, std::string_view name) {
+  // Leading and trailing blanks are not part of the name.
+  const auto first = name.find_first_not_of(' ');
+  const std::string_view trimmed =
+      first == std::string_view::npos ? std::string_view{}
+                                      : name.substr(first, name.find_last_not_of(' ') - first + 1);
+  os::OpenError error = os::OpenError::none;
+  os::File file = os::File::open(trimmed, error);
+  switch (error) {
+    case os::OpenError::none:
+      break;
+    case os::OpenError::path_not_found:
+      stop_severe(err::file_not_found, "file not found");
+    case os::OpenError::access_denied:
+      stop_severe(err::access_not_allowed, "access not allowed");
+    case os::OpenError::too_many_files:
+      stop_severe(err::too_many_files, "too many open files");
+    case os::OpenError::invalid_name:
+      stop_severe(err::bad_file_name, unit_message("file name specification error", unit, name));
+  }
+  return file;
+}
+
+// ---------------------------------------------------------------- input
+
+InputUnit::InputUnit(int unit, std::string_view name)
+    : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
+
+bool InputUnit::at_end() {
+  if (met_end_) return true;
+  if (position_ < known_size_) return false;
+  known_size_ = file_.size();
+  return position_ >= known_size_;
+}
+
+bool InputUnit::fill() {
+  const std::ptrdiff_t n = file_.read(buffer_.get(), kBufferSize);
+  if (n < 0) {
+    stop_severe(err::read_failed, unit_message("error during read", unit_, name_) + " (" +
+                                      file_.error_text() + ")");
+  }
+  head_ = 0;
+  tail_ = static_cast<std::size_t>(n);
+  return n > 0;
+}
+
+// Hands the bytes of the next record, without its line feed, to `take` in
+// pieces. Returns true when the record ended at a line feed, false when it
+// ended with the data.
+template <class Take>
+bool InputUnit::scan_record(Take&& take) {
+  bool any = false;
+  for (;;) {
+    if (head_ == tail_ && !fill()) {
+      if (!any) stop_severe(err::end_of_file, unit_message("end-of-file during read", unit_, name_));
+      met_end_ = true;
+      return false;
+    }
+    any = true;
+    const char* start = buffer_.get() + head_;
+    const std::size_t available = tail_ - head_;
+    const void* lf = std::memchr(start, '\n', available);
+    const std::size_t length =
+        lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : available;
+    take(start, length);
+    head_ += length;
+    position_ += length;
+    if (lf != nullptr) {
+      static_assert('\n' == 10);
+      ++head_;
+      ++position_;
+      return true;
+    }
+  }
+}
+
+void InputUnit::read_record(char* line, std::size_t width) {
+  std::size_t length = 0;  // length of the record, counted up to width + 1
+  const bool ended_by_lf = scan_record([&](const char* bytes, std::size_t count) {
+    if (length < width) std::memcpy(line + length, bytes, std::min(count, width - length));
+    length = std::min(length + count, width + 1);
+  });
+  // Only a CR directly before the LF is dropped; beyond `width` it is
+  // skipped anyway.
+  if (ended_by_lf && length > 0 && length <= width && line[length - 1] == '\r') --length;
+  if (length < width) std::memset(line + length, ' ', width - length);
+}
+
+void InputUnit::read_record(std::string& record) {
+  record.clear();
+  const bool ended_by_lf = scan_record(
+      [&](const char* bytes, std::size_t count) { record.append(bytes, count); });
+  if (ended_by_lf && !record.empty() && record.back() == '\r') record.pop_back();
+}
+
+void InputUnit::close() {
+  if (!file_.close()) {
+    stop_severe(err::read_failed, unit_message("error during close", unit_, name_) + " (" +
+                                      file_.error_text() + ")");
+  }
+}
+
+// ---------------------------------------------------------------- output
+
+OutputUnit::OutputUnit(int unit, std::string_view name)
+    : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
+
+OutputUnit::~OutputUnit() {
+  if (!file_.is_open()) return;
+  try {
+    flush();
+  } catch (const RunStop&) {
+    // The run is already ending with its own message.
+  }
+  file_.close();
+}
+
+void OutputUnit::fail(std::string_view reason) {
+  std::string message = unit_message("error during write", unit_, name_);
+  message += " (";
+  message += reason;
+  message += ")";
+  used_ = 0;  // what could not be written is not tried again at close
+  stop_severe(err::write_failed, message);
+}
+
+void OutputUnit::write_record(std::string_view chars) {
+  if (!file_.writable()) fail("the file may be read but not written");
+  if (used_ + chars.size() + 2 <= kBufferSize) {
+    std::memcpy(buffer_.get() + used_, chars.data(), chars.size());
+    used_ += chars.size();
+    buffer_[used_++] = '\r';
+    buffer_[used_++] = '\n';
+    return;
+  }
+  for (std::string_view piece : {chars, std::string_view("\r\n")}) {
+    while (!piece.empty()) {
+      if (used_ == kBufferSize) flush();
+      const std::size_t n = std::min(piece.size(), kBufferSize - used_);
+      std::memcpy(buffer_.get() + used_, piece.data(), n);
+      used_ += n;
+      piece.remove_prefix(n);
+    }
+  }
+}
+
+void OutputUnit::write_text(std::string_view text) {
+  std::string record = " ";
+  record += text;
+  write_record(record);
+}
+
+void OutputUnit::flush() {
+  if (used_ == 0) return;
+  if (!file_.write(std::string_view(buffer_.get(), used_))) fail(file_.error_text());
+  used_ = 0;
+  // Cutting once, right after the first records, leaves the file ending at
+  // the last record written: later writes only extend it.
+  if (!cut_done_) {
+    if (!file_.cut_here()) fail(file_.error_text());
+    cut_done_ = true;
+  }
+}
+
+void OutputUnit::close() {
+  flush();
+  if (!file_.close()) fail(file_.error_text());
+}
+
+}  // namespace kw

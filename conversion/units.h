@@ -1,0 +1,87 @@
+// Sequential record units: files opened by unit number and read or written
+// one record (line) at a time, with the run-time's rules for opening,
+// end-of-file, cutting and failures. Any failure ends the run (RunStop).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/file.h"
+
+namespace kw {
+
+// Opens `name` for a unit: an existing file keeps its contents, a missing
+// one is created empty; a refused open ends the run with 602, 600, 603 or 43.
+os::File open_unit(int unit, std::string_view name);
+
+class InputUnit {
+ public:
+  InputUnit(int unit, std::string_view name);
+
+  // True when the unit has met its end of file, or when the next unread
+  // byte is at or past the size of the file (so always for pipes and
+  // devices, whose size is 0).
+  bool at_end();
+
+  // Reads one record into line[0..width): shorter records are padded with
+  // blanks, the characters beyond `width` are skipped. Memory does not grow
+  // with the record's length.
+  void read_record(char* line, std::size_t width);
+
+  // Reads one whole record.
+  void read_record(std::string& record);
+
+  void close();
+
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  template <class Take>
+  bool scan_record(Take&& take);
+  bool fill();
+
+  int unit_;
+  std::string name_;
+  os::File file_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t head_ = 0;  // next unread byte in buffer_
+  std::size_t tail_ = 0;  // end of the bytes in buffer_
+  std::uint64_t position_ = 0;    // offset of the next unread byte
+  std::uint64_t known_size_ = 0;  // size of the file when last asked
+  bool met_end_ = false;
+};
+
+class OutputUnit {
+ public:
+  OutputUnit(int unit, std::string_view name);
+  OutputUnit(const OutputUnit&) = delete;
+  OutputUnit& operator=(const OutputUnit&) = delete;
+  // Flushes and closes without reporting: the run is already ending.
+  ~OutputUnit();
+
+  // Writes `chars` and CR LF. Writing starts at the start of the file; the
+  // file is cut right after the first record, later records extend it.
+  void write_record(std::string_view chars);
+
+  // A free-format write of one character value: a blank, then the text.
+  void write_text(std::string_view text);
+
+  void flush();
+  void close();
+
+ private:
+  [[noreturn]] void fail(std::string_view reason);
+
+  int unit_;
+  std::string name_;
+  os::File file_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+  bool cut_done_ = false;
+};
+
+}  // namespace kw

@@ -1,0 +1,71 @@
+// Operating-system file layer: the only place that talks to the system's
+// file interface. Everything above it sees whole-file operations on an open
+// handle and a small set of outcomes, never errno or system handles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kw::os {
+
+// Why an open was refused, in the terms the run-time reports to the user.
+enum class OpenError {
+  none,
+  path_not_found,  // a directory on the path does not exist
+  access_denied,   // refused by the system (permission, a directory, ...)
+  too_many_files,  // no handle left for the process
+  invalid_name,    // the name cannot name a file (too long, ...)
+};
+
+// An open file. Move-only; closes itself when destroyed.
+class File {
+ public:
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  ~File();
+
+  // Opens `name` for reading and writing, creating it empty when it does not
+  // exist; an existing file keeps its contents and the position is at its
+  // start. A file the system lets the process read but not write is opened
+  // for reading only (see writable()). Backslashes in the name are the
+  // program's directory separators. Never blocks on a FIFO.
+  static File open(std::string_view name, OpenError& error);
+
+  bool is_open() const { return handle_ >= 0; }
+  bool writable() const { return writable_; }
+
+  // Reads up to `size` bytes at the current position. Returns the count
+  // (0 at the end of the data) or -1 on failure, with error_text() set.
+  std::ptrdiff_t read(char* buffer, std::size_t size);
+
+  // Writes all of `data` at the current position. False on failure.
+  bool write(std::string_view data);
+
+  // Size of the file in bytes; 0 for anything that is not a regular file
+  // (pipes, devices), whose size the system does not know.
+  std::uint64_t size() const;
+
+  // Cuts a regular file at the current position; other kinds of file
+  // cannot be cut and are left alone. False on failure.
+  bool cut_here();
+
+  // Closes the file. False when the system reports a failure.
+  bool close();
+
+  // The system's description of the last failed operation on this file.
+  const std::string& error_text() const { return error_text_; }
+
+ private:
+  void record_error();
+
+  int handle_ = -1;
+  bool writable_ = false;
+  std::string error_text_;
+};
+
+}  // namespace kw::os
