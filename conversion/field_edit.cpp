@@ -43,12 +43,14 @@ bool edit_fixed(double value, int width, int decimals, char* field) {
   // Anything of 10^40 or more has more integer digits than any field.
   if (!std::isfinite(value) || std::fabs(value) >= 1e40) return overflow(width, field);
   char text[128];
-  const auto result = std::to_chars(text, text + sizeof text - 1, value,
+  const auto result = std::to_chars(text, text + sizeof text - 2, value,
                                     std::chars_format::fixed, decimals);
   if (result.ec != std::errc{}) return overflow(width, field);
-  *result.ptr = '\0';
+  char* end = result.ptr;
+  if (decimals == 0) *end++ = '.';  // the point is always written
+  *end = '\0';
   char* begin = text;
-  int length = static_cast<int>(result.ptr - text);
+  int length = static_cast<int>(end - text);
   if (*begin == '-' && std::strspn(begin + 1, "0.") == static_cast<std::size_t>(length - 1)) {
     ++begin;  // rounds to zero: no sign
     --length;

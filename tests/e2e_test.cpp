@@ -1,0 +1,301 @@
+// The built program, run as a user runs it: in a working directory holding
+// "ls.ini", with the data file two levels above. Every file's bytes, the
+// lines on standard error and the exit status are checked.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/run_program.h"
+
+namespace kw {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kStart = " PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS\r\n";
+const std::string kEnd = " PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS\r\n";
+
+std::string lines(const std::vector<std::string>& records) {
+  std::string text;
+  for (const auto& r : records) text += r + "\r\n";
+  return text;
+}
+
+// root/KW_PVZ.DAT is the data file of the working directory root/site/run.
+class Tree {
+ public:
+  Tree() {
+    fs::create_directories(work());
+    test::write_file(work() / "ls.ini", test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" /
+                                                        "run" / "ls.ini"));
+  }
+  fs::path root() const { return dir_.path(); }
+  fs::path work() const { return dir_.path() / "site" / "run"; }
+  fs::path data() const { return dir_.path() / "KW_PVZ.DAT"; }
+
+  void put(const fs::path& file, const std::string& bytes) const { test::write_file(file, bytes); }
+  std::string get(const fs::path& file) const { return test::read_file(file); }
+  std::string output() const { return get(work() / "new.txt"); }
+  std::string log() const { return get(work() / "lsconv.lst"); }
+
+  test::RunResult run(const test::RunOptions& options = {}) const {
+    return test::run_program(KW_TAI2UTC_PATH, work(), options);
+  }
+
+ private:
+  test::TempDir dir_;
+};
+
+TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
+  Tree tree;
+  const std::string padded_to_38 = "97 07 01 1 2 3" + std::string(24, ' ');
+  tree.put(tree.data(),
+           "96 01 05 0.123456 -0.0123456 -0.3456789\r\n"  // column 39 is not read: -0.345678
+           "98 12 31 0.1 0.2 -31.5\r\n"
+           "99 01 01 0.1 0.2 -31.5\n"
+           "71 12 31 1 2 3\r\n"               // before the table: first value minus 1
+           "72 01 01 0 0 0\r\n"
+           "17 1 1 0 0 -37\r\n"
+           "49 12 31 0 0 0\r\n"
+           "50 06 30 0 0 0\r\n"               // 50 is 1950
+           "51 01 01 0 0 0\r\n"
+           "5 7 1 0 0 0\r\n"
+           "16,12,31,0.015625,-0.0000004,0\r\n" +
+               padded_to_38 + "garbage beyond column 38\r\n" +
+               "\r\n"                           // a blank record is skipped
+               "\t \r\n"
+               "12 06 30 -1.5 -99.999994 -35");  // no line end after the last record
+  const auto result = tree.run();
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.standard_error, "");
+  EXPECT_EQ(tree.output(), lines({
+                               "96 01 05  0.12346 -0.01235 29.654322",
+                               "98 12 31  0.10000  0.20000 -0.500000",
+                               "99 01 01  0.10000  0.20000  0.500000",
+                               "71 12 31  1.00000  2.00000 12.000000",
+                               "72 01 01  0.00000  0.00000 10.000000",
+                               "17 01 01  0.00000  0.00000  0.000000",
+                               "49 12 31  0.00000  0.00000 37.000000",
+                               "50 06 30  0.00000  0.00000  9.000000",
+                               "51 01 01  0.00000  0.00000  9.000000",
+                               "05 07 01  0.00000  0.00000 32.000000",
+                               "16 12 31  0.01562  0.00000 36.000000",
+                               "97 07 01  1.00000  2.00000 34.000000",
+                               "12 06 30 -1.50000-99.99999 -1.000000",
+                           }));
+  EXPECT_EQ(tree.log(), kStart + kEnd);
+  EXPECT_EQ(tree.get(tree.data()).substr(0, 8), "96 01 05");  // the data file is untouched
+}
+
+TEST(Program, ConvertsTheShippedExample) {
+  Tree tree;
+  tree.put(tree.data(), tree.get(fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT"));
+  const auto result = tree.run();
+  ASSERT_EQ(result.exit_status, 0);
+  const std::string out = tree.output();
+  EXPECT_EQ(out.size(), 1827U * 38U);
+  // The leap second of 1 July 1997 shows as a step of one second.
+  EXPECT_NE(out.find("97 06 30  0.22965  0.32064 -0.188460\r\n"
+                     "97 07 01  0.22945  0.31795  0.810201\r\n"),
+            std::string::npos);
+}
+
+TEST(Program, OverwidthFieldsAreAsterisksAndTheRunGoesOn) {
+  Tree tree;
+  tree.put(tree.data(),
+           "96 01 05 1000.0 0 0\n"
+           "96 01 05 0 0 0\n"
+           "100 -5 5 0 0 1e308\n"
+           "96 01 05 0 0 999999\n");
+  const auto result = tree.run();
+  EXPECT_EQ(result.exit_status, 0);
+  const std::string line = "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
+  EXPECT_EQ(result.standard_error, line + line + line);
+  EXPECT_EQ(tree.output(), lines({
+                               "96 01 05*********  0.00000 30.000000",
+                               "96 01 05  0.00000  0.00000 30.000000",
+                               "**-05 05  0.00000  0.00000**********",
+                               "96 01 05  0.00000  0.00000**********",
+                           }));
+  EXPECT_EQ(tree.log(), kStart + kEnd);
+}
+
+struct BadData {
+  std::string data;
+  std::string error;  // the line on standard error
+  int status;
+  std::vector<std::string> written;  // the records in new.txt afterwards
+};
+
+TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
+  const std::string file = ", unit 1, file ..\\..\\KW_PVZ.DAT\n";
+  const std::string good = "96 01 05 0 0 0\r\n";
+  const std::string out = "96 01 05  0.00000  0.00000 30.000000";
+  const BadData cases[] = {
+      {good + "96 01 05 1 2\r\n", "forrtl: severe (24): end-of-file during read" + file, 24, {out}},
+      {good + "96 01 05 1 2 x\r\n", "forrtl: severe (59): list-directed I/O syntax error" + file,
+       59, {out}},
+      {good + good + "96 01 05 1.5e999 2 3\r\n",
+       "forrtl: severe (64): input conversion error" + file, 64, {out, out}},
+      {"17 1.5 3\r\n", "forrtl: severe (64): input conversion error" + file, 64, {}},
+      {good + "96 01 05 1 2 3\r", "forrtl: severe (59): list-directed I/O syntax error" + file,
+       59, {out}},
+      // The sixth value would need column 39.
+      {"96 01 05 1.0000000000 2.00000000000000 7\r\n",
+       "forrtl: severe (24): end-of-file during read" + file, 24, {}},
+  };
+  for (const auto& c : cases) {
+    Tree tree;
+    tree.put(tree.data(), c.data);
+    tree.put(tree.work() / "new.txt", std::string(5000, 'o'));
+    const auto result = tree.run();
+    EXPECT_EQ(result.standard_error, c.error) << c.data;
+    EXPECT_EQ(result.exit_status, c.status) << c.data;
+    // Nothing written leaves the old file; written records stay, and the
+    // file ends after them.
+    EXPECT_EQ(tree.output(), c.written.empty() ? std::string(5000, 'o') : lines(c.written))
+        << c.data;
+    EXPECT_EQ(tree.log(), kStart) << c.data;
+  }
+}
+
+TEST(Program, FileRulesForMissingEmptyAndLongerFiles) {
+  {  // no data file: created empty, nothing written, a normal run
+    Tree tree;
+    const auto result = tree.run();
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(tree.get(tree.data()), "");
+    EXPECT_EQ(tree.output(), "");
+    EXPECT_EQ(tree.log(), kStart + kEnd);
+  }
+  {  // an empty data file leaves an existing new.txt as it was
+    Tree tree;
+    tree.put(tree.data(), "");
+    tree.put(tree.work() / "new.txt", "earlier output\r\n");
+    EXPECT_EQ(tree.run().exit_status, 0);
+    EXPECT_EQ(tree.output(), "earlier output\r\n");
+  }
+  {  // longer old files end after the last new record
+    Tree tree;
+    tree.put(tree.data(), "96 01 05 0 0 0\n");
+    tree.put(tree.work() / "new.txt", std::string(1000, 'x'));
+    tree.put(tree.work() / "lsconv.lst", std::string(1000, 'y'));
+    EXPECT_EQ(tree.run().exit_status, 0);
+    EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000 30.000000"}));
+    EXPECT_EQ(tree.log(), kStart + kEnd);
+  }
+}
+
+TEST(Program, UnusableTableStopsBeforeTheDataIsOpened) {
+  const char* const tables[] = {"", "\r\n\r\n", nullptr, "1980 1 1 19\n1975 1 1 14\n"};
+  for (const char* table : tables) {
+    Tree tree;
+    if (table == nullptr) {
+      fs::remove(tree.work() / "ls.ini");
+    } else {
+      tree.put(tree.work() / "ls.ini", table);
+    }
+    const auto result = tree.run();
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.standard_error.rfind("KW_TAI2UTC: \"ls.ini\"", 0), 0U) << result.standard_error;
+    EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 1);
+    EXPECT_TRUE(fs::exists(tree.work() / "ls.ini"));
+    EXPECT_FALSE(fs::exists(tree.data()));
+    EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
+    EXPECT_EQ(tree.log(), kStart);
+  }
+}
+
+TEST(Program, RefusedOpensNameTheirKind) {
+  {  // new.txt is a directory
+    Tree tree;
+    tree.put(tree.data(), "96 01 05 0 0 0\n");
+    fs::create_directory(tree.work() / "new.txt");
+    const auto result = tree.run();
+    EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
+    EXPECT_EQ(result.exit_status, 88);
+    EXPECT_EQ(tree.log(), kStart);
+  }
+  {  // lsconv.lst is a directory: nothing else is touched
+    Tree tree;
+    fs::create_directory(tree.work() / "lsconv.lst");
+    const auto result = tree.run();
+    EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
+    EXPECT_FALSE(fs::exists(tree.data()));
+    EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
+  }
+  {  // ls.ini is a directory
+    Tree tree;
+    fs::remove(tree.work() / "ls.ini");
+    fs::create_directory(tree.work() / "ls.ini");
+    const auto result = tree.run();
+    EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
+    EXPECT_EQ(tree.log(), kStart);
+  }
+  {  // the data file leads into a missing directory
+    Tree tree;
+    fs::create_symlink("no_such_directory/KW_PVZ.DAT", tree.data());
+    const auto result = tree.run();
+    EXPECT_EQ(result.standard_error, "forrtl: severe (602): file not found\n");
+    EXPECT_EQ(result.exit_status, 90);
+    EXPECT_EQ(tree.log(), kStart);
+    EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
+  }
+  {  // no handle left for new.txt: 0-2, the log, then the data file
+    Tree tree;
+    tree.put(tree.data(), "96 01 05 0 0 0\n");
+    const auto result = tree.run({.max_open_files = 5});
+    EXPECT_EQ(result.standard_error, "forrtl: severe (603): too many open files\n");
+    EXPECT_EQ(result.exit_status, 91);
+    EXPECT_EQ(tree.log(), kStart);
+    EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
+  }
+}
+
+TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
+  Tree tree;
+  tree.put(tree.data(), "96 01 05 0 0 0\n");
+  // As root the child runs as "nobody", for whom the permissions count.
+  for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
+    fs::permissions(dir, fs::perms::all);
+  }
+  fs::permissions(tree.data(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(tree.work() / "ls.ini",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const auto result = tree.run({.as_unprivileged = true});
+  EXPECT_EQ(result.standard_error, "");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000 30.000000"}));
+
+  fs::permissions(tree.work() / "new.txt",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const auto refused = tree.run({.as_unprivileged = true});
+  EXPECT_EQ(refused.standard_error,
+            "forrtl: severe (38): error during write, unit 2, file new.txt (the file may be read "
+            "but not written)\n");
+  EXPECT_EQ(refused.exit_status, 38);
+  EXPECT_EQ(tree.log(), kStart);
+}
+
+TEST(Program, FullDiskIsAWriteFailure) {
+  Tree tree;
+  std::string data;
+  for (int i = 0; i < 20'000; ++i) data += "96 01 05 0 0 0\n";
+  tree.put(tree.data(), data);
+  fs::create_symlink("/dev/full", tree.work() / "new.txt");
+  const auto result = tree.run();
+  EXPECT_EQ(result.standard_error,
+            "forrtl: severe (38): error during write, unit 2, file new.txt (No space left on "
+            "device)\n");
+  EXPECT_EQ(result.exit_status, 38);
+  EXPECT_EQ(tree.log(), kStart);
+}
+
+}  // namespace
+}  // namespace kw

@@ -1,0 +1,145 @@
+// Output fields: worked values, rounding of exact ties, overflow after
+// rounding, signs of zero, and agreement with an independent exact
+// formatter on many values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "conversion/data_record.h"
+#include "conversion/field_edit.h"
+
+namespace kw {
+namespace {
+
+std::string fixed(double value, int width, int decimals, bool* fits = nullptr) {
+  std::string field(static_cast<std::size_t>(width), '?');
+  const bool ok = edit_fixed(value, width, decimals, field.data());
+  if (fits != nullptr) *fits = ok;
+  return field;
+}
+
+std::string integer(std::int32_t value, int width) {
+  std::string field(static_cast<std::size_t>(width), '?');
+  edit_integer(value, width, 2, field.data());
+  return field;
+}
+
+struct FixedCase {
+  double value;
+  int width, decimals;
+  const char* expected;
+};
+
+TEST(EditFixed, WorkedValuesTiesAndOverflow) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const FixedCase cases[] = {
+      {0.123456, 9, 5, "  0.12346"},
+      {-0.0123456, 9, 5, " -0.01235"},
+      {-0.3456789, 10, 6, " -0.345679"},
+      {0.015625, 9, 5, "  0.01562"},      // exact binary tie: to the even digit
+      {0.046875, 9, 5, "  0.04688"},
+      {-0.015625, 9, 5, " -0.01562"},
+      {2.5, 4, 0, "  2."},
+      {3.5, 4, 0, "  4."},
+      {0.1, 9, 5, "  0.10000"},
+      {999.999994, 9, 5, "999.99999"},
+      {999.999996, 9, 5, "*********"},    // overflow is judged after rounding
+      {-99.999994, 9, 5, "-99.99999"},
+      {-99.999996, 9, 5, "*********"},
+      {1000.0, 9, 5, "*********"},
+      {999.9999994, 10, 6, "999.999999"},
+      {-999.9999994, 10, 6, "**********"},
+      {-0.000004, 9, 5, "  0.00000"},     // rounds to zero: no sign
+      {-0.0, 10, 6, "  0.000000"},
+      {-0.0000005, 10, 6, "  0.000000"},  // below the tie (0.5e-6 is not exact)
+      {-0.0000006, 10, 6, " -0.000001"},
+      {inf, 10, 6, "**********"},
+      {-inf, 9, 5, "*********"},
+      {std::numeric_limits<double>::quiet_NaN(), 9, 5, "*********"},
+      {1e300, 9, 5, "*********"},
+      {std::numeric_limits<double>::denorm_min(), 9, 5, "  0.00000"},
+      // The zero before the point goes only when nothing else fits.
+      {0.5, 5, 4, ".5000"},
+      {-0.5, 6, 4, "-.5000"},
+      {-0.5, 7, 4, "-0.5000"},
+      {0.99996, 5, 4, "*****"},           // rounds to 1.0000: no zero to drop
+  };
+  for (const auto& c : cases) {
+    bool fits = false;
+    EXPECT_EQ(fixed(c.value, c.width, c.decimals, &fits), c.expected) << c.value;
+    EXPECT_EQ(fits, c.expected[0] != '*') << c.value;
+  }
+}
+
+// Formats like edit_fixed, but through the C library's printf, which
+// prints the exact binary value rounded with ties to even.
+std::string reference_fixed(double value, int width, int decimals) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  std::string s = text;
+  if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
+  if (static_cast<int>(s.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + s;
+}
+
+TEST(EditFixed, AgreesWithExactPrintfOnRandomAndAdversarialValues) {
+  std::mt19937_64 rng(20261208);
+  std::uniform_real_distribution<double> uniform(-1100.0, 1100.0);
+  std::uniform_int_distribution<std::int64_t> sixths(-999'999'999, 999'999'999);
+  for (int i = 0; i < 200'000; ++i) {
+    double values[4];
+    values[0] = uniform(rng);
+    // Six-decimal data: many are exact binary ties at five decimals.
+    values[1] = static_cast<double>(sixths(rng)) / 1e6;
+    // One unit in the last place either side of a decimal tie.
+    const double tie = (static_cast<double>(sixths(rng) / 10) + 0.5) / 1e5;
+    values[2] = std::nextafter(tie, 0.0);
+    values[3] = std::nextafter(tie, 1e9);
+    for (const double v : values) {
+      ASSERT_EQ(fixed(v, 9, 5), reference_fixed(v, 9, 5)) << v;
+      ASSERT_EQ(fixed(v, 10, 6), reference_fixed(v, 10, 6)) << v;
+    }
+  }
+  for (int k = -64'000; k <= 64'000; ++k) {  // every multiple of 1/64 up to the field edges
+    const double v = k / 64.0;
+    ASSERT_EQ(fixed(v, 9, 5), reference_fixed(v, 9, 5)) << v;
+    ASSERT_EQ(fixed(v, 10, 6), reference_fixed(v, 10, 6)) << v;
+  }
+}
+
+TEST(EditInteger, ZeroFilledRightJustifiedOrAsterisks) {
+  const struct {
+    std::int32_t value;
+    int width;
+    const char* expected;
+  } cases[] = {
+      {5, 2, "05"},   {0, 2, "00"},     {99, 2, "99"},   {100, 2, "**"},
+      {-5, 2, "**"},  {1, 3, " 01"},    {12, 3, " 12"},  {999, 3, "999"},
+      {1000, 3, "***"}, {-5, 3, "-05"}, {-99, 3, "-99"}, {-100, 3, "***"},
+      {INT32_MIN, 3, "***"}, {INT32_MIN, 11, "-2147483648"}, {INT32_MAX, 12, "  2147483647"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(integer(c.value, c.width), c.expected) << c.value;
+}
+
+TEST(OutputRecord, WorkedRecordAndOverflowFlag) {
+  char out[kOutputWidth];
+  const DataRecord worked{{96, 1, 5}, {0.123456, -0.0123456, -0.3456789}};
+  EXPECT_TRUE(edit_output_record(worked, out));
+  EXPECT_EQ(std::string(out, kOutputWidth), "96 01 05  0.12346 -0.01235 -0.345679");
+
+  const DataRecord wide_year{{100, 1, 5}, {0, 0, 0}};
+  EXPECT_FALSE(edit_output_record(wide_year, out));
+  EXPECT_EQ(std::string(out, kOutputWidth), "** 01 05  0.00000  0.00000  0.000000");
+
+  const DataRecord wide_values{{99, 12, 31}, {1000.0, 0, std::numeric_limits<double>::infinity()}};
+  EXPECT_FALSE(edit_output_record(wide_values, out));
+  EXPECT_EQ(std::string(out, kOutputWidth), "99 12 31*********  0.00000**********");
+}
+
+}  // namespace
+}  // namespace kw

@@ -1,0 +1,144 @@
+// The free-format reader on the data record's six items: which value
+// decides an error, and what each well-formed value converts to.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "conversion/data_record.h"
+#include "conversion/free_format.h"
+
+namespace kw {
+namespace {
+
+struct ParseCase {
+  std::string columns;
+  ReadStatus status;
+  DataRecord expected{};  // checked when status is ok
+};
+
+DataRecord rec(std::int32_t y, std::int32_t m, std::int32_t d, double a, double b, double c) {
+  return DataRecord{{y, m, d}, {a, b, c}};
+}
+
+class DataRecordParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(DataRecordParse, StatusAndValues) {
+  const ParseCase& c = GetParam();
+  DataRecord record;
+  ASSERT_EQ(parse_data_record(c.columns, record), c.status) << '"' << c.columns << '"';
+  if (c.status != ReadStatus::ok) return;
+  EXPECT_EQ(record.idate, c.expected.idate);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(record.xval[i], c.expected.xval[i]) << i;
+    EXPECT_EQ(std::signbit(record.xval[i]), std::signbit(c.expected.xval[i])) << i;
+  }
+}
+
+constexpr ReadStatus ok = ReadStatus::ok;
+constexpr ReadStatus missing = ReadStatus::missing;
+constexpr ReadStatus bad = ReadStatus::malformed;
+constexpr ReadStatus wide = ReadStatus::conversion;
+
+INSTANTIATE_TEST_SUITE_P(
+    Separators, DataRecordParse,
+    ::testing::Values(
+        ParseCase{"96 01 05 0.123456 -0.0123456 -0.3456789", ok,
+                  rec(96, 1, 5, 0.123456, -0.0123456, -0.3456789)},
+        ParseCase{"96,1,5,1,2,3", ok, rec(96, 1, 5, 1, 2, 3)},
+        ParseCase{" 96 , 1 ,5, 1 ,  2 ,3   ", ok, rec(96, 1, 5, 1, 2, 3)},
+        ParseCase{"96\t1\t5\t1\t2\t3", ok, rec(96, 1, 5, 1, 2, 3)},
+        ParseCase{"96 1 5 1 2 3,", ok, rec(96, 1, 5, 1, 2, 3)},   // a trailing comma is no value
+        ParseCase{"96 1 5 1 2 3 ,, x", ok, rec(96, 1, 5, 1, 2, 3)},  // after the sixth: ignored
+        ParseCase{",96 1 5 1 2 3", bad},                              // leading null value
+        ParseCase{"96,,1 5 1 2 3", bad},                              // null value
+        ParseCase{"96, ,1 5 1 2 3", bad},
+        ParseCase{"96 1 5 1 2", missing},
+        ParseCase{"96 1 5 1 2,", missing},
+        ParseCase{"", missing},
+        ParseCase{"17 1.5 3", wide},          // the second item decides, not the count
+        ParseCase{"17 x", bad}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Integers, DataRecordParse,
+    ::testing::Values(
+        ParseCase{"+96 -01 007 0 0 0", ok, rec(96, -1, 7, 0, 0, 0)},
+        ParseCase{"2147483647 -2147483648 0 0 0 0", ok, rec(INT32_MAX, INT32_MIN, 0, 0, 0, 0)},
+        ParseCase{"00000000000000000000012 1 1 0 0 0", ok, rec(12, 1, 1, 0, 0, 0)},
+        ParseCase{"2147483648 1 1 0 0 0", wide},
+        ParseCase{"1 -2147483649 1 0 0 0", wide},
+        ParseCase{"99999999999999999999 1 1 0 0 0", wide},
+        ParseCase{"96. 1 1 0 0 0", wide},
+        ParseCase{"96 .1 1 0 0 0", wide},
+        ParseCase{"96 1 1e1 0 0 0", wide},
+        ParseCase{"96 1 x 0 0 0", bad},
+        ParseCase{"+ 1 1 0 0 0", bad},
+        ParseCase{"+-1 1 1 0 0 0", bad},
+        ParseCase{"1+ 1 1 0 0 0", bad},
+        ParseCase{"2*1 1 1 0 0 0", bad},      // repeat counts are not read
+        ParseCase{"96/ 1 1 0 0 0", bad},      // nor the slash
+        ParseCase{"'96' 1 1 0 0 0", bad}));   // nor quotes
+
+INSTANTIATE_TEST_SUITE_P(
+    Reals, DataRecordParse,
+    ::testing::Values(
+        ParseCase{"1 1 1 +1.5 -2.5E3 3e-2", ok, rec(1, 1, 1, 1.5, -2500, 0.03)},
+        ParseCase{"1 1 1 1. .5 -.5", ok, rec(1, 1, 1, 1, 0.5, -0.5)},
+        ParseCase{"1 1 1 1.e2 1E+2 1e002", ok, rec(1, 1, 1, 100, 100, 100)},
+        ParseCase{"1 1 1 -0 -0.0 0e99999999999", ok, rec(1, 1, 1, -0.0, -0.0, 0)},
+        ParseCase{"1 1 1 1e-400 -1e-400 4.9e-324", ok,
+                  rec(1, 1, 1, 0, -0.0, std::numeric_limits<double>::denorm_min())},
+        ParseCase{"1 1 1 0 0 1e-99999999999999999999", ok, rec(1, 1, 1, 0, 0, 0)},
+        // Ties between doubles are broken by the digits far to the right.
+        ParseCase{"1 1 1 9007199254740993 0 0", ok, rec(1, 1, 1, 9007199254740992.0, 0, 0)},
+        ParseCase{"1 1 1 9007199254740993.000001 0 0", ok, rec(1, 1, 1, 9007199254740994.0, 0, 0)},
+        ParseCase{"1 1 1 1.7976931348623157e308 0 0", ok,
+                  rec(1, 1, 1, std::numeric_limits<double>::max(), 0, 0)},
+        ParseCase{"1 1 1 1.8e308 0 0", wide},
+        ParseCase{"1 1 1 0 -1e309 0", wide},
+        ParseCase{"1 1 1 0 0 1e99999999999999999999", wide},
+        ParseCase{"1 1 1 1d0 0 0", bad},       // D exponents are not read
+        ParseCase{"1 1 1 . 0 0", bad},
+        ParseCase{"1 1 1 e5 0 0", bad},
+        ParseCase{"1 1 1 1e 0 0", bad},
+        ParseCase{"1 1 1 1e+ 0 0", bad},
+        ParseCase{"1 1 1 1e5.0 0 0", bad},
+        ParseCase{"1 1 1 1.2.3 0 0", bad},
+        ParseCase{"1 1 1 nan 0 0", bad},
+        ParseCase{"1 1 1 inf 0 0", bad},
+        ParseCase{"1 1 1 -infinity 0 0", bad},
+        ParseCase{"1 1 1 0x10 0 0", bad},
+        ParseCase{"1 1 1 0 0 3\r", bad},       // a CR that is not before an LF
+        ParseCase{std::string("1 1 1 0 0 3\0", 12), bad}));
+
+TEST(ListReader, ManyDigitsAndLongExponentsAreExact) {
+  // 0.(350 zeros)1 times 10^360 is 1e9.
+  const std::string tiny_times_huge = "0." + std::string(350, '0') + "1e360";
+  double value = 0.0;
+  ListReader reader(tiny_times_huge);
+  ASSERT_EQ(reader.next_real(value), ReadStatus::ok);
+  EXPECT_EQ(value, 1e9);
+
+  // The exact binary value of 0.1, alone and with a tiny excess far to the
+  // right: both are nearest to 0.1.
+  const std::string exact = "0.1000000000000000055511151231257827021181583404541015625";
+  const std::string both = exact + " " + exact + "000000000000000000001";
+  ListReader exact_reader(both);
+  double a = 0.0;
+  double b = 0.0;
+  ASSERT_EQ(exact_reader.next_real(a), ReadStatus::ok);
+  ASSERT_EQ(exact_reader.next_real(b), ReadStatus::ok);
+  EXPECT_EQ(a, 0.1);
+  EXPECT_EQ(b, 0.1);
+}
+
+TEST(ListReader, BlankRecordsAreRecognised) {
+  EXPECT_TRUE(is_blank_record(std::string(38, ' ')));
+  EXPECT_TRUE(is_blank_record(" \t \t"));
+  EXPECT_FALSE(is_blank_record("                        ,"));
+  EXPECT_FALSE(is_blank_record(std::string("  \0", 3)));
+}
+
+}  // namespace
+}  // namespace kw

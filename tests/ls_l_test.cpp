@@ -1,0 +1,108 @@
+// Loading the leap-second table from "ls.ini": accepted layouts, the
+// errors of a bad line, and the stops for a table that cannot be used.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "conversion/failure.h"
+#include "support/files.h"
+#include "timescale/lsconv_s.h"
+
+namespace kw {
+namespace {
+
+struct Loaded {
+  LeapColumn mjd{};
+  LeapColumn dt{};
+  std::int32_t n = -1;
+  std::string stop;  // the failure line, empty when the load succeeded
+  int status = 0;
+};
+
+Loaded load(const std::string* contents) {
+  test::TempDir dir;
+  if (contents != nullptr) test::write_file(dir.path() / "ls.ini", *contents);
+  test::ScopedCwd cwd(dir.path());
+  Loaded result;
+  try {
+    LS_L(result.mjd, result.dt, result.n);
+  } catch (const RunStop& stop) {
+    result.stop = stop.line();
+    result.status = stop.status();
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "ls.ini"));  // created when missing
+  return result;
+}
+
+Loaded load(const std::string& contents) { return load(&contents); }
+
+TEST(LsL, LoadsTheLayoutsItAccepts) {
+  const Loaded t = load(
+      "1972  1  1  10.0\r\n"
+      "\r\n"
+      "   \t \n"
+      "1972,7,1,11.0\n"
+      "1973 , 1 , 1 , 12 extra values 1 2 3\n"
+      "1973 1 1 12.5\n"  // an equal date is accepted
+      "1999 1 1 3.2e1");  // no line end after the last line
+  ASSERT_EQ(t.stop, "");
+  ASSERT_EQ(t.n, 5);
+  const double mjd[] = {41317, 41499, 41683, 41683, 51179};
+  const double dt[] = {10, 11, 12, 12.5, 32};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(t.mjd[static_cast<std::size_t>(i)], mjd[i]) << i;
+    EXPECT_EQ(t.dt[static_cast<std::size_t>(i)], dt[i]) << i;
+  }
+}
+
+TEST(LsL, HoldsExactlyOneHundredEntries) {
+  std::string contents;
+  for (int i = 0; i < LS_MAX; ++i) contents += std::to_string(1900 + i) + " 1 1 " + std::to_string(i) + "\n";
+  const Loaded full = load(contents);
+  EXPECT_EQ(full.stop, "");
+  EXPECT_EQ(full.n, LS_MAX);
+
+  const Loaded over = load(contents + "\n2000 1 1 100\n");
+  EXPECT_EQ(over.stop,
+            "KW_TAI2UTC: \"ls.ini\" holds more than 100 leap-second entries (line 102 is entry "
+            "101); no record converted");
+  EXPECT_EQ(over.status, table_problem_status);
+}
+
+struct BadTable {
+  const char* contents;  // nullptr: no file at all
+  const char* stop;
+};
+
+TEST(LsL, StopsOnBadLinesAndUnusableTables) {
+  const char* syntax = "forrtl: severe (59): list-directed I/O syntax error, unit 3, file ls.ini";
+  const char* conversion = "forrtl: severe (64): input conversion error, unit 3, file ls.ini";
+  const char* empty =
+      "KW_TAI2UTC: \"ls.ini\" holds no leap-second entry (the file is missing or empty); no "
+      "record converted";
+  const BadTable cases[] = {
+      {"1972 1 1\n1972 7 1 11.0\n", syntax},  // not completed from the next line
+      {"1972 1 1 10.0\n1972 7\n", syntax},
+      {"1972 1 1 ten\n", syntax},
+      {"1972 1 1 10.0\n,1972 7 1 11.0\n", syntax},
+      {"1972 1 1.5 10.0\n", conversion},
+      {"1972 1 1 1e999\n", conversion},
+      {"99999999999 1 1 10.0\n", conversion},
+      {"", empty},
+      {"\r\n \n\t\n", empty},
+      {nullptr, empty},
+      {"1972 1 1 10\n1980 1 1 19\n1975 1 1 14\n",
+       "KW_TAI2UTC: \"ls.ini\", line 3: the date lies before the date of the entry above it "
+       "(line 2); no record converted"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = c.contents != nullptr ? c.contents : "";
+    const Loaded t = c.contents != nullptr ? load(text) : load(nullptr);
+    EXPECT_EQ(t.stop, c.stop) << text;
+    EXPECT_NE(t.status, 0) << text;
+  }
+}
+
+}  // namespace
+}  // namespace kw

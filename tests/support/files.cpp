@@ -1,0 +1,55 @@
+#include "support/files.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace kw::test {
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  const fs::path base = fs::temp_directory_path();
+  for (;;) {
+    path_ = base / ("kw_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    if (fs::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Make everything removable again, whatever a test left read-only.
+  for (auto it = fs::recursive_directory_iterator(path_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all,
+                                                  fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path_, ignored);
+}
+
+ScopedCwd::ScopedCwd(const fs::path& dir) : previous_(fs::current_path()) {
+  fs::current_path(dir);
+}
+
+ScopedCwd::~ScopedCwd() {
+  std::error_code ignored;
+  fs::current_path(previous_, ignored);
+}
+
+void write_file(const fs::path& file, std::string_view bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::string read_file(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + file.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace kw::test

@@ -1,0 +1,24 @@
+// Runs the built program as a child process, the way a user would.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kw::test {
+
+struct RunOptions {
+  int max_open_files = 0;     // RLIMIT_NOFILE for the child when > 0
+  bool as_unprivileged = false;  // when running as root, run the child as "nobody"
+};
+
+struct RunResult {
+  int exit_status = -1;  // -1 when the child did not exit normally
+  std::string standard_error;
+};
+
+// Runs `program` with no arguments in `working_directory`.
+RunResult run_program(const std::filesystem::path& program,
+                      const std::filesystem::path& working_directory,
+                      const RunOptions& options = {});
+
+}  // namespace kw::test

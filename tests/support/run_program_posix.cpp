@@ -1,0 +1,50 @@
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "support/files.h"
+#include "support/run_program.h"
+
+namespace kw::test {
+
+RunResult run_program(const std::filesystem::path& program,
+                      const std::filesystem::path& working_directory, const RunOptions& options) {
+  TempDir capture;
+  const std::filesystem::path err_file = capture.path() / "stderr";
+  const std::string program_path = program.string();
+  const std::string err_path = err_file.string();
+  const std::string cwd = working_directory.string();
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = ::open("/dev/null", O_RDWR);
+    if (err < 0 || null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(err, 2);
+    ::close(err);
+    ::close(null);
+    if (options.as_unprivileged && ::geteuid() == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
+    }
+    if (options.max_open_files > 0) {
+      const rlimit limit{static_cast<rlim_t>(options.max_open_files),
+                         static_cast<rlim_t>(options.max_open_files)};
+      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
+    }
+    ::execl(program_path.c_str(), program_path.c_str(), static_cast<char*>(nullptr));
+    ::_exit(124);
+  }
+  RunResult result;
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return result;
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  result.standard_error = read_file(err_file);
+  return result;
+}
+
+}  // namespace kw::test

@@ -1,0 +1,203 @@
+// Record units on real files: where a record ends, what is kept of it, the
+// end-of-file test, and where an output file is cut.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "conversion/failure.h"
+#include "conversion/units.h"
+#include "support/files.h"
+
+namespace kw {
+namespace {
+
+using test::read_file;
+using test::TempDir;
+using test::write_file;
+
+std::vector<std::string> records_of(const std::string& bytes, std::size_t width) {
+  TempDir dir;
+  const auto file = dir.path() / "data";
+  write_file(file, bytes);
+  InputUnit unit(1, file.string());
+  std::vector<std::string> records;
+  while (!unit.at_end()) {
+    std::string line(width, '?');
+    unit.read_record(line.data(), width);
+    records.push_back(line);
+  }
+  unit.close();
+  return records;
+}
+
+std::string pad(std::string s, std::size_t width = 8) {
+  s.resize(width, ' ');
+  return s;
+}
+
+struct SplitCase {
+  std::string bytes;
+  std::vector<std::string> records;  // as kept, before padding to 8
+};
+
+TEST(InputUnit, SplitsRecordsAndKeepsOnlyTheirStart) {
+  const SplitCase cases[] = {
+      {"", {}},
+      {"a\nb\n", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"abc", {"abc"}},                        // no line end after the last record
+      {"a\r", {"a\r"}},                        // a CR at the end of the data is kept
+      {"a\r\r\n", {"a\r"}},                    // only the CR before the LF goes
+      {"a\rb\rc\r", {"a\rb\rc\r"}},            // CR-only line ends are no line ends
+      {"\n\n", {"", ""}},
+      {"123456789xyz\r\nq", {"12345678", "q"}},
+      {"1234567\r\n", {"1234567"}},
+      {"12345678\r\n", {"12345678"}},           // the CR is the ninth character
+      {std::string("\0\0\n", 3), {std::string("\0\0", 2)}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> expected;
+    for (const auto& r : c.records) expected.push_back(pad(r));
+    EXPECT_EQ(records_of(c.bytes, 8), expected) << '"' << c.bytes << '"';
+  }
+}
+
+TEST(InputUnit, RecordLongerThanAnyBufferKeepsItsStart) {
+  std::string bytes = "start";
+  bytes.append(3'000'000, 'x');
+  bytes += "\r\nnext\r\n";
+  const std::vector<std::string> expected = {pad("startxxx"), pad("next")};
+  EXPECT_EQ(records_of(bytes, 8), expected);
+}
+
+TEST(InputUnit, WholeRecordsForTheTable) {
+  TempDir dir;
+  const auto file = dir.path() / "table";
+  write_file(file, "1972 1 1 10.0\r\n\r\nlast");
+  InputUnit unit(3, file.string());
+  std::string record;
+  std::vector<std::string> records;
+  while (!unit.at_end()) {
+    unit.read_record(record);
+    records.push_back(record);
+  }
+  EXPECT_EQ(records, (std::vector<std::string>{"1972 1 1 10.0", "", "last"}));
+}
+
+TEST(InputUnit, MissingFileIsCreatedEmpty) {
+  TempDir dir;
+  const auto file = dir.path() / "absent";
+  InputUnit unit(1, file.string());
+  EXPECT_TRUE(unit.at_end());
+  EXPECT_TRUE(std::filesystem::exists(file));
+  EXPECT_EQ(std::filesystem::file_size(file), 0U);
+}
+
+TEST(InputUnit, ReadingPastTheEndIsAnEndOfFileFailure) {
+  TempDir dir;
+  const auto file = dir.path() / "data";
+  write_file(file, "x\n");
+  InputUnit unit(1, file.string());
+  char line[4];
+  unit.read_record(line, 4);
+  EXPECT_TRUE(unit.at_end());
+  try {
+    unit.read_record(line, 4);
+    FAIL() << "no failure";
+  } catch (const RunStop& stop) {
+    EXPECT_EQ(std::string(stop.line()),
+              "forrtl: severe (24): end-of-file during read, unit 1, file " + file.string());
+    EXPECT_EQ(stop.status(), 24);
+  }
+}
+
+std::string write_records(const std::string& old_bytes, const std::vector<std::string>& records,
+                          bool create_first = true) {
+  TempDir dir;
+  const auto file = dir.path() / "out";
+  if (create_first) write_file(file, old_bytes);
+  {
+    OutputUnit unit(2, file.string());
+    for (const auto& r : records) unit.write_record(r);
+    unit.close();
+  }
+  return read_file(file);
+}
+
+TEST(OutputUnit, CutsRightAfterTheFirstRecordOnly) {
+  const std::string old = "old old old old old old\r\nmore old\r\n";
+  EXPECT_EQ(write_records(old, {"ab"}), "ab\r\n");
+  EXPECT_EQ(write_records(old, {"ab", "cd"}), "ab\r\ncd\r\n");
+  EXPECT_EQ(write_records(old, {}), old);  // nothing written: nothing cut
+  EXPECT_EQ(write_records("", {}, false), "");
+  std::vector<std::string> many(100'000, std::string(36, '7'));  // several buffers
+  const std::string written = write_records(old, many);
+  EXPECT_EQ(written.size(), 100'000U * 38U);
+  EXPECT_EQ(written.substr(0, 38), std::string(36, '7') + "\r\n");
+}
+
+TEST(OutputUnit, FlushesWhenTheRunStopsWhileUnwinding) {
+  TempDir dir;
+  const auto file = dir.path() / "out";
+  write_file(file, "a much longer old content\r\n");
+  try {
+    OutputUnit unit(2, file.string());
+    unit.write_record("kept");
+    stop_severe(59, "x");
+  } catch (const RunStop&) {
+  }
+  EXPECT_EQ(read_file(file), "kept\r\n");
+}
+
+struct OpenFailureCase {
+  const char* name;     // relative to the test directory
+  const char* expected; // the failure line
+};
+
+TEST(OpenUnit, RefusedOpensAreReportedByKind) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "a_directory");
+  std::filesystem::create_symlink("missing_dir/x", dir.path() / "dangling");
+  write_file(dir.path() / "plain", "");
+  const std::string long_name(5000, 'n');
+  const OpenFailureCase cases[] = {
+      {"missing_dir/x", "forrtl: severe (602): file not found"},
+      {"missing_dir\\x", "forrtl: severe (602): file not found"},
+      {"dangling", "forrtl: severe (602): file not found"},
+      {"plain/x", "forrtl: severe (602): file not found"},
+      {"a_directory", "forrtl: severe (600): access not allowed"},
+  };
+  test::ScopedCwd cwd(dir.path());
+  for (const auto& c : cases) {
+    try {
+      OutputUnit unit(7, c.name);
+      ADD_FAILURE() << c.name << " opened";
+    } catch (const RunStop& stop) {
+      EXPECT_EQ(std::string(stop.line()), c.expected) << c.name;
+    }
+  }
+  try {
+    InputUnit unit(1, long_name);
+    ADD_FAILURE() << "a 5000-character name opened";
+  } catch (const RunStop& stop) {
+    EXPECT_EQ(std::string(stop.line()),
+              "forrtl: severe (43): file name specification error, unit 1, file " + long_name);
+    EXPECT_EQ(stop.status(), 43);
+  }
+}
+
+TEST(OpenUnit, NameIsTrimmedAndBackslashesSeparate) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "sub");
+  write_file(dir.path() / "sub" / "f", "x\n");
+  test::ScopedCwd cwd(dir.path());
+  InputUnit unit(1, "  sub\\f  ");
+  char line[2];
+  unit.read_record(line, 2);
+  EXPECT_EQ(std::string(line, 2), "x ");
+}
+
+}  // namespace
+}  // namespace kw
