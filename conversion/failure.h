@@ -8,7 +8,6 @@
 // the run goes on.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -32,14 +31,17 @@ inline constexpr int too_many_files = 603;     // open: no handle left
 inline constexpr int table_problem_status = 1;
 
 // Thrown to end the run; main() writes `line()` to standard error and exits
-// with `status()`. Units close themselves (flushing) while it unwinds.
-class RunStop : public std::runtime_error {
+// with `status()`. Units close themselves (flushing) while it unwinds. Not
+// a std::exception: nothing on the failure path needs a dynamic type, which
+// keeps it working when the process has no file handle left.
+class RunStop {
  public:
-  RunStop(std::string line, int status) : std::runtime_error(std::move(line)), status_(status) {}
-  const char* line() const { return what(); }
+  RunStop(std::string line, int status) : line_(std::move(line)), status_(status) {}
+  const char* line() const { return line_.c_str(); }
   int status() const { return status_; }
 
  private:
+  std::string line_;
   int status_;
 };
 
