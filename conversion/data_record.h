@@ -14,7 +14,7 @@
 
 namespace kw {
 
-inline constexpr int kRecordWidth = 39;   // characters kept of each input record
+inline constexpr int kRecordWidth = 39;    // characters kept of each input record
 inline constexpr int kParsedColumns = 38;  // columns that take part in the parse
 inline constexpr int kOutputWidth = 36;
 

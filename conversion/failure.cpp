@@ -5,7 +5,9 @@
 
 namespace kw {
 
-int exit_status_for(int number) { return number & 0xFF; }
+int exit_status_for(int number) {
+  return number & 0xFF;
+}
 
 std::string unit_message(std::string_view text, int unit, std::string_view file) {
   std::string line(text);

@@ -15,16 +15,16 @@ namespace kw {
 
 // Error numbers of the run-time's failure reports.
 namespace err {
-inline constexpr int end_of_file = 24;         // a read that runs out of input
-inline constexpr int read_failed = 39;         // the system failed a read
-inline constexpr int write_failed = 38;        // the system failed a write
-inline constexpr int bad_file_name = 43;       // open: the name is invalid
-inline constexpr int syntax = 59;              // a malformed free-format value
-inline constexpr int output_conversion = 63;   // a value too wide for its field
-inline constexpr int input_conversion = 64;    // a value that cannot be converted
-inline constexpr int access_not_allowed = 600; // open refused by the system
-inline constexpr int file_not_found = 602;     // open: a directory on the path is missing
-inline constexpr int too_many_files = 603;     // open: no handle left
+inline constexpr int end_of_file = 24;          // a read that runs out of input
+inline constexpr int read_failed = 39;          // the system failed a read
+inline constexpr int write_failed = 38;         // the system failed a write
+inline constexpr int bad_file_name = 43;        // open: the name is invalid
+inline constexpr int syntax = 59;               // a malformed free-format value
+inline constexpr int output_conversion = 63;    // a value too wide for its field
+inline constexpr int input_conversion = 64;     // a value that cannot be converted
+inline constexpr int access_not_allowed = 600;  // open refused by the system
+inline constexpr int file_not_found = 602;      // open: a directory on the path is missing
+inline constexpr int too_many_files = 603;      // open: no handle left
 }  // namespace err
 
 // Exit status of a run stopped because the leap-second table is unusable.

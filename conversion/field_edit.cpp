@@ -43,8 +43,8 @@ bool edit_fixed(double value, int width, int decimals, char* field) {
   // Anything of 10^40 or more has more integer digits than any field.
   if (!std::isfinite(value) || std::fabs(value) >= 1e40) return overflow(width, field);
   char text[128];
-  const auto result = std::to_chars(text, text + sizeof text - 2, value,
-                                    std::chars_format::fixed, decimals);
+  const auto result =
+      std::to_chars(text, text + sizeof text - 2, value, std::chars_format::fixed, decimals);
   if (result.ec != std::errc{}) return overflow(width, field);
   char* end = result.ptr;
   if (decimals == 0) *end++ = '.';  // the point is always written

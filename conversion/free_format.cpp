@@ -6,8 +6,12 @@
 namespace kw {
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // std::from_chars takes a minus sign but not a plus sign.
 std::string_view without_plus(std::string_view token) {

@@ -3,4 +3,6 @@
 // directory (see README.md).
 #include "conversion/lsconv.h"
 
-int main() { return kw::run_program(); }
+int main() {
+  return kw::run_program();
+}

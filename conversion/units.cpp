@@ -15,9 +15,9 @@ constexpr std::size_t kBufferSize = std::size_t{1} << 18;
 os::File open_unit(int unit, std::string_view name) {
   // Leading and trailing blanks are not part of the name.
   const auto first = name.find_first_not_of(' ');
-  const std::string_view trimmed =
-      first == std::string_view::npos ? std::string_view{}
-                                      : name.substr(first, name.find_last_not_of(' ') - first + 1);
+  const std::string_view trimmed = first == std::string_view::npos
+                                       ? std::string_view{}
+                                       : name.substr(first, name.find_last_not_of(' ') - first + 1);
   os::OpenError error = os::OpenError::none;
   os::File file = os::File::open(trimmed, error);
   switch (error) {
@@ -50,8 +50,8 @@ bool InputUnit::at_end() {
 bool InputUnit::fill() {
   const std::ptrdiff_t n = file_.read(buffer_.get(), kBufferSize);
   if (n < 0) {
-    stop_severe(err::read_failed, unit_message("error during read", unit_, name_) + " (" +
-                                      file_.error_text() + ")");
+    stop_severe(err::read_failed,
+                unit_message("error during read", unit_, name_) + " (" + file_.error_text() + ")");
   }
   head_ = 0;
   tail_ = static_cast<std::size_t>(n);
@@ -66,7 +66,8 @@ bool InputUnit::scan_record(Take&& take) {
   bool any = false;
   for (;;) {
     if (head_ == tail_ && !fill()) {
-      if (!any) stop_severe(err::end_of_file, unit_message("end-of-file during read", unit_, name_));
+      if (!any)
+        stop_severe(err::end_of_file, unit_message("end-of-file during read", unit_, name_));
       met_end_ = true;
       return false;
     }
@@ -102,15 +103,15 @@ void InputUnit::read_record(char* line, std::size_t width) {
 
 void InputUnit::read_record(std::string& record) {
   record.clear();
-  const bool ended_by_lf = scan_record(
-      [&](const char* bytes, std::size_t count) { record.append(bytes, count); });
+  const bool ended_by_lf =
+      scan_record([&](const char* bytes, std::size_t count) { record.append(bytes, count); });
   if (ended_by_lf && !record.empty() && record.back() == '\r') record.pop_back();
 }
 
 void InputUnit::close() {
   if (!file_.close()) {
-    stop_severe(err::read_failed, unit_message("error during close", unit_, name_) + " (" +
-                                      file_.error_text() + ")");
+    stop_severe(err::read_failed,
+                unit_message("error during close", unit_, name_) + " (" + file_.error_text() + ")");
   }
 }
 
@@ -135,6 +136,9 @@ void OutputUnit::fail(std::string_view reason) {
   message += reason;
   message += ")";
   used_ = 0;  // what could not be written is not tried again at close
+  // Whatever did reach the file is its new end, not followed by old bytes.
+  if (!cut_done_ && file_.writable()) file_.cut_here();
+  cut_done_ = true;
   stop_severe(err::write_failed, message);
 }
 

@@ -48,8 +48,8 @@ class InputUnit {
   std::string name_;
   os::File file_;
   std::unique_ptr<char[]> buffer_;
-  std::size_t head_ = 0;  // next unread byte in buffer_
-  std::size_t tail_ = 0;  // end of the bytes in buffer_
+  std::size_t head_ = 0;          // next unread byte in buffer_
+  std::size_t tail_ = 0;          // end of the bytes in buffer_
   std::uint64_t position_ = 0;    // offset of the next unread byte
   std::uint64_t known_size_ = 0;  // size of the file when last asked
   bool met_end_ = false;

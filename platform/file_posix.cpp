@@ -43,7 +43,7 @@ OpenError classify(int err) {
 // Opens without blocking (a FIFO without a writer would otherwise wait
 // forever), then turns blocking back on for the reads and writes.
 int open_flags(const std::string& path, int flags) {
-  int fd;
+  int fd = -1;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
@@ -57,7 +57,9 @@ int open_flags(const std::string& path, int flags) {
 }  // namespace
 
 File::File(File&& other) noexcept
-    : handle_(other.handle_), writable_(other.writable_), error_text_(std::move(other.error_text_)) {
+    : handle_(other.handle_),
+      writable_(other.writable_),
+      error_text_(std::move(other.error_text_)) {
   other.handle_ = -1;
 }
 
@@ -72,7 +74,9 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-File::~File() { close(); }
+File::~File() {
+  close();
+}
 
 File File::open(std::string_view name, OpenError& error) {
   const std::string path = system_path(name);
@@ -103,7 +107,9 @@ File File::open(std::string_view name, OpenError& error) {
   return file;
 }
 
-void File::record_error() { error_text_ = std::strerror(errno); }
+void File::record_error() {
+  error_text_ = std::strerror(errno);
+}
 
 std::ptrdiff_t File::read(char* buffer, std::size_t size) {
   for (;;) {

@@ -31,15 +31,15 @@ class Tree {
  public:
   Tree() {
     fs::create_directories(work());
-    test::write_file(work() / "ls.ini", test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" /
-                                                        "run" / "ls.ini"));
+    test::write_file(work() / "ls.ini",
+                     test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
   }
   fs::path root() const { return dir_.path(); }
   fs::path work() const { return dir_.path() / "site" / "run"; }
   fs::path data() const { return dir_.path() / "KW_PVZ.DAT"; }
 
-  void put(const fs::path& file, const std::string& bytes) const { test::write_file(file, bytes); }
-  std::string get(const fs::path& file) const { return test::read_file(file); }
+  static void put(const fs::path& file, const std::string& bytes) { test::write_file(file, bytes); }
+  static std::string get(const fs::path& file) { return test::read_file(file); }
   std::string output() const { return get(work() / "new.txt"); }
   std::string log() const { return get(work() / "lsconv.lst"); }
 
@@ -58,16 +58,16 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
            "96 01 05 0.123456 -0.0123456 -0.3456789\r\n"  // column 39 is not read: -0.345678
            "98 12 31 0.1 0.2 -31.5\r\n"
            "99 01 01 0.1 0.2 -31.5\n"
-           "71 12 31 1 2 3\r\n"               // before the table: first value minus 1
+           "71 12 31 1 2 3\r\n"  // before the table: first value minus 1
            "72 01 01 0 0 0\r\n"
            "17 1 1 0 0 -37\r\n"
            "49 12 31 0 0 0\r\n"
-           "50 06 30 0 0 0\r\n"               // 50 is 1950
+           "50 06 30 0 0 0\r\n"  // 50 is 1950
            "51 01 01 0 0 0\r\n"
            "5 7 1 0 0 0\r\n"
            "16,12,31,0.015625,-0.0000004,0\r\n" +
                padded_to_38 + "garbage beyond column 38\r\n" +
-               "\r\n"                           // a blank record is skipped
+               "\r\n"  // a blank record is skipped
                "\t \r\n"
                "12 06 30 -1.5 -99.999994 -35");  // no line end after the last record
   const auto result = tree.run();
@@ -138,16 +138,24 @@ TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
   const std::string out = "96 01 05  0.00000  0.00000 30.000000";
   const BadData cases[] = {
       {good + "96 01 05 1 2\r\n", "forrtl: severe (24): end-of-file during read" + file, 24, {out}},
-      {good + "96 01 05 1 2 x\r\n", "forrtl: severe (59): list-directed I/O syntax error" + file,
-       59, {out}},
+      {good + "96 01 05 1 2 x\r\n",
+       "forrtl: severe (59): list-directed I/O syntax error" + file,
+       59,
+       {out}},
       {good + good + "96 01 05 1.5e999 2 3\r\n",
-       "forrtl: severe (64): input conversion error" + file, 64, {out, out}},
+       "forrtl: severe (64): input conversion error" + file,
+       64,
+       {out, out}},
       {"17 1.5 3\r\n", "forrtl: severe (64): input conversion error" + file, 64, {}},
-      {good + "96 01 05 1 2 3\r", "forrtl: severe (59): list-directed I/O syntax error" + file,
-       59, {out}},
+      {good + "96 01 05 1 2 3\r",
+       "forrtl: severe (59): list-directed I/O syntax error" + file,
+       59,
+       {out}},
       // The sixth value would need column 39.
       {"96 01 05 1.0000000000 2.00000000000000 7\r\n",
-       "forrtl: severe (24): end-of-file during read" + file, 24, {}},
+       "forrtl: severe (24): end-of-file during read" + file,
+       24,
+       {}},
   };
   for (const auto& c : cases) {
     Tree tree;
@@ -203,7 +211,8 @@ TEST(Program, UnusableTableStopsBeforeTheDataIsOpened) {
     }
     const auto result = tree.run();
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.standard_error.rfind("KW_TAI2UTC: \"ls.ini\"", 0), 0U) << result.standard_error;
+    EXPECT_EQ(result.standard_error.rfind("KW_TAI2UTC: \"ls.ini\"", 0), 0U)
+        << result.standard_error;
     EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 1);
     EXPECT_TRUE(fs::exists(tree.work() / "ls.ini"));
     EXPECT_FALSE(fs::exists(tree.data()));
@@ -265,7 +274,8 @@ TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
   for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
     fs::permissions(dir, fs::perms::all);
   }
-  fs::permissions(tree.data(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(tree.data(),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(tree.work() / "ls.ini",
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const auto result = tree.run({.as_unprivileged = true});

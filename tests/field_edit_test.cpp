@@ -41,20 +41,20 @@ TEST(EditFixed, WorkedValuesTiesAndOverflow) {
       {0.123456, 9, 5, "  0.12346"},
       {-0.0123456, 9, 5, " -0.01235"},
       {-0.3456789, 10, 6, " -0.345679"},
-      {0.015625, 9, 5, "  0.01562"},      // exact binary tie: to the even digit
+      {0.015625, 9, 5, "  0.01562"},  // exact binary tie: to the even digit
       {0.046875, 9, 5, "  0.04688"},
       {-0.015625, 9, 5, " -0.01562"},
       {2.5, 4, 0, "  2."},
       {3.5, 4, 0, "  4."},
       {0.1, 9, 5, "  0.10000"},
       {999.999994, 9, 5, "999.99999"},
-      {999.999996, 9, 5, "*********"},    // overflow is judged after rounding
+      {999.999996, 9, 5, "*********"},  // overflow is judged after rounding
       {-99.999994, 9, 5, "-99.99999"},
       {-99.999996, 9, 5, "*********"},
       {1000.0, 9, 5, "*********"},
       {999.9999994, 10, 6, "999.999999"},
       {-999.9999994, 10, 6, "**********"},
-      {-0.000004, 9, 5, "  0.00000"},     // rounds to zero: no sign
+      {-0.000004, 9, 5, "  0.00000"},  // rounds to zero: no sign
       {-0.0, 10, 6, "  0.000000"},
       {-0.0000005, 10, 6, "  0.000000"},  // below the tie (0.5e-6 is not exact)
       {-0.0000006, 10, 6, " -0.000001"},
@@ -67,7 +67,7 @@ TEST(EditFixed, WorkedValuesTiesAndOverflow) {
       {0.5, 5, 4, ".5000"},
       {-0.5, 6, 4, "-.5000"},
       {-0.5, 7, 4, "-0.5000"},
-      {0.99996, 5, 4, "*****"},           // rounds to 1.0000: no zero to drop
+      {0.99996, 5, 4, "*****"},  // rounds to 1.0000: no zero to drop
   };
   for (const auto& c : cases) {
     bool fits = false;
@@ -83,7 +83,7 @@ std::string reference_fixed(double value, int width, int decimals) {
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   std::string s = text;
   if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
-  if (static_cast<int>(s.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  if (static_cast<int>(s.size()) > width) return {static_cast<std::size_t>(width), '*'};
   return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + s;
 }
 
@@ -97,7 +97,8 @@ TEST(EditFixed, AgreesWithExactPrintfOnRandomAndAdversarialValues) {
     // Six-decimal data: many are exact binary ties at five decimals.
     values[1] = static_cast<double>(sixths(rng)) / 1e6;
     // One unit in the last place either side of a decimal tie.
-    const double tie = (static_cast<double>(sixths(rng) / 10) + 0.5) / 1e5;
+    const std::int64_t whole = sixths(rng) / 10;
+    const double tie = (static_cast<double>(whole) + 0.5) / 1e5;
     values[2] = std::nextafter(tie, 0.0);
     values[3] = std::nextafter(tie, 1e9);
     for (const double v : values) {
@@ -118,10 +119,21 @@ TEST(EditInteger, ZeroFilledRightJustifiedOrAsterisks) {
     int width;
     const char* expected;
   } cases[] = {
-      {5, 2, "05"},   {0, 2, "00"},     {99, 2, "99"},   {100, 2, "**"},
-      {-5, 2, "**"},  {1, 3, " 01"},    {12, 3, " 12"},  {999, 3, "999"},
-      {1000, 3, "***"}, {-5, 3, "-05"}, {-99, 3, "-99"}, {-100, 3, "***"},
-      {INT32_MIN, 3, "***"}, {INT32_MIN, 11, "-2147483648"}, {INT32_MAX, 12, "  2147483647"},
+      {5, 2, "05"},
+      {0, 2, "00"},
+      {99, 2, "99"},
+      {100, 2, "**"},
+      {-5, 2, "**"},
+      {1, 3, " 01"},
+      {12, 3, " 12"},
+      {999, 3, "999"},
+      {1000, 3, "***"},
+      {-5, 3, "-05"},
+      {-99, 3, "-99"},
+      {-100, 3, "***"},
+      {INT32_MIN, 3, "***"},
+      {INT32_MIN, 11, "-2147483648"},
+      {INT32_MAX, 12, "  2147483647"},
   };
   for (const auto& c : cases) EXPECT_EQ(integer(c.value, c.width), c.expected) << c.value;
 }

@@ -49,15 +49,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"96,1,5,1,2,3", ok, rec(96, 1, 5, 1, 2, 3)},
         ParseCase{" 96 , 1 ,5, 1 ,  2 ,3   ", ok, rec(96, 1, 5, 1, 2, 3)},
         ParseCase{"96\t1\t5\t1\t2\t3", ok, rec(96, 1, 5, 1, 2, 3)},
-        ParseCase{"96 1 5 1 2 3,", ok, rec(96, 1, 5, 1, 2, 3)},   // a trailing comma is no value
+        ParseCase{"96 1 5 1 2 3,", ok, rec(96, 1, 5, 1, 2, 3)},      // a trailing comma is no value
         ParseCase{"96 1 5 1 2 3 ,, x", ok, rec(96, 1, 5, 1, 2, 3)},  // after the sixth: ignored
-        ParseCase{",96 1 5 1 2 3", bad},                              // leading null value
-        ParseCase{"96,,1 5 1 2 3", bad},                              // null value
-        ParseCase{"96, ,1 5 1 2 3", bad},
-        ParseCase{"96 1 5 1 2", missing},
-        ParseCase{"96 1 5 1 2,", missing},
-        ParseCase{"", missing},
-        ParseCase{"17 1.5 3", wide},          // the second item decides, not the count
+        ParseCase{",96 1 5 1 2 3", bad},                             // leading null value
+        ParseCase{"96,,1 5 1 2 3", bad},                             // null value
+        ParseCase{"96, ,1 5 1 2 3", bad}, ParseCase{"96 1 5 1 2", missing},
+        ParseCase{"96 1 5 1 2,", missing}, ParseCase{"", missing},
+        ParseCase{"17 1.5 3", wide},  // the second item decides, not the count
         ParseCase{"17 x", bad}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,19 +64,14 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"+96 -01 007 0 0 0", ok, rec(96, -1, 7, 0, 0, 0)},
         ParseCase{"2147483647 -2147483648 0 0 0 0", ok, rec(INT32_MAX, INT32_MIN, 0, 0, 0, 0)},
         ParseCase{"00000000000000000000012 1 1 0 0 0", ok, rec(12, 1, 1, 0, 0, 0)},
-        ParseCase{"2147483648 1 1 0 0 0", wide},
-        ParseCase{"1 -2147483649 1 0 0 0", wide},
-        ParseCase{"99999999999999999999 1 1 0 0 0", wide},
-        ParseCase{"96. 1 1 0 0 0", wide},
-        ParseCase{"96 .1 1 0 0 0", wide},
-        ParseCase{"96 1 1e1 0 0 0", wide},
-        ParseCase{"96 1 x 0 0 0", bad},
-        ParseCase{"+ 1 1 0 0 0", bad},
-        ParseCase{"+-1 1 1 0 0 0", bad},
-        ParseCase{"1+ 1 1 0 0 0", bad},
-        ParseCase{"2*1 1 1 0 0 0", bad},      // repeat counts are not read
-        ParseCase{"96/ 1 1 0 0 0", bad},      // nor the slash
-        ParseCase{"'96' 1 1 0 0 0", bad}));   // nor quotes
+        ParseCase{"2147483648 1 1 0 0 0", wide}, ParseCase{"1 -2147483649 1 0 0 0", wide},
+        ParseCase{"99999999999999999999 1 1 0 0 0", wide}, ParseCase{"96. 1 1 0 0 0", wide},
+        ParseCase{"96 .1 1 0 0 0", wide}, ParseCase{"96 1 1e1 0 0 0", wide},
+        ParseCase{"96 1 x 0 0 0", bad}, ParseCase{"+ 1 1 0 0 0", bad},
+        ParseCase{"+-1 1 1 0 0 0", bad}, ParseCase{"1+ 1 1 0 0 0", bad},
+        ParseCase{"2*1 1 1 0 0 0", bad},     // repeat counts are not read
+        ParseCase{"96/ 1 1 0 0 0", bad},     // nor the slash
+        ParseCase{"'96' 1 1 0 0 0", bad}));  // nor quotes
 
 INSTANTIATE_TEST_SUITE_P(
     Reals, DataRecordParse,
@@ -95,21 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"1 1 1 9007199254740993.000001 0 0", ok, rec(1, 1, 1, 9007199254740994.0, 0, 0)},
         ParseCase{"1 1 1 1.7976931348623157e308 0 0", ok,
                   rec(1, 1, 1, std::numeric_limits<double>::max(), 0, 0)},
-        ParseCase{"1 1 1 1.8e308 0 0", wide},
-        ParseCase{"1 1 1 0 -1e309 0", wide},
+        ParseCase{"1 1 1 1.8e308 0 0", wide}, ParseCase{"1 1 1 0 -1e309 0", wide},
         ParseCase{"1 1 1 0 0 1e99999999999999999999", wide},
-        ParseCase{"1 1 1 1d0 0 0", bad},       // D exponents are not read
-        ParseCase{"1 1 1 . 0 0", bad},
-        ParseCase{"1 1 1 e5 0 0", bad},
-        ParseCase{"1 1 1 1e 0 0", bad},
-        ParseCase{"1 1 1 1e+ 0 0", bad},
-        ParseCase{"1 1 1 1e5.0 0 0", bad},
-        ParseCase{"1 1 1 1.2.3 0 0", bad},
-        ParseCase{"1 1 1 nan 0 0", bad},
-        ParseCase{"1 1 1 inf 0 0", bad},
-        ParseCase{"1 1 1 -infinity 0 0", bad},
-        ParseCase{"1 1 1 0x10 0 0", bad},
-        ParseCase{"1 1 1 0 0 3\r", bad},       // a CR that is not before an LF
+        ParseCase{"1 1 1 1d0 0 0", bad},  // D exponents are not read
+        ParseCase{"1 1 1 . 0 0", bad}, ParseCase{"1 1 1 e5 0 0", bad},
+        ParseCase{"1 1 1 1e 0 0", bad}, ParseCase{"1 1 1 1e+ 0 0", bad},
+        ParseCase{"1 1 1 1e5.0 0 0", bad}, ParseCase{"1 1 1 1.2.3 0 0", bad},
+        ParseCase{"1 1 1 nan 0 0", bad}, ParseCase{"1 1 1 inf 0 0", bad},
+        ParseCase{"1 1 1 -infinity 0 0", bad}, ParseCase{"1 1 1 0x10 0 0", bad},
+        ParseCase{"1 1 1 0 0 3\r", bad},  // a CR that is not before an LF
         ParseCase{std::string("1 1 1 0 0 3\0", 12), bad}));
 
 TEST(ListReader, ManyDigitsAndLongExponentsAreExact) {

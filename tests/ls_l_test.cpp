@@ -35,7 +35,9 @@ Loaded load(const std::string* contents) {
   return result;
 }
 
-Loaded load(const std::string& contents) { return load(&contents); }
+Loaded load(const std::string& contents) {
+  return load(&contents);
+}
 
 TEST(LsL, LoadsTheLayoutsItAccepts) {
   const Loaded t = load(
@@ -44,7 +46,7 @@ TEST(LsL, LoadsTheLayoutsItAccepts) {
       "   \t \n"
       "1972,7,1,11.0\n"
       "1973 , 1 , 1 , 12 extra values 1 2 3\n"
-      "1973 1 1 12.5\n"  // an equal date is accepted
+      "1973 1 1 12.5\n"   // an equal date is accepted
       "1999 1 1 3.2e1");  // no line end after the last line
   ASSERT_EQ(t.stop, "");
   ASSERT_EQ(t.n, 5);
@@ -58,7 +60,8 @@ TEST(LsL, LoadsTheLayoutsItAccepts) {
 
 TEST(LsL, HoldsExactlyOneHundredEntries) {
   std::string contents;
-  for (int i = 0; i < LS_MAX; ++i) contents += std::to_string(1900 + i) + " 1 1 " + std::to_string(i) + "\n";
+  for (int i = 0; i < LS_MAX; ++i)
+    contents += std::to_string(1900 + i) + " 1 1 " + std::to_string(i) + "\n";
   const Loaded full = load(contents);
   EXPECT_EQ(full.stop, "");
   EXPECT_EQ(full.n, LS_MAX);

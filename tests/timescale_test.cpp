@@ -15,8 +15,8 @@ namespace {
 
 struct DateCase {
   double year, month, day;
-  double mjd;                          // expected MJD
-  double year_after, month_after;      // the caller's year and month afterwards
+  double mjd;                      // expected MJD
+  double year_after, month_after;  // the caller's year and month afterwards
 };
 
 class JuddyCases : public ::testing::TestWithParam<DateCase> {};
@@ -35,25 +35,25 @@ TEST_P(JuddyCases, GivesMjdAndAdjustsJanuaryAndFebruary) {
 
 INSTANTIATE_TEST_SUITE_P(
     WorkedDates, JuddyCases,
-    ::testing::Values(
-        DateCase{2000, 1, 1, 51544, 1999, 13},           // the MJD epoch's well-known value
-        DateCase{1858, 11, 17, 0, 1858, 11},             // MJD zero
-        DateCase{2000, 2, 29, 51603, 1999, 14},          // leap day
-        DateCase{1996, 1, 5, 50087, 1995, 13},
-        DateCase{1972, 1, 1, 41317, 1971, 13},           // first leap-second entry
-        DateCase{2017, 1, 1, 57754, 2016, 13},           // last leap-second entry
-        DateCase{2000, 1, 1.5, 51544.5, 1999, 13},       // a fraction of a day is kept
-        DateCase{2000, 3, 1.25, 51604.25, 2000, 3},
-        DateCase{1582, 10, 4, -100841, 1582, 10},        // last Julian day ...
-        DateCase{1582, 10, 15, -100840, 1582, 10},       // ... and the first Gregorian one
-        DateCase{1582, 10, 14, -100831, 1582, 10},       // 1582.1014 is below the threshold
-        DateCase{-4712, 1, 1.5, -2400000.5, -4713, 13},  // Julian Day zero
-        DateCase{-1, 3, 1, -679249, -1, 3},              // negative year branch
-        DateCase{0, 1, 1, -678943, -1, 13},              // year 0 becomes -1 in January
-        // Out of 32-bit range: the year term becomes -2147483648.
-        DateCase{1e10, 3, 1, -2223162529.0, 1e10, 3},
-        // The sum of the two terms wraps modulo 2^32.
-        DateCase{5879489, 12, 1, -2148206641.0, 5879489, 12}));
+    ::testing::Values(DateCase{2000, 1, 1, 51544, 1999, 13},   // the MJD epoch's well-known value
+                      DateCase{1858, 11, 17, 0, 1858, 11},     // MJD zero
+                      DateCase{2000, 2, 29, 51603, 1999, 14},  // leap day
+                      DateCase{1996, 1, 5, 50087, 1995, 13},
+                      DateCase{1972, 1, 1, 41317, 1971, 13},      // first leap-second entry
+                      DateCase{2017, 1, 1, 57754, 2016, 13},      // last leap-second entry
+                      DateCase{2000, 1, 1.5, 51544.5, 1999, 13},  // a fraction of a day is kept
+                      DateCase{2000, 3, 1.25, 51604.25, 2000, 3},
+                      DateCase{1582, 10, 4, -100841, 1582, 10},   // last Julian day ...
+                      DateCase{1582, 10, 15, -100840, 1582, 10},  // ... and the first Gregorian one
+                      DateCase{1582, 10, 14, -100831, 1582,
+                               10},  // 1582.1014 is below the threshold
+                      DateCase{-4712, 1, 1.5, -2400000.5, -4713, 13},  // Julian Day zero
+                      DateCase{-1, 3, 1, -679249, -1, 3},              // negative year branch
+                      DateCase{0, 1, 1, -678943, -1, 13},  // year 0 becomes -1 in January
+                      // Out of 32-bit range: the year term becomes -2147483648.
+                      DateCase{1e10, 3, 1, -2223162529.0, 1e10, 3},
+                      // The sum of the two terms wraps modulo 2^32.
+                      DateCase{5879489, 12, 1, -2148206641.0, 5879489, 12}));
 
 // Days since 1970-01-01 of a proleptic Gregorian date, by integer
 // arithmetic only: an independent reference for whole days.
@@ -78,7 +78,7 @@ TEST(Juddy, AgreesWithIntegerCalendarOnEveryGregorianDay) {
     for (unsigned m = 1; m <= 12; ++m) {
       for (unsigned d = 1; d <= days_in_month(y, m); ++d) {
         double mjd = 0.0;
-        double year = static_cast<double>(y);
+        auto year = static_cast<double>(y);
         double month = m;
         const double day = d;
         JUDDY(mjd, year, month, day);
@@ -129,8 +129,8 @@ TEST(LsD, BoundariesAreInclusiveBelowWithEqualDates) {
   // Entries 2 and 3 share a date: entry 2 never applies.
   const Table table{{100, 10}, {200, 11}, {200, 12}, {300, 13}};
   const std::vector<LookupCase> cases = {
-      {-1e9, 9},  {99.5, 9},   {100, 10}, {199.5, 10}, {199.999, 10},
-      {200, 12},  {250, 12},   {299, 12}, {300, 13},   {1e12, 13},
+      {-1e9, 9}, {99.5, 9}, {100, 10}, {199.5, 10}, {199.999, 10},
+      {200, 12}, {250, 12}, {299, 12}, {300, 13},   {1e12, 13},
   };
   for (const auto& c : cases) EXPECT_EQ(table.lookup(c.mjd), c.expected) << c.mjd;
 }
@@ -160,16 +160,17 @@ TEST(LsD, EmptyOrOversizedCountStaysInsideTheTable) {
 TEST(LsD, MatchesLastEntryAtOrBeforeTheDate) {
   // The real history, as MJDs; every day from 1960 to 2060 against a
   // direct search.
-  const Table table{{41317, 10}, {41499, 11}, {41683, 12}, {42048, 13}, {42413, 14},
-                    {42778, 15}, {43144, 16}, {43509, 17}, {43874, 18}, {44239, 19},
-                    {44786, 20}, {45151, 21}, {45516, 22}, {46247, 23}, {47161, 24},
-                    {47892, 25}, {48257, 26}, {48804, 27}, {49169, 28}, {49534, 29},
-                    {50083, 30}, {50630, 31}, {51179, 32}, {53736, 33}, {54832, 34},
-                    {56109, 35}, {57204, 36}, {57754, 37}};
-  for (double date = 36934; date <= 73459; date += 1.0) {
+  const Table table{{41317, 10}, {41499, 11}, {41683, 12}, {42048, 13}, {42413, 14}, {42778, 15},
+                    {43144, 16}, {43509, 17}, {43874, 18}, {44239, 19}, {44786, 20}, {45151, 21},
+                    {45516, 22}, {46247, 23}, {47161, 24}, {47892, 25}, {48257, 26}, {48804, 27},
+                    {49169, 28}, {49534, 29}, {50083, 30}, {50630, 31}, {51179, 32}, {53736, 33},
+                    {54832, 34}, {56109, 35}, {57204, 36}, {57754, 37}};
+  for (int day = 36934; day <= 73459; ++day) {
+    const double date = day;
     double expected = table.dt[0] - 1.0;
     for (int k = 0; k < table.n; ++k) {
-      if (table.mjd[static_cast<std::size_t>(k)] <= date) expected = table.dt[static_cast<std::size_t>(k)];
+      if (table.mjd[static_cast<std::size_t>(k)] <= date)
+        expected = table.dt[static_cast<std::size_t>(k)];
     }
     ASSERT_EQ(table.lookup(date), expected) << date;
   }

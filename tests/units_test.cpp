@@ -47,14 +47,14 @@ TEST(InputUnit, SplitsRecordsAndKeepsOnlyTheirStart) {
       {"", {}},
       {"a\nb\n", {"a", "b"}},
       {"a\r\nb\r\n", {"a", "b"}},
-      {"abc", {"abc"}},                        // no line end after the last record
-      {"a\r", {"a\r"}},                        // a CR at the end of the data is kept
-      {"a\r\r\n", {"a\r"}},                    // only the CR before the LF goes
-      {"a\rb\rc\r", {"a\rb\rc\r"}},            // CR-only line ends are no line ends
+      {"abc", {"abc"}},              // no line end after the last record
+      {"a\r", {"a\r"}},              // a CR at the end of the data is kept
+      {"a\r\r\n", {"a\r"}},          // only the CR before the LF goes
+      {"a\rb\rc\r", {"a\rb\rc\r"}},  // CR-only line ends are no line ends
       {"\n\n", {"", ""}},
       {"123456789xyz\r\nq", {"12345678", "q"}},
       {"1234567\r\n", {"1234567"}},
-      {"12345678\r\n", {"12345678"}},           // the CR is the ninth character
+      {"12345678\r\n", {"12345678"}},  // the CR is the ninth character
       {std::string("\0\0\n", 3), {std::string("\0\0", 2)}},
   };
   for (const auto& c : cases) {
@@ -152,8 +152,8 @@ TEST(OutputUnit, FlushesWhenTheRunStopsWhileUnwinding) {
 }
 
 struct OpenFailureCase {
-  const char* name;     // relative to the test directory
-  const char* expected; // the failure line
+  const char* name;      // relative to the test directory
+  const char* expected;  // the failure line
 };
 
 TEST(OpenUnit, RefusedOpensAreReportedByKind) {

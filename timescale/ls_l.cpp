@@ -62,8 +62,9 @@ void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {
   ls_n = i - 1;
 
   if (ls_n == 0) {
-    stop_table("\"ls.ini\" holds no leap-second entry (the file is missing or empty); "
-               "no record converted");
+    stop_table(
+        "\"ls.ini\" holds no leap-second entry (the file is missing or empty); "
+        "no record converted");
   }
   for (int k = 1; k < ls_n; ++k) {
     if (ls_mjd[k] < ls_mjd[k - 1]) {

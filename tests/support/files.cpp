@@ -25,8 +25,8 @@ TempDir::~TempDir() {
   // Make everything removable again, whatever a test left read-only.
   for (auto it = fs::recursive_directory_iterator(path_, ignored);
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all,
-                                                  fs::perm_options::add, ignored);
+    if (!it->is_symlink(ignored))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
   }
   fs::remove_all(path_, ignored);
 }

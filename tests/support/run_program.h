@@ -7,7 +7,7 @@
 namespace kw::test {
 
 struct RunOptions {
-  int max_open_files = 0;     // RLIMIT_NOFILE for the child when > 0
+  int max_open_files = 0;        // RLIMIT_NOFILE for the child when > 0
   bool as_unprivileged = false;  // when running as root, run the child as "nobody"
 };
 
