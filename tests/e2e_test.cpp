@@ -38,10 +38,8 @@ class Tree {
   fs::path work() const { return dir_.path() / "site" / "run"; }
   fs::path data() const { return dir_.path() / "KW_PVZ.DAT"; }
 
-  static void put(const fs::path& file, const std::string& bytes) { test::write_file(file, bytes); }
-  static std::string get(const fs::path& file) { return test::read_file(file); }
-  std::string output() const { return get(work() / "new.txt"); }
-  std::string log() const { return get(work() / "lsconv.lst"); }
+  std::string output() const { return test::read_file(work() / "new.txt"); }
+  std::string log() const { return test::read_file(work() / "lsconv.lst"); }
 
   test::RunResult run(const test::RunOptions& options = {}) const {
     return test::run_program(KW_TAI2UTC_PATH, work(), options);
@@ -54,22 +52,23 @@ class Tree {
 TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
   Tree tree;
   const std::string padded_to_38 = "97 07 01 1 2 3" + std::string(24, ' ');
-  tree.put(tree.data(),
-           "96 01 05 0.123456 -0.0123456 -0.3456789\r\n"  // column 39 is not read: -0.345678
-           "98 12 31 0.1 0.2 -31.5\r\n"
-           "99 01 01 0.1 0.2 -31.5\n"
-           "71 12 31 1 2 3\r\n"  // before the table: first value minus 1
-           "72 01 01 0 0 0\r\n"
-           "17 1 1 0 0 -37\r\n"
-           "49 12 31 0 0 0\r\n"
-           "50 06 30 0 0 0\r\n"  // 50 is 1950
-           "51 01 01 0 0 0\r\n"
-           "5 7 1 0 0 0\r\n"
-           "16,12,31,0.015625,-0.0000004,0\r\n" +
-               padded_to_38 + "garbage beyond column 38\r\n" +
-               "\r\n"  // a blank record is skipped
-               "\t \r\n"
-               "12 06 30 -1.5 -99.999994 -35");  // no line end after the last record
+  test::write_file(
+      tree.data(),
+      "96 01 05 0.123456 -0.0123456 -0.3456789\r\n"  // column 39 is not read: -0.345678
+      "98 12 31 0.1 0.2 -31.5\r\n"
+      "99 01 01 0.1 0.2 -31.5\n"
+      "71 12 31 1 2 3\r\n"  // before the table: first value minus 1
+      "72 01 01 0 0 0\r\n"
+      "17 1 1 0 0 -37\r\n"
+      "49 12 31 0 0 0\r\n"
+      "50 06 30 0 0 0\r\n"  // 50 is 1950
+      "51 01 01 0 0 0\r\n"
+      "5 7 1 0 0 0\r\n"
+      "16,12,31,0.015625,-0.0000004,0\r\n" +
+          padded_to_38 + "garbage beyond column 38\r\n" +
+          "\r\n"  // a blank record is skipped
+          "\t \r\n"
+          "12 06 30 -1.5 -99.999994 -35");  // no line end after the last record
   const auto result = tree.run();
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.standard_error, "");
@@ -89,12 +88,12 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
                                "12 06 30 -1.50000-99.99999 -1.000000",
                            }));
   EXPECT_EQ(tree.log(), kStart + kEnd);
-  EXPECT_EQ(tree.get(tree.data()).substr(0, 8), "96 01 05");  // the data file is untouched
+  EXPECT_EQ(test::read_file(tree.data()).substr(0, 8), "96 01 05");  // the data file is untouched
 }
 
 TEST(Program, ConvertsTheShippedExample) {
   Tree tree;
-  tree.put(tree.data(), tree.get(fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT"));
+  test::write_file(tree.data(), test::read_file(fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT"));
   const auto result = tree.run();
   ASSERT_EQ(result.exit_status, 0);
   const std::string out = tree.output();
@@ -107,11 +106,11 @@ TEST(Program, ConvertsTheShippedExample) {
 
 TEST(Program, OverwidthFieldsAreAsterisksAndTheRunGoesOn) {
   Tree tree;
-  tree.put(tree.data(),
-           "96 01 05 1000.0 0 0\n"
-           "96 01 05 0 0 0\n"
-           "100 -5 5 0 0 1e308\n"
-           "96 01 05 0 0 999999\n");
+  test::write_file(tree.data(),
+                   "96 01 05 1000.0 0 0\n"
+                   "96 01 05 0 0 0\n"
+                   "100 -5 5 0 0 1e308\n"
+                   "96 01 05 0 0 999999\n");
   const auto result = tree.run();
   EXPECT_EQ(result.exit_status, 0);
   const std::string line = "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
@@ -159,8 +158,8 @@ TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
   };
   for (const auto& c : cases) {
     Tree tree;
-    tree.put(tree.data(), c.data);
-    tree.put(tree.work() / "new.txt", std::string(5000, 'o'));
+    test::write_file(tree.data(), c.data);
+    test::write_file(tree.work() / "new.txt", std::string(5000, 'o'));
     const auto result = tree.run();
     EXPECT_EQ(result.standard_error, c.error) << c.data;
     EXPECT_EQ(result.exit_status, c.status) << c.data;
@@ -178,22 +177,22 @@ TEST(Program, FileRulesForMissingEmptyAndLongerFiles) {
     const auto result = tree.run();
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.standard_error, "");
-    EXPECT_EQ(tree.get(tree.data()), "");
+    EXPECT_EQ(test::read_file(tree.data()), "");
     EXPECT_EQ(tree.output(), "");
     EXPECT_EQ(tree.log(), kStart + kEnd);
   }
   {  // an empty data file leaves an existing new.txt as it was
     Tree tree;
-    tree.put(tree.data(), "");
-    tree.put(tree.work() / "new.txt", "earlier output\r\n");
+    test::write_file(tree.data(), "");
+    test::write_file(tree.work() / "new.txt", "earlier output\r\n");
     EXPECT_EQ(tree.run().exit_status, 0);
     EXPECT_EQ(tree.output(), "earlier output\r\n");
   }
   {  // longer old files end after the last new record
     Tree tree;
-    tree.put(tree.data(), "96 01 05 0 0 0\n");
-    tree.put(tree.work() / "new.txt", std::string(1000, 'x'));
-    tree.put(tree.work() / "lsconv.lst", std::string(1000, 'y'));
+    test::write_file(tree.data(), "96 01 05 0 0 0\n");
+    test::write_file(tree.work() / "new.txt", std::string(1000, 'x'));
+    test::write_file(tree.work() / "lsconv.lst", std::string(1000, 'y'));
     EXPECT_EQ(tree.run().exit_status, 0);
     EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000 30.000000"}));
     EXPECT_EQ(tree.log(), kStart + kEnd);
@@ -207,7 +206,7 @@ TEST(Program, UnusableTableStopsBeforeTheDataIsOpened) {
     if (table == nullptr) {
       fs::remove(tree.work() / "ls.ini");
     } else {
-      tree.put(tree.work() / "ls.ini", table);
+      test::write_file(tree.work() / "ls.ini", table);
     }
     const auto result = tree.run();
     EXPECT_EQ(result.exit_status, 1);
@@ -224,7 +223,7 @@ TEST(Program, UnusableTableStopsBeforeTheDataIsOpened) {
 TEST(Program, RefusedOpensNameTheirKind) {
   {  // new.txt is a directory
     Tree tree;
-    tree.put(tree.data(), "96 01 05 0 0 0\n");
+    test::write_file(tree.data(), "96 01 05 0 0 0\n");
     fs::create_directory(tree.work() / "new.txt");
     const auto result = tree.run();
     EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
@@ -258,7 +257,7 @@ TEST(Program, RefusedOpensNameTheirKind) {
   }
   {  // no handle left for new.txt: 0-2, the log, then the data file
     Tree tree;
-    tree.put(tree.data(), "96 01 05 0 0 0\n");
+    test::write_file(tree.data(), "96 01 05 0 0 0\n");
     const auto result = tree.run({.max_open_files = 5});
     EXPECT_EQ(result.standard_error, "forrtl: severe (603): too many open files\n");
     EXPECT_EQ(result.exit_status, 91);
@@ -269,7 +268,7 @@ TEST(Program, RefusedOpensNameTheirKind) {
 
 TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
   Tree tree;
-  tree.put(tree.data(), "96 01 05 0 0 0\n");
+  test::write_file(tree.data(), "96 01 05 0 0 0\n");
   // As root the child runs as "nobody", for whom the permissions count.
   for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
     fs::permissions(dir, fs::perms::all);
@@ -297,7 +296,7 @@ TEST(Program, FullDiskIsAWriteFailure) {
   Tree tree;
   std::string data;
   for (int i = 0; i < 20'000; ++i) data += "96 01 05 0 0 0\n";
-  tree.put(tree.data(), data);
+  test::write_file(tree.data(), data);
   fs::create_symlink("/dev/full", tree.work() / "new.txt");
   const auto result = tree.run();
   EXPECT_EQ(result.standard_error,

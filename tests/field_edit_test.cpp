@@ -83,8 +83,9 @@ std::string reference_fixed(double value, int width, int decimals) {
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   std::string s = text;
   if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
-  if (static_cast<int>(s.size()) > width) return {static_cast<std::size_t>(width), '*'};
-  return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + s;
+  const auto w = static_cast<std::size_t>(width);
+  if (s.size() > w) s.assign(w, '*');
+  return std::string(w - s.size(), ' ') + s;
 }
 
 TEST(EditFixed, AgreesWithExactPrintfOnRandomAndAdversarialValues) {
