@@ -145,7 +145,6 @@ TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
        "forrtl: severe (64): input conversion error" + file,
        64,
        {out, out}},
-      {"17 1.5 3\r\n", "forrtl: severe (64): input conversion error" + file, 64, {}},
       {good + "96 01 05 1 2 3\r",
        "forrtl: severe (59): list-directed I/O syntax error" + file,
        59,
@@ -237,14 +236,6 @@ TEST(Program, RefusedOpensNameTheirKind) {
     EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
     EXPECT_FALSE(fs::exists(tree.data()));
     EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
-  }
-  {  // ls.ini is a directory
-    Tree tree;
-    fs::remove(tree.work() / "ls.ini");
-    fs::create_directory(tree.work() / "ls.ini");
-    const auto result = tree.run();
-    EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
-    EXPECT_EQ(tree.log(), kStart);
   }
   {  // the data file leads into a missing directory
     Tree tree;

@@ -157,24 +157,5 @@ TEST(LsD, EmptyOrOversizedCountStaysInsideTheTable) {
   EXPECT_EQ(full.lookup(41.5), 41);
 }
 
-TEST(LsD, MatchesLastEntryAtOrBeforeTheDate) {
-  // The real history, as MJDs; every day from 1960 to 2060 against a
-  // direct search.
-  const Table table{{41317, 10}, {41499, 11}, {41683, 12}, {42048, 13}, {42413, 14}, {42778, 15},
-                    {43144, 16}, {43509, 17}, {43874, 18}, {44239, 19}, {44786, 20}, {45151, 21},
-                    {45516, 22}, {46247, 23}, {47161, 24}, {47892, 25}, {48257, 26}, {48804, 27},
-                    {49169, 28}, {49534, 29}, {50083, 30}, {50630, 31}, {51179, 32}, {53736, 33},
-                    {54832, 34}, {56109, 35}, {57204, 36}, {57754, 37}};
-  for (int day = 36934; day <= 73459; ++day) {
-    const double date = day;
-    double expected = table.dt[0] - 1.0;
-    for (int k = 0; k < table.n; ++k) {
-      if (table.mjd[static_cast<std::size_t>(k)] <= date)
-        expected = table.dt[static_cast<std::size_t>(k)];
-    }
-    ASSERT_EQ(table.lookup(date), expected) << date;
-  }
-}
-
 }  // namespace
 }  // namespace kw

@@ -72,29 +72,6 @@ TEST(InputUnit, RecordLongerThanAnyBufferKeepsItsStart) {
   EXPECT_EQ(records_of(bytes, 8), expected);
 }
 
-TEST(InputUnit, WholeRecordsForTheTable) {
-  TempDir dir;
-  const auto file = dir.path() / "table";
-  write_file(file, "1972 1 1 10.0\r\n\r\nlast");
-  InputUnit unit(3, file.string());
-  std::string record;
-  std::vector<std::string> records;
-  while (!unit.at_end()) {
-    unit.read_record(record);
-    records.push_back(record);
-  }
-  EXPECT_EQ(records, (std::vector<std::string>{"1972 1 1 10.0", "", "last"}));
-}
-
-TEST(InputUnit, MissingFileIsCreatedEmpty) {
-  TempDir dir;
-  const auto file = dir.path() / "absent";
-  InputUnit unit(1, file.string());
-  EXPECT_TRUE(unit.at_end());
-  EXPECT_TRUE(std::filesystem::exists(file));
-  EXPECT_EQ(std::filesystem::file_size(file), 0U);
-}
-
 TEST(InputUnit, ReadingPastTheEndIsAnEndOfFileFailure) {
   TempDir dir;
   const auto file = dir.path() / "data";
@@ -138,19 +115,6 @@ TEST(OutputUnit, CutsRightAfterTheFirstRecordOnly) {
   EXPECT_EQ(written.substr(0, 38), std::string(36, '7') + "\r\n");
 }
 
-TEST(OutputUnit, FlushesWhenTheRunStopsWhileUnwinding) {
-  TempDir dir;
-  const auto file = dir.path() / "out";
-  write_file(file, "a much longer old content\r\n");
-  try {
-    OutputUnit unit(2, file.string());
-    unit.write_record("kept");
-    stop_severe(59, "x");
-  } catch (const RunStop&) {
-  }
-  EXPECT_EQ(read_file(file), "kept\r\n");
-}
-
 struct OpenFailureCase {
   const char* name;      // relative to the test directory
   const char* expected;  // the failure line
@@ -186,17 +150,6 @@ TEST(OpenUnit, RefusedOpensAreReportedByKind) {
               "forrtl: severe (43): file name specification error, unit 1, file " + long_name);
     EXPECT_EQ(stop.status(), 43);
   }
-}
-
-TEST(OpenUnit, NameIsTrimmedAndBackslashesSeparate) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.path() / "sub");
-  write_file(dir.path() / "sub" / "f", "x\n");
-  test::ScopedCwd cwd(dir.path());
-  InputUnit unit(1, "  sub\\f  ");
-  char line[2];
-  unit.read_record(line, 2);
-  EXPECT_EQ(std::string(line, 2), "x ");
 }
 
 }  // namespace
