@@ -47,6 +47,7 @@ void KW_TAI2UTC() {
   const int LU = 50;
   OutputUnit log(LU, "lsconv.lst");
   log.write_text("PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS");
+  log.flush();  // visible while a long run goes on
 
   LeapColumn LS_MJD{};
   LeapColumn LS_DT{};
