@@ -34,6 +34,25 @@ void stop_severe(int number, std::string_view message) {
   throw RunStop(forrtl_line("severe", number, message), exit_status_for(number));
 }
 
+void stop_unit(int number, int unit, std::string_view file) {
+  std::string_view text = "list-directed I/O syntax error";
+  switch (number) {
+    case err::end_of_file:
+      text = "end-of-file during read";
+      break;
+    case err::bad_file_name:
+      text = "file name specification error";
+      break;
+    case err::input_conversion:
+      text = "input conversion error";
+      break;
+    default:
+      number = err::syntax;
+      break;
+  }
+  stop_severe(number, unit_message(text, unit, file));
+}
+
 void stop_table(std::string_view what) {
   std::string line = "KW_TAI2UTC: ";
   line += what;

@@ -55,6 +55,10 @@ std::string unit_message(std::string_view text, int unit, std::string_view file)
 // Ends the run with "forrtl: severe (number): message".
 [[noreturn]] void stop_severe(int number, std::string_view message);
 
+// Ends the run with "forrtl: severe (number): message, unit U, file F" for
+// the failures that name their unit: 24, 43, 59 and 64.
+[[noreturn]] void stop_unit(int number, int unit, std::string_view file);
+
 // Ends the run because the leap-second table cannot be used; `what` says
 // why, and the line begins with the program's name.
 [[noreturn]] void stop_table(std::string_view what);

@@ -19,17 +19,10 @@ constexpr const char* kDataFile = "..\\..\\KW_PVZ.DAT";
 constexpr const char* kOutputFile = "new.txt";
 
 [[noreturn]] void stop_on_record(ReadStatus status) {
-  switch (status) {
-    case ReadStatus::missing:
-      stop_severe(err::end_of_file, unit_message("end-of-file during read", kDataUnit, kDataFile));
-    case ReadStatus::conversion:
-      stop_severe(err::input_conversion,
-                  unit_message("input conversion error", kDataUnit, kDataFile));
-    case ReadStatus::malformed:
-    case ReadStatus::ok:
-      break;
-  }
-  stop_severe(err::syntax, unit_message("list-directed I/O syntax error", kDataUnit, kDataFile));
+  const int number = status == ReadStatus::missing      ? err::end_of_file
+                     : status == ReadStatus::conversion ? err::input_conversion
+                                                        : err::syntax;
+  stop_unit(number, kDataUnit, kDataFile);
 }
 
 // Full year of a two-digit year: 51..99 are 1951..1999, 0..49 are

@@ -30,7 +30,7 @@ os::File open_unit(int unit, std::string_view name) {
     case os::OpenError::too_many_files:
       stop_severe(err::too_many_files, "too many open files");
     case os::OpenError::invalid_name:
-      stop_severe(err::bad_file_name, unit_message("file name specification error", unit, name));
+      stop_unit(err::bad_file_name, unit, name);
   }
   return file;
 }
@@ -66,8 +66,7 @@ bool InputUnit::scan_record(Take&& take) {
   bool any = false;
   for (;;) {
     if (head_ == tail_ && !fill()) {
-      if (!any)
-        stop_severe(err::end_of_file, unit_message("end-of-file during read", unit_, name_));
+      if (!any) stop_unit(err::end_of_file, unit_, name_);
       met_end_ = true;
       return false;
     }

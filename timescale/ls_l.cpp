@@ -14,10 +14,8 @@ constexpr const char* kTableFile = "ls.ini";
 
 [[noreturn]] void stop_on_line(ReadStatus status) {
   // A short line is malformed too: it is not completed from the next line.
-  const bool conversion = status == ReadStatus::conversion;
-  stop_severe(conversion ? err::input_conversion : err::syntax,
-              unit_message(conversion ? "input conversion error" : "list-directed I/O syntax error",
-                           kTableUnit, kTableFile));
+  stop_unit(status == ReadStatus::conversion ? err::input_conversion : err::syntax, kTableUnit,
+            kTableFile);
 }
 
 }  // namespace
