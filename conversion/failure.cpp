@@ -1,13 +1,10 @@
 #include "conversion/failure.h"
 
-#include <cstdio>
 #include <string>
 
-namespace kw {
+#include "platform/process.h"
 
-int exit_status_for(int number) {
-  return number & 0xFF;
-}
+namespace kw {
 
 std::string unit_message(std::string_view text, int unit, std::string_view file) {
   std::string line(text);
@@ -31,7 +28,7 @@ std::string forrtl_line(std::string_view severity, int number, std::string_view 
 }  // namespace
 
 void stop_severe(int number, std::string_view message) {
-  throw RunStop(forrtl_line("severe", number, message), exit_status_for(number));
+  throw RunStop(forrtl_line("severe", number, message), os::exit_status_for_error(number));
 }
 
 void stop_unit(int number, int unit, std::string_view file) {
@@ -63,7 +60,7 @@ void report_output_conversion(int unit, std::string_view file) {
   const std::string line = forrtl_line("error", err::output_conversion,
                                        unit_message("output conversion error", unit, file)) +
                            "\n";
-  std::fputs(line.c_str(), stderr);
+  os::write_standard_error(line);
 }
 
 }  // namespace kw

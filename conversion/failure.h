@@ -45,10 +45,6 @@ class RunStop {
   int status_;
 };
 
-// The POSIX exit status of severe error `number`: its low eight bits
-// (600 gives 88, 602 gives 90, 603 gives 91; the others are their number).
-int exit_status_for(int number);
-
 // "message, unit U, file F", the body that names a unit and its file.
 std::string unit_message(std::string_view text, int unit, std::string_view file);
 

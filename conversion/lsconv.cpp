@@ -1,12 +1,13 @@
 #include "conversion/lsconv.h"
 
-#include <cstdio>
 #include <exception>
+#include <string>
 #include <string_view>
 
 #include "conversion/data_record.h"
 #include "conversion/failure.h"
 #include "conversion/units.h"
+#include "platform/process.h"
 #include "timescale/int32_arith.h"
 #include "timescale/lsconv_s.h"
 
@@ -82,10 +83,10 @@ int run_program() {
     KW_TAI2UTC();
     return 0;
   } catch (const RunStop& stop) {
-    std::fprintf(stderr, "%s\n", stop.line());
+    os::write_standard_error(std::string(stop.line()) + "\n");
     return stop.status();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "KW_TAI2UTC: %s\n", e.what());
+    os::write_standard_error(std::string("KW_TAI2UTC: ") + e.what() + "\n");
     return 1;
   }
 }

@@ -33,10 +33,11 @@ class File {
   // exist; an existing file keeps its contents and the position is at its
   // start. A file the system lets the process read but not write is opened
   // for reading only (see writable()). Backslashes in the name are the
-  // program's directory separators. Never blocks on a FIFO.
+  // program's directory separators; on Windows the name goes to the system
+  // as it stands. Never blocks on a FIFO.
   static File open(std::string_view name, OpenError& error);
 
-  bool is_open() const { return handle_ >= 0; }
+  bool is_open() const { return handle_ != kNoHandle; }
   bool writable() const { return writable_; }
 
   // Reads up to `size` bytes at the current position. Returns the count
@@ -61,9 +62,13 @@ class File {
   const std::string& error_text() const { return error_text_; }
 
  private:
+  // A POSIX file descriptor or a Windows HANDLE; -1 is neither.
+  using Handle = std::intptr_t;
+  static constexpr Handle kNoHandle = -1;
+
   void record_error();
 
-  int handle_ = -1;
+  Handle handle_ = kNoHandle;
   bool writable_ = false;
   std::string error_text_;
 };

@@ -54,29 +54,12 @@ int open_flags(const std::string& path, int flags) {
   return fd;
 }
 
+// The descriptor held in a File's handle.
+int fd_of(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
 }  // namespace
-
-File::File(File&& other) noexcept
-    : handle_(other.handle_),
-      writable_(other.writable_),
-      error_text_(std::move(other.error_text_)) {
-  other.handle_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    writable_ = other.writable_;
-    error_text_ = std::move(other.error_text_);
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-File::~File() {
-  close();
-}
 
 File File::open(std::string_view name, OpenError& error) {
   const std::string path = system_path(name);
@@ -101,7 +84,7 @@ File File::open(std::string_view name, OpenError& error) {
     error = OpenError::access_denied;
     return file;
   }
-  file.handle_ = fd;
+  file.handle_ = static_cast<Handle>(fd);
   file.writable_ = writable;
   error = OpenError::none;
   return file;
@@ -113,7 +96,7 @@ void File::record_error() {
 
 std::ptrdiff_t File::read(char* buffer, std::size_t size) {
   for (;;) {
-    const ssize_t n = ::read(handle_, buffer, size);
+    const ssize_t n = ::read(fd_of(handle_), buffer, size);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     record_error();
@@ -123,7 +106,7 @@ std::ptrdiff_t File::read(char* buffer, std::size_t size) {
 
 bool File::write(std::string_view data) {
   while (!data.empty()) {
-    const ssize_t n = ::write(handle_, data.data(), data.size());
+    const ssize_t n = ::write(fd_of(handle_), data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       record_error();
@@ -141,19 +124,19 @@ bool File::write(std::string_view data) {
 
 std::uint64_t File::size() const {
   struct stat info {};
-  if (::fstat(handle_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;
+  if (::fstat(fd_of(handle_), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;
   return static_cast<std::uint64_t>(info.st_size);
 }
 
 bool File::cut_here() {
   struct stat info {};
-  if (::fstat(handle_, &info) != 0) {
+  if (::fstat(fd_of(handle_), &info) != 0) {
     record_error();
     return false;
   }
   if (!S_ISREG(info.st_mode)) return true;
-  const off_t here = ::lseek(handle_, 0, SEEK_CUR);
-  if (here < 0 || ::ftruncate(handle_, here) != 0) {
+  const off_t here = ::lseek(fd_of(handle_), 0, SEEK_CUR);
+  if (here < 0 || ::ftruncate(fd_of(handle_), here) != 0) {
     record_error();
     return false;
   }
@@ -161,9 +144,9 @@ bool File::cut_here() {
 }
 
 bool File::close() {
-  if (handle_ < 0) return true;
-  const int fd = handle_;
-  handle_ = -1;
+  if (handle_ == kNoHandle) return true;
+  const int fd = fd_of(handle_);
+  handle_ = kNoHandle;
   if (::close(fd) != 0 && errno != EINTR) {
     record_error();
     return false;

@@ -3,14 +3,19 @@
 // lines on standard error and the exit status are checked.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/files.h"
 #include "support/run_program.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 namespace kw {
 namespace {
@@ -124,6 +129,21 @@ TEST(Program, OverwidthFieldsAreAsterisksAndTheRunGoesOn) {
   EXPECT_EQ(tree.log(), kStart + kEnd);
 }
 
+TEST(Program, TheOffsetIsAddedInDoublePrecision) {
+  // 2.0000004999999996 is the double just below 2.0000005, and the offset is
+  // half its unit in the last place plus a little: the exact sum lies just
+  // above the halfway point, so the double sum is the double just above
+  // 2.0000005 and the field shows 2.000001. Adding in the x87's 64-bit
+  // mantissa first would land on the halfway point, round to the even
+  // neighbour below 2.0000005 and show 2.000000.
+  Tree tree;
+  test::write_file(tree.work() / "ls.ini", "1972 1 1 2.220446115424762e-16\n");
+  test::write_file(tree.data(), "96 01 05 0 0 2.0000004999999996\n");
+  const auto result = tree.run();
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000  2.000001"}));
+}
+
 struct BadData {
   std::string data;
   std::string error;  // the line on standard error
@@ -219,14 +239,24 @@ TEST(Program, UnusableTableStopsBeforeTheDataIsOpened) {
   }
 }
 
-TEST(Program, RefusedOpensNameTheirKind) {
+// The exit status that reports severe error `number`: the number itself
+// on Windows, its low eight bits on POSIX systems.
+int severe_status(int number) {
+#ifdef _WIN32
+  return number;
+#else
+  return number % 256;
+#endif
+}
+
+TEST(Program, DirectoriesWhereFilesBelongAreRefused) {
   {  // new.txt is a directory
     Tree tree;
     test::write_file(tree.data(), "96 01 05 0 0 0\n");
     fs::create_directory(tree.work() / "new.txt");
     const auto result = tree.run();
     EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
-    EXPECT_EQ(result.exit_status, 88);
+    EXPECT_EQ(result.exit_status, severe_status(600));
     EXPECT_EQ(tree.log(), kStart);
   }
   {  // lsconv.lst is a directory: nothing else is touched
@@ -234,27 +264,86 @@ TEST(Program, RefusedOpensNameTheirKind) {
     fs::create_directory(tree.work() / "lsconv.lst");
     const auto result = tree.run();
     EXPECT_EQ(result.standard_error, "forrtl: severe (600): access not allowed\n");
+    EXPECT_EQ(result.exit_status, severe_status(600));
     EXPECT_FALSE(fs::exists(tree.data()));
     EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
   }
-  {  // the data file leads into a missing directory
-    Tree tree;
-    fs::create_symlink("no_such_directory/KW_PVZ.DAT", tree.data());
+}
+
+#ifdef _WIN32
+
+// Another process holds a file open and shares it only for reading, or
+// not at all.
+class HeldOpen {
+ public:
+  HeldOpen(const fs::path& file, DWORD share)
+      : handle_(::CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+  ~HeldOpen() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+TEST(Program, FilesSharedForReadingOnlyAreReadAndNotWritten) {
+  Tree tree;
+  test::write_file(tree.data(), "96 01 05 0 0 0\n");
+  {
+    const HeldOpen data(tree.data(), FILE_SHARE_READ);
+    const HeldOpen table(tree.work() / "ls.ini", FILE_SHARE_READ);
+    ASSERT_TRUE(data.held() && table.held());
     const auto result = tree.run();
-    EXPECT_EQ(result.standard_error, "forrtl: severe (602): file not found\n");
-    EXPECT_EQ(result.exit_status, 90);
-    EXPECT_EQ(tree.log(), kStart);
-    EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000 30.000000"}));
   }
-  {  // no handle left for new.txt: 0-2, the log, then the data file
-    Tree tree;
-    test::write_file(tree.data(), "96 01 05 0 0 0\n");
-    const auto result = tree.run({.max_open_files = 5});
-    EXPECT_EQ(result.standard_error, "forrtl: severe (603): too many open files\n");
-    EXPECT_EQ(result.exit_status, 91);
+  {
+    const HeldOpen out(tree.work() / "new.txt", FILE_SHARE_READ);
+    ASSERT_TRUE(out.held());
+    const auto refused = tree.run();
+    EXPECT_EQ(refused.standard_error,
+              "forrtl: severe (38): error during write, unit 2, file new.txt (the file may be "
+              "read but not written)\n");
+    EXPECT_EQ(refused.exit_status, 38);
     EXPECT_EQ(tree.log(), kStart);
-    EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
   }
+  {
+    const HeldOpen out(tree.work() / "new.txt", 0);  // a sharing violation
+    ASSERT_TRUE(out.held());
+    const auto refused = tree.run();
+    EXPECT_EQ(refused.standard_error, "forrtl: severe (600): access not allowed\n");
+    EXPECT_EQ(refused.exit_status, 600);
+    EXPECT_EQ(tree.log(), kStart);
+  }
+  EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000 30.000000"}));
+}
+
+#else  // POSIX systems
+
+TEST(Program, DataFileInAMissingDirectoryIsNotFound) {
+  Tree tree;
+  fs::create_symlink("no_such_directory/KW_PVZ.DAT", tree.data());
+  const auto result = tree.run();
+  EXPECT_EQ(result.standard_error, "forrtl: severe (602): file not found\n");
+  EXPECT_EQ(result.exit_status, severe_status(602));
+  EXPECT_EQ(tree.log(), kStart);
+  EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
+}
+
+TEST(Program, NoHandleLeftIsTooManyOpenFiles) {
+  // No handle left for new.txt: 0-2, the log, then the data file.
+  Tree tree;
+  test::write_file(tree.data(), "96 01 05 0 0 0\n");
+  const auto result = tree.run({.max_open_files = 5});
+  EXPECT_EQ(result.standard_error, "forrtl: severe (603): too many open files\n");
+  EXPECT_EQ(result.exit_status, severe_status(603));
+  EXPECT_EQ(tree.log(), kStart);
+  EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
 }
 
 TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
@@ -296,6 +385,8 @@ TEST(Program, FullDiskIsAWriteFailure) {
   EXPECT_EQ(result.exit_status, 38);
   EXPECT_EQ(tree.log(), kStart);
 }
+
+#endif
 
 }  // namespace
 }  // namespace kw

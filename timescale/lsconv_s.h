@@ -6,7 +6,13 @@
 #pragma once
 
 #include <array>
+#include <cfloat>
 #include <cstdint>
+
+// Each double operation must round to a double, as SSE2 does. The x87
+// stack keeps a 64-bit mantissa, and rounding twice changes some sums in
+// their last bit (build 32-bit x86 with -msse2 -mfpmath=sse).
+static_assert(FLT_EVAL_METHOD == 0, "doubles must be evaluated as doubles");
 
 namespace kw {
 

@@ -3,19 +3,19 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace kw::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
+  static const unsigned run = std::random_device{}();  // apart from other test processes
   const fs::path base = fs::temp_directory_path();
   for (;;) {
-    path_ = base / ("kw_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    path_ = base / ("kw_test_" + std::to_string(run) + "_" + std::to_string(counter++));
     if (fs::create_directory(path_)) break;
   }
 }

@@ -1,0 +1,165 @@
+// Windows side of the operating-system file layer. Files are opened in
+// binary: every byte the program writes, CR LF included, reaches the file
+// as it stands.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/file.h"
+
+namespace kw::os {
+namespace {
+
+HANDLE native(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
+}
+
+OpenError classify(DWORD code) {
+  switch (code) {
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return OpenError::path_not_found;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return OpenError::too_many_files;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY:
+    case ERROR_INVALID_PARAMETER:
+      return OpenError::invalid_name;
+    default:  // access denied, sharing and lock violations, write protection
+      return OpenError::access_denied;
+  }
+}
+
+HANDLE open_handle(const std::string& name, DWORD access, DWORD disposition) {
+  return ::CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool is_directory(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileType(handle) == FILE_TYPE_DISK &&
+         ::GetFileInformationByHandle(handle, &info) != 0 &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The system's text for `code`, without the line end it comes with.
+std::string message_for(DWORD code) {
+  char text[512] = {};
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, sizeof text, nullptr);
+  std::string message(text, std::min<DWORD>(length, sizeof text));
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  if (message.empty()) message = "system error " + std::to_string(code);
+  return message;
+}
+
+// Reads and writes are made in pieces a DWORD can count.
+constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
+
+}  // namespace
+
+File File::open(std::string_view name, OpenError& error) {
+  const std::string path(name);
+  File file;
+  HANDLE handle = open_handle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+  bool writable = true;
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD write_error = ::GetLastError();
+    if (write_error == ERROR_ACCESS_DENIED || write_error == ERROR_SHARING_VIOLATION ||
+        write_error == ERROR_WRITE_PROTECT) {
+      // Readable but not writable: the run may only need to read it.
+      handle = open_handle(path, GENERIC_READ, OPEN_EXISTING);
+      writable = false;
+    }
+    if (handle == INVALID_HANDLE_VALUE) {
+      error = classify(write_error);
+      return file;
+    }
+  }
+  if (is_directory(handle)) {
+    ::CloseHandle(handle);
+    error = OpenError::access_denied;
+    return file;
+  }
+  file.handle_ = reinterpret_cast<Handle>(handle);
+  file.writable_ = writable;
+  error = OpenError::none;
+  return file;
+}
+
+void File::record_error() {
+  error_text_ = message_for(::GetLastError());
+}
+
+std::ptrdiff_t File::read(char* buffer, std::size_t size) {
+  DWORD count = 0;
+  if (::ReadFile(native(handle_), buffer, static_cast<DWORD>(std::min(size, kMaxPiece)), &count,
+                 nullptr) == 0) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return 0;  // the writer is gone
+    record_error();
+    return -1;
+  }
+  return static_cast<std::ptrdiff_t>(count);
+}
+
+bool File::write(std::string_view data) {
+  while (!data.empty()) {
+    DWORD count = 0;
+    if (::WriteFile(native(handle_), data.data(),
+                    static_cast<DWORD>(std::min(data.size(), kMaxPiece)), &count, nullptr) == 0) {
+      record_error();
+      return false;
+    }
+    if (count == 0) {
+      ::SetLastError(ERROR_WRITE_FAULT);
+      record_error();
+      return false;
+    }
+    data.remove_prefix(count);
+  }
+  return true;
+}
+
+std::uint64_t File::size() const {
+  LARGE_INTEGER size{};
+  if (::GetFileType(native(handle_)) != FILE_TYPE_DISK ||
+      ::GetFileSizeEx(native(handle_), &size) == 0 || size.QuadPart < 0) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool File::cut_here() {
+  if (::GetFileType(native(handle_)) != FILE_TYPE_DISK) return true;
+  if (::SetEndOfFile(native(handle_)) == 0) {
+    record_error();
+    return false;
+  }
+  return true;
+}
+
+bool File::close() {
+  if (handle_ == kNoHandle) return true;
+  HANDLE handle = native(handle_);
+  handle_ = kNoHandle;
+  if (::CloseHandle(handle) == 0) {
+    record_error();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kw::os

@@ -1,0 +1,18 @@
+// Operating-system side of ending a run: the failure line on standard error
+// and the process exit status.
+#pragma once
+
+#include <string_view>
+
+namespace kw::os {
+
+// Writes `text` to standard error exactly as it stands: a "\n" is written
+// as one byte on every system, never turned into CR LF.
+void write_standard_error(std::string_view text);
+
+// The process exit status that reports severe run-time error `number`.
+// POSIX: the low eight bits (600 gives 88, 602 gives 90, 603 gives 91).
+// Windows: the number itself, a 32-bit status.
+int exit_status_for_error(int number);
+
+}  // namespace kw::os

@@ -1,0 +1,29 @@
+// Windows side of the process layer.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/process.h"
+
+namespace kw::os {
+
+void write_standard_error(std::string_view text) {
+  // Straight to the handle: the C run-time's text mode would add a CR.
+  HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  while (!text.empty()) {
+    DWORD count = 0;
+    const auto piece = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1U << 20));
+    if (::WriteFile(handle, text.data(), piece, &count, nullptr) == 0 || count == 0) return;
+    text.remove_prefix(count);
+  }
+}
+
+int exit_status_for_error(int number) {
+  return number;
+}
+
+}  // namespace kw::os

@@ -1,0 +1,58 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "support/files.h"
+#include "support/run_program.h"
+
+namespace kw::test {
+
+// Options that only a POSIX system can apply (open-file limits, another
+// user) are not used here: the tests that need them are skipped.
+RunResult run_program(const std::filesystem::path& program,
+                      const std::filesystem::path& working_directory,
+                      const RunOptions& /*options*/) {
+  TempDir capture;
+  const std::filesystem::path err_file = capture.path() / "stderr";
+  RunResult result;
+  {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE err = ::CreateFileW(err_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE null =
+        ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (err == INVALID_HANDLE_VALUE || null == INVALID_HANDLE_VALUE) {
+      if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
+      if (null != INVALID_HANDLE_VALUE) ::CloseHandle(null);
+      return result;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = null;
+    startup.hStdOutput = null;
+    startup.hStdError = err;
+    std::wstring command = L"\"" + program.wstring() + L"\"";
+    PROCESS_INFORMATION process{};
+    const std::wstring cwd = working_directory.wstring();
+    const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE,
+                                          0, nullptr, cwd.c_str(), &startup, &process);
+    ::CloseHandle(err);
+    ::CloseHandle(null);
+    if (started == 0) return result;
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (::GetExitCodeProcess(process.hProcess, &code) != 0)
+      result.exit_status = static_cast<int>(code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  result.standard_error = read_file(err_file);
+  return result;
+}
+
+}  // namespace kw::test
