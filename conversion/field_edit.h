@@ -20,4 +20,11 @@ bool edit_integer(std::int32_t value, int width, int min_digits, char* field);
 // `width` is at most 40.
 bool edit_fixed(double value, int width, int decimals, char* field);
 
+// The fast path of edit_fixed, for |value| below 10^9 and 1 to 6 decimals:
+// rounds with an exact product (Dekker's two-product), so it gives the same
+// field as edit_fixed. Returns false, leaving `field` alone, when it cannot
+// decide (other values, NaN, other decimals); otherwise writes the field
+// and sets `fits` as edit_fixed would return it.
+bool edit_fixed_fast(double value, int width, int decimals, char* field, bool& fits);
+
 }  // namespace kw

@@ -47,6 +47,11 @@ bool InputUnit::at_end() {
   return position_ >= known_size_;
 }
 
+std::uint64_t InputUnit::remaining_bytes() const {
+  const std::uint64_t size = file_.size();
+  return size > position_ ? size - position_ : 0;
+}
+
 bool InputUnit::fill() {
   const std::ptrdiff_t n = file_.read(buffer_.get(), kBufferSize);
   if (n < 0) {
@@ -158,6 +163,28 @@ void OutputUnit::write_record(std::string_view chars) {
       used_ += n;
       piece.remove_prefix(n);
     }
+  }
+}
+
+void OutputUnit::write_block(std::string_view records) {
+  if (records.empty()) return;
+  if (!file_.writable()) fail("the file may be read but not written");
+  if (used_ + records.size() <= kBufferSize) {
+    std::memcpy(buffer_.get() + used_, records.data(), records.size());
+    used_ += records.size();
+    return;
+  }
+  flush();
+  if (records.size() < kBufferSize) {
+    std::memcpy(buffer_.get(), records.data(), records.size());
+    used_ = records.size();
+    return;
+  }
+  // A large block goes straight to the file, without a copy.
+  if (!file_.write(records)) fail(file_.error_text());
+  if (!cut_done_) {
+    if (!file_.cut_here()) fail(file_.error_text());
+    cut_done_ = true;
   }
 }
 

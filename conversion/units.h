@@ -34,6 +34,10 @@ class InputUnit {
   // Reads one whole record.
   void read_record(std::string& record);
 
+  // Bytes between the next unread byte and the end of the file as it is
+  // now (0 for pipes and devices).
+  std::uint64_t remaining_bytes() const;
+
   void close();
 
   int unit() const { return unit_; }
@@ -66,6 +70,10 @@ class OutputUnit {
   // Writes `chars` and CR LF. Writing starts at the start of the file; the
   // file is cut right after the first record, later records extend it.
   void write_record(std::string_view chars);
+
+  // Writes records already edited, each with its CR LF, as write_record
+  // would have written them one by one.
+  void write_block(std::string_view records);
 
   // A free-format write of one character value: a blank, then the text.
   void write_text(std::string_view text);

@@ -64,8 +64,11 @@ void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n);
 //
 // The entry k with LS_MJD(k) <= mjd < LS_MJD(k+1) applies; on or after the
 // last entry, the last value; before the first entry, the first value
-// minus 1.0. Boundaries are inclusive at the lower end. An empty table
-// gives 0.0.
+// minus 1.0. Boundaries are inclusive at the lower end; of entries with
+// equal dates the last applies. An empty table gives 0.0. The table must be
+// in ascending order (LS_L ensures it): the entry is found by halving, in
+// at most seven comparisons, and at once for dates on or after the last
+// entry.
 void LS_D(double& dt, const double& mjd, const LeapColumn& ls_mjd, const LeapColumn& ls_dt,
           const std::int32_t& ls_n);
 

@@ -1,0 +1,99 @@
+#include "conversion/convert_records.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace kw {
+namespace {
+
+// Workers take turns: each reads the next batch (in file order, one worker
+// at a time), converts it on its own, then waits for its batch's turn to be
+// written. The first failure, in file order, ends the run; no batch after
+// it is written.
+class Pipeline {
+ public:
+  Pipeline(InputUnit& data, OutputUnit& out, const LeapTable& table)
+      : data_(data), out_(out), table_(table) {}
+
+  void work() {
+    RecordBatch batch;
+    OffsetMemo offsets(table_);
+    for (;;) {
+      std::uint64_t ticket = 0;
+      {
+        const std::lock_guard lock(read_mutex_);
+        if (reading_done_) return;
+        ticket = next_read_++;
+        reading_done_ = !batch.fill(data_);
+      }
+      batch.convert(offsets);
+      {
+        std::unique_lock lock(write_mutex_);
+        write_turn_.wait(lock, [&] { return next_write_ == ticket; });
+        if (!failure_) {
+          try {
+            batch.emit(out_);
+          } catch (...) {
+            failure_ = std::current_exception();
+            const std::lock_guard read_lock(read_mutex_);
+            reading_done_ = true;
+          }
+        }
+        ++next_write_;
+      }
+      write_turn_.notify_all();
+    }
+  }
+
+  void finish() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  InputUnit& data_;
+  OutputUnit& out_;
+  const LeapTable& table_;
+
+  std::mutex read_mutex_;
+  bool reading_done_ = false;
+  std::uint64_t next_read_ = 0;
+
+  std::mutex write_mutex_;
+  std::condition_variable write_turn_;
+  std::uint64_t next_write_ = 0;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+void convert_records(InputUnit& data, OutputUnit& out, const LeapTable& table, unsigned threads) {
+  Pipeline pipeline(data, out, table);
+  std::vector<std::thread> helpers;
+  // Only a file of more than a batch of typical records is worth a thread.
+  if (threads > 1 && data.remaining_bytes() > RecordBatch::kCapacity * 40) {
+    for (unsigned i = 1; i < threads; ++i) {
+      try {
+        helpers.emplace_back([&pipeline] {
+          try {
+            pipeline.work();
+          } catch (...) {
+            // No memory for a batch (before any batch was taken): the
+            // other workers do the work.
+          }
+        });
+      } catch (const std::system_error&) {
+        break;  // no thread to be had: fewer workers do the same work
+      }
+    }
+  }
+  pipeline.work();
+  for (auto& helper : helpers) helper.join();
+  pipeline.finish();
+}
+
+}  // namespace kw

@@ -1,0 +1,19 @@
+// The copy of the data file to the converted file, record by record.
+#pragma once
+
+#include "conversion/record_batch.h"
+#include "conversion/units.h"
+
+namespace kw {
+
+// Converts every record of `data` into `out`, adding to each record's third
+// value the offset of `table` in force on its date. Ends the run (throws)
+// at the first bad record or failed read or write, after writing every
+// record before it.
+//
+// Batches of records are read in order, converted by up to `threads`
+// threads at once and written in order; a file of one batch is converted
+// without starting a thread.
+void convert_records(InputUnit& data, OutputUnit& out, const LeapTable& table, unsigned threads);
+
+}  // namespace kw

@@ -1,0 +1,106 @@
+#include "conversion/record_batch.h"
+
+#include <cmath>
+#include <limits>
+#include <string_view>
+
+#include "conversion/failure.h"
+#include "conversion/fast_record.h"
+#include "conversion/run_files.h"
+#include "timescale/int32_arith.h"
+
+namespace kw {
+namespace {
+
+constexpr std::size_t kYears = 100;
+constexpr std::size_t kMonths = 12;
+constexpr std::size_t kDays = 31;
+
+}  // namespace
+
+double full_year(std::int32_t yy) {
+  if (yy > 50) return wrapping_add(yy, 1900);
+  if (yy < 50) return wrapping_add(yy, 2000);
+  return 1950.0;
+}
+
+OffsetMemo::OffsetMemo(const LeapTable& table)
+    : table_(table), known_(kYears * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()) {}
+
+double OffsetMemo::compute(const DataRecord& record) const {
+  double year = full_year(record.idate[0]);
+  double month = record.idate[1];
+  const double day = record.idate[2];
+  double mjd = 0.0;
+  JUDDY(mjd, year, month, day);
+  double dt = 0.0;
+  LS_D(dt, mjd, table_.LS_MJD, table_.LS_DT, table_.LS_N);
+  return dt;
+}
+
+double OffsetMemo::offset(const DataRecord& record) {
+  const auto yy = static_cast<std::uint32_t>(record.idate[0]);
+  const auto mm = static_cast<std::uint32_t>(record.idate[1]) - 1U;
+  const auto dd = static_cast<std::uint32_t>(record.idate[2]) - 1U;
+  if (yy >= kYears || mm >= kMonths || dd >= kDays) return compute(record);
+  double& known = known_[(yy * kMonths + mm) * kDays + dd];
+  // A table offset is never NaN: the reader accepts only numbers.
+  if (std::isnan(known)) known = compute(record);
+  return known;
+}
+
+RecordBatch::RecordBatch()
+    : lines(new char[kCapacity * kRecordWidth]), output(new char[kCapacity * kOutputRecord]) {}
+
+bool RecordBatch::fill(InputUnit& data) {
+  count = 0;
+  read_failure = nullptr;
+  while (count < kCapacity) {
+    if (data.at_end()) return false;
+    try {
+      data.read_record(lines.get() + count * kRecordWidth, kRecordWidth);
+    } catch (...) {
+      read_failure = std::current_exception();
+      return false;
+    }
+    ++count;
+  }
+  return true;
+}
+
+void RecordBatch::convert(OffsetMemo& offsets) {
+  output_size = 0;
+  overflows = 0;
+  failure = ReadStatus::ok;
+  DataRecord record;
+  char* out = output.get();
+  for (std::size_t i = 0; i < count; ++i) {
+    const char* line = lines.get() + i * kRecordWidth;
+    if (!parse_data_record_fast(line, record)) {
+      const std::string_view columns(line, kParsedColumns);
+      if (is_blank_record(columns)) continue;
+      failure = parse_data_record(columns, record);
+      if (failure != ReadStatus::ok) break;
+    }
+    record.xval[2] = record.xval[2] + offsets.offset(record);
+    if (!edit_output_record(record, out)) ++overflows;
+    out[kOutputWidth] = '\r';
+    out[kOutputWidth + 1] = '\n';
+    out += kOutputRecord;
+  }
+  output_size = static_cast<std::size_t>(out - output.get());
+}
+
+void RecordBatch::emit(OutputUnit& out) const {
+  out.write_block(std::string_view(output.get(), output_size));
+  for (std::size_t i = 0; i < overflows; ++i) report_output_conversion(kOutputUnit, kOutputFile);
+  if (failure != ReadStatus::ok) {
+    const int number = failure == ReadStatus::missing      ? err::end_of_file
+                       : failure == ReadStatus::conversion ? err::input_conversion
+                                                           : err::syntax;
+    stop_unit(number, kDataUnit, kDataFile);
+  }
+  if (read_failure) std::rethrow_exception(read_failure);
+}
+
+}  // namespace kw
