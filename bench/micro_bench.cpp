@@ -57,7 +57,7 @@ void BM_ParseRecord(benchmark::State& state) {
   const auto columns = sample_columns();
   kw::DataRecord record{};
   std::size_t i = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const std::string& text = columns[i++ & 4095];
     const bool done = kw::parse_data_record_fast(text.data(), record) ||
                       kw::parse_data_record(text, record) == kw::ReadStatus::ok;
@@ -74,7 +74,7 @@ void BM_JuddyAndLsD(benchmark::State& state) {
   int year = 1962;
   int month = 1;
   int day = 1;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     double y = year;
     double m = month;
     const double d = day;
@@ -104,7 +104,7 @@ void BM_EditOutputRecord(benchmark::State& state) {
   }
   std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const bool fits = kw::edit_output_record(records[i++ & 4095], text.data());
     benchmark::DoNotOptimize(fits);
     benchmark::DoNotOptimize(text);

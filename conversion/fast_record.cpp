@@ -57,7 +57,7 @@ inline bool read_real(const char*& p, const char* end, double& value) {
   if (digits == 0 || digits > 19 || !ends_value(p, end) || digits_value > kExactLimit) {
     return false;
   }
-  double magnitude = static_cast<double>(digits_value);
+  auto magnitude = static_cast<double>(digits_value);
   if (decimals != 0) magnitude /= kPowersOfTen[decimals];
   value = negative ? -magnitude : magnitude;
   return true;

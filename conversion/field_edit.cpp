@@ -1,5 +1,7 @@
 #include "conversion/field_edit.h"
 
+#include "conversion/fixed_fast.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -47,101 +49,53 @@ bool edit_integer(std::int32_t value, int width, int min_digits, char* field) {
 
 namespace {
 
-constexpr std::uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-
-// |value| * 10^decimals rounded to the nearest integer, ties to even,
-// from the exact product: for 0 < a < 10^9 and a scale of at most 10^6,
-// p + e == a * scale exactly (the scale has at most 14 significant bits,
-// so only `a` needs splitting), and p < 2^50 has a spacing of at most 1/8,
-// which 0.5 is a multiple of.
 template <int Decimals>
-std::uint64_t scaled_nearest(double a) {
-  constexpr auto scale = static_cast<double>(kScales[Decimals]);
-  const double p = a * scale;
-  const double c = 134217729.0 * a;  // 2^27 + 1: splits a into 26 + 27 bits
-  const double high = c - (c - a);
-  const double low = a - high;
-  const double e = (high * scale - p) + low * scale;   // exact: a * scale - p
-  auto n = static_cast<std::uint64_t>(p);              // p >= 0: truncation is the floor
-  const double fraction = p - static_cast<double>(n);  // exact
-  // |e| is below half the spacing of p, so it decides only an exact half.
-  if (fraction > 0.5 || (fraction == 0.5 && (e > 0.0 || (e == 0.0 && (n & 1U) != 0)))) ++n;
-  return n;
-}
-
-// "00" to "99".
-constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes `count` digits of `value` backwards, ending just before `end`.
-inline char* put_digits(std::uint32_t value, int count, char* end) {
-  for (; count >= 2; count -= 2) {
-    end -= 2;
-    std::memcpy(end, kPairs + 2 * (value % 100), 2);
-    value /= 100;
+bool fast_any_width(double value, int width, char* field, bool& fits) {
+  // The field is edited at the widest width, then its right end is kept.
+  char wide[40];
+  const fixed_fast::Edited result = fixed_fast::edit<40, Decimals>(value, wide);
+  if (result == fixed_fast::Edited::undecided) return false;
+  const char* first_used = wide;
+  while (*first_used == ' ') ++first_used;
+  const auto length = static_cast<int>(wide + 40 - first_used);
+  if (length <= width) {
+    right_justify(first_used, length, width, field);
+    fits = true;
+    return true;
   }
-  if (count == 1) *--end = static_cast<char>('0' + value % 10);
-  return end;
-}
-
-inline int digit_count(std::uint32_t value) {
-  int count = 1;
-  while (value >= 10) {
-    value /= 10;
-    ++count;
+  // Too wide: without the zero before the point, if that is all.
+  const bool minus = *first_used == '-';
+  const char* zero = first_used + (minus ? 1 : 0);
+  if (zero[0] == '0' && zero[1] == '.' && length - 1 <= width) {
+    char text[40];
+    int at = 0;
+    if (minus) text[at++] = '-';
+    std::memcpy(text + at, zero + 1, static_cast<std::size_t>(wide + 40 - zero - 1));
+    right_justify(text, length - 1, width, field);
+    fits = true;
+    return true;
   }
-  return count;
-}
-
-template <int Decimals>
-bool edit_fixed_fast(double value, int width, char* field) {
-  const double a = std::fabs(value);
-  // Below 10^-30 the product is far below one half; it also keeps the
-  // split clear of subnormal numbers.
-  const std::uint64_t n = a < 1e-30 ? 0 : scaled_nearest<Decimals>(a);
-  const auto whole = static_cast<std::uint32_t>(n / kScales[Decimals]);  // below 10^9 + 1
-  const auto fraction = static_cast<std::uint32_t>(n % kScales[Decimals]);
-  const bool minus = n != 0 && std::signbit(value);
-  const int whole_digits = digit_count(whole);
-  int length = (minus ? 1 : 0) + whole_digits + 1 + Decimals;
-  // The zero before the point goes only when the field is otherwise too
-  // narrow.
-  const bool drop_zero = length > width && whole == 0;
-  if (drop_zero) --length;
-  if (length > width) return overflow(width, field);
-  char* end = put_digits(fraction, Decimals, field + width);
-  *--end = '.';
-  if (!drop_zero) end = put_digits(whole, whole_digits, end);
-  if (minus) *--end = '-';
-  while (end != field) *--end = ' ';
+  fits = overflow(width, field);
   return true;
 }
 
 }  // namespace
 
 bool edit_fixed_fast(double value, int width, int decimals, char* field, bool& fits) {
-  if (!(std::fabs(value) < 1e9) || width > 40) return false;
+  if (width > 40) return false;
   switch (decimals) {
     case 1:
-      fits = edit_fixed_fast<1>(value, width, field);
-      return true;
+      return fast_any_width<1>(value, width, field, fits);
     case 2:
-      fits = edit_fixed_fast<2>(value, width, field);
-      return true;
+      return fast_any_width<2>(value, width, field, fits);
     case 3:
-      fits = edit_fixed_fast<3>(value, width, field);
-      return true;
+      return fast_any_width<3>(value, width, field, fits);
     case 4:
-      fits = edit_fixed_fast<4>(value, width, field);
-      return true;
+      return fast_any_width<4>(value, width, field, fits);
     case 5:
-      fits = edit_fixed_fast<5>(value, width, field);
-      return true;
+      return fast_any_width<5>(value, width, field, fits);
     case 6:
-      fits = edit_fixed_fast<6>(value, width, field);
-      return true;
+      return fast_any_width<6>(value, width, field, fits);
     default:
       return false;
   }

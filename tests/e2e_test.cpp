@@ -144,6 +144,52 @@ TEST(Program, TheOffsetIsAddedInDoublePrecision) {
   EXPECT_EQ(tree.output(), lines({"96 01 05  0.00000  0.00000  2.000001"}));
 }
 
+TEST(Program, LongFilesKeepTheirOrderAndStopAtTheFirstBadRecord) {
+  // Enough records for several batches, converted on several threads: the
+  // output, the error 63 lines and the stop come in file order.
+  struct Kind {
+    const char* in;
+    const char* out;  // nullptr: a blank record, skipped
+  };
+  const Kind kinds[] = {
+      {"96 01 05 0.123456 -0.0123456 -0.3456789",
+       "96 01 05  0.12346 -0.01235 29.654322"},  // column 39 is not read
+      {"16,12,31,0.015625,-0.0000004,0", "16 12 31  0.01562  0.00000 36.000000"},
+      {"96 01 05 1000.0 0 0", "96 01 05*********  0.00000 30.000000"},
+      {"   ", nullptr},
+      {"5 7 1 0 0 0", "05 07 01  0.00000  0.00000 32.000000"},
+  };
+  constexpr int kRecords = 100'000;
+  constexpr int kBad = 87'654;
+  std::string data;
+  std::string expected;
+  int overflows = 0;
+  for (int i = 0; i < kRecords; ++i) {
+    const Kind& kind = kinds[(i * 7 + i / 3) % 5];
+    if (i == kBad) {
+      data += "96 01 05 1 2 x\r\n";
+      continue;
+    }
+    data += std::string(kind.in) + "\r\n";
+    if (i < kBad && kind.out != nullptr) {
+      expected += std::string(kind.out) + "\r\n";
+      if (kind.out[8] == '*') ++overflows;
+    }
+  }
+  Tree tree;
+  test::write_file(tree.data(), data);
+  const auto result = tree.run();
+  std::string error;
+  for (int i = 0; i < overflows; ++i) {
+    error += "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
+  }
+  error += "forrtl: severe (59): list-directed I/O syntax error, unit 1, file ..\\..\\KW_PVZ.DAT\n";
+  EXPECT_EQ(result.exit_status, 59);
+  EXPECT_TRUE(result.standard_error == error) << "lines on standard error differ";
+  EXPECT_TRUE(tree.output() == expected) << "new.txt differs";
+  EXPECT_EQ(tree.log(), kStart);
+}
+
 struct BadData {
   std::string data;
   std::string error;  // the line on standard error

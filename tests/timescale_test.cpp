@@ -2,9 +2,11 @@
 // lookup's boundary rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "timescale/int32_arith.h"
@@ -155,6 +157,44 @@ TEST(LsD, EmptyOrOversizedCountStaysInsideTheTable) {
   full.n = LS_MAX + 50;  // more than the arrays hold
   EXPECT_EQ(full.lookup(1e9), LS_MAX - 1);
   EXPECT_EQ(full.lookup(41.5), 41);
+}
+
+// The lookup as the table's definition states it: every entry whose
+// interval holds the date is taken, the last one wins.
+double walk_the_table(const Table& table, double mjd) {
+  const int n = std::min<int>(table.n, LS_MAX);
+  if (n < 1) return 0.0;
+  if (mjd >= table.mjd[static_cast<std::size_t>(n - 1)])
+    return table.dt[static_cast<std::size_t>(n - 1)];
+  double dt = table.dt[0] - 1.0;
+  for (int k = 1; k < n; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    if (table.mjd[i - 1] <= mjd && mjd < table.mjd[i]) dt = table.dt[i - 1];
+  }
+  return dt;
+}
+
+TEST(LsD, AgreesWithAWalkOfTheTableOnRandomTables) {
+  std::mt19937 random(1972);
+  for (int round = 0; round < 2000; ++round) {
+    Table table{};
+    table.n = 1 + static_cast<std::int32_t>(random() % LS_MAX);
+    double date = 40000.0;
+    for (std::int32_t i = 0; i < table.n; ++i) {
+      if (random() % 3 != 0) date += static_cast<double>(random() % 400);  // else an equal date
+      table.mjd[static_cast<std::size_t>(i)] = date;
+      table.dt[static_cast<std::size_t>(i)] = i;
+    }
+    for (std::int32_t i = 0; i < table.n; ++i) {
+      const double at = table.mjd[static_cast<std::size_t>(i)];
+      for (const double mjd : {at, at - 0.5, at + 0.5, std::nextafter(at, 0.0)}) {
+        ASSERT_EQ(table.lookup(mjd), walk_the_table(table, mjd)) << "round " << round;
+      }
+    }
+    for (const double mjd : {-1e300, 39999.0, 1e300, std::numeric_limits<double>::quiet_NaN()}) {
+      ASSERT_EQ(table.lookup(mjd), walk_the_table(table, mjd)) << "round " << round;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,254 @@
+// Checks the fast paths of reading and editing numbers against independent
+// exact methods, on random and adversarial values:
+//
+//   editing  fixed_fast::edit (the program's three fields, and every width
+//            and decimal count the general editor's fast path takes) against
+//            a field built here from std::to_chars, which rounds the exact
+//            binary value, ties to even;
+//   reading  parse_data_record_fast against the general reader (whose reals
+//            come from std::from_chars) on generated records: every record
+//            the fast path accepts must give the same bits.
+//
+//   kw_exactness_check [VALUES] [SEED]      (default 2,000,000 values)
+//
+// The test suite runs a sample; a long run of 100,000,000 values or more is
+//   build/default/tests/kw_exactness_check 100000000
+#include <charconv>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "conversion/data_record.h"
+#include "conversion/fast_record.h"
+#include "conversion/field_edit.h"
+#include "conversion/fixed_fast.h"
+
+namespace {
+
+// Fw.d of `value` from its exact decimal expansion: to_chars rounds the
+// exact binary value to `decimals` digits, ties to even.
+std::string reference_field(double value, int width, int decimals) {
+  std::string stars(static_cast<std::size_t>(width), '*');
+  if (!std::isfinite(value)) return stars;
+  char text[400];
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  if (result.ec != std::errc{}) return stars;
+  std::string s(text, result.ptr);
+  if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
+  if (static_cast<int>(s.size()) > width) {
+    const std::size_t zero = s[0] == '-' ? 1 : 0;
+    if (s.compare(zero, 2, "0.") == 0) s.erase(zero, 1);
+  }
+  if (static_cast<int>(s.size()) > width) return stars;
+  return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + s;
+}
+
+struct Counts {
+  std::uint64_t checked = 0;
+  std::uint64_t decided = 0;
+  std::uint64_t failures = 0;
+};
+
+void report_edit_failure(Counts& counts, double value, int width, int decimals,
+                         const std::string& got, const std::string& want) {
+  if (++counts.failures <= 20) {
+    std::printf("EDIT MISMATCH %a (%.17g) F%d.%d: got \"%s\" want \"%s\"\n", value, value, width,
+                decimals, got.c_str(), want.c_str());
+  }
+}
+
+template <int Width, int Decimals>
+void check_field(Counts& counts, double value) {
+  char field[Width];
+  const auto result = kw::fixed_fast::edit<Width, Decimals>(value, field);
+  ++counts.checked;
+  if (result == kw::fixed_fast::Edited::undecided) return;
+  ++counts.decided;
+  const std::string want = reference_field(value, Width, Decimals);
+  const std::string got(field, Width);
+  const bool fits = result == kw::fixed_fast::Edited::fits;
+  if (got != want || fits != (want[0] != '*')) {
+    report_edit_failure(counts, value, Width, Decimals, got, want);
+  }
+}
+
+// The general editor's fast path, at any width from 1 to 40.
+void check_any_width(Counts& counts, double value, int width, int decimals) {
+  char field[40];
+  bool fits = false;
+  ++counts.checked;
+  if (!kw::edit_fixed_fast(value, width, decimals, field, fits)) return;
+  ++counts.decided;
+  const std::string want = reference_field(value, width, decimals);
+  const std::string got(field, static_cast<std::size_t>(width));
+  if (got != want || fits != (want[0] != '*')) {
+    report_edit_failure(counts, value, width, decimals, got, want);
+  }
+}
+
+// Values that the rounding of d decimals finds hardest.
+class EditValues {
+ public:
+  explicit EditValues(std::uint64_t seed) : random_(seed) {}
+
+  double next(int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    switch (pick_(random_) % 8) {
+      case 0: {  // log-uniform magnitude from 1e-9 to 1e10, either sign
+        const double v = std::pow(10.0, uniform_(random_) * 19.0 - 9.0);
+        return sign(v);
+      }
+      case 1: {  // an exact binary tie: an odd multiple of 2^-(d+1)
+        const auto odd = static_cast<double>(2 * (small_(random_) % 2'000'000) + 1);
+        return sign(std::ldexp(odd, -(decimals + 1)));
+      }
+      case 2: {  // one or two units in the last place beside an exact tie
+        const auto odd = static_cast<double>(2 * (small_(random_) % 2'000'000) + 1);
+        return sign(ulps_away(std::ldexp(odd, -(decimals + 1))));
+      }
+      case 3: {  // beside a decimal tie (n + 1/2) / 10^d, which is rarely exact
+        const auto n = static_cast<double>(small_(random_) % 100'000'000'000ULL);
+        return sign(ulps_away((n + 0.5) / scale));
+      }
+      case 4: {  // the overflow edges of the fields: 999.99..95, -99.99..95
+        const double edge = pick_(random_) % 2 == 0 ? 1000.0 - 0.5 / scale : -(100.0 - 0.5 / scale);
+        return ulps_away(edge, 8);
+      }
+      case 5: {  // negative values that round to zero, or just do not
+        return ulps_away(-0.5 / scale, 8) * (pick_(random_) % 4 == 0 ? uniform_(random_) : 1.0);
+      }
+      case 6: {  // short decimals as real data has them
+        const auto digits = static_cast<double>(small_(random_) % 100'000'000);
+        return sign(digits / std::pow(10.0, static_cast<double>(pick_(random_) % 9)));
+      }
+      default: {  // any bit pattern: subnormals, huge values, NaN, infinities
+        const std::uint64_t bits = small_(random_);
+        double v = 0.0;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+      }
+    }
+  }
+
+ private:
+  double sign(double v) { return pick_(random_) % 2 == 0 ? v : -v; }
+  double ulps_away(double v, int most = 2) {
+    const auto steps =
+        static_cast<int>(pick_(random_) % static_cast<unsigned>(2 * most + 1)) - most;
+    const double toward = steps < 0 ? -std::numeric_limits<double>::infinity()
+                                    : std::numeric_limits<double>::infinity();
+    for (int i = 0; i < std::abs(steps); ++i) v = std::nextafter(v, toward);
+    return v;
+  }
+
+  std::mt19937_64 random_;
+  std::uniform_real_distribution<double> uniform_{0.0, 1.0};
+  std::uniform_int_distribution<unsigned> pick_{0, 1U << 30};
+  std::uniform_int_distribution<std::uint64_t> small_;
+};
+
+// Records in the data file's layout, with digits, signs and points of
+// every length, and now and then a character the fast path must refuse.
+class RecordText {
+ public:
+  explicit RecordText(std::uint64_t seed) : random_(seed) {}
+
+  std::string next() {
+    std::string text;
+    if (pick(2) == 0) {  // the usual shape, with values of any digits
+      for (int i = 0; i < 3; ++i) text += std::string(1, ' ') + digit() + digit();
+      // Short separators leave room for long values within 38 columns.
+      for (int i = 0; i < 3; ++i) {
+        text += ' ';
+        if (pick(2) == 0) text += '-';
+        for (unsigned k = pick(4); k > 0; --k) text += digit();
+        text += '.';
+        // Now and then as many digits as a double holds, or more.
+        for (unsigned k = pick(4) == 0 ? 14 + pick(7) : 1 + pick(8); k > 0; --k) text += digit();
+      }
+      text.resize(kw::kParsedColumns, ' ');
+      return text;
+    }
+    for (int i = 0; i < 6; ++i) {
+      text.append(1 + pick(3), ' ');
+      if (pick(8) == 0) text += pick(2) == 0 ? '-' : '+';
+      const int before = static_cast<int>(pick(i < 3 ? 11 : 8));
+      for (int k = 0; k < before; ++k) text += digit();
+      if (i >= 3 || pick(20) == 0) {
+        if (pick(10) != 0) text += '.';
+        const int after = static_cast<int>(pick(pick(4) == 0 ? 22 : 10));
+        for (int k = 0; k < after; ++k) text += digit();
+      }
+      if (pick(60) == 0) text += "e5,\t/x"[pick(6)];
+    }
+    text.resize(kw::kParsedColumns, ' ');
+    return text;
+  }
+
+ private:
+  unsigned pick(unsigned n) { return static_cast<unsigned>(random_() % n); }
+  char digit() { return static_cast<char>('0' + pick(10)); }
+  std::mt19937_64 random_;
+};
+
+bool same_bits(double a, double b) {
+  std::uint64_t x = 0;
+  std::uint64_t y = 0;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::uint64_t values = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 2'000'000;
+  const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 20261208;
+
+  Counts edits;
+  EditValues edit_values(seed);
+  for (std::uint64_t i = 0; i < values; ++i) {
+    // The program's fields take most of the values.
+    check_field<9, 5>(edits, edit_values.next(5));
+    if (i % 2 == 0) check_field<10, 6>(edits, edit_values.next(6));
+    if (i % 16 == 0) {
+      const int decimals = 1 + static_cast<int>(i / 16 % 6);
+      check_any_width(edits, edit_values.next(decimals), 1 + static_cast<int>(i / 96 % 40),
+                      decimals);
+    }
+  }
+
+  Counts reads;
+  RecordText records(seed);
+  const std::uint64_t record_count = values / 4 + 1;
+  for (std::uint64_t i = 0; i < record_count; ++i) {
+    const std::string text = records.next();
+    kw::DataRecord fast{};
+    ++reads.checked;
+    if (!kw::parse_data_record_fast(text.data(), fast)) continue;
+    ++reads.decided;
+    kw::DataRecord full{};
+    const bool agree = kw::parse_data_record(text, full) == kw::ReadStatus::ok &&
+                       fast.idate == full.idate && same_bits(fast.xval[0], full.xval[0]) &&
+                       same_bits(fast.xval[1], full.xval[1]) &&
+                       same_bits(fast.xval[2], full.xval[2]);
+    if (!agree && ++reads.failures <= 20) std::printf("READ MISMATCH \"%s\"\n", text.c_str());
+  }
+
+  std::printf("editing: %" PRIu64 " values, %" PRIu64 " decided by the fast path, %" PRIu64
+              " mismatches\n",
+              edits.checked, edits.decided, edits.failures);
+  std::printf("reading: %" PRIu64 " records, %" PRIu64 " taken by the fast path, %" PRIu64
+              " mismatches\n",
+              reads.checked, reads.decided, reads.failures);
+  // A fast path that decides nothing proves nothing.
+  const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20;
+  if (!enough) std::printf("too few values went through the fast paths\n");
+  return edits.failures == 0 && reads.failures == 0 && enough ? 0 : 1;
+}
