@@ -1,13 +1,21 @@
 #include "conversion/fast_record.h"
 
-#include <cstdint>
+#include <cmath>
+#include <cstring>
+
+#include "conversion/field_edit.h"
+#include "conversion/fixed_fast.h"
 
 namespace kw {
 namespace {
 
-// 10^0 .. 10^19, each exact in a double.
+// 10^0 .. 10^19, each exact in a double and in 64 bits.
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+constexpr std::uint64_t kTens[] = {
+    1ULL,           10ULL,           100ULL,           1000ULL,          10000ULL,
+    100000ULL,      1000000ULL,      10000000ULL,      100000000ULL,     1000000000ULL,
+    10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL};
 
 constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
 
@@ -15,62 +23,223 @@ inline unsigned digit_of(char c) {
   return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
 }
 
-// Moves p past spaces; false when the columns end first.
-inline bool skip_spaces(const char*& p, const char* end) {
+// The digits at p, up to 8 of them: their count and their value. A ninth
+// digit is not looked at (callers refuse a count of 8).
+inline int eight_digits(const char* p, std::uint32_t& value) {
+  std::uint32_t result = 0;
+  int count = 0;
+  for (; count < 8 && digit_of(p[count]) < 10; ++count) result = result * 10 + digit_of(p[count]);
+  value = result;
+  return count;
+}
+
+// Moves p past blanks, not beyond the parsed columns.
+inline const char* skip_spaces(const char* p, const char* slot) {
+  const char* const end = slot + kParsedColumns;
   while (p != end && *p == ' ') ++p;
-  return p != end;
+  return p != end ? p : nullptr;
 }
 
-// A value must be followed by a space or the end of the columns.
-inline bool ends_value(const char* p, const char* end) {
-  return p == end || *p == ' ';
+// Each value must end at a blank, and within the parsed columns (the slot
+// holds blanks after them).
+inline bool ends_value(const char* p, const char* slot) {
+  return *p == ' ' && p - slot <= kParsedColumns;
 }
 
-inline bool read_integer(const char*& p, const char* end, std::int32_t& value) {
-  if (!skip_spaces(p, end)) return false;
+inline const char* read_integer(const char* p, const char* slot, std::int32_t& value) {
+  p = skip_spaces(p, slot);
+  if (p == nullptr) return nullptr;
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
   std::uint32_t magnitude = 0;
-  int digits = 0;
-  for (; p != end && digit_of(*p) < 10; ++p, ++digits) magnitude = magnitude * 10 + digit_of(*p);
-  if (digits == 0 || digits > 9 || !ends_value(p, end)) return false;
-  const auto signed_magnitude = static_cast<std::int32_t>(magnitude);  // below 10^9
+  const int digits = eight_digits(p, magnitude);
+  p += digits;
+  if (digits == 0 || !ends_value(p, slot)) return nullptr;             // 9 digits or more: refused
+  const auto signed_magnitude = static_cast<std::int32_t>(magnitude);  // below 10^8
   value = negative ? -signed_magnitude : signed_magnitude;
+  return p;
+}
+
+inline const char* read_real(const char* p, const char* slot, DecimalValue& value) {
+  p = skip_spaces(p, slot);
+  if (p == nullptr) return nullptr;
+  value.negative = false;
+  if (*p == '-' || *p == '+') value.negative = *p++ == '-';
+  std::uint32_t whole = 0;
+  const int whole_digits = eight_digits(p, whole);
+  p += whole_digits;
+  std::uint32_t fraction = 0;
+  int decimals = 0;
+  if (*p == '.') {
+    decimals = eight_digits(++p, fraction);
+    p += decimals;
+  }
+  // Longer runs of digits (8 before or after the point and more) are left
+  // to the general reader, as are values without a digit.
+  if (whole_digits + decimals == 0 || whole_digits == 8 || decimals == 8 || !ends_value(p, slot)) {
+    return nullptr;
+  }
+  value.digits = whole * kTens[decimals] + fraction;
+  value.decimals = decimals;
+  return p;
+}
+
+// |value| * 10^Decimals of a decimal of at most 9 decimals, rounded to an
+// integer: false when that needs the binary value (an exact decimal tie,
+// or too many decimals).
+// digits / 10^Cut rounded to nearest; false at an exact half.
+template <int Cut>
+bool drop_digits(std::uint64_t digits, std::uint64_t& n) {
+  constexpr std::uint64_t unit = kTens[Cut];
+  const std::uint64_t rest = digits % unit;  // constant divisors: no division
+  if (rest == unit / 2) return false;
+  n = digits / unit + static_cast<std::uint64_t>(rest > unit / 2);
   return true;
 }
 
-inline bool read_real(const char*& p, const char* end, double& value) {
-  if (!skip_spaces(p, end)) return false;
-  bool negative = false;
-  if (*p == '-' || *p == '+') negative = *p++ == '-';
-  std::uint64_t digits_value = 0;  // wraps harmlessly past 19 digits, which are refused
-  int digits = 0;
-  for (; p != end && digit_of(*p) < 10; ++p, ++digits) {
-    digits_value = digits_value * 10 + digit_of(*p);
+// |value| * 10^Decimals of a decimal of at most 9 decimals, rounded to an
+// integer: false when that needs the binary value (an exact decimal tie,
+// or too many decimals).
+template <int Decimals>
+bool scaled_decimal(std::uint64_t digits, int decimals, std::uint64_t& n) {
+  if (decimals <= Decimals) {
+    n = digits * kTens[Decimals - decimals];
+    return true;
   }
-  int decimals = 0;
-  if (p != end && *p == '.') {
-    for (++p; p != end && digit_of(*p) < 10; ++p, ++digits, ++decimals) {
-      digits_value = digits_value * 10 + digit_of(*p);
-    }
+  switch (decimals - Decimals) {
+    case 1:
+      return drop_digits<1>(digits, n);
+    case 2:
+      return drop_digits<2>(digits, n);
+    case 3:
+      return drop_digits<3>(digits, n);
+    case 4:
+      return drop_digits<4>(digits, n);
+    default:
+      return false;
   }
-  if (digits == 0 || digits > 19 || !ends_value(p, end) || digits_value > kExactLimit) {
+}
+
+// Writes F<Width>.<Decimals> of (minus ? -1 : 1) * n / 10^Decimals.
+template <int Width, int Decimals>
+bool put_field(std::uint64_t n, bool minus, char* field) {
+  using fixed_fast::digit_count;
+  using fixed_fast::put_digits;
+  const auto whole = static_cast<std::uint32_t>(n / kTens[Decimals]);
+  const auto fraction = static_cast<std::uint32_t>(n % kTens[Decimals]);
+  minus = minus && n != 0;
+  const int whole_digits = digit_count(whole);
+  int length = static_cast<int>(minus) + whole_digits + 1 + Decimals;
+  const bool drop_zero = length > Width && whole == 0;
+  length -= static_cast<int>(drop_zero);
+  if (length > Width) {
+    std::memset(field, '*', Width);
     return false;
   }
-  auto magnitude = static_cast<double>(digits_value);
-  if (decimals != 0) magnitude /= kPowersOfTen[decimals];
-  value = negative ? -magnitude : magnitude;
+  std::memset(field, ' ', Width);
+  char* end = put_digits(fraction, Decimals, field + Width);
+  *--end = '.';
+  if (!drop_zero) end = put_digits(whole, whole_digits, end);
+  if (minus) end[-1] = '-';
   return true;
+}
+
+// Values below 10^4: the doubles stay so close to the decimals that only
+// an exact decimal tie could round differently.
+constexpr std::uint64_t kBelowTenThousand[] = {
+    10000ULL,      100000ULL,      1000000ULL,      10000000ULL,      100000000ULL,
+    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL};
+
+bool small_enough(const DecimalValue& value) {
+  return value.decimals <= 9 && value.digits < kBelowTenThousand[value.decimals];
+}
+
+// F<Width>.<Decimals> of a double, from its exact binary value.
+template <int Width, int Decimals>
+bool edit_binary_field(double value, char* field) {
+  switch (fixed_fast::edit<Width, Decimals>(value, field)) {
+    case fixed_fast::Edited::fits:
+      return true;
+    case fixed_fast::Edited::overflow:
+      return false;
+    case fixed_fast::Edited::undecided:
+      break;
+  }
+  return edit_fixed(value, Width, Decimals, field);
+}
+
+// F<Width>.<Decimals> of a value below 10^4 from its decimals; at an exact
+// decimal tie its double decides.
+template <int Width, int Decimals>
+bool edit_small_field(const DecimalValue& value, char* field) {
+  std::uint64_t n = 0;
+  if (scaled_decimal<Decimals>(value.digits, value.decimals, n)) {
+    return put_field<Width, Decimals>(n, value.negative, field);
+  }
+  return edit_binary_field<Width, Decimals>(value.to_double(), field);
 }
 
 }  // namespace
 
-bool parse_data_record_fast(const char* columns, DataRecord& record) {
-  const char* p = columns;
-  const char* const end = columns + kParsedColumns;
-  return read_integer(p, end, record.idate[0]) && read_integer(p, end, record.idate[1]) &&
-         read_integer(p, end, record.idate[2]) && read_real(p, end, record.xval[0]) &&
-         read_real(p, end, record.xval[1]) && read_real(p, end, record.xval[2]);
+double DecimalValue::to_double() const {
+  auto magnitude = static_cast<double>(digits);
+  if (decimals != 0) magnitude /= kPowersOfTen[decimals];
+  return negative ? -magnitude : magnitude;
+}
+
+bool parse_fast_record(const char* slot, FastRecord& record) {
+  const char* p = slot;
+  for (std::int32_t& item : record.idate) {
+    p = read_integer(p, slot, item);
+    if (p == nullptr) return false;
+  }
+  for (DecimalValue& item : record.xval) {
+    p = read_real(p, slot, item);
+    if (p == nullptr || item.digits > kExactLimit) return false;
+  }
+  return true;
+}
+
+bool parse_data_record_fast(const char* slot, DataRecord& record) {
+  FastRecord fast;
+  if (!parse_fast_record(slot, fast)) return false;
+  record.idate = fast.idate;
+  for (std::size_t i = 0; i < 3; ++i) record.xval[i] = fast.xval[i].to_double();
+  return true;
+}
+
+bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& fits) {
+  const DecimalValue& x = record.xval[0];
+  const DecimalValue& y = record.xval[1];
+  const DecimalValue& z = record.xval[2];
+  if (!(small_enough(x) && small_enough(y) && small_enough(z) && std::fabs(offset) < 1e4)) {
+    return false;
+  }
+  const auto whole_offset = static_cast<std::int64_t>(offset);
+  if (static_cast<double>(whole_offset) != offset) return false;
+
+  bool all_fit = edit_integer(record.idate[0], 2, 2, out);
+  all_fit = edit_integer(record.idate[1], 3, 2, out + 2) && all_fit;
+  all_fit = edit_integer(record.idate[2], 3, 2, out + 5) && all_fit;
+  all_fit = edit_small_field<9, 5>(x, out + 8) && all_fit;
+  all_fit = edit_small_field<9, 5>(y, out + 17) && all_fit;
+
+  // The third value plus the offset, exact at z's decimals (or at 6).
+  const int scale = z.decimals < 6 ? 6 : z.decimals;
+  const auto z_digits = static_cast<std::int64_t>(z.digits * kTens[scale - z.decimals]);
+  const std::int64_t sum =
+      (z.negative ? -z_digits : z_digits) + whole_offset * static_cast<std::int64_t>(kTens[scale]);
+  const std::uint64_t magnitude =
+      sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
+  std::uint64_t nz = 0;
+  if (scaled_decimal<6>(magnitude, scale, nz)) {
+    all_fit = put_field<10, 6>(nz, sum < 0, out + 26) && all_fit;
+  } else {
+    // A decimal tie: the double sum decides.
+    all_fit = edit_binary_field<10, 6>(z.to_double() + offset, out + 26) && all_fit;
+  }
+  fits = all_fit;
+  return true;
 }
 
 }  // namespace kw

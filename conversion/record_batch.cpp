@@ -1,6 +1,7 @@
 #include "conversion/record_batch.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -27,10 +28,10 @@ double full_year(std::int32_t yy) {
 OffsetMemo::OffsetMemo(const LeapTable& table)
     : table_(table), known_(kYears * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()) {}
 
-double OffsetMemo::compute(const DataRecord& record) const {
-  double year = full_year(record.idate[0]);
-  double month = record.idate[1];
-  const double day = record.idate[2];
+double OffsetMemo::compute(const std::array<std::int32_t, 3>& idate) const {
+  double year = full_year(idate[0]);
+  double month = idate[1];
+  const double day = idate[2];
   double mjd = 0.0;
   JUDDY(mjd, year, month, day);
   double dt = 0.0;
@@ -38,31 +39,34 @@ double OffsetMemo::compute(const DataRecord& record) const {
   return dt;
 }
 
-double OffsetMemo::offset(const DataRecord& record) {
-  const auto yy = static_cast<std::uint32_t>(record.idate[0]);
-  const auto mm = static_cast<std::uint32_t>(record.idate[1]) - 1U;
-  const auto dd = static_cast<std::uint32_t>(record.idate[2]) - 1U;
-  if (yy >= kYears || mm >= kMonths || dd >= kDays) return compute(record);
+double OffsetMemo::offset(const std::array<std::int32_t, 3>& idate) {
+  const auto yy = static_cast<std::uint32_t>(idate[0]);
+  const auto mm = static_cast<std::uint32_t>(idate[1]) - 1U;
+  const auto dd = static_cast<std::uint32_t>(idate[2]) - 1U;
+  if (yy >= kYears || mm >= kMonths || dd >= kDays) return compute(idate);
   double& known = known_[(yy * kMonths + mm) * kDays + dd];
   // A table offset is never NaN: the reader accepts only numbers.
-  if (std::isnan(known)) known = compute(record);
+  if (std::isnan(known)) known = compute(idate);
   return known;
 }
 
 RecordBatch::RecordBatch()
-    : lines(new char[kCapacity * kRecordWidth]), output(new char[kCapacity * kOutputRecord]) {}
+    : lines(new char[kCapacity * kFastSlotWidth]), output(new char[kCapacity * kOutputRecord]) {}
 
 bool RecordBatch::fill(InputUnit& data) {
   count = 0;
   read_failure = nullptr;
   while (count < kCapacity) {
     if (data.at_end()) return false;
+    char* slot = lines.get() + count * kFastSlotWidth;
     try {
-      data.read_record(lines.get() + count * kRecordWidth, kRecordWidth);
+      data.read_record(slot, kRecordWidth);
     } catch (...) {
       read_failure = std::current_exception();
       return false;
     }
+    // Only the parsed columns count; blanks after them end every value.
+    std::memset(slot + kParsedColumns, ' ', kFastSlotWidth - kParsedColumns);
     ++count;
   }
   return true;
@@ -72,18 +76,29 @@ void RecordBatch::convert(OffsetMemo& offsets) {
   output_size = 0;
   overflows = 0;
   failure = ReadStatus::ok;
+  FastRecord fast;
   DataRecord record;
   char* out = output.get();
   for (std::size_t i = 0; i < count; ++i) {
-    const char* line = lines.get() + i * kRecordWidth;
-    if (!parse_data_record_fast(line, record)) {
-      const std::string_view columns(line, kParsedColumns);
+    const char* slot = lines.get() + i * kFastSlotWidth;
+    bool fits = true;
+    if (parse_fast_record(slot, fast)) {
+      const double offset = offsets.offset(fast.idate);
+      if (!edit_fast_record(fast, offset, out, fits)) {
+        record.idate = fast.idate;
+        for (std::size_t k = 0; k < 3; ++k) record.xval[k] = fast.xval[k].to_double();
+        record.xval[2] = record.xval[2] + offset;
+        fits = edit_output_record(record, out);
+      }
+    } else {
+      const std::string_view columns(slot, kParsedColumns);
       if (is_blank_record(columns)) continue;
       failure = parse_data_record(columns, record);
       if (failure != ReadStatus::ok) break;
+      record.xval[2] = record.xval[2] + offsets.offset(record.idate);
+      fits = edit_output_record(record, out);
     }
-    record.xval[2] = record.xval[2] + offsets.offset(record);
-    if (!edit_output_record(record, out)) ++overflows;
+    if (!fits) ++overflows;
     out[kOutputWidth] = '\r';
     out[kOutputWidth + 1] = '\n';
     out += kOutputRecord;

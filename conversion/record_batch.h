@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion/data_record.h"
+#include "conversion/fast_record.h"
 #include "conversion/units.h"
 #include "timescale/lsconv_s.h"
 
@@ -28,10 +29,10 @@ struct LeapTable {
 class OffsetMemo {
  public:
   explicit OffsetMemo(const LeapTable& table);
-  double offset(const DataRecord& record);
+  double offset(const std::array<std::int32_t, 3>& idate);
 
  private:
-  double compute(const DataRecord& record) const;
+  double compute(const std::array<std::int32_t, 3>& idate) const;
 
   const LeapTable& table_;
   std::vector<double> known_;  // NaN where not yet computed
@@ -59,7 +60,7 @@ struct RecordBatch {
   // ends the run (throws) if a record or a read failed.
   void emit(OutputUnit& out) const;
 
-  std::unique_ptr<char[]> lines;    // kCapacity records of kRecordWidth characters
+  std::unique_ptr<char[]> lines;    // kCapacity slots of kFastSlotWidth characters
   std::size_t count = 0;            // records in lines
   std::exception_ptr read_failure;  // the read after the last record failed
 

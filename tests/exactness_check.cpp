@@ -5,9 +5,12 @@
 //            and decimal count the general editor's fast path takes) against
 //            a field built here from std::to_chars, which rounds the exact
 //            binary value, ties to even;
-//   reading  parse_data_record_fast against the general reader (whose reals
+//   reading  parse_fast_record against the general reader (whose reals
 //            come from std::from_chars) on generated records: every record
-//            the fast path accepts must give the same bits.
+//            the fast path accepts must give the same bits;
+//   records  edit_fast_record, which edits from the decimals as written,
+//            against the doubles edited by the general editor, an offset
+//            added to the third value.
 //
 //   kw_exactness_check [VALUES] [SEED]      (default 2,000,000 values)
 //
@@ -22,6 +25,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "conversion/data_record.h"
 #include "conversion/fast_record.h"
@@ -225,20 +229,49 @@ int main(int argc, char** argv) {
   }
 
   Counts reads;
+  Counts records_edited;
   RecordText records(seed);
+  std::mt19937_64 offsets(seed);
   const std::uint64_t record_count = values / 4 + 1;
   for (std::uint64_t i = 0; i < record_count; ++i) {
-    const std::string text = records.next();
-    kw::DataRecord fast{};
+    // The fast parse reads a slot: the 38 columns, then blanks.
+    std::string slot = records.next();
+    const std::string_view columns(slot.data(), kw::kParsedColumns);
+    slot.resize(kw::kFastSlotWidth, ' ');
+    kw::FastRecord fast{};
     ++reads.checked;
-    if (!kw::parse_data_record_fast(text.data(), fast)) continue;
+    if (!kw::parse_fast_record(slot.data(), fast)) continue;
     ++reads.decided;
     kw::DataRecord full{};
-    const bool agree = kw::parse_data_record(text, full) == kw::ReadStatus::ok &&
-                       fast.idate == full.idate && same_bits(fast.xval[0], full.xval[0]) &&
-                       same_bits(fast.xval[1], full.xval[1]) &&
-                       same_bits(fast.xval[2], full.xval[2]);
-    if (!agree && ++reads.failures <= 20) std::printf("READ MISMATCH \"%s\"\n", text.c_str());
+    const bool agree = kw::parse_data_record(columns, full) == kw::ReadStatus::ok &&
+                       fast.idate == full.idate &&
+                       same_bits(fast.xval[0].to_double(), full.xval[0]) &&
+                       same_bits(fast.xval[1].to_double(), full.xval[1]) &&
+                       same_bits(fast.xval[2].to_double(), full.xval[2]);
+    if (!agree && ++reads.failures <= 20) {
+      std::printf("READ MISMATCH \"%s\"\n", std::string(columns).c_str());
+      continue;
+    }
+
+    // The record edited from its decimals against the doubles edited, the
+    // offset added: mostly whole seconds, now and then a fraction.
+    const std::uint64_t pick = offsets();
+    auto offset = static_cast<double>(static_cast<int>(pick % 80) - 20);
+    if (pick % 7 == 0) offset += static_cast<double>(pick >> 40) * 0x1p-24;
+    if (pick % 11 == 0) offset = static_cast<double>(static_cast<std::int64_t>(pick >> 40)) - 8e6;
+    char fast_out[kw::kOutputWidth];
+    bool fast_fits = false;
+    ++records_edited.checked;
+    if (!kw::edit_fast_record(fast, offset, fast_out, fast_fits)) continue;
+    ++records_edited.decided;
+    full.xval[2] = full.xval[2] + offset;
+    char full_out[kw::kOutputWidth];
+    const bool full_fits = kw::edit_output_record(full, full_out);
+    if ((std::memcmp(fast_out, full_out, sizeof fast_out) != 0 || fast_fits != full_fits) &&
+        ++records_edited.failures <= 20) {
+      std::printf("RECORD MISMATCH \"%s\" + %.17g: \"%.36s\" want \"%.36s\"\n",
+                  std::string(columns).c_str(), offset, fast_out, full_out);
+    }
   }
 
   std::printf("editing: %" PRIu64 " values, %" PRIu64 " decided by the fast path, %" PRIu64
@@ -247,8 +280,13 @@ int main(int argc, char** argv) {
   std::printf("reading: %" PRIu64 " records, %" PRIu64 " taken by the fast path, %" PRIu64
               " mismatches\n",
               reads.checked, reads.decided, reads.failures);
+  std::printf("records edited from decimals: %" PRIu64 " records, %" PRIu64
+              " decided by the fast path, %" PRIu64 " mismatches\n",
+              records_edited.checked, records_edited.decided, records_edited.failures);
   // A fast path that decides nothing proves nothing.
-  const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20;
+  const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20 &&
+                      records_edited.decided > records_edited.checked / 4;
   if (!enough) std::printf("too few values went through the fast paths\n");
-  return edits.failures == 0 && reads.failures == 0 && enough ? 0 : 1;
+  return edits.failures == 0 && reads.failures == 0 && records_edited.failures == 0 && enough ? 0
+                                                                                              : 1;
 }
