@@ -1,0 +1,141 @@
+// JUDDY and LS_D against ERFA, a standard astronomy library (Debian's
+// liberfa-dev), on every day where the two must agree; where they
+// legitimately differ, the routines' own properties instead.
+//
+// ERFA's eraCal2jd uses the Gregorian calendar for every date, so it is a
+// reference from 1 March 1583 on; JUDDY takes earlier dates as Julian
+// calendar dates. ERFA's eraDat gives the real TAI-UTC, in whole leap
+// seconds from 1972 on; before 1972 it gives the earlier drifting offsets,
+// which the table (and so LS_D) does not hold.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/files.h"
+#include "timescale/lsconv_s.h"
+
+#if KW_HAVE_ERFA
+#include <erfa.h>
+#endif
+
+namespace kw {
+namespace {
+
+bool is_gregorian_leap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int days_in_month(int year, int month, bool julian) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month != 2) return kDays[month - 1];
+  const bool leap = julian ? year % 4 == 0 : is_gregorian_leap(year);
+  return leap ? 29 : 28;
+}
+
+double juddy(int year, int month, double day) {
+  double y = year;
+  double m = month;
+  double mjd = 0.0;
+  JUDDY(mjd, y, m, day);
+  return mjd;
+}
+
+// Calls `visit(year, month, day)` for every day from (y0, m0, d0) to
+// (y1, m1, d1) of the Gregorian calendar, or of the Julian one.
+template <class Visit>
+void for_each_day(int y0, int m0, int d0, int y1, int m1, int d1, bool julian, Visit visit) {
+  int y = y0;
+  int m = m0;
+  int d = d0;
+  for (;;) {
+    visit(y, m, d);
+    if (y == y1 && m == m1 && d == d1) return;
+    if (++d > days_in_month(y, m, julian)) {
+      d = 1;
+      if (++m > 12) {
+        m = 1;
+        ++y;
+      }
+    }
+  }
+}
+
+#if KW_HAVE_ERFA
+
+TEST(ErfaCrossCheck, JuddyGivesErfasMjdOnEveryDayFrom1583To2199) {
+  long days = 0;
+  for_each_day(1583, 3, 1, 2199, 12, 31, false, [&](int y, int m, int d) {
+    double djm0 = 0.0;
+    double djm = 0.0;
+    ASSERT_EQ(eraCal2jd(y, m, d, &djm0, &djm), 0) << y << '-' << m << '-' << d;
+    ASSERT_EQ(djm0, 2400000.5);
+    ASSERT_EQ(juddy(y, m, d), djm) << y << '-' << m << '-' << d;
+    ++days;
+  });
+  EXPECT_EQ(days, 225'296);  // 1 March 1583 to 31 December 2199
+}
+
+TEST(ErfaCrossCheck, LsDWithTheShippedTableGivesErfasOffsetFrom1972To2049) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "ls.ini", test::read_file(std::filesystem::path(KW_EXAMPLES_DIR) /
+                                                          "station" / "run" / "ls.ini"));
+  const test::ScopedCwd cwd(dir.path());
+  LeapColumn ls_mjd{};
+  LeapColumn ls_dt{};
+  std::int32_t ls_n = 0;
+  LS_L(ls_mjd, ls_dt, ls_n);
+  ASSERT_GT(ls_n, 0);
+  long days = 0;
+  for_each_day(1972, 1, 1, 2049, 12, 31, false, [&](int y, int m, int d) {
+    double reference = 0.0;
+    // Status 1 only says the date lies beyond ERFA's own table's release.
+    ASSERT_GE(eraDat(y, m, d, 0.0, &reference), 0) << y << '-' << m << '-' << d;
+    double dt = 0.0;
+    LS_D(dt, juddy(y, m, d), ls_mjd, ls_dt, ls_n);
+    ASSERT_EQ(dt, reference) << y << '-' << m << '-' << d;
+    ++days;
+  });
+  EXPECT_EQ(days, 28'490);
+}
+
+#else
+
+TEST(ErfaCrossCheck, SkippedWithoutErfa) {
+  GTEST_SKIP() << "ERFA (Debian's liberfa-dev) was not found when the tests were built: "
+                  "JUDDY and LS_D are not cross-checked against it";
+}
+
+#endif
+
+// Where ERFA is no reference, the calendar's own properties.
+TEST(JuddyProperties, DaysOneApartStayOneApartInEitherCalendar) {
+  // Julian calendar dates up to 4 October 1582, Gregorian from 15 October.
+  double previous = juddy(1000, 1, 1) - 1.0;
+  for_each_day(1000, 1, 1, 1582, 10, 4, true, [&](int y, int m, int d) {
+    const double mjd = juddy(y, m, d);
+    ASSERT_EQ(mjd, previous + 1.0) << y << '-' << m << '-' << d;
+    previous = mjd;
+  });
+  // The day after Thursday 4 October 1582 (Julian) is Friday 15 October
+  // 1582 (Gregorian): MJD -100840.
+  EXPECT_EQ(juddy(1582, 10, 15), previous + 1.0);
+  EXPECT_EQ(juddy(1582, 10, 15), -100840.0);
+  previous = juddy(1582, 10, 15) - 1.0;
+  for_each_day(1582, 10, 15, 1583, 3, 1, false, [&](int y, int m, int d) {
+    const double mjd = juddy(y, m, d);
+    ASSERT_EQ(mjd, previous + 1.0) << y << '-' << m << '-' << d;
+    previous = mjd;
+  });
+}
+
+TEST(JuddyProperties, AFractionOfADayAddsToTheMjd) {
+  for (const double fraction : {0.25, 0.5, 0.75, 0.125}) {
+    for (const int year : {1600, 1858, 1972, 2000, 2049, 2199}) {
+      EXPECT_EQ(juddy(year, 7, 1.0 + fraction), juddy(year, 7, 1.0) + fraction) << year;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kw
