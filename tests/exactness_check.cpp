@@ -236,8 +236,8 @@ int main(int argc, char** argv) {
   for (std::uint64_t i = 0; i < record_count; ++i) {
     // The fast parse reads a slot: the 38 columns, then blanks.
     std::string slot = records.next();
-    const std::string_view columns(slot.data(), kw::kParsedColumns);
     slot.resize(kw::kFastSlotWidth, ' ');
+    const std::string_view columns(slot.data(), kw::kParsedColumns);
     kw::FastRecord fast{};
     ++reads.checked;
     if (!kw::parse_fast_record(slot.data(), fast)) continue;

@@ -1,0 +1,126 @@
+// Fuzz target: the data record, from its first 38 columns to the 36
+// columns written.
+//
+// Properties: a record that parses edits to exactly 36 printable
+// characters; the date fields show the numbers read; each value field,
+// unless it is asterisks, reads back as the value rounded to its decimals
+// (checked against std::to_chars of the exact binary value); the fast
+// parse, where it takes the record, gives the same values, and the fast
+// editing, where it decides, the same 36 characters for any offset.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "conversion/data_record.h"
+#include "conversion/fast_record.h"
+#include "fuzz_check.h"
+
+namespace {
+
+bool same_bits(double a, double b) {
+  std::uint64_t x = 0;
+  std::uint64_t y = 0;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
+
+// The field's text without its leading blanks.
+std::string_view trimmed(const char* field, int width) {
+  std::string_view text(field, static_cast<std::size_t>(width));
+  text.remove_prefix(text.find_first_not_of(' ') == std::string_view::npos
+                         ? text.size()
+                         : text.find_first_not_of(' '));
+  return text;
+}
+
+// A fixed field shows the value rounded to `decimals`, or asterisks.
+void check_fixed_field(double value, const char* field, int width, int decimals) {
+  const std::string_view shown = trimmed(field, width);
+  if (shown == std::string(static_cast<std::size_t>(width), '*')) return;
+  FUZZ_CHECK(std::isfinite(value));
+  char exact[400];
+  const auto result =
+      std::to_chars(exact, exact + sizeof exact, value, std::chars_format::fixed, decimals);
+  FUZZ_CHECK(result.ec == std::errc{});
+  std::string expected(exact, result.ptr);
+  if (expected[0] == '-' && expected.find_first_not_of("0.", 1) == std::string::npos) {
+    expected.erase(0, 1);  // rounds to zero: no sign
+  }
+  std::string shown_text(shown);
+  if (shown_text.size() < expected.size()) {
+    // The zero before the point may be left out where room is short.
+    const std::size_t zero = expected[0] == '-' ? 1 : 0;
+    FUZZ_CHECK(expected.compare(zero, 2, "0.") == 0);
+    expected.erase(zero, 1);
+  }
+  FUZZ_CHECK(shown_text == expected);
+}
+
+// Iw.2: at least two digits, so I2.2 holds 0 to 99 and I3.2 -99 to 999.
+void check_integer_field(std::int32_t value, const char* field, int width) {
+  const std::string_view shown = trimmed(field, width);
+  const bool room = width == 2 ? (value >= 0 && value <= 99) : (value >= -99 && value <= 999);
+  if (!room) {
+    FUZZ_CHECK(shown == std::string(static_cast<std::size_t>(width), '*'));
+    return;
+  }
+  FUZZ_CHECK(shown.size() >= 2);
+  FUZZ_CHECK(std::stol(std::string(shown)) == value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string slot(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 38));
+  slot.resize(kw::kFastSlotWidth, ' ');  // the 38 columns, then blanks
+  const std::string_view columns(slot.data(), kw::kParsedColumns);
+
+  kw::DataRecord record{};
+  const kw::ReadStatus status = kw::parse_data_record(columns, record);
+
+  kw::FastRecord fast{};
+  if (kw::parse_fast_record(slot.data(), fast)) {
+    FUZZ_CHECK(status == kw::ReadStatus::ok);
+    FUZZ_CHECK(fast.idate == record.idate);
+    for (std::size_t i = 0; i < 3; ++i)
+      FUZZ_CHECK(same_bits(fast.xval[i].to_double(), record.xval[i]));
+  }
+  if (status != kw::ReadStatus::ok) return 0;
+
+  // The offset comes from the input too: whole seconds mostly.
+  double offset = static_cast<double>(size % 60) - 10.0;
+  if (size % 7 == 0) offset += 0.25;
+  char fast_out[kw::kOutputWidth];
+  bool fast_fits = false;
+  const bool fast_decided = kw::parse_fast_record(slot.data(), fast) &&
+                            kw::edit_fast_record(fast, offset, fast_out, fast_fits);
+
+  record.xval[2] = record.xval[2] + offset;
+  char out[kw::kOutputWidth + 1];
+  out[kw::kOutputWidth] = '\0';
+  const bool fits = kw::edit_output_record(record, out);
+  FUZZ_CHECK(std::strlen(out) == kw::kOutputWidth);
+  bool any_asterisk = false;
+  for (const char c : std::string_view(out, kw::kOutputWidth)) {
+    FUZZ_CHECK(c >= ' ' && c <= '~');
+    any_asterisk = any_asterisk || c == '*';
+  }
+  FUZZ_CHECK(fits == !any_asterisk);
+  check_integer_field(record.idate[0], out, 2);
+  check_integer_field(record.idate[1], out + 2, 3);
+  check_integer_field(record.idate[2], out + 5, 3);
+  check_fixed_field(record.xval[0], out + 8, 9, 5);
+  check_fixed_field(record.xval[1], out + 17, 9, 5);
+  check_fixed_field(record.xval[2], out + 26, 10, 6);
+  if (fast_decided) {
+    FUZZ_CHECK(std::memcmp(fast_out, out, kw::kOutputWidth) == 0);
+    FUZZ_CHECK(fast_fits == fits);
+  }
+  return 0;
+}
