@@ -107,7 +107,7 @@ void RecordBatch::convert(OffsetMemo& offsets) {
 }
 
 void RecordBatch::emit(OutputUnit& out) const {
-  out.write_block(std::string_view(output.get(), output_size));
+  out.write_block(std::string_view(output.get(), output_size), kOutputRecord);
   for (std::size_t i = 0; i < overflows; ++i) report_output_conversion(kOutputUnit, kOutputFile);
   if (failure != ReadStatus::ok) {
     const int number = failure == ReadStatus::missing      ? err::end_of_file

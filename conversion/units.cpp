@@ -140,52 +140,59 @@ void OutputUnit::fail(std::string_view reason) {
   message += reason;
   message += ")";
   used_ = 0;  // what could not be written is not tried again at close
-  // Whatever did reach the file is its new end, not followed by old bytes.
-  if (!cut_done_ && file_.writable()) file_.cut_here();
+  record_ends_.clear();
   cut_done_ = true;
   stop_severe(err::write_failed, message);
 }
 
-void OutputUnit::write_record(std::string_view chars) {
-  if (!file_.writable()) fail("the file may be read but not written");
-  if (used_ + chars.size() + 2 <= kBufferSize) {
-    std::memcpy(buffer_.get() + used_, chars.data(), chars.size());
-    used_ += chars.size();
-    buffer_[used_++] = '\r';
-    buffer_[used_++] = '\n';
-    return;
-  }
-  for (std::string_view piece : {chars, std::string_view("\r\n")}) {
-    while (!piece.empty()) {
-      if (used_ == kBufferSize) flush();
-      const std::size_t n = std::min(piece.size(), kBufferSize - used_);
-      std::memcpy(buffer_.get() + used_, piece.data(), n);
-      used_ += n;
-      piece.remove_prefix(n);
-    }
-  }
+void OutputUnit::fail_write(std::uint64_t whole_records_end) {
+  const std::string reason = file_.error_text();
+  // The file ends after the last record that reached it whole: no part of
+  // a record, and no old bytes, follow it.
+  file_.cut_at(whole_records_end);
+  fail(reason);
 }
 
-void OutputUnit::write_block(std::string_view records) {
-  if (records.empty()) return;
-  if (!file_.writable()) fail("the file may be read but not written");
-  if (used_ + records.size() <= kBufferSize) {
-    std::memcpy(buffer_.get() + used_, records.data(), records.size());
-    used_ += records.size();
-    return;
-  }
-  flush();
-  if (records.size() < kBufferSize) {
-    std::memcpy(buffer_.get(), records.data(), records.size());
-    used_ = records.size();
-    return;
-  }
-  // A large block goes straight to the file, without a copy.
-  if (!file_.write(records)) fail(file_.error_text());
+void OutputUnit::write_direct(std::string_view records, std::size_t record_size) {
+  std::size_t written = 0;
+  if (!file_.write(records, written)) fail_write(flushed_ + (written - written % record_size));
+  flushed_ += records.size();
   if (!cut_done_) {
     if (!file_.cut_here()) fail(file_.error_text());
     cut_done_ = true;
   }
+}
+
+void OutputUnit::write_record(std::string_view chars) {
+  if (!file_.writable()) fail("the file may be read but not written");
+  const std::size_t size = chars.size() + 2;
+  if (used_ + size > kBufferSize) flush();
+  if (size > kBufferSize) {  // longer than any record of this program
+    std::string record(chars);
+    record += "\r\n";
+    write_direct(record, record.size());
+    return;
+  }
+  std::memcpy(buffer_.get() + used_, chars.data(), chars.size());
+  used_ += chars.size();
+  buffer_[used_++] = '\r';
+  buffer_[used_++] = '\n';
+  record_ends_.push_back(used_);
+}
+
+void OutputUnit::write_block(std::string_view records, std::size_t record_size) {
+  if (records.empty()) return;
+  if (!file_.writable()) fail("the file may be read but not written");
+  if (used_ + records.size() > kBufferSize) flush();
+  if (records.size() >= kBufferSize) {
+    write_direct(records, record_size);  // a large block goes straight to the file
+    return;
+  }
+  for (std::size_t end = record_size; end <= records.size(); end += record_size) {
+    record_ends_.push_back(used_ + end);
+  }
+  std::memcpy(buffer_.get() + used_, records.data(), records.size());
+  used_ += records.size();
 }
 
 void OutputUnit::write_text(std::string_view text) {
@@ -196,8 +203,14 @@ void OutputUnit::write_text(std::string_view text) {
 
 void OutputUnit::flush() {
   if (used_ == 0) return;
-  if (!file_.write(std::string_view(buffer_.get(), used_))) fail(file_.error_text());
+  std::size_t written = 0;
+  if (!file_.write(std::string_view(buffer_.get(), used_), written)) {
+    const auto whole = std::upper_bound(record_ends_.begin(), record_ends_.end(), written);
+    fail_write(flushed_ + (whole == record_ends_.begin() ? 0 : *(whole - 1)));
+  }
+  flushed_ += used_;
   used_ = 0;
+  record_ends_.clear();
   // Cutting once, right after the first records, leaves the file ending at
   // the last record written: later writes only extend it.
   if (!cut_done_) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file.h"
 
@@ -69,11 +70,13 @@ class OutputUnit {
 
   // Writes `chars` and CR LF. Writing starts at the start of the file; the
   // file is cut right after the first record, later records extend it.
+  // When a write fails, the file ends after the last record that reached
+  // it whole.
   void write_record(std::string_view chars);
 
-  // Writes records already edited, each with its CR LF, as write_record
-  // would have written them one by one.
-  void write_block(std::string_view records);
+  // Writes records already edited, each of `record_size` bytes with its
+  // CR LF, as write_record would have written them one by one.
+  void write_block(std::string_view records, std::size_t record_size);
 
   // A free-format write of one character value: a blank, then the text.
   void write_text(std::string_view text);
@@ -83,12 +86,17 @@ class OutputUnit {
 
  private:
   [[noreturn]] void fail(std::string_view reason);
+  // A write failed: cuts the file after its last whole record, then fails.
+  [[noreturn]] void fail_write(std::uint64_t whole_records_end);
+  void write_direct(std::string_view records, std::size_t record_size);
 
   int unit_;
   std::string name_;
   os::File file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
+  std::vector<std::size_t> record_ends_;  // where each record in buffer_ ends
+  std::uint64_t flushed_ = 0;              // bytes of the file written so far
   bool cut_done_ = false;
 };
 

@@ -44,8 +44,9 @@ class File {
   // (0 at the end of the data) or -1 on failure, with error_text() set.
   std::ptrdiff_t read(char* buffer, std::size_t size);
 
-  // Writes all of `data` at the current position. False on failure.
-  bool write(std::string_view data);
+  // Writes all of `data` at the current position. False on failure, with
+  // the count of bytes that did reach the file in `written`.
+  bool write(std::string_view data, std::size_t& written);
 
   // Size of the file in bytes; 0 for anything that is not a regular file
   // (pipes, devices), whose size the system does not know.
@@ -54,6 +55,10 @@ class File {
   // Cuts a regular file at the current position; other kinds of file
   // cannot be cut and are left alone. False on failure.
   bool cut_here();
+
+  // Cuts a regular file to `size` bytes and moves the position there;
+  // other kinds of file are left alone. False on failure.
+  bool cut_at(std::uint64_t size);
 
   // Closes the file. False when the system reports a failure.
   bool close();

@@ -104,7 +104,8 @@ std::ptrdiff_t File::read(char* buffer, std::size_t size) {
   }
 }
 
-bool File::write(std::string_view data) {
+bool File::write(std::string_view data, std::size_t& written) {
+  written = 0;
   while (!data.empty()) {
     const ssize_t n = ::write(fd_of(handle_), data.data(), data.size());
     if (n < 0) {
@@ -118,6 +119,7 @@ bool File::write(std::string_view data) {
       return false;
     }
     data.remove_prefix(static_cast<std::size_t>(n));
+    written += static_cast<std::size_t>(n);
   }
   return true;
 }
@@ -137,6 +139,21 @@ bool File::cut_here() {
   if (!S_ISREG(info.st_mode)) return true;
   const off_t here = ::lseek(fd_of(handle_), 0, SEEK_CUR);
   if (here < 0 || ::ftruncate(fd_of(handle_), here) != 0) {
+    record_error();
+    return false;
+  }
+  return true;
+}
+
+bool File::cut_at(std::uint64_t size) {
+  struct stat info {};
+  if (::fstat(fd_of(handle_), &info) != 0) {
+    record_error();
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) return true;
+  const auto offset = static_cast<off_t>(size);
+  if (::ftruncate(fd_of(handle_), offset) != 0 || ::lseek(fd_of(handle_), offset, SEEK_SET) < 0) {
     record_error();
     return false;
   }

@@ -115,7 +115,8 @@ std::ptrdiff_t File::read(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(count);
 }
 
-bool File::write(std::string_view data) {
+bool File::write(std::string_view data, std::size_t& written) {
+  written = 0;
   while (!data.empty()) {
     DWORD count = 0;
     if (::WriteFile(native(handle_), data.data(),
@@ -129,6 +130,7 @@ bool File::write(std::string_view data) {
       return false;
     }
     data.remove_prefix(count);
+    written += count;
   }
   return true;
 }
@@ -145,6 +147,18 @@ std::uint64_t File::size() const {
 bool File::cut_here() {
   if (::GetFileType(native(handle_)) != FILE_TYPE_DISK) return true;
   if (::SetEndOfFile(native(handle_)) == 0) {
+    record_error();
+    return false;
+  }
+  return true;
+}
+
+bool File::cut_at(std::uint64_t size) {
+  if (::GetFileType(native(handle_)) != FILE_TYPE_DISK) return true;
+  LARGE_INTEGER offset{};
+  offset.QuadPart = static_cast<LONGLONG>(size);
+  if (::SetFilePointerEx(native(handle_), offset, nullptr, FILE_BEGIN) == 0 ||
+      ::SetEndOfFile(native(handle_)) == 0) {
     record_error();
     return false;
   }

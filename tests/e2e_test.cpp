@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/program_tree.h"
 #include "support/run_program.h"
 
 #ifdef _WIN32
@@ -21,38 +22,10 @@ namespace kw {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kStart = " PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS\r\n";
-const std::string kEnd = " PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS\r\n";
-
-std::string lines(const std::vector<std::string>& records) {
-  std::string text;
-  for (const auto& r : records) text += r + "\r\n";
-  return text;
-}
-
-// root/KW_PVZ.DAT is the data file of the working directory root/site/run.
-class Tree {
- public:
-  Tree() {
-    fs::create_directories(work());
-    test::write_file(work() / "ls.ini",
-                     test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
-  }
-  fs::path root() const { return dir_.path(); }
-  fs::path work() const { return dir_.path() / "site" / "run"; }
-  fs::path data() const { return dir_.path() / "KW_PVZ.DAT"; }
-
-  std::string output() const { return test::read_file(work() / "new.txt"); }
-  std::string log() const { return test::read_file(work() / "lsconv.lst"); }
-
-  test::RunResult run(const test::RunOptions& options = {}) const {
-    return test::run_program(KW_TAI2UTC_PATH, work(), options);
-  }
-
- private:
-  test::TempDir dir_;
-};
+using test::kEnd;
+using test::kStart;
+using test::lines;
+using test::Tree;
 
 TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
   Tree tree;
@@ -371,27 +344,6 @@ TEST(Program, FilesSharedForReadingOnlyAreReadAndNotWritten) {
 
 #else  // POSIX systems
 
-TEST(Program, DataFileInAMissingDirectoryIsNotFound) {
-  Tree tree;
-  fs::create_symlink("no_such_directory/KW_PVZ.DAT", tree.data());
-  const auto result = tree.run();
-  EXPECT_EQ(result.standard_error, "forrtl: severe (602): file not found\n");
-  EXPECT_EQ(result.exit_status, severe_status(602));
-  EXPECT_EQ(tree.log(), kStart);
-  EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
-}
-
-TEST(Program, NoHandleLeftIsTooManyOpenFiles) {
-  // No handle left for new.txt: 0-2, the log, then the data file.
-  Tree tree;
-  test::write_file(tree.data(), "96 01 05 0 0 0\n");
-  const auto result = tree.run({.max_open_files = 5});
-  EXPECT_EQ(result.standard_error, "forrtl: severe (603): too many open files\n");
-  EXPECT_EQ(result.exit_status, severe_status(603));
-  EXPECT_EQ(tree.log(), kStart);
-  EXPECT_FALSE(fs::exists(tree.work() / "new.txt"));
-}
-
 TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
   Tree tree;
   test::write_file(tree.data(), "96 01 05 0 0 0\n");
@@ -415,20 +367,6 @@ TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
             "forrtl: severe (38): error during write, unit 2, file new.txt (the file may be read "
             "but not written)\n");
   EXPECT_EQ(refused.exit_status, 38);
-  EXPECT_EQ(tree.log(), kStart);
-}
-
-TEST(Program, FullDiskIsAWriteFailure) {
-  Tree tree;
-  std::string data;
-  for (int i = 0; i < 20'000; ++i) data += "96 01 05 0 0 0\n";
-  test::write_file(tree.data(), data);
-  fs::create_symlink("/dev/full", tree.work() / "new.txt");
-  const auto result = tree.run();
-  EXPECT_EQ(result.standard_error,
-            "forrtl: severe (38): error during write, unit 2, file new.txt (No space left on "
-            "device)\n");
-  EXPECT_EQ(result.exit_status, 38);
   EXPECT_EQ(tree.log(), kStart);
 }
 

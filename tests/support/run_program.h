@@ -8,11 +8,14 @@ namespace kw::test {
 
 struct RunOptions {
   int max_open_files = 0;        // RLIMIT_NOFILE for the child when > 0
+  long max_file_size = 0;        // RLIMIT_FSIZE for the child when > 0 (SIGXFSZ ignored)
   bool as_unprivileged = false;  // when running as root, run the child as "nobody"
+  int timeout_seconds = 120;     // the child is killed after this long
 };
 
 struct RunResult {
   int exit_status = -1;  // -1 when the child did not exit normally
+  bool timed_out = false;
   std::string standard_error;
 };
 

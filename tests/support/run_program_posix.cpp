@@ -3,7 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 
 #include "support/files.h"
 #include "support/run_program.h"
@@ -31,6 +34,13 @@ RunResult run_program(const std::filesystem::path& program,
     if (options.as_unprivileged && ::geteuid() == 0) {
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
     }
+    if (options.max_file_size > 0) {
+      // Writes beyond the limit fail with EFBIG instead of killing the child.
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.max_file_size),
+                         static_cast<rlim_t>(options.max_file_size)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+    }
     if (options.max_open_files > 0) {
       const rlimit limit{static_cast<rlim_t>(options.max_open_files),
                          static_cast<rlim_t>(options.max_open_files)};
@@ -40,8 +50,23 @@ RunResult run_program(const std::filesystem::path& program,
     ::_exit(124);
   }
   RunResult result;
+  if (child < 0) return result;
   int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child) return result;
+  // Poll, so that a child that hangs is killed instead of hanging the test.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+  for (;;) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child) break;
+    if (done < 0) return result;
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      result.timed_out = true;
+      return result;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   result.standard_error = read_file(err_file);
   return result;

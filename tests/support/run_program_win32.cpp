@@ -10,11 +10,11 @@
 
 namespace kw::test {
 
-// Options that only a POSIX system can apply (open-file limits, another
-// user) are not used here: the tests that need them are skipped.
+// Options that only a POSIX system can apply (open-file and file-size
+// limits, another user) are not used here: the tests that need them are
+// skipped.
 RunResult run_program(const std::filesystem::path& program,
-                      const std::filesystem::path& working_directory,
-                      const RunOptions& /*options*/) {
+                      const std::filesystem::path& working_directory, const RunOptions& options) {
   TempDir capture;
   const std::filesystem::path err_file = capture.path() / "stderr";
   RunResult result;
@@ -44,7 +44,12 @@ RunResult run_program(const std::filesystem::path& program,
     ::CloseHandle(err);
     ::CloseHandle(null);
     if (started == 0) return result;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    if (::WaitForSingleObject(process.hProcess, static_cast<DWORD>(options.timeout_seconds) *
+                                                    1000U) == WAIT_TIMEOUT) {
+      ::TerminateProcess(process.hProcess, 1);
+      ::WaitForSingleObject(process.hProcess, INFINITE);
+      result.timed_out = true;
+    }
     DWORD code = 0;
     if (::GetExitCodeProcess(process.hProcess, &code) != 0)
       result.exit_status = static_cast<int>(code);

@@ -1,0 +1,221 @@
+// The built program when the system fails it, and on odd data files. In
+// every failure: one clear line on standard error, a nonzero exit status,
+// no end line in the log, every record written before the failure still
+// in "new.txt" (and no part of a record after them), and no hang.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/files.h"
+#include "support/program_tree.h"
+#include "support/run_program.h"
+
+namespace kw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::kEnd;
+using test::kStart;
+using test::Tree;
+
+const std::string kRecord = "96 01 05 0 0 0\n";
+const std::string kConverted = "96 01 05  0.00000  0.00000 30.000000\r\n";
+
+std::string repeat(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+
+struct Fault {
+  const char* what;
+  std::function<void(const Tree&)> arrange;
+  test::RunOptions options;
+  std::string error;                  // the one line on standard error
+  int status;                         // the exit status
+  std::optional<std::string> output;  // new.txt afterwards; nullopt: not there
+  bool log_expected = true;           // the log exists (with its start line only)
+};
+
+TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
+  const std::string refused = "forrtl: severe (600): access not allowed\n";
+  const std::vector<Fault> faults = {
+      {"a full disk after some records (a 100,000-byte file size limit)",
+       [](const Tree& tree) { test::write_file(tree.data(), repeat(kRecord, 20'000)); },
+       {.max_file_size = 100'000},
+       "forrtl: severe (38): error during write, unit 2, file new.txt (File too large)\n",
+       38,
+       repeat(kConverted, 100'000 / 38)},
+      {"new.txt on a full device",
+       [](const Tree& tree) {
+         test::write_file(tree.data(), repeat(kRecord, 20'000));
+         fs::create_symlink("/dev/full", tree.work() / "new.txt");
+       },
+       {},
+       "forrtl: severe (38): error during write, unit 2, file new.txt (No space left on "
+       "device)\n",
+       38,
+       ""},
+      {"ls.ini a directory",
+       [](const Tree& tree) {
+         fs::remove(tree.work() / "ls.ini");
+         fs::create_directory(tree.work() / "ls.ini");
+       },
+       {},
+       refused,
+       88,
+       std::nullopt},
+      {"lsconv.lst a directory",
+       [](const Tree& tree) {
+         test::write_file(tree.data(), kRecord);
+         fs::create_directory(tree.work() / "lsconv.lst");
+       },
+       {},
+       refused,
+       88,
+       std::nullopt,
+       false},
+      {"new.txt a directory",
+       [](const Tree& tree) {
+         test::write_file(tree.data(), kRecord);
+         fs::create_directory(tree.work() / "new.txt");
+       },
+       {},
+       refused,
+       88,
+       std::nullopt},
+      {"the data file a directory",
+       [](const Tree& tree) { fs::create_directory(tree.data()); },
+       {},
+       refused,
+       88,
+       std::nullopt},
+      {"the data file in a missing directory",
+       [](const Tree& tree) { fs::create_symlink("no_such_directory/KW_PVZ.DAT", tree.data()); },
+       {},
+       "forrtl: severe (602): file not found\n",
+       90,
+       std::nullopt},
+      {"no handle left for new.txt",
+       [](const Tree& tree) { test::write_file(tree.data(), kRecord); },
+       {.max_open_files = 5},
+       "forrtl: severe (603): too many open files\n",
+       91,
+       std::nullopt},
+      {"a data file the system refuses to the user",
+       [](const Tree& tree) {
+         test::write_file(tree.data(), kRecord);
+         fs::permissions(tree.data(), fs::perms::none);
+       },
+       {.as_unprivileged = true},
+       refused,
+       88,
+       std::nullopt},
+      {"a new.txt the system refuses to the user",
+       [](const Tree& tree) {
+         test::write_file(tree.data(), kRecord);
+         test::write_file(tree.work() / "new.txt", "old");
+         fs::permissions(tree.work() / "new.txt", fs::perms::none);
+       },
+       {.as_unprivileged = true},
+       refused,
+       88,
+       std::nullopt},
+  };
+  for (const Fault& fault : faults) {
+    SCOPED_TRACE(fault.what);
+    Tree tree;
+    // As root the child runs as "nobody", for whom the permissions count.
+    for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
+      fs::permissions(dir, fs::perms::all);
+    }
+    fs::permissions(tree.work() / "ls.ini",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fault.arrange(tree);
+    const auto result = tree.run(fault.options);
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.standard_error, fault.error);
+    EXPECT_EQ(result.exit_status, fault.status);
+    if (fault.log_expected) {
+      EXPECT_EQ(tree.log(), kStart);
+    } else {
+      EXPECT_FALSE(fs::is_regular_file(tree.work() / "lsconv.lst"));
+    }
+    const fs::path out = tree.work() / "new.txt";
+    if (!fault.output) {
+      EXPECT_TRUE(!fs::exists(out) || !fs::is_regular_file(out) ||
+                  fs::status(out).permissions() == fs::perms::none);
+    } else if (fs::is_regular_file(out)) {
+      EXPECT_TRUE(tree.output() == *fault.output)
+          << "new.txt has " << tree.output().size() << " bytes, not " << fault.output->size();
+    }
+  }
+}
+
+// Pipes and devices have no size, so the end-of-file test is true at once:
+// they are empty data files, whatever a writer may send.
+TEST(OddFiles, PipesAndDevicesAreEmptyDataFiles) {
+  const std::vector<std::pair<const char*, std::function<void(const Tree&)>>> odd = {
+      {"a FIFO without a writer",
+       [](const Tree& tree) { ASSERT_EQ(::mkfifo(tree.data().c_str(), 0600), 0); }},
+      {"/dev/null", [](const Tree& tree) { fs::create_symlink("/dev/null", tree.data()); }},
+      {"/dev/zero", [](const Tree& tree) { fs::create_symlink("/dev/zero", tree.data()); }},
+  };
+  for (const auto& [what, arrange] : odd) {
+    SCOPED_TRACE(what);
+    Tree tree;
+    arrange(tree);
+    test::write_file(tree.work() / "new.txt", "old output\r\n");
+    const auto result = tree.run({.timeout_seconds = 20});
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(tree.output(), "old output\r\n");  // no record: nothing written, nothing cut
+    EXPECT_EQ(tree.log(), kStart + kEnd);
+  }
+}
+
+// A file that grows while it is read: the end-of-file test asks the size
+// again when the reading reaches it, so records appended meanwhile are
+// converted too; the run ends once the file stops growing.
+TEST(OddFiles, AGrowingDataFileIsReadUntilItStopsGrowing) {
+  Tree tree;
+  constexpr int kFirst = 200'000;
+  test::write_file(tree.data(), repeat(kRecord, kFirst));
+  std::atomic<int> appended{0};
+  std::thread writer([&] {
+    std::ofstream out(tree.data(), std::ios::binary | std::ios::app);
+    for (int i = 0; i < 200; ++i) {
+      out << repeat(kRecord, 500) << std::flush;  // whole records only
+      appended += 500;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  const auto result = tree.run({.timeout_seconds = 60});
+  writer.join();
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.standard_error, "");
+  const std::string out = tree.output();
+  ASSERT_EQ(out.size() % kConverted.size(), 0U);
+  const std::size_t records = out.size() / kConverted.size();
+  EXPECT_GE(records, static_cast<std::size_t>(kFirst));
+  EXPECT_LE(records, static_cast<std::size_t>(kFirst + appended));
+  EXPECT_TRUE(out == repeat(kConverted, static_cast<int>(records)));
+  EXPECT_EQ(tree.log(), kStart + kEnd);
+}
+
+}  // namespace
+}  // namespace kw

@@ -1,0 +1,47 @@
+// A working tree as the program expects it, for running the built program
+// the way a user does: root/site/run holds "ls.ini" (the shipped one), and
+// the data file is root/KW_PVZ.DAT, two levels above.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/run_program.h"
+
+namespace kw::test {
+
+inline const std::string kStart = " PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS\r\n";
+inline const std::string kEnd = " PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS\r\n";
+
+// The records, each followed by CR LF.
+inline std::string lines(const std::vector<std::string>& records) {
+  std::string text;
+  for (const auto& r : records) text += r + "\r\n";
+  return text;
+}
+
+class Tree {
+ public:
+  Tree() {
+    std::filesystem::create_directories(work());
+    write_file(work() / "ls.ini",
+               read_file(std::filesystem::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+  }
+  std::filesystem::path root() const { return dir_.path(); }
+  std::filesystem::path work() const { return dir_.path() / "site" / "run"; }
+  std::filesystem::path data() const { return dir_.path() / "KW_PVZ.DAT"; }
+
+  std::string output() const { return read_file(work() / "new.txt"); }
+  std::string log() const { return read_file(work() / "lsconv.lst"); }
+
+  RunResult run(const RunOptions& options = {}) const {
+    return run_program(KW_TAI2UTC_PATH, work(), options);
+  }
+
+ private:
+  TempDir dir_;
+};
+
+}  // namespace kw::test
