@@ -273,9 +273,21 @@ bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& 
   const auto whole_offset = static_cast<std::int64_t>(offset);
   if (static_cast<double>(whole_offset) != offset) return false;
 
-  bool all_fit = edit_integer(record.idate[0], 2, 2, out);
-  all_fit = edit_integer(record.idate[1], 3, 2, out + 2) && all_fit;
-  all_fit = edit_integer(record.idate[2], 3, 2, out + 5) && all_fit;
+  bool all_fit = true;
+  const auto yy = static_cast<std::uint32_t>(record.idate[0]);
+  const auto mm = static_cast<std::uint32_t>(record.idate[1]);
+  const auto dd = static_cast<std::uint32_t>(record.idate[2]);
+  if (yy < 100 && mm < 100 && dd < 100) {  // (I2.2, 2I3.2) of the usual dates
+    std::memcpy(out, fixed_fast::kPairs + std::size_t{2} * yy, 2);
+    out[2] = ' ';
+    std::memcpy(out + 3, fixed_fast::kPairs + std::size_t{2} * mm, 2);
+    out[5] = ' ';
+    std::memcpy(out + 6, fixed_fast::kPairs + std::size_t{2} * dd, 2);
+  } else {
+    all_fit = edit_integer(record.idate[0], 2, 2, out);
+    all_fit = edit_integer(record.idate[1], 3, 2, out + 2) && all_fit;
+    all_fit = edit_integer(record.idate[2], 3, 2, out + 5) && all_fit;
+  }
   all_fit = edit_small_field<9, 5>(x, out + 8) && all_fit;
   all_fit = edit_small_field<9, 5>(y, out + 17) && all_fit;
 

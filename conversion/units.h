@@ -96,7 +96,7 @@ class OutputUnit {
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::vector<std::size_t> record_ends_;  // where each record in buffer_ ends
-  std::uint64_t flushed_ = 0;              // bytes of the file written so far
+  std::uint64_t flushed_ = 0;             // bytes of the file written so far
   bool cut_done_ = false;
 };
 
