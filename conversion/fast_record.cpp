@@ -146,8 +146,8 @@ bool put_field(std::uint64_t n, bool minus, char* field) {
 
 // The whole part of a field of three places: "  0" to "999".
 struct WholePlaces {
-  char text[1000][3];
-  constexpr WholePlaces() : text{} {
+  char text[1000][3]{};
+  constexpr WholePlaces() {
     for (int i = 0; i < 1000; ++i) {
       text[i][0] = i >= 100 ? static_cast<char>('0' + i / 100) : ' ';
       text[i][1] = i >= 10 ? static_cast<char>('0' + i / 10 % 10) : ' ';
