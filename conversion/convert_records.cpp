@@ -31,7 +31,13 @@ class Pipeline {
         ticket = next_read_++;
         reading_done_ = !batch.fill(data_);
       }
-      batch.convert(offsets);
+      try {
+        batch.convert(offsets);
+      } catch (...) {
+        // Whatever it is, it ends the run in this batch's turn, so that no
+        // worker waits for a turn that never comes.
+        batch.convert_failure = std::current_exception();
+      }
       {
         std::unique_lock lock(write_mutex_);
         write_turn_.wait(lock, [&] { return next_write_ == ticket; });
@@ -91,8 +97,14 @@ void convert_records(InputUnit& data, OutputUnit& out, const LeapTable& table, u
       }
     }
   }
-  pipeline.work();
+  std::exception_ptr main_failure;
+  try {
+    pipeline.work();
+  } catch (...) {
+    main_failure = std::current_exception();  // no batch taken: none is left waiting
+  }
   for (auto& helper : helpers) helper.join();
+  if (main_failure) std::rethrow_exception(main_failure);
   pipeline.finish();
 }
 

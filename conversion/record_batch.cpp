@@ -76,6 +76,7 @@ void RecordBatch::convert(OffsetMemo& offsets) {
   output_size = 0;
   overflows = 0;
   failure = ReadStatus::ok;
+  convert_failure = nullptr;
   FastRecord fast;
   DataRecord record;
   char* out = output.get();
@@ -115,6 +116,7 @@ void RecordBatch::emit(OutputUnit& out) const {
                                                            : err::syntax;
     stop_unit(number, kDataUnit, kDataFile);
   }
+  if (convert_failure) std::rethrow_exception(convert_failure);
   if (read_failure) std::rethrow_exception(read_failure);
 }
 

@@ -68,6 +68,7 @@ struct RecordBatch {
   std::size_t output_size = 0;
   std::size_t overflows = 0;            // records with a field of asterisks
   ReadStatus failure = ReadStatus::ok;  // the record after the converted ones
+  std::exception_ptr convert_failure;   // anything else that stopped the conversion
 };
 
 }  // namespace kw
