@@ -22,31 +22,14 @@ ReadStatus parse_data_record(std::string_view columns, DataRecord& record) {
   return ReadStatus::ok;
 }
 
-namespace {
-
-template <int Width, int Decimals>
-bool edit_fixed_field(double value, char* field) {
-  switch (fixed_fast::edit<Width, Decimals>(value, field)) {
-    case fixed_fast::Edited::fits:
-      return true;
-    case fixed_fast::Edited::overflow:
-      return false;
-    case fixed_fast::Edited::undecided:
-      break;
-  }
-  return edit_fixed(value, Width, Decimals, field);
-}
-
-}  // namespace
-
 bool edit_output_record(const DataRecord& record, char* out) {
   // Every field is edited, even after one overflows.
   bool fits = edit_integer(record.idate[0], 2, 2, out);
   fits = edit_integer(record.idate[1], 3, 2, out + 2) && fits;
   fits = edit_integer(record.idate[2], 3, 2, out + 5) && fits;
-  fits = edit_fixed_field<9, 5>(record.xval[0], out + 8) && fits;
-  fits = edit_fixed_field<9, 5>(record.xval[1], out + 17) && fits;
-  fits = edit_fixed_field<10, 6>(record.xval[2], out + 26) && fits;
+  fits = fixed_fast::edit_field<9, 5>(record.xval[0], out + 8) && fits;
+  fits = fixed_fast::edit_field<9, 5>(record.xval[1], out + 17) && fits;
+  fits = fixed_fast::edit_field<10, 6>(record.xval[2], out + 26) && fits;
   return fits;
 }
 

@@ -120,30 +120,6 @@ bool scaled_decimal(std::uint64_t digits, int decimals, std::uint64_t& n) {
   }
 }
 
-// Writes F<Width>.<Decimals> of (minus ? -1 : 1) * n / 10^Decimals.
-template <int Width, int Decimals>
-bool put_field(std::uint64_t n, bool minus, char* field) {
-  using fixed_fast::digit_count;
-  using fixed_fast::put_digits;
-  const auto whole = static_cast<std::uint32_t>(n / kTens[Decimals]);
-  const auto fraction = static_cast<std::uint32_t>(n % kTens[Decimals]);
-  minus = minus && n != 0;
-  const int whole_digits = digit_count(whole);
-  int length = static_cast<int>(minus) + whole_digits + 1 + Decimals;
-  const bool drop_zero = length > Width && whole == 0;
-  length -= static_cast<int>(drop_zero);
-  if (length > Width) {
-    std::memset(field, '*', Width);
-    return false;
-  }
-  std::memset(field, ' ', Width);
-  char* end = put_digits(fraction, Decimals, field + Width);
-  *--end = '.';
-  if (!drop_zero) end = put_digits(whole, whole_digits, end);
-  if (minus) end[-1] = '-';
-  return true;
-}
-
 // The whole part of a field of three places: "  0" to "999".
 struct WholePlaces {
   char text[1000][3]{};
@@ -206,20 +182,6 @@ bool small_enough(const DecimalValue& value) {
   return value.decimals <= 9 && value.digits < kBelowTenThousand[value.decimals];
 }
 
-// F<Width>.<Decimals> of a double, from its exact binary value.
-template <int Width, int Decimals>
-bool edit_binary_field(double value, char* field) {
-  switch (fixed_fast::edit<Width, Decimals>(value, field)) {
-    case fixed_fast::Edited::fits:
-      return true;
-    case fixed_fast::Edited::overflow:
-      return false;
-    case fixed_fast::Edited::undecided:
-      break;
-  }
-  return edit_fixed(value, Width, Decimals, field);
-}
-
 // F<Width>.<Decimals> of a value below 10^4 from its decimals; at an exact
 // decimal tie its double decides.
 template <int Width, int Decimals>
@@ -229,9 +191,9 @@ bool edit_small_field(const DecimalValue& value, char* field) {
     if (bool fits = false; put_three_places<Width, Decimals>(n, value.negative, field, fits)) {
       return fits;
     }
-    return put_field<Width, Decimals>(n, value.negative, field);
+    return fixed_fast::put_scaled<Width, Decimals>(n, value.negative, field);
   }
-  return edit_binary_field<Width, Decimals>(value.to_double(), field);
+  return fixed_fast::edit_field<Width, Decimals>(value.to_double(), field);
 }
 
 }  // namespace
@@ -302,12 +264,12 @@ bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& 
   if (scaled_decimal<6>(magnitude, scale, nz)) {
     bool fits_z = false;
     if (!put_three_places<10, 6>(nz, sum < 0, out + 26, fits_z)) {
-      fits_z = put_field<10, 6>(nz, sum < 0, out + 26);
+      fits_z = fixed_fast::put_scaled<10, 6>(nz, sum < 0, out + 26);
     }
     all_fit = fits_z && all_fit;
   } else {
     // A decimal tie: the double sum decides.
-    all_fit = edit_binary_field<10, 6>(z.to_double() + offset, out + 26) && all_fit;
+    all_fit = fixed_fast::edit_field<10, 6>(z.to_double() + offset, out + 26) && all_fit;
   }
   fits = all_fit;
   return true;

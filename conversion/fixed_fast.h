@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "conversion/field_edit.h"
+
 namespace kw::fixed_fast {
 
 inline constexpr std::uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
@@ -58,6 +60,31 @@ inline int digit_count(std::uint32_t value) {
          static_cast<int>(value >= 1000000000);
 }
 
+// Writes F<Width>.<Decimals> of (minus ? -1 : 1) * n / 10^Decimals for
+// n / 10^Decimals below 2^32: right-justified, the zero before the point
+// left out only when the field is otherwise too narrow, no sign when n is
+// 0. False, with the field full of asterisks, when it does not fit.
+template <int Width, int Decimals>
+inline bool put_scaled(std::uint64_t n, bool minus, char* field) {
+  const auto whole = static_cast<std::uint32_t>(n / kScales[Decimals]);
+  const auto fraction = static_cast<std::uint32_t>(n % kScales[Decimals]);
+  minus = minus && n != 0;
+  const int whole_digits = digit_count(whole);
+  int length = static_cast<int>(minus) + whole_digits + 1 + Decimals;
+  const bool drop_zero = length > Width && whole == 0;
+  length -= static_cast<int>(drop_zero);
+  if (length > Width) {
+    std::memset(field, '*', Width);
+    return false;
+  }
+  std::memset(field, ' ', Width);
+  char* end = put_digits(fraction, Decimals, field + Width);
+  *--end = '.';
+  if (!drop_zero) end = put_digits(whole, whole_digits, end);
+  if (minus) end[-1] = '-';
+  return true;
+}
+
 enum class Edited { fits, overflow, undecided };
 
 // Edits `value` into field[0..Width) as Fw.d does, or returns undecided
@@ -70,25 +97,23 @@ inline Edited edit(double value, char* field) {
   // Below 10^-30 the product is far below one half; it also keeps the
   // split clear of subnormal numbers.
   const std::uint64_t n = a < 1e-30 ? 0 : scaled_nearest<Decimals>(a);
-  const auto whole = static_cast<std::uint32_t>(n / kScales[Decimals]);  // at most 10^9
-  const auto fraction = static_cast<std::uint32_t>(n % kScales[Decimals]);
-  const bool minus = n != 0 && std::signbit(value);
-  const int whole_digits = digit_count(whole);
-  int length = static_cast<int>(minus) + whole_digits + 1 + Decimals;
-  // The zero before the point goes only when the field is otherwise too
-  // narrow.
-  const bool drop_zero = length > Width && whole == 0;
-  length -= static_cast<int>(drop_zero);
-  if (length > Width) {
-    std::memset(field, '*', Width);
-    return Edited::overflow;
+  return put_scaled<Width, Decimals>(n, std::signbit(value), field) ? Edited::fits
+                                                                    : Edited::overflow;
+}
+
+// F<Width>.<Decimals> of `value`: the fast path where it decides, the
+// general editor otherwise. False when the field is asterisks.
+template <int Width, int Decimals>
+inline bool edit_field(double value, char* field) {
+  switch (edit<Width, Decimals>(value, field)) {
+    case Edited::fits:
+      return true;
+    case Edited::overflow:
+      return false;
+    case Edited::undecided:
+      break;
   }
-  std::memset(field, ' ', Width);
-  char* end = put_digits(fraction, Decimals, field + Width);
-  *--end = '.';
-  if (!drop_zero) end = put_digits(whole, whole_digits, end);
-  if (minus) end[-1] = '-';
-  return Edited::fits;
+  return edit_fixed(value, Width, Decimals, field);
 }
 
 }  // namespace kw::fixed_fast

@@ -31,6 +31,7 @@
 #include "conversion/fast_record.h"
 #include "conversion/field_edit.h"
 #include "conversion/fixed_fast.h"
+#include "support/bits.h"
 
 namespace {
 
@@ -201,14 +202,6 @@ class RecordText {
   std::mt19937_64 random_;
 };
 
-bool same_bits(double a, double b) {
-  std::uint64_t x = 0;
-  std::uint64_t y = 0;
-  std::memcpy(&x, &a, sizeof x);
-  std::memcpy(&y, &b, sizeof y);
-  return x == y;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -245,9 +238,9 @@ int main(int argc, char** argv) {
     kw::DataRecord full{};
     const bool agree = kw::parse_data_record(columns, full) == kw::ReadStatus::ok &&
                        fast.idate == full.idate &&
-                       same_bits(fast.xval[0].to_double(), full.xval[0]) &&
-                       same_bits(fast.xval[1].to_double(), full.xval[1]) &&
-                       same_bits(fast.xval[2].to_double(), full.xval[2]);
+                       kw::test::same_bits(fast.xval[0].to_double(), full.xval[0]) &&
+                       kw::test::same_bits(fast.xval[1].to_double(), full.xval[1]) &&
+                       kw::test::same_bits(fast.xval[2].to_double(), full.xval[2]);
     if (!agree && ++reads.failures <= 20) {
       std::printf("READ MISMATCH \"%s\"\n", std::string(columns).c_str());
       continue;

@@ -19,16 +19,9 @@
 #include "conversion/data_record.h"
 #include "conversion/fast_record.h"
 #include "fuzz_check.h"
+#include "support/bits.h"
 
 namespace {
-
-bool same_bits(double a, double b) {
-  std::uint64_t x = 0;
-  std::uint64_t y = 0;
-  std::memcpy(&x, &a, sizeof x);
-  std::memcpy(&y, &b, sizeof y);
-  return x == y;
-}
 
 // The field's text without its leading blanks.
 std::string_view trimmed(const char* field, int width) {
@@ -89,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(status == kw::ReadStatus::ok);
     FUZZ_CHECK(fast.idate == record.idate);
     for (std::size_t i = 0; i < 3; ++i)
-      FUZZ_CHECK(same_bits(fast.xval[i].to_double(), record.xval[i]));
+      FUZZ_CHECK(kw::test::same_bits(fast.xval[i].to_double(), record.xval[i]));
   }
   if (status != kw::ReadStatus::ok) return 0;
 

@@ -16,6 +16,7 @@
 
 #include "conversion/free_format.h"
 #include "fuzz_check.h"
+#include "support/bits.h"
 
 namespace {
 
@@ -81,14 +82,6 @@ bool integer_value(const std::string& t, std::int32_t& value) {
   return true;
 }
 
-bool same_bits(double a, double b) {
-  std::uint64_t x = 0;
-  std::uint64_t y = 0;
-  std::memcpy(&x, &a, sizeof x);
-  std::memcpy(&y, &b, sizeof y);
-  return x == y;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -130,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
       }
       FUZZ_CHECK(status == ReadStatus::ok);
-      FUZZ_CHECK(same_bits(real, expected));
+      FUZZ_CHECK(kw::test::same_bits(real, expected));
     }
   }
   return 0;
