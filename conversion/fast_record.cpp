@@ -217,14 +217,6 @@ bool parse_fast_record(const char* slot, FastRecord& record) {
   return true;
 }
 
-bool parse_data_record_fast(const char* slot, DataRecord& record) {
-  FastRecord fast;
-  if (!parse_fast_record(slot, fast)) return false;
-  record.idate = fast.idate;
-  for (std::size_t i = 0; i < 3; ++i) record.xval[i] = fast.xval[i].to_double();
-  return true;
-}
-
 bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& fits) {
   const DecimalValue& x = record.xval[0];
   const DecimalValue& y = record.xval[1];

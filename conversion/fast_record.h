@@ -40,9 +40,6 @@ struct FastRecord {
 // are exactly those the general reader gives.
 bool parse_fast_record(const char* slot, FastRecord& record);
 
-// The same, giving the doubles.
-bool parse_data_record_fast(const char* slot, DataRecord& record);
-
 // Edits the output record of `record`, whose third value gets `offset`
 // added, into out[0..kOutputWidth), with the same result as editing the
 // doubles (the sum included). Fields are edited straight from the
