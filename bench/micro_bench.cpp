@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/common_record.h"
 #include "conversion/data_record.h"
 #include "conversion/fast_record.h"
 #include "timescale/lsconv_s.h"
@@ -110,6 +111,38 @@ void BM_EditOutputRecord(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_EditOutputRecord);
+
+// The same steps on the path of the usual record layout.
+void BM_ReadCommonRecord(benchmark::State& state) {
+  const auto columns = sample_columns();
+  kw::CommonRecord record{};
+  std::size_t i = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    const bool done = kw::read_common_record(columns[i++ & 4095].data(), record);
+    benchmark::DoNotOptimize(done);
+    benchmark::DoNotOptimize(record);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReadCommonRecord);
+
+void BM_EditCommonRecord(benchmark::State& state) {
+  const auto columns = sample_columns();
+  std::vector<kw::CommonRecord> records(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    kw::read_common_record(columns[i].data(), records[i]);
+  }
+  std::array<char, kw::kOutputWidth> text{};
+  std::size_t i = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    const std::size_t k = i++ & 4095;
+    const bool done = kw::edit_common_record(columns[k].data(), records[k], 37000000, text.data());
+    benchmark::DoNotOptimize(done);
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EditCommonRecord);
 
 }  // namespace
 

@@ -5,20 +5,13 @@
 #include <limits>
 #include <string_view>
 
+#include "conversion/common_record.h"
 #include "conversion/failure.h"
 #include "conversion/fast_record.h"
 #include "conversion/run_files.h"
 #include "timescale/int32_arith.h"
 
 namespace kw {
-namespace {
-
-constexpr std::size_t kYears = 100;
-constexpr std::size_t kMonths = 12;
-constexpr std::size_t kDays = 31;
-
-}  // namespace
-
 double full_year(std::int32_t yy) {
   if (yy > 50) return wrapping_add(yy, 1900);
   if (yy < 50) return wrapping_add(yy, 2000);
@@ -26,7 +19,20 @@ double full_year(std::int32_t yy) {
 }
 
 OffsetMemo::OffsetMemo(const LeapTable& table)
-    : table_(table), known_(kYears * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()) {}
+    : table_(table),
+      known_(std::size_t{kYears} * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()),
+      seconds_(std::size_t{kYears} * kMonths * kDays, kUnknown) {}
+
+std::int16_t OffsetMemo::classify(std::size_t index, std::uint32_t yy, std::uint32_t mm,
+                                  std::uint32_t dd) {
+  double& known = known_[index];
+  if (std::isnan(known)) {
+    known = compute({static_cast<std::int32_t>(yy), static_cast<std::int32_t>(mm),
+                     static_cast<std::int32_t>(dd)});
+  }
+  if (!(std::fabs(known) < 1e4) || known != std::trunc(known)) return kNotWhole;
+  return static_cast<std::int16_t>(known);
+}
 
 double OffsetMemo::compute(const std::array<std::int32_t, 3>& idate) const {
   double year = full_year(idate[0]);
@@ -72,18 +78,26 @@ bool RecordBatch::fill(InputUnit& data) {
   return true;
 }
 
+static_assert(kCommonColumns <= kFastSlotWidth);
+
 void RecordBatch::convert(OffsetMemo& offsets) {
   output_size = 0;
   overflows = 0;
   failure = ReadStatus::ok;
   convert_failure = nullptr;
+  CommonRecord common;
   FastRecord fast;
   DataRecord record;
   char* out = output.get();
   for (std::size_t i = 0; i < count; ++i) {
     const char* slot = lines.get() + i * kFastSlotWidth;
     bool fits = true;
-    if (parse_fast_record(slot, fast)) {
+    std::int32_t seconds = 0;
+    if (read_common_record(slot, common) &&
+        offsets.whole_seconds(common.year, common.month, common.day, seconds) &&
+        edit_common_record(slot, common, std::int64_t{seconds} * 1000000, out)) {
+      // The usual record: edited from its digits.
+    } else if (parse_fast_record(slot, fast)) {
       const double offset = offsets.offset(fast.idate);
       if (!edit_fast_record(fast, offset, out, fits)) {
         record.idate = fast.idate;

@@ -11,6 +11,9 @@
 //   records  edit_fast_record, which edits from the decimals as written,
 //            against the doubles edited by the general editor, an offset
 //            added to the third value.
+//   usual    read_common_record and edit_common_record, the one-pass path
+//            of the usual layout, against the general reader and editor,
+//            on records of that layout and of layouts one step from it.
 //
 //   kw_exactness_check [VALUES] [SEED]      (default 2,000,000 values)
 //
@@ -27,6 +30,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/common_record.h"
 #include "conversion/data_record.h"
 #include "conversion/fast_record.h"
 #include "conversion/field_edit.h"
@@ -202,6 +206,126 @@ class RecordText {
   std::mt19937_64 random_;
 };
 
+// Records of the usual layout "yy mm dd W.ffffff W.ffffff W.ffffff", most
+// of them with the digits the rounding finds hardest, some changed by one
+// step (a character, a blank, a digit more or less) that the one-pass path
+// must refuse or read right.
+class UsualText {
+ public:
+  explicit UsualText(std::uint64_t seed) : random_(seed) {}
+
+  std::string next() {
+    std::string text;
+    do {  // within the 38 columns read
+      text.clear();
+      for (int i = 0; i < 3; ++i) {
+        text += digit();
+        text += digit();
+        text += ' ';
+      }
+      for (int i = 0; i < 3; ++i) {
+        if (i > 0) text += ' ';
+        text += value();
+      }
+    } while (text.size() > static_cast<std::size_t>(kw::kParsedColumns));
+    if (pick(4) == 0) mutate(text);
+    text.resize(kw::kCommonColumns, ' ');
+    return text;
+  }
+
+ private:
+  std::string value() {
+    std::string v;
+    if (pick(3) == 0) v += '-';
+    const unsigned whole_digits = 1 + pick(3);
+    std::string fraction;
+    for (int k = 0; k < 6; ++k) fraction += digit();
+    switch (pick(6)) {
+      case 0:  // a tie at the fifth decimal
+        fraction[5] = '5';
+        break;
+      case 1:  // nines that carry into the places before the point
+        fraction.replace(0, 5, "99999");
+        break;
+      case 2:  // zeros: values that round to nothing
+        fraction.replace(0, 5, "00000");
+        break;
+      default:
+        break;
+    }
+    for (unsigned k = 0; k < whole_digits; ++k) {
+      v += pick(3) == 0 ? '9' : pick(3) == 0 ? '0' : digit();
+    }
+    return v + '.' + fraction;
+  }
+
+  void mutate(std::string& text) {
+    const std::size_t at = pick(static_cast<unsigned>(text.size()));
+    switch (pick(5)) {
+      case 0:
+        text[at] = " -.+0e,\t"[pick(9)];
+        break;
+      case 1:
+        text.insert(at, 1, ' ');
+        break;
+      case 2:
+        text.erase(at, 1);
+        break;
+      case 3:
+        text.insert(at, 1, digit());
+        break;
+      default:
+        text.append(1 + pick(3), ' ');
+        break;
+    }
+    if (text.size() > static_cast<std::size_t>(kw::kParsedColumns)) {
+      text.resize(kw::kParsedColumns);
+    }
+  }
+
+  unsigned pick(unsigned n) { return static_cast<unsigned>(random_() % n); }
+  char digit() { return static_cast<char>('0' + pick(10)); }
+  std::mt19937_64 random_;
+};
+
+// The one-pass path of the usual layout against the general reader and
+// editor: every record it reads must read the same, every record it edits
+// must edit the same.
+void check_usual(Counts& reads, Counts& edits, const std::string& slot, std::int32_t seconds) {
+  kw::CommonRecord usual{};
+  ++reads.checked;
+  if (!kw::read_common_record(slot.data(), usual)) return;
+  ++reads.decided;
+  const std::string_view columns(slot.data(), kw::kParsedColumns);
+  kw::DataRecord full{};
+  bool agree = kw::parse_data_record(columns, full) == kw::ReadStatus::ok &&
+               full.idate[0] == static_cast<std::int32_t>(usual.year) &&
+               full.idate[1] == static_cast<std::int32_t>(usual.month) &&
+               full.idate[2] == static_cast<std::int32_t>(usual.day);
+  for (int k = 0; agree && k < 3; ++k) {
+    const double magnitude = (usual.whole[k] * 1e6 + usual.fraction[k]) / 1e6;
+    agree = kw::test::same_bits(usual.negative[k] ? -magnitude : magnitude, full.xval[k]);
+  }
+  if (!agree) {
+    if (++reads.failures <= 20) std::printf("USUAL READ MISMATCH \"%s\"\n", slot.c_str());
+    return;
+  }
+  char usual_out[kw::kOutputWidth + 2];
+  ++edits.checked;
+  if (!kw::edit_common_record(slot.data(), usual, std::int64_t{seconds} * 1000000, usual_out)) {
+    return;
+  }
+  ++edits.decided;
+  full.xval[2] = full.xval[2] + seconds;
+  char full_out[kw::kOutputWidth];
+  const bool full_fits = kw::edit_output_record(full, full_out);
+  if ((std::memcmp(usual_out, full_out, sizeof full_out) != 0 || !full_fits) &&
+      ++edits.failures <= 20) {
+    std::printf("USUAL RECORD MISMATCH \"%s\" + %d: \"%.36s\" want \"%.36s\"\n", slot.c_str(),
+                seconds, usual_out, full_out);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,6 +391,18 @@ int main(int argc, char** argv) {
     }
   }
 
+  Counts usual_reads;
+  Counts usual_edits;
+  UsualText usual(seed);
+  for (std::uint64_t i = 0; i < record_count; ++i) {
+    const std::uint64_t pick = offsets();
+    // Offsets of the real tables (10 to 37 s), now and then any whole
+    // number of seconds the path takes, either sign.
+    const auto seconds = static_cast<std::int32_t>(
+        pick % 5 == 0 ? static_cast<std::int64_t>(pick >> 40) % 19999 - 9999 : 10 + pick % 28);
+    check_usual(usual_reads, usual_edits, usual.next(), seconds);
+  }
+
   std::printf("editing: %" PRIu64 " values, %" PRIu64 " decided by the fast path, %" PRIu64
               " mismatches\n",
               edits.checked, edits.decided, edits.failures);
@@ -276,10 +412,16 @@ int main(int argc, char** argv) {
   std::printf("records edited from decimals: %" PRIu64 " records, %" PRIu64
               " decided by the fast path, %" PRIu64 " mismatches\n",
               records_edited.checked, records_edited.decided, records_edited.failures);
+  std::printf("usual layout: %" PRIu64 " records, %" PRIu64 " read and %" PRIu64
+              " edited by its path, %" PRIu64 " mismatches\n",
+              usual_reads.checked, usual_reads.decided, usual_edits.decided,
+              usual_reads.failures + usual_edits.failures);
   // A fast path that decides nothing proves nothing.
   const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20 &&
-                      records_edited.decided > records_edited.checked / 4;
+                      records_edited.decided > records_edited.checked / 4 &&
+                      usual_edits.decided > usual_reads.checked / 5;
   if (!enough) std::printf("too few values went through the fast paths\n");
-  return edits.failures == 0 && reads.failures == 0 && records_edited.failures == 0 && enough ? 0
-                                                                                              : 1;
+  const std::uint64_t failures = edits.failures + reads.failures + records_edited.failures +
+                                 usual_reads.failures + usual_edits.failures;
+  return failures == 0 && enough ? 0 : 1;
 }

@@ -1,0 +1,56 @@
+// The record of the real data files, read and edited in one pass:
+//
+//   "96 01 05 0.123456 -0.012345 -29.451350"
+//
+// two-digit year, month and day, each of two digits and followed by one
+// blank, then three values of 1 to 3 digits before the point and exactly
+// 6 after it, an optional minus sign, one blank between them and only
+// blanks after the last. For such a record the output fields follow from
+// the digits as written, with integer arithmetic:
+//
+//   dates  (I2.2, 2I3.2) of two-digit numbers are the input columns 0..7.
+//   x, y   F9.5 of n / 10^6 (n < 10^9) is n / 10 rounded: the double read
+//          from the text lies within 2^-53 * 10^3 of n / 10^6, far nearer
+//          than 10^-6 to it, so it rounds the same way unless the dropped
+//          digit is exactly 5. Then the double decides, from its exact
+//          product by 10^5 (fixed_fast::scaled_nearest).
+//   z      F10.6 of n / 10^6 plus a whole offset below 10^4 is the exact
+//          sum: the two roundings of the double sum stay below 10^-12, and
+//          the sum is on the 6-decimal grid.
+//
+// Records of any other shape, fields that would not fit (asterisks), a
+// field beyond F9.5's or F10.6's whole places, and offsets that are not
+// whole seconds are left to the general path.
+#pragma once
+
+#include <cstdint>
+
+namespace kw {
+
+// Columns a record must be given with: its 38 parsed columns, then
+// blanks. Columns after the record's last value must be blanks too.
+inline constexpr int kCommonColumns = 48;
+
+// A record of the common layout, as read.
+struct CommonRecord {
+  std::uint32_t year = 0;   // two-digit year, 0..99
+  std::uint32_t month = 0;  // 0..99
+  std::uint32_t day = 0;    // 0..99
+  // Each value is (negative ? -1 : 1) * (whole + fraction / 10^6).
+  std::uint32_t whole[3]{};     // 0..999
+  std::uint32_t fraction[3]{};  // 0..999999
+  bool negative[3]{};
+};
+
+// Reads columns[0..kCommonColumns): false when the record is not of the
+// common layout (the general reader then decides).
+bool read_common_record(const char* columns, CommonRecord& record);
+
+// Edits the 36 output columns of `record`, `columns` being the record's
+// text, with `micro_offset` (the offset in millionths of a second, a whole
+// number of seconds below 10^4) added to the third value. False, with out
+// in an unspecified state, when a field leaves the integer path.
+bool edit_common_record(const char* columns, const CommonRecord& record, std::int64_t micro_offset,
+                        char* out);
+
+}  // namespace kw
