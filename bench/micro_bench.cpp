@@ -115,10 +115,11 @@ BENCHMARK(BM_EditOutputRecord);
 // The same steps on the path of the usual record layout.
 void BM_ReadCommonRecord(benchmark::State& state) {
   const auto columns = sample_columns();
+  kw::CommonReader reader;
   kw::CommonRecord record{};
   std::size_t i = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const bool done = kw::read_common_record(columns[i++ & 4095].data(), record);
+    const bool done = reader.read(columns[i++ & 4095].data(), record);
     benchmark::DoNotOptimize(done);
     benchmark::DoNotOptimize(record);
   }
@@ -129,8 +130,9 @@ BENCHMARK(BM_ReadCommonRecord);
 void BM_EditCommonRecord(benchmark::State& state) {
   const auto columns = sample_columns();
   std::vector<kw::CommonRecord> records(columns.size());
+  kw::CommonReader reader;
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    kw::read_common_record(columns[i].data(), records[i]);
+    reader.read(columns[i].data(), records[i]);
   }
   std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;

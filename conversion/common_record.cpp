@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "conversion/data_record.h"
 #include "conversion/fixed_fast.h"
 
 #if defined(__SSE2__)
@@ -17,52 +18,81 @@ namespace {
 // One bit per column of the 48 columns, for each kind of character.
 struct ColumnClasses {
   std::uint64_t blank = 0;    // ' '
-  std::uint64_t punct = 0;    // '.' or '-'
+  std::uint64_t point = 0;    // '.'
+  std::uint64_t minus = 0;    // '-'
   std::uint64_t allowed = 0;  // a blank, a digit, '.' or '-'
 };
 
 #if KW_COMMON_SSE2
-inline std::uint64_t bits_of(__m128i a, __m128i b, __m128i c) {
-  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(a))) |
-         static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(b))) << 16 |
-         static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << 32;
-}
-
-struct Classes16 {
-  __m128i blank;
-  __m128i punct;
-  __m128i allowed;
-};
-
-inline Classes16 classify16(const char* p) {
+inline __m128i kinds16(const char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
-  const __m128i punct =
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('.')), _mm_cmpeq_epi8(v, _mm_set1_epi8('-')));
+  const auto is = [&](char ch, unsigned char kind) {
+    return _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(ch)),
+                         _mm_set1_epi8(static_cast<char>(kind)));
+  };
   // A digit is a byte whose distance above '0' is at most 9.
   const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
-  return {blank, punct, _mm_or_si128(_mm_or_si128(blank, punct), digit)};
+  const __m128i digit = _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d),
+                                      _mm_set1_epi8(static_cast<char>(kDigit)));
+  return _mm_or_si128(_mm_or_si128(is(' ', kBlank), is('.', kPoint)),
+                      _mm_or_si128(is('-', kMinus), digit));
 }
 
-inline ColumnClasses classify(const char* columns) {
-  const Classes16 a = classify16(columns);
-  const Classes16 b = classify16(columns + 16);
-  const Classes16 c = classify16(columns + 32);
-  return {bits_of(a.blank, b.blank, c.blank), bits_of(a.punct, b.punct, c.punct),
-          bits_of(a.allowed, b.allowed, c.allowed)};
+inline std::uint64_t bits_of(const __m128i (&kinds)[3], unsigned char kind) {
+  const __m128i k = _mm_set1_epi8(static_cast<char>(kind));
+  const auto bits = [&](int i) {
+    return static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(kinds[i], k))));
+  };
+  return bits(0) | bits(1) << 16 | bits(2) << 32;
+}
+
+// Classifies the columns; true when they are of the same kinds as `known`.
+inline bool kinds_of(const char* columns, ColumnKinds& kinds, const ColumnKinds& known) {
+  const __m128i k[3] = {kinds16(columns), kinds16(columns + 16), kinds16(columns + 32)};
+  const auto same = [&](int i) {
+    return _mm_cmpeq_epi8(k[i], _mm_load_si128(reinterpret_cast<const __m128i*>(known.kind) + i));
+  };
+  const __m128i all = _mm_and_si128(_mm_and_si128(same(0), same(1)), same(2));
+  if (_mm_movemask_epi8(all) == 0xFFFF) return true;
+  for (int i = 0; i < 3; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(kinds.kind) + i, k[i]);
+  return false;
+}
+
+inline ColumnClasses classes_of(const ColumnKinds& kinds) {
+  const __m128i k[3] = {_mm_load_si128(reinterpret_cast<const __m128i*>(kinds.kind)),
+                        _mm_load_si128(reinterpret_cast<const __m128i*>(kinds.kind) + 1),
+                        _mm_load_si128(reinterpret_cast<const __m128i*>(kinds.kind) + 2)};
+  ColumnClasses c;
+  c.blank = bits_of(k, kBlank);
+  c.point = bits_of(k, kPoint);
+  c.minus = bits_of(k, kMinus);
+  c.allowed = ~bits_of(k, kOther) & ((std::uint64_t{1} << kCommonColumns) - 1);
+  return c;
 }
 #else
-inline ColumnClasses classify(const char* columns) {
-  ColumnClasses classes;
+inline bool kinds_of(const char* columns, ColumnKinds& kinds, const ColumnKinds& known) {
+  for (int i = 0; i < kCommonColumns; ++i) {
+    const char ch = columns[i];
+    kinds.kind[i] = ch == ' '                ? kBlank
+                    : ch == '.'              ? kPoint
+                    : ch == '-'              ? kMinus
+                    : ch >= '0' && ch <= '9' ? kDigit
+                                             : kOther;
+  }
+  return std::memcmp(kinds.kind, known.kind, kCommonColumns) == 0;
+}
+
+inline ColumnClasses classes_of(const ColumnKinds& kinds) {
+  ColumnClasses c;
   for (int i = 0; i < kCommonColumns; ++i) {
     const std::uint64_t bit = std::uint64_t{1} << i;
-    const char ch = columns[i];
-    if (ch == ' ') classes.blank |= bit;
-    if (ch == '.' || ch == '-') classes.punct |= bit;
-    if (ch == ' ' || ch == '.' || ch == '-' || (ch >= '0' && ch <= '9')) classes.allowed |= bit;
+    if (kinds.kind[i] == kBlank) c.blank |= bit;
+    if (kinds.kind[i] == kPoint) c.point |= bit;
+    if (kinds.kind[i] == kMinus) c.minus |= bit;
+    if (kinds.kind[i] != kOther) c.allowed |= bit;
   }
-  return classes;
+  return c;
 }
 #endif
 
@@ -73,13 +103,14 @@ inline int highest_bit(std::uint64_t bits) {
   return 63 - __builtin_clzll(bits);
 }
 
-// The value of the 6 digit characters at p (the 2 before them, at p - 2,
-// are read and dropped).
-inline std::uint32_t six_digits(const char* p) {
+// The value of the `count` (1 to 6) digit characters at p, in millionths:
+// "5" is 500000. The 2 bytes before p and the 6 - count after the digits
+// are read and dropped.
+inline std::uint32_t fraction_digits(const char* p, int count) {
   std::uint64_t v = 0;
   std::memcpy(&v, p - 2, 8);
   // Masked before the subtraction, so that no byte borrows from the next.
-  constexpr std::uint64_t keep = 0xFFFFFFFFFFFF0000ULL;
+  const std::uint64_t keep = ((std::uint64_t{1} << (8 * count)) - 1) << 16;
   v = (v & keep) - (0x3030303030303030ULL & keep);
   v = v * 10 + (v >> 8);  // pairs
   v = ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
@@ -175,26 +206,25 @@ inline bool put_six_places(std::uint64_t n, bool minus, char* field) {
   return true;
 }
 
-// Where the three values of a record are: the column after each one ends,
-// its places before the point, and whether it has a minus.
-struct Layout {
-  int end[3];
-  int whole_digits[3];
-  bool negative[3];
-};
+constexpr std::uint64_t columns_between(int first, int end) {
+  return (std::uint64_t{1} << end) - (std::uint64_t{1} << first);
+}
 
-// Finds the three values in columns 9 .. 37 and checks their form: false
-// for any other layout.
-inline bool find_values(const char* columns, const ColumnClasses& c, Layout& layout) {
-  constexpr std::uint64_t kValueColumns = ((std::uint64_t{1} << 38) - 1) & ~std::uint64_t{0x1FF};
-  constexpr std::uint64_t kPadColumns =
-      ((std::uint64_t{1} << kCommonColumns) - 1) & ~((std::uint64_t{1} << 38) - 1);
+// Finds the three values of a record and checks its form: "yy mm dd " and
+// three values in columns 9 .. 37, blanks after them. False for any other
+// layout.
+inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
+  // Digits in columns 0, 1, 3, 4, 6, 7, blanks in 2, 5, 8.
+  const std::uint64_t digits = c.allowed & ~(c.blank | c.point | c.minus);
+  if ((digits & 0xDB) != 0xDB || (c.blank & 0x124) != 0x124) return false;
+  constexpr std::uint64_t kValueColumns = columns_between(9, kParsedColumns);
+  constexpr std::uint64_t kPadColumns = columns_between(kParsedColumns, kCommonColumns);
   if ((c.blank & kPadColumns) != kPadColumns) return false;
   const std::uint64_t filled = ~c.blank & kValueColumns;
   if (filled == 0) return false;
   const int last = highest_bit(filled);
   // Columns 9 .. last: the three values and the two blanks between them.
-  const std::uint64_t span = (std::uint64_t{2} << last) - (std::uint64_t{1} << 9);
+  const std::uint64_t span = columns_between(9, last + 1);
   if ((c.allowed & span) != span) return false;
   std::uint64_t blanks = c.blank & span;
   if (blanks == 0) return false;
@@ -205,31 +235,39 @@ inline bool find_values(const char* columns, const ColumnClasses& c, Layout& lay
 
   const int start[3] = {9, first_blank + 1, second_blank + 1};
   const int end[3] = {first_blank, second_blank, last + 1};
-  std::uint64_t punct = 0;
+  std::uint64_t minuses = 0;
+  std::uint64_t points = 0;
   for (int k = 0; k < 3; ++k) {
-    const bool negative = columns[start[k]] == '-';
-    // 1 to 3 digits, the point, 6 digits.
-    const int whole_digits = end[k] - 7 - (start[k] + static_cast<int>(negative));
-    if (whole_digits < 1 || whole_digits > 3 || columns[end[k] - 7] != '.') return false;
-    punct |= std::uint64_t{1} << (end[k] - 7) | static_cast<std::uint64_t>(negative) << start[k];
-    layout.end[k] = end[k];
+    const bool negative = ((c.minus >> start[k]) & 1) != 0;
+    const std::uint64_t point_bits = c.point & columns_between(start[k], end[k]);
+    if (point_bits == 0) return false;
+    const int point = lowest_bit(point_bits);
+    // 1 to 3 digits, the point, 1 to 6 digits.
+    const int whole_digits = point - start[k] - static_cast<int>(negative);
+    const int decimals = end[k] - point - 1;
+    if (whole_digits < 1 || whole_digits > 3 || decimals < 1 || decimals > 6) return false;
+    minuses |= static_cast<std::uint64_t>(negative) << start[k];
+    points |= std::uint64_t{1} << point;
+    layout.point[k] = point;
     layout.whole_digits[k] = whole_digits;
+    layout.decimals[k] = decimals;
     layout.negative[k] = negative;
   }
-  // Everything else in the span is a digit: the points and minuses are
-  // where they belong, and at those places they are what they should be.
-  return (c.punct & span) == punct;
+  // Everything else in the span is a digit: one point in each value, a
+  // minus only at its start.
+  return (c.point & span) == points && (c.minus & span) == minuses;
 }
 
 }  // namespace
 
-bool read_common_record(const char* columns, CommonRecord& record) {
-  const ColumnClasses c = classify(columns);
-  // "yy mm dd ": digits in columns 0, 1, 3, 4, 6, 7, blanks in 2, 5, 8.
-  const std::uint64_t digits = c.allowed & ~c.blank & ~c.punct;
-  if ((digits & 0xDB) != 0xDB || (c.blank & 0x124) != 0x124) return false;
-  Layout layout{};
-  if (!find_values(columns, c, layout)) return false;
+bool CommonReader::read(const char* columns, CommonRecord& record) {
+  // Columns of the same kinds as the last record read: the same layout.
+  if (!kinds_of(columns, kinds_, known_)) {
+    CommonLayout layout;
+    if (!find_values(classes_of(kinds_), layout)) return false;
+    layout_ = layout;
+    known_ = kinds_;
+  }
   const auto two = [&](int at) {
     return static_cast<std::uint32_t>(columns[at] - '0') * 10 +
            static_cast<std::uint32_t>(columns[at + 1] - '0');
@@ -238,12 +276,10 @@ bool read_common_record(const char* columns, CommonRecord& record) {
   record.month = two(3);
   record.day = two(6);
   for (int k = 0; k < 3; ++k) {
-    // "W.ffffff" ends at end: 6 decimals after the point, 1 to 3 digits
-    // before it.
-    const char* point = columns + layout.end[k] - 7;
-    record.fraction[k] = six_digits(point + 1);
-    record.whole[k] = whole_digits(point, layout.whole_digits[k]);
-    record.negative[k] = layout.negative[k];
+    const char* point = columns + layout_.point[k];
+    record.fraction[k] = fraction_digits(point + 1, layout_.decimals[k]);
+    record.whole[k] = whole_digits(point, layout_.whole_digits[k]);
+    record.negative[k] = layout_.negative[k];
   }
   return true;
 }

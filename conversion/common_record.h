@@ -3,12 +3,14 @@
 //   "96 01 05 0.123456 -0.012345 -29.451350"
 //
 // two-digit year, month and day, each of two digits and followed by one
-// blank, then three values of 1 to 3 digits before the point and exactly
-// 6 after it, an optional minus sign, one blank between them and only
+// blank, then three values of 1 to 3 digits before the point and 1 to 6
+// after it, an optional minus sign, one blank between them and only
 // blanks after the last. For such a record the output fields follow from
 // the digits as written, with integer arithmetic:
 //
 //   dates  (I2.2, 2I3.2) of two-digit numbers are the input columns 0..7.
+// A value of fewer decimals is n / 10^6 with its digits followed by zeros.
+//
 //   x, y   F9.5 of n / 10^6 (n < 10^9) is n / 10 rounded: the double read
 //          from the text lies within 2^-53 * 10^3 of n / 10^6, far nearer
 //          than 10^-6 to it, so it rounds the same way unless the dropped
@@ -42,9 +44,37 @@ struct CommonRecord {
   bool negative[3]{};
 };
 
-// Reads columns[0..kCommonColumns): false when the record is not of the
-// common layout (the general reader then decides).
-bool read_common_record(const char* columns, CommonRecord& record);
+// Where a record's three values are: each one's point (a column), its
+// digits before and after the point, and whether it starts with a minus.
+struct CommonLayout {
+  int point[3]{};
+  int whole_digits[3]{};
+  int decimals[3]{};
+  bool negative[3]{};
+};
+
+// The kind of each column, as far as the layout goes.
+enum : unsigned char { kOther = 0, kBlank = 1, kPoint = 2, kMinus = 4, kDigit = 8 };
+struct ColumnKinds {
+  alignas(16) unsigned char kind[kCommonColumns]{};  // all kOther: no record's
+};
+
+// Reads records of the common layout. Consecutive records of a file mostly
+// have the same layout: the reader keeps the kinds of the columns of the
+// last record of the layout, and a record whose columns are of the same
+// kinds (a digit where it had a digit, a blank where it had a blank, and
+// so on) has its values in the same places.
+class CommonReader {
+ public:
+  // Reads columns[0..kCommonColumns): false when the record is not of the
+  // common layout (the general reader then decides).
+  bool read(const char* columns, CommonRecord& record);
+
+ private:
+  ColumnKinds known_;  // of the last record of the layout
+  ColumnKinds kinds_;  // of the record being read
+  CommonLayout layout_;
+};
 
 // Edits the 36 output columns of `record`, `columns` being the record's
 // text, with `micro_offset` (the offset in millionths of a second, a whole

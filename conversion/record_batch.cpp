@@ -85,6 +85,7 @@ void RecordBatch::convert(OffsetMemo& offsets) {
   overflows = 0;
   failure = ReadStatus::ok;
   convert_failure = nullptr;
+  CommonReader reader;
   CommonRecord common;
   FastRecord fast;
   DataRecord record;
@@ -93,7 +94,7 @@ void RecordBatch::convert(OffsetMemo& offsets) {
     const char* slot = lines.get() + i * kFastSlotWidth;
     bool fits = true;
     std::int32_t seconds = 0;
-    if (read_common_record(slot, common) &&
+    if (reader.read(slot, common) &&
         offsets.whole_seconds(common.year, common.month, common.day, seconds) &&
         edit_common_record(slot, common, std::int64_t{seconds} * 1000000, out)) {
       // The usual record: edited from its digits.
