@@ -63,6 +63,10 @@ bool RecordBatch::fill(InputUnit& data) {
   count = 0;
   read_failure = nullptr;
   while (count < kCapacity) {
+    // Records the input buffer holds whole, then one at a time.
+    count += data.take_records(lines.get() + count * kFastSlotWidth, kFastSlotWidth, kParsedColumns,
+                               kCapacity - count);
+    if (count == kCapacity) break;
     if (data.at_end()) return false;
     char* slot = lines.get() + count * kFastSlotWidth;
     try {

@@ -5,10 +5,16 @@
 
 #include "conversion/failure.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kw {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 18;
+// Bytes after the input buffer that take_records may load (and ignore).
+constexpr std::size_t kBufferSlack = 64;
 
 }  // namespace
 
@@ -38,7 +44,10 @@ os::File open_unit(int unit, std::string_view name) {
 // ---------------------------------------------------------------- input
 
 InputUnit::InputUnit(int unit, std::string_view name)
-    : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
+    : unit_(unit),
+      name_(name),
+      file_(open_unit(unit, name)),
+      buffer_(new char[kBufferSize + kBufferSlack]()) {}
 
 bool InputUnit::at_end() {
   if (met_end_) return true;
@@ -103,6 +112,68 @@ void InputUnit::read_record(char* line, std::size_t width) {
   // skipped anyway.
   if (ended_by_lf && length > 0 && length <= width && line[length - 1] == '\r') --length;
   if (length < width) std::memset(line + length, ' ', width - length);
+}
+
+std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::size_t kept,
+                                    std::size_t most) {
+  std::size_t taken = 0;
+  // While at_end() would answer from the size it knows.
+  while (taken < most && !met_end_ && position_ < known_size_) {
+    const char* start = buffer_.get() + head_;
+    const std::size_t available = tail_ - head_;
+    char* slot = slots + taken * slot_width;
+    std::size_t length = 0;  // of the record, without its LF
+#if defined(__SSE2__)
+    if (slot_width == 48 && kept <= 48) {
+      // The usual record is shorter than 48 bytes: one set of loads finds
+      // its end and copies it.
+      __m128i part[3];
+      std::uint64_t feeds = 0;
+      for (int i = 0; i < 3; ++i) {
+        part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start) + i);
+        const auto bits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(part[i], _mm_set1_epi8('\n'))));
+        feeds |= static_cast<std::uint64_t>(bits) << (16 * i);
+      }
+      if (feeds == 0) {
+        const void* lf = std::memchr(start + 48, '\n', available > 48 ? available - 48 : 0);
+        if (lf == nullptr) break;
+        length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+      } else {
+        length = static_cast<std::size_t>(__builtin_ctzll(feeds));
+        if (length >= available) break;  // beyond the bytes read
+      }
+      std::size_t columns = length;
+      if (columns > 0 && start[columns - 1] == '\r') --columns;
+      columns = std::min(columns, kept);
+      const __m128i limit = _mm_set1_epi8(static_cast<char>(columns));
+      const __m128i blank = _mm_set1_epi8(' ');
+      for (int i = 0; i < 3; ++i) {
+        const __m128i index =
+            _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                         _mm_set1_epi8(static_cast<char>(16 * i)));
+        const __m128i keep = _mm_cmplt_epi8(index, limit);
+        const __m128i bytes =
+            _mm_or_si128(_mm_and_si128(keep, part[i]), _mm_andnot_si128(keep, blank));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(slot) + i, bytes);
+      }
+    } else
+#endif
+    {
+      const void* lf = std::memchr(start, '\n', available);
+      if (lf == nullptr) break;
+      length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+      std::size_t columns = length;
+      if (columns > 0 && start[columns - 1] == '\r') --columns;
+      columns = std::min(columns, kept);
+      std::memcpy(slot, start, columns);
+      std::memset(slot + columns, ' ', slot_width - columns);
+    }
+    head_ += length + 1;
+    position_ += length + 1;
+    ++taken;
+  }
+  return taken;
 }
 
 void InputUnit::read_record(std::string& record) {

@@ -35,6 +35,14 @@ class InputUnit {
   // Reads one whole record.
   void read_record(std::string& record);
 
+  // Takes up to `most` records that are already in the buffer, as
+  // read_record(slot, kept + 1) would read them one by one while at_end()
+  // is false: slot k (at slots + k * slot_width) gets the first `kept`
+  // characters of record k, blanks after them up to slot_width. Stops
+  // before a record the buffer does not hold whole, and where at_end()
+  // would ask the size of the file again. Returns the records taken.
+  std::size_t take_records(char* slots, std::size_t slot_width, std::size_t kept, std::size_t most);
+
   // Bytes between the next unread byte and the end of the file as it is
   // now (0 for pipes and devices).
   std::uint64_t remaining_bytes() const;
