@@ -255,7 +255,7 @@ void OutputUnit::write_block(std::string_view records, std::size_t record_size) 
   if (records.empty()) return;
   if (!file_.writable()) fail("the file may be read but not written");
   if (used_ + records.size() > kBufferSize) flush();
-  if (records.size() >= kBufferSize) {
+  if (used_ == 0 && records.size() >= kBufferSize / 2) {
     write_direct(records, record_size);  // a large block goes straight to the file
     return;
   }
