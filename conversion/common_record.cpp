@@ -170,19 +170,47 @@ inline bool put_head(std::uint32_t whole, bool minus, char* field) {
   return true;
 }
 
-// F9.5 of whole + fraction / 10^6: the last digit dropped and rounded, an
-// exact 5 decided by the double.
+// 2^s mod 15625 (= 5^6), for s from 0 to 64.
+struct PowersOfTwoMod {
+  std::uint32_t value[65]{};
+  constexpr PowersOfTwoMod() {
+    std::uint32_t p = 1;
+    for (std::uint32_t& v : value) {
+      v = p;
+      p = p * 2 % 15625;
+    }
+  }
+};
+constexpr PowersOfTwoMod kPowersOfTwoMod;
+
+// Whether the double nearest to n / 10^6 (0 < n < 10^9, n not a multiple
+// of 15625, so that n / 10^6 is not a binary fraction) lies above it.
+//
+// n / 10^6 = q / 64 with q = n / 15625, and 2^e <= q < 2^(e+1). The double
+// keeps q * 2^(52 - e) rounded to an integer, so it lies above when the
+// part of that product after the point is above one half: when
+// (n * 2^(52 - e)) mod 15625 is above 15625 / 2 (it is never a half, 15625
+// being odd).
+inline bool double_above(std::uint32_t n) {
+  const int top = 31 - __builtin_clz(n | 1);  // 2^top <= n
+  // 2^13 <= 15625 < 2^14: e is top - 13 or one less.
+  const int e = top - 13;
+  const std::uint64_t scaled_n = std::uint64_t{n} << (e < 0 ? -e : 0);
+  const std::uint64_t scaled_q = std::uint64_t{15625} << (e > 0 ? e : 0);
+  const int exponent = scaled_n >= scaled_q ? e : e - 1;
+  return (n % 15625) * kPowersOfTwoMod.value[52 - exponent] % 15625 > 15625 / 2;
+}
+
+// F9.5 of whole + fraction / 10^6: the last digit dropped and rounded. An
+// exact 5 is a decimal tie, where the double read decides: it rounds up
+// when it lies above the tie, and to even when it is the tie itself.
 inline bool put_five_places(std::uint32_t whole, std::uint32_t fraction, bool minus, char* field) {
   const std::uint32_t kept = fraction / 10;
   const std::uint32_t dropped = fraction - kept * 10;
   std::uint32_t places = kept + static_cast<std::uint32_t>(dropped > 5);
   if (dropped == 5) {
-    // whole * 10^6 + fraction < 10^9 and 10^6 are exact doubles: one
-    // division gives the double read from the text.
-    const double value = static_cast<double>(whole * 1000000 + fraction) / 1e6;
-    const std::uint64_t n = fixed_fast::scaled_nearest<5>(value);
-    whole = static_cast<std::uint32_t>(n / 100000);
-    places = static_cast<std::uint32_t>(n % 100000);
+    const std::uint32_t n = whole * 1000000 + fraction;
+    places += static_cast<std::uint32_t>(n % 15625 == 0 ? (kept & 1) != 0 : double_above(n));
   }
   const bool carry = places == 100000;  // 0.999996 and the like
   whole += static_cast<std::uint32_t>(carry);

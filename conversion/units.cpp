@@ -117,10 +117,16 @@ void InputUnit::read_record(char* line, std::size_t width) {
 std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::size_t kept,
                                     std::size_t most) {
   std::size_t taken = 0;
+  // Kept in locals: the slots are characters, which may alias anything.
+  const char* const buffer = buffer_.get();
+  std::size_t head = head_;
+  std::uint64_t position = position_;
+  const std::size_t tail = tail_;
+  const std::uint64_t known_size = known_size_;
   // While at_end() would answer from the size it knows.
-  while (taken < most && !met_end_ && position_ < known_size_) {
-    const char* start = buffer_.get() + head_;
-    const std::size_t available = tail_ - head_;
+  while (taken < most && !met_end_ && position < known_size) {
+    const char* start = buffer + head;
+    const std::size_t available = tail - head;
     char* slot = slots + taken * slot_width;
     std::size_t length = 0;  // of the record, without its LF
 #if defined(__SSE2__)
@@ -169,10 +175,12 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
       std::memcpy(slot, start, columns);
       std::memset(slot + columns, ' ', slot_width - columns);
     }
-    head_ += length + 1;
-    position_ += length + 1;
+    head += length + 1;
+    position += length + 1;
     ++taken;
   }
+  head_ = head;
+  position_ = position;
   return taken;
 }
 
