@@ -114,6 +114,40 @@ void InputUnit::read_record(char* line, std::size_t width) {
   if (length < width) std::memset(line + length, ' ', width - length);
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// Bit i set when p[i] is a line feed, for i from 0 to 63.
+inline std::uint64_t line_feeds(const char* p) {
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p) + i);
+    const auto found =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+    bits |= static_cast<std::uint64_t>(found) << (16 * i);
+  }
+  return bits;
+}
+
+// Copies the first `columns` (at most 48) of the 48 bytes at `from` to
+// `slot`, blanks after them.
+inline void put_slot48(const char* from, std::size_t columns, char* slot) {
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(columns));
+  const __m128i blank = _mm_set1_epi8(' ');
+  for (int i = 0; i < 3; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from) + i);
+    const __m128i index =
+        _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(16 * i)));
+    const __m128i keep = _mm_cmplt_epi8(index, limit);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(slot) + i,
+                     _mm_or_si128(_mm_and_si128(keep, bytes), _mm_andnot_si128(keep, blank)));
+  }
+}
+
+}  // namespace
+#endif
+
 std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::size_t kept,
                                     std::size_t most) {
   std::size_t taken = 0;
@@ -123,58 +157,49 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
   std::uint64_t position = position_;
   const std::size_t tail = tail_;
   const std::uint64_t known_size = known_size_;
-  // While at_end() would answer from the size it knows.
-  while (taken < most && !met_end_ && position < known_size) {
-    const char* start = buffer + head;
-    const std::size_t available = tail - head;
-    char* slot = slots + taken * slot_width;
-    std::size_t length = 0;  // of the record, without its LF
+  if (met_end_) return 0;
 #if defined(__SSE2__)
-    if (slot_width == 48 && kept <= 48) {
-      // The usual record is shorter than 48 bytes: one set of loads finds
-      // its end and copies it.
-      __m128i part[3];
-      std::uint64_t feeds = 0;
-      for (int i = 0; i < 3; ++i) {
-        part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start) + i);
-        const auto bits =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(part[i], _mm_set1_epi8('\n'))));
-        feeds |= static_cast<std::uint64_t>(bits) << (16 * i);
+  if (slot_width == 48 && kept <= 48) {
+    // The line feeds of the buffer are found 64 bytes at a time, apart
+    // from the copying of the records, so that neither waits for the
+    // other record by record.
+    std::size_t window = head;
+    std::uint64_t feeds = line_feeds(buffer + window);
+    while (taken < most && position < known_size) {
+      while (feeds == 0) {
+        window += 64;
+        if (window >= tail) break;
+        feeds = line_feeds(buffer + window);
       }
-      if (feeds == 0) {
-        const void* lf = std::memchr(start + 48, '\n', available > 48 ? available - 48 : 0);
-        if (lf == nullptr) break;
-        length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-      } else {
-        length = static_cast<std::size_t>(__builtin_ctzll(feeds));
-        if (length >= available) break;  // beyond the bytes read
-      }
+      if (feeds == 0) break;
+      const std::size_t lf = window + static_cast<std::size_t>(__builtin_ctzll(feeds));
+      if (lf >= tail) break;  // beyond the bytes read: no whole record left
+      feeds &= feeds - 1;
+      const std::size_t length = lf - head;
       std::size_t columns = length;
-      if (columns > 0 && start[columns - 1] == '\r') --columns;
-      columns = std::min(columns, kept);
-      const __m128i limit = _mm_set1_epi8(static_cast<char>(columns));
-      const __m128i blank = _mm_set1_epi8(' ');
-      for (int i = 0; i < 3; ++i) {
-        const __m128i index =
-            _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                         _mm_set1_epi8(static_cast<char>(16 * i)));
-        const __m128i keep = _mm_cmplt_epi8(index, limit);
-        const __m128i bytes =
-            _mm_or_si128(_mm_and_si128(keep, part[i]), _mm_andnot_si128(keep, blank));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(slot) + i, bytes);
-      }
-    } else
-#endif
-    {
-      const void* lf = std::memchr(start, '\n', available);
-      if (lf == nullptr) break;
-      length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-      std::size_t columns = length;
-      if (columns > 0 && start[columns - 1] == '\r') --columns;
-      columns = std::min(columns, kept);
-      std::memcpy(slot, start, columns);
-      std::memset(slot + columns, ' ', slot_width - columns);
+      if (columns > 0 && buffer[lf - 1] == '\r') --columns;
+      put_slot48(buffer + head, std::min(columns, kept), slots + taken * slot_width);
+      head = lf + 1;
+      position += length + 1;
+      ++taken;
     }
+    head_ = head;
+    position_ = position;
+    return taken;
+  }
+#endif
+  // While at_end() would answer from the size it knows.
+  while (taken < most && position < known_size) {
+    const char* start = buffer + head;
+    const void* lf = std::memchr(start, '\n', tail - head);
+    if (lf == nullptr) break;
+    const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+    std::size_t columns = length;
+    if (columns > 0 && start[columns - 1] == '\r') --columns;
+    columns = std::min(columns, kept);
+    char* slot = slots + taken * slot_width;
+    std::memcpy(slot, start, columns);
+    std::memset(slot + columns, ' ', slot_width - columns);
     head += length + 1;
     position += length + 1;
     ++taken;

@@ -432,11 +432,16 @@ int main(int argc, char** argv) {
     tie.whole[0] = n / 1'000'000;
     tie.fraction[0] = n % 1'000'000;
     char usual_out[kw::kOutputWidth + 2];
-    ++ties.checked;
-    if (!kw::edit_common_record("00 00 00", tie, 0, usual_out)) continue;
-    ++ties.decided;
     char want[9];
-    kw::fixed_fast::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
+    const bool fits = kw::fixed_fast::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
+    ++ties.checked;
+    // The path leaves only a field that does not fit (999.999995) to the
+    // general editor.
+    if (!kw::edit_common_record("00 00 00", tie, 0, usual_out)) {
+      if (fits && ++ties.failures <= 20) std::printf("TIE NOT EDITED %u / 10^6\n", n);
+      continue;
+    }
+    ++ties.decided;
     if (std::memcmp(usual_out + 8, want, sizeof want) != 0 && ++ties.failures <= 20) {
       std::printf("TIE MISMATCH %u / 10^6: \"%.9s\" want \"%.9s\"\n", n, usual_out + 8, want);
     }
@@ -461,7 +466,8 @@ int main(int argc, char** argv) {
   // A fast path that decides nothing proves nothing.
   const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20 &&
                       records_edited.decided > records_edited.checked / 4 &&
-                      usual_edits.decided > usual_reads.checked / 5 && ties.decided == ties.checked;
+                      usual_edits.decided > usual_reads.checked / 5 &&
+                      ties.decided + 1 >= ties.checked;
   if (!enough) std::printf("too few values went through the fast paths\n");
   const std::uint64_t failures = edits.failures + reads.failures + records_edited.failures +
                                  usual_reads.failures + usual_edits.failures + ties.failures;
