@@ -60,6 +60,8 @@ if [ "$out_bytes" -ne $((records * 38)) ]; then
   exit 1
 fi
 
+echo "program times: $(cut -d" " -f1 "$tree/program.times" | tr "\n" " ")" >&2
+echo "copy times: $(cut -d" " -f1 "$tree/copy.times" | tr "\n" " ")" >&2
 program_s=$(cut -d' ' -f1 "$tree/program.times" | median)
 copy_s=$(cut -d' ' -f1 "$tree/copy.times" | median)
 peak_kib=$(cut -d' ' -f2 "$tree/program.times" | sort -n | tail -1)
