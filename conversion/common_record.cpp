@@ -103,14 +103,12 @@ inline int highest_bit(std::uint64_t bits) {
   return 63 - __builtin_clzll(bits);
 }
 
-// The value of the `count` (1 to 6) digit characters at p, in millionths:
-// "5" is 500000. The 2 bytes before p and the 6 - count after the digits
-// are read and dropped.
-inline std::uint32_t fraction_digits(const char* p, int count) {
+// The value of the digits among the 8 characters at p that `keep` selects
+// (a byte of 0xFF each), the first character most significant.
+inline std::uint32_t eight_digits(const char* p, std::uint64_t keep) {
   std::uint64_t v = 0;
-  std::memcpy(&v, p - 2, 8);
+  std::memcpy(&v, p, 8);
   // Masked before the subtraction, so that no byte borrows from the next.
-  const std::uint64_t keep = ((std::uint64_t{1} << (8 * count)) - 1) << 16;
   v = (v & keep) - (0x3030303030303030ULL & keep);
   v = v * 10 + (v >> 8);  // pairs
   v = ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
@@ -119,11 +117,10 @@ inline std::uint32_t fraction_digits(const char* p, int count) {
   return static_cast<std::uint32_t>(v);
 }
 
-// The value of the `count` (1 to 3) digit characters that end at `end`.
-inline std::uint32_t whole_digits(const char* end, int count) {
+// The value of the digits among the 3 characters at p that `keep` selects.
+inline std::uint32_t three_digits(const char* p, std::uint32_t keep) {
   std::uint32_t v = 0;
-  std::memcpy(&v, end - 3, 4);  // three characters and the one after them
-  const std::uint32_t keep = (0x00FFFFFFU << (8 * (3 - count))) & 0x00FFFFFFU;
+  std::memcpy(&v, p, 4);  // three characters and the one after them
   v = (v & keep) - (0x00303030U & keep);
   const std::uint32_t pairs = v * 10 + (v >> 8);  // hundreds * 10 + tens in the low byte
   return (pairs & 0xFF) * 10 + ((v >> 16) & 0xFF);
@@ -276,19 +273,37 @@ inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
     if (whole_digits < 1 || whole_digits > 3 || decimals < 1 || decimals > 6) return false;
     minuses |= static_cast<std::uint64_t>(negative) << start[k];
     points |= std::uint64_t{1} << point;
-    layout.point[k] = point;
-    layout.whole_digits[k] = whole_digits;
-    layout.decimals[k] = decimals;
-    layout.negative[k] = negative;
+    // The 8 characters from the digit before the point hold the decimals
+    // from their third on; the 3 before the point hold the whole digits at
+    // their end.
+    CommonLayout::Value& value = layout.value[k];
+    value.fraction_at = point - 1;
+    value.fraction_keep = ((std::uint64_t{1} << (8 * decimals)) - 1) << 16;
+    value.whole_at = point - 3;
+    value.whole_keep = (0x00FFFFFFU << (8 * (3 - whole_digits))) & 0x00FFFFFFU;
+    value.negative = negative;
   }
   // Everything else in the span is a digit: one point in each value, a
   // minus only at its start.
   return (c.point & span) == points && (c.minus & span) == minuses;
 }
 
+// Edits the output columns of a record read.
+inline bool edit_inline(const char* columns, const CommonRecord& record, std::int64_t micro_offset,
+                        char* out) {
+  std::memcpy(out, columns, 8);  // "yy mm dd" as read
+  bool fits = put_five_places(record.whole[0], record.fraction[0], record.negative[0], out + 8);
+  fits = put_five_places(record.whole[1], record.fraction[1], record.negative[1], out + 17) && fits;
+  const auto z = static_cast<std::int64_t>(record.whole[2]) * 1000000 + record.fraction[2];
+  const std::int64_t sum = (record.negative[2] ? -z : z) + micro_offset;
+  const std::uint64_t magnitude =
+      sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
+  return put_six_places(magnitude, sum < 0, out + 26) && fits;
+}
+
 }  // namespace
 
-bool CommonReader::read(const char* columns, CommonRecord& record) {
+inline bool CommonReader::read_inline(const char* columns, CommonRecord& record) {
   // Columns of the same kinds as the last record read: the same layout.
   if (!kinds_of(columns, kinds_, known_)) {
     CommonLayout layout;
@@ -304,24 +319,29 @@ bool CommonReader::read(const char* columns, CommonRecord& record) {
   record.month = two(3);
   record.day = two(6);
   for (int k = 0; k < 3; ++k) {
-    const char* point = columns + layout_.point[k];
-    record.fraction[k] = fraction_digits(point + 1, layout_.decimals[k]);
-    record.whole[k] = whole_digits(point, layout_.whole_digits[k]);
-    record.negative[k] = layout_.negative[k];
+    const CommonLayout::Value& value = layout_.value[k];
+    record.fraction[k] = eight_digits(columns + value.fraction_at, value.fraction_keep);
+    record.whole[k] = three_digits(columns + value.whole_at, value.whole_keep);
+    record.negative[k] = value.negative;
   }
   return true;
 }
 
+bool CommonReader::read(const char* columns, CommonRecord& record) {
+  return read_inline(columns, record);
+}
+
+bool CommonReader::convert(const char* columns, const DateSeconds& seconds, char* out) {
+  CommonRecord record;
+  std::int32_t offset = 0;
+  return read_inline(columns, record) &&
+         seconds.whole_seconds(record.year, record.month, record.day, offset) &&
+         edit_inline(columns, record, std::int64_t{offset} * 1000000, out);
+}
+
 bool edit_common_record(const char* columns, const CommonRecord& record, std::int64_t micro_offset,
                         char* out) {
-  std::memcpy(out, columns, 8);  // "yy mm dd" as read
-  bool fits = put_five_places(record.whole[0], record.fraction[0], record.negative[0], out + 8);
-  fits = put_five_places(record.whole[1], record.fraction[1], record.negative[1], out + 17) && fits;
-  const auto z = static_cast<std::int64_t>(record.whole[2]) * 1000000 + record.fraction[2];
-  const std::int64_t sum = (record.negative[2] ? -z : z) + micro_offset;
-  const std::uint64_t magnitude =
-      sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
-  return put_six_places(magnitude, sum < 0, out + 26) && fits;
+  return edit_inline(columns, record, micro_offset, out);
 }
 
 }  // namespace kw

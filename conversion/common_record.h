@@ -27,6 +27,8 @@
 
 #include <cstdint>
 
+#include "conversion/date_seconds.h"
+
 namespace kw {
 
 // Columns a record must be given with: its 38 parsed columns, then
@@ -44,13 +46,17 @@ struct CommonRecord {
   bool negative[3]{};
 };
 
-// Where a record's three values are: each one's point (a column), its
-// digits before and after the point, and whether it starts with a minus.
+// Where a record's three values are: the columns of their digits, and
+// whether each starts with a minus.
 struct CommonLayout {
-  int point[3]{};
-  int whole_digits[3]{};
-  int decimals[3]{};
-  bool negative[3]{};
+  struct Value {
+    int fraction_at = 0;              // the 8 columns from here hold the decimals
+    std::uint64_t fraction_keep = 0;  // their bytes that are decimals
+    int whole_at = 0;                 // the 3 columns from here end with the whole digits
+    std::uint32_t whole_keep = 0;     // their bytes that are whole digits
+    bool negative = false;
+  };
+  Value value[3];
 };
 
 // The kind of each column, as far as the layout goes.
@@ -70,7 +76,15 @@ class CommonReader {
   // common layout (the general reader then decides).
   bool read(const char* columns, CommonRecord& record);
 
+  // Reads the record and edits its 36 output columns into out, with the
+  // offset of its date added to the third value. False, with out in an
+  // unspecified state, when the record is not of the layout, the offset is
+  // not whole seconds, or a field leaves the integer path.
+  bool convert(const char* columns, const DateSeconds& seconds, char* out);
+
  private:
+  bool read_inline(const char* columns, CommonRecord& record);
+
   ColumnKinds known_;  // of the last record of the layout
   ColumnKinds kinds_;  // of the record being read
   CommonLayout layout_;

@@ -18,7 +18,12 @@ namespace {
 class Pipeline {
  public:
   Pipeline(InputUnit& data, OutputUnit& out, const LeapTable& table)
-      : data_(data), out_(out), table_(table) {}
+      : data_(data),
+        out_(out),
+        table_(table),
+        seconds_([&table](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
+          return offset_on(table, {yy, mm, dd});
+        }) {}
 
   void work() {
     RecordBatch batch;
@@ -32,7 +37,7 @@ class Pipeline {
         reading_done_ = !batch.fill(data_);
       }
       try {
-        batch.convert(offsets);
+        batch.convert(offsets, seconds_);
       } catch (...) {
         // Whatever it is, it ends the run in this batch's turn, so that no
         // worker waits for a turn that never comes.
@@ -64,6 +69,7 @@ class Pipeline {
   InputUnit& data_;
   OutputUnit& out_;
   const LeapTable& table_;
+  const DateSeconds seconds_;
 
   std::mutex read_mutex_;
   bool reading_done_ = false;

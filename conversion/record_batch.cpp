@@ -18,41 +18,36 @@ double full_year(std::int32_t yy) {
   return 1950.0;
 }
 
-OffsetMemo::OffsetMemo(const LeapTable& table)
-    : table_(table),
-      known_(std::size_t{kYears} * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()),
-      seconds_(std::size_t{kYears} * kMonths * kDays, kUnknown) {}
+namespace {
 
-std::int16_t OffsetMemo::classify(std::size_t index, std::uint32_t yy, std::uint32_t mm,
-                                  std::uint32_t dd) {
-  double& known = known_[index];
-  if (std::isnan(known)) {
-    known = compute({static_cast<std::int32_t>(yy), static_cast<std::int32_t>(mm),
-                     static_cast<std::int32_t>(dd)});
-  }
-  if (!(std::fabs(known) < 1e4) || known != std::trunc(known)) return kNotWhole;
-  return static_cast<std::int16_t>(known);
-}
+constexpr std::size_t kYears = 100;
+constexpr std::size_t kMonths = 12;
+constexpr std::size_t kDays = 31;
 
-double OffsetMemo::compute(const std::array<std::int32_t, 3>& idate) const {
+}  // namespace
+
+double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate) {
   double year = full_year(idate[0]);
   double month = idate[1];
   const double day = idate[2];
   double mjd = 0.0;
   JUDDY(mjd, year, month, day);
   double dt = 0.0;
-  LS_D(dt, mjd, table_.LS_MJD, table_.LS_DT, table_.LS_N);
+  LS_D(dt, mjd, table.LS_MJD, table.LS_DT, table.LS_N);
   return dt;
 }
+
+OffsetMemo::OffsetMemo(const LeapTable& table)
+    : table_(table), known_(kYears * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()) {}
 
 double OffsetMemo::offset(const std::array<std::int32_t, 3>& idate) {
   const auto yy = static_cast<std::uint32_t>(idate[0]);
   const auto mm = static_cast<std::uint32_t>(idate[1]) - 1U;
   const auto dd = static_cast<std::uint32_t>(idate[2]) - 1U;
-  if (yy >= kYears || mm >= kMonths || dd >= kDays) return compute(idate);
+  if (yy >= kYears || mm >= kMonths || dd >= kDays) return offset_on(table_, idate);
   double& known = known_[(yy * kMonths + mm) * kDays + dd];
   // A table offset is never NaN: the reader accepts only numbers.
-  if (std::isnan(known)) known = compute(idate);
+  if (std::isnan(known)) known = offset_on(table_, idate);
   return known;
 }
 
@@ -84,23 +79,19 @@ bool RecordBatch::fill(InputUnit& data) {
 
 static_assert(kCommonColumns <= kFastSlotWidth);
 
-void RecordBatch::convert(OffsetMemo& offsets) {
+void RecordBatch::convert(OffsetMemo& offsets, const DateSeconds& seconds) {
   output_size = 0;
   overflows = 0;
   failure = ReadStatus::ok;
   convert_failure = nullptr;
   CommonReader reader;
-  CommonRecord common;
   FastRecord fast;
   DataRecord record;
   char* out = output.get();
   for (std::size_t i = 0; i < count; ++i) {
     const char* slot = lines.get() + i * kFastSlotWidth;
     bool fits = true;
-    std::int32_t seconds = 0;
-    if (reader.read(slot, common) &&
-        offsets.whole_seconds(common.year, common.month, common.day, seconds) &&
-        edit_common_record(slot, common, std::int64_t{seconds} * 1000000, out)) {
+    if (reader.convert(slot, seconds, out)) {
       // The usual record: edited from its digits.
     } else if (parse_fast_record(slot, fast)) {
       const double offset = offsets.offset(fast.idate);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion/data_record.h"
+#include "conversion/date_seconds.h"
 #include "conversion/fast_record.h"
 #include "conversion/units.h"
 #include "timescale/lsconv_s.h"
@@ -24,40 +25,19 @@ struct LeapTable {
   std::int32_t LS_N = 0;
 };
 
-// TAI-UTC in force on a record's date: JUDDY and LS_D, remembered for each
-// date of two-digit years, months 1-12 and days 1-31, the dates of real data.
+// TAI-UTC in force on a record's date: JUDDY and LS_D.
+double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate);
+
+// TAI-UTC in force on a record's date, remembered for each date of
+// two-digit years, months 1-12 and days 1-31, the dates of real data.
 class OffsetMemo {
  public:
   explicit OffsetMemo(const LeapTable& table);
   double offset(const std::array<std::int32_t, 3>& idate);
 
-  // The offset on yy-mm-dd (each 0..99) when it is a whole number of
-  // seconds below 10^4 in magnitude: false otherwise, or for a date the
-  // memo does not keep.
-  bool whole_seconds(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::int32_t& seconds) {
-    const std::uint32_t m = mm - 1U;
-    const std::uint32_t d = dd - 1U;
-    if (yy >= kYears || m >= kMonths || d >= kDays) return false;
-    const std::size_t index = (yy * kMonths + m) * kDays + d;
-    std::int16_t known = seconds_[index];
-    if (known == kUnknown) known = seconds_[index] = classify(index, yy, mm, dd);
-    seconds = known;
-    return known != kNotWhole;
-  }
-
  private:
-  static constexpr std::uint32_t kYears = 100;
-  static constexpr std::uint32_t kMonths = 12;
-  static constexpr std::uint32_t kDays = 31;
-  static constexpr std::int16_t kUnknown = -32768;
-  static constexpr std::int16_t kNotWhole = -32767;
-
-  double compute(const std::array<std::int32_t, 3>& idate) const;
-  std::int16_t classify(std::size_t index, std::uint32_t yy, std::uint32_t mm, std::uint32_t dd);
-
   const LeapTable& table_;
-  std::vector<double> known_;          // NaN where not yet computed
-  std::vector<std::int16_t> seconds_;  // whole seconds, kUnknown or kNotWhole
+  std::vector<double> known_;  // NaN where not yet computed
 };
 
 // Full year of a two-digit year: 51..99 are 1951..1999, 0..49 are
@@ -76,7 +56,7 @@ struct RecordBatch {
   bool fill(InputUnit& data);
 
   // Converts the records read; stops at the first bad one.
-  void convert(OffsetMemo& offsets);
+  void convert(OffsetMemo& offsets, const DateSeconds& seconds);
 
   // Writes the converted records and reports each too wide a field, then
   // ends the run (throws) if a record or a read failed.
