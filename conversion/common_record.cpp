@@ -47,16 +47,27 @@ inline std::uint64_t bits_of(const __m128i (&kinds)[3], unsigned char kind) {
   return bits(0) | bits(1) << 16 | bits(2) << 32;
 }
 
-// Classifies the columns; true when they are of the same kinds as `known`.
-inline bool kinds_of(const char* columns, ColumnKinds& kinds, const ColumnKinds& known) {
-  const __m128i k[3] = {kinds16(columns), kinds16(columns + 16), kinds16(columns + 32)};
-  const auto same = [&](int i) {
-    return _mm_cmpeq_epi8(k[i], _mm_load_si128(reinterpret_cast<const __m128i*>(known.kind) + i));
-  };
-  const __m128i all = _mm_and_si128(_mm_and_si128(same(0), same(1)), same(2));
-  if (_mm_movemask_epi8(all) == 0xFFFF) return true;
-  for (int i = 0; i < 3; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(kinds.kind) + i, k[i]);
-  return false;
+inline void kinds_of(const char* columns, ColumnKinds& kinds) {
+  for (int i = 0; i < 3; ++i) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(kinds.kind) + i, kinds16(columns + 16 * i));
+  }
+}
+
+// Whether the columns fit the layout: the characters it expects where it
+// has no digit, digits where it has them.
+inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
+  __m128i all = _mm_set1_epi8(-1);
+  for (int i = 0; i < 3; ++i) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns) + i);
+    const __m128i expected = _mm_load_si128(reinterpret_cast<const __m128i*>(layout.expected) + i);
+    const __m128i digit = _mm_load_si128(reinterpret_cast<const __m128i*>(layout.digit) + i);
+    const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+    const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+    const __m128i ok = _mm_or_si128(_mm_andnot_si128(digit, _mm_cmpeq_epi8(v, expected)),
+                                    _mm_and_si128(digit, is_digit));
+    all = _mm_and_si128(all, ok);
+  }
+  return _mm_movemask_epi8(all) == 0xFFFF;
 }
 
 inline ColumnClasses classes_of(const ColumnKinds& kinds) {
@@ -71,7 +82,7 @@ inline ColumnClasses classes_of(const ColumnKinds& kinds) {
   return c;
 }
 #else
-inline bool kinds_of(const char* columns, ColumnKinds& kinds, const ColumnKinds& known) {
+inline void kinds_of(const char* columns, ColumnKinds& kinds) {
   for (int i = 0; i < kCommonColumns; ++i) {
     const char ch = columns[i];
     kinds.kind[i] = ch == ' '                ? kBlank
@@ -80,7 +91,16 @@ inline bool kinds_of(const char* columns, ColumnKinds& kinds, const ColumnKinds&
                     : ch >= '0' && ch <= '9' ? kDigit
                                              : kOther;
   }
-  return std::memcmp(kinds.kind, known.kind, kCommonColumns) == 0;
+}
+
+inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
+  for (int i = 0; i < kCommonColumns; ++i) {
+    const char ch = columns[i];
+    const bool ok = layout.digit[i] != 0 ? ch >= '0' && ch <= '9'
+                                         : static_cast<unsigned char>(ch) == layout.expected[i];
+    if (!ok) return false;
+  }
+  return true;
 }
 
 inline ColumnClasses classes_of(const ColumnKinds& kinds) {
@@ -282,10 +302,66 @@ inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
     value.whole_at = point - 3;
     value.whole_keep = (0x00FFFFFFU << (8 * (3 - whole_digits))) & 0x00FFFFFFU;
     value.negative = negative;
+    const int text_end = point + 6;  // the sixth decimal, dropped by F9.5
+    value.by_text = k < 2 && decimals == 6 && text_end - start[k] <= 8;
+    if (value.by_text) {
+      value.text_at = text_end - 8;
+      value.leading_at = whole_digits > 1 ? point - whole_digits : -1;
+      value.before = value.places = value.digits = value.to_nines = value.carried = 0;
+      for (int j = 0; j < 8; ++j) {  // byte j: the j-th character from the end
+        const int column = text_end - 1 - j;
+        const std::uint64_t byte = std::uint64_t{0xFF} << (8 * j);
+        if (column < start[k]) {
+          value.before |= byte;
+        } else if (column == point) {
+          value.places |= byte;
+          value.to_nines |= (0xFFULL - '.') << (8 * j);
+          value.carried |= byte;  // 0xFF: the point again
+        } else if (column != start[k] || !negative) {
+          value.places |= byte;
+          value.digits |= byte;
+          value.to_nines |= (0xFFULL - '9') << (8 * j);
+          value.carried |= (0xFFULL - '9' + '0') << (8 * j);  // '0'
+        }
+      }
+    }
   }
   // Everything else in the span is a digit: one point in each value, a
   // minus only at its start.
   return (c.point & span) == points && (c.minus & span) == minuses;
+}
+
+// F9.5 of a value laid out for editing from its text: its characters up to
+// the fifth decimal, right-justified, the last decimal raised by one when
+// the dropped sixth decimal rounds up. The carry runs through nines and
+// the point as through bytes of 0xFF. False when the text does not give
+// the field: a whole part with a leading zero, a minus before zero, a
+// carry past the first digit (one more place).
+inline bool put_text_places(const char* columns, const CommonLayout::Value& value, char* field) {
+  if (value.leading_at >= 0 && columns[value.leading_at] == '0') return false;
+  const char dropped = columns[value.text_at + 8];
+  bool up = dropped > '5';
+  if (dropped == '5') {
+    const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
+    const std::uint32_t n =
+        three_digits(columns + value.whole_at, value.whole_keep) * 1000000 + fraction;
+    up = n % 15625 == 0 ? (fraction / 10 & 1) != 0 : double_above(n);
+  }
+  std::uint64_t text = 0;
+  std::memcpy(&text, columns + value.text_at, 8);
+  text = __builtin_bswap64(text);  // the last character in the lowest byte
+  text = (text & ~value.before) | (0x2020202020202020ULL & value.before);
+  if (value.negative && !up && ((text ^ 0x3030303030303030ULL) & value.digits) == 0) {
+    return false;
+  }
+  std::uint64_t raised = text + value.to_nines + static_cast<std::uint64_t>(up);
+  if ((raised & value.places) == 0) return false;
+  const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & value.places;
+  raised |= ((wrapped >> 7) * 0xFF) & value.carried;
+  raised = __builtin_bswap64(raised - value.to_nines);
+  field[0] = ' ';
+  std::memcpy(field + 1, &raised, 8);
+  return true;
 }
 
 // Edits the output columns of a record read.
@@ -303,14 +379,27 @@ inline bool edit_inline(const char* columns, const CommonRecord& record, std::in
 
 }  // namespace
 
-inline bool CommonReader::read_inline(const char* columns, CommonRecord& record) {
-  // Columns of the same kinds as the last record read: the same layout.
-  if (!kinds_of(columns, kinds_, known_)) {
+inline bool CommonReader::find_layout(const char* columns) {
+  // Digits where the last layout has them and its other characters: the
+  // same layout.
+  if (!has_layout_ || !fits_layout(columns, template_)) {
+    ColumnKinds kinds;
+    kinds_of(columns, kinds);
     CommonLayout layout;
-    if (!find_values(classes_of(kinds_), layout)) return false;
+    if (!find_values(classes_of(kinds), layout)) return false;
     layout_ = layout;
-    known_ = kinds_;
+    for (int i = 0; i < kCommonColumns; ++i) {
+      const bool digit = kinds.kind[i] == kDigit;
+      template_.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
+      template_.digit[i] = digit ? 0xFF : 0;
+    }
+    has_layout_ = true;
   }
+  return true;
+}
+
+inline bool CommonReader::read_inline(const char* columns, CommonRecord& record) {
+  if (!find_layout(columns)) return false;
   const auto two = [&](int at) {
     return static_cast<std::uint32_t>(columns[at] - '0') * 10 +
            static_cast<std::uint32_t>(columns[at + 1] - '0');
@@ -332,11 +421,30 @@ bool CommonReader::read(const char* columns, CommonRecord& record) {
 }
 
 bool CommonReader::convert(const char* columns, const DateSeconds& seconds, char* out) {
-  CommonRecord record;
+  if (!find_layout(columns)) return false;
+  const auto two = [&](int at) {
+    return static_cast<std::uint32_t>(columns[at] - '0') * 10 +
+           static_cast<std::uint32_t>(columns[at + 1] - '0');
+  };
   std::int32_t offset = 0;
-  return read_inline(columns, record) &&
-         seconds.whole_seconds(record.year, record.month, record.day, offset) &&
-         edit_inline(columns, record, std::int64_t{offset} * 1000000, out);
+  if (!seconds.whole_seconds(two(0), two(3), two(6), offset)) return false;
+  std::memcpy(out, columns, 8);  // "yy mm dd" as read
+  for (int k = 0; k < 2; ++k) {
+    const CommonLayout::Value& value = layout_.value[k];
+    char* field = out + 8 + 9 * k;
+    if (value.by_text && put_text_places(columns, value, field)) continue;
+    const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
+    const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+    if (!put_five_places(whole, fraction, value.negative, field)) return false;
+  }
+  const CommonLayout::Value& value = layout_.value[2];
+  const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
+  const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+  const auto z = static_cast<std::int64_t>(whole) * 1000000 + fraction;
+  const std::int64_t sum = (value.negative ? -z : z) + std::int64_t{offset} * 1000000;
+  const std::uint64_t magnitude =
+      sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
+  return put_six_places(magnitude, sum < 0, out + 26);
 }
 
 bool edit_common_record(const char* columns, const CommonRecord& record, std::int64_t micro_offset,

@@ -55,6 +55,17 @@ struct CommonLayout {
     int whole_at = 0;                 // the 3 columns from here end with the whole digits
     std::uint32_t whole_keep = 0;     // their bytes that are whole digits
     bool negative = false;
+    // F9.5 straight from the text, for a value of 6 decimals whose
+    // characters up to the fifth decimal fit in 8 bytes: those 8 bytes
+    // from text_at, taken last character first, with these masks.
+    bool by_text = false;
+    int text_at = 0;
+    int leading_at = -1;         // a whole digit that must not be a leading zero
+    std::uint64_t before = 0;    // bytes before the value's first character
+    std::uint64_t places = 0;    // digits and the point
+    std::uint64_t digits = 0;    // digits
+    std::uint64_t to_nines = 0;  // added to a digit gives 0xF6..0xFF, to the point 0xFF
+    std::uint64_t carried = 0;   // a digit or the point a carry went through, restored
   };
   Value value[3];
 };
@@ -62,14 +73,19 @@ struct CommonLayout {
 // The kind of each column, as far as the layout goes.
 enum : unsigned char { kOther = 0, kBlank = 1, kPoint = 2, kMinus = 4, kDigit = 8 };
 struct ColumnKinds {
-  alignas(16) unsigned char kind[kCommonColumns]{};  // all kOther: no record's
+  alignas(16) unsigned char kind[kCommonColumns]{};
+};
+
+// The columns of a layout: a digit, or the one character expected.
+struct LayoutTemplate {
+  alignas(16) unsigned char expected[kCommonColumns]{};  // where there is no digit
+  alignas(16) unsigned char digit[kCommonColumns]{};     // 0xFF where there is a digit
 };
 
 // Reads records of the common layout. Consecutive records of a file mostly
-// have the same layout: the reader keeps the kinds of the columns of the
-// last record of the layout, and a record whose columns are of the same
-// kinds (a digit where it had a digit, a blank where it had a blank, and
-// so on) has its values in the same places.
+// have the same layout: the reader keeps the last one found, and a record
+// with digits where it had digits and the same other characters (blanks,
+// points, minuses) has its values in the same places.
 class CommonReader {
  public:
   // Reads columns[0..kCommonColumns): false when the record is not of the
@@ -83,10 +99,11 @@ class CommonReader {
   bool convert(const char* columns, const DateSeconds& seconds, char* out);
 
  private:
+  bool find_layout(const char* columns);
   bool read_inline(const char* columns, CommonRecord& record);
 
-  ColumnKinds known_;  // of the last record of the layout
-  ColumnKinds kinds_;  // of the record being read
+  bool has_layout_ = false;
+  LayoutTemplate template_;  // of the last layout found
   CommonLayout layout_;
 };
 

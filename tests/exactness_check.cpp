@@ -35,6 +35,7 @@
 
 #include "conversion/common_record.h"
 #include "conversion/data_record.h"
+#include "conversion/date_seconds.h"
 #include "conversion/fast_record.h"
 #include "conversion/field_edit.h"
 #include "conversion/fixed_fast.h"
@@ -222,8 +223,8 @@ class UsualText {
     // the same places, as consecutive records of a file mostly do.
     if (!last_.empty() && pick(2) == 0) {
       std::string text = last_;
-      for (char& ch : text) {
-        if (ch >= '0' && ch <= '9') ch = digit();
+      for (std::size_t i = 9; i < text.size(); ++i) {  // the date kept
+        if (text[i] >= '0' && text[i] <= '9') text[i] = digit();
       }
       if (pick(8) == 0) mutate(text);
       text.resize(kw::kCommonColumns, ' ');
@@ -232,9 +233,13 @@ class UsualText {
     std::string text;
     do {  // within the 38 columns read
       text.clear();
-      for (int i = 0; i < 3; ++i) {
-        text += digit();
-        text += digit();
+      // Dates of real data, and now and then any two digits.
+      const bool real = pick(10) != 0;
+      const unsigned date[3] = {pick(100), real ? 1 + pick(12) : pick(100),
+                                real ? 1 + pick(31) : pick(100)};
+      for (const unsigned part : date) {
+        text += static_cast<char>('0' + part / 10);
+        text += static_cast<char>('0' + part % 10);
         text += ' ';
       }
       for (int i = 0; i < 3; ++i) {
@@ -306,18 +311,64 @@ class UsualText {
   std::string last_;  // the last record before any change of one step
 };
 
+// Offsets for the one-pass conversion: whole seconds of either sign on most
+// dates, a fraction of a second on the 13th.
+double test_offset(std::int32_t yy, std::int32_t mm, std::int32_t dd) {
+  const std::int32_t h = yy * 389 + mm * 31 + dd * 7;
+  // Mostly the real tables' 10 to 37 s, now and then up to 9999 s.
+  const double seconds = h % 8 == 0 ? h % 19999 - 9999 : 10 + h % 28;
+  return dd == 13 ? seconds + 0.5 : seconds;
+}
+
+// The record as the general reader and editor convert it, the offset
+// added to the third value: false when it does not read.
+bool general_conversion(const std::string& slot, double offset, char* out, bool& fits) {
+  kw::DataRecord full{};
+  if (kw::parse_data_record(std::string_view(slot.data(), kw::kParsedColumns), full) !=
+      kw::ReadStatus::ok) {
+    return false;
+  }
+  full.xval[2] = full.xval[2] + offset;
+  fits = kw::edit_output_record(full, out);
+  return true;
+}
+
 // The one-pass path of the usual layout against the general reader and
 // editor: every record it reads must read the same, every record it edits
-// must edit the same.
-void check_usual(kw::CommonReader& reader, Counts& reads, Counts& edits, const std::string& slot,
-                 std::int32_t seconds) {
+// or converts must come out the same.
+struct UsualCounts {
+  Counts reads;
+  Counts edits;
+  Counts conversions;
+};
+
+void check_usual(kw::CommonReader& reader, kw::CommonReader& converter,
+                 const kw::DateSeconds& seconds_by_date, UsualCounts& counts,
+                 const std::string& slot, std::int32_t seconds) {
+  char want[kw::kOutputWidth];
+  bool fits = false;
+  char got[kw::kOutputWidth + 2];
+
+  ++counts.conversions.checked;
+  if (converter.convert(slot.data(), seconds_by_date, got)) {
+    ++counts.conversions.decided;
+    const auto date = [&](int at) { return (slot[at] - '0') * 10 + (slot[at + 1] - '0'); };
+    const double offset = test_offset(date(0), date(3), date(6));
+    if ((!general_conversion(slot, offset, want, fits) || !fits ||
+         std::memcmp(got, want, sizeof want) != 0) &&
+        ++counts.conversions.failures <= 20) {
+      std::printf("USUAL CONVERSION MISMATCH \"%s\" + %.17g: \"%.36s\" want \"%.36s\"\n",
+                  slot.c_str(), offset, got, want);
+    }
+  }
+
   kw::CommonRecord usual{};
-  ++reads.checked;
+  ++counts.reads.checked;
   if (!reader.read(slot.data(), usual)) return;
-  ++reads.decided;
-  const std::string_view columns(slot.data(), kw::kParsedColumns);
+  ++counts.reads.decided;
   kw::DataRecord full{};
-  bool agree = kw::parse_data_record(columns, full) == kw::ReadStatus::ok &&
+  bool agree = kw::parse_data_record(std::string_view(slot.data(), kw::kParsedColumns), full) ==
+                   kw::ReadStatus::ok &&
                full.idate[0] == static_cast<std::int32_t>(usual.year) &&
                full.idate[1] == static_cast<std::int32_t>(usual.month) &&
                full.idate[2] == static_cast<std::int32_t>(usual.day);
@@ -326,22 +377,17 @@ void check_usual(kw::CommonReader& reader, Counts& reads, Counts& edits, const s
     agree = kw::test::same_bits(usual.negative[k] ? -magnitude : magnitude, full.xval[k]);
   }
   if (!agree) {
-    if (++reads.failures <= 20) std::printf("USUAL READ MISMATCH \"%s\"\n", slot.c_str());
+    if (++counts.reads.failures <= 20) std::printf("USUAL READ MISMATCH \"%s\"\n", slot.c_str());
     return;
   }
-  char usual_out[kw::kOutputWidth + 2];
-  ++edits.checked;
-  if (!kw::edit_common_record(slot.data(), usual, std::int64_t{seconds} * 1000000, usual_out)) {
-    return;
-  }
-  ++edits.decided;
-  full.xval[2] = full.xval[2] + seconds;
-  char full_out[kw::kOutputWidth];
-  const bool full_fits = kw::edit_output_record(full, full_out);
-  if ((std::memcmp(usual_out, full_out, sizeof full_out) != 0 || !full_fits) &&
-      ++edits.failures <= 20) {
+  ++counts.edits.checked;
+  if (!kw::edit_common_record(slot.data(), usual, std::int64_t{seconds} * 1000000, got)) return;
+  ++counts.edits.decided;
+  if ((!general_conversion(slot, seconds, want, fits) || !fits ||
+       std::memcmp(got, want, sizeof want) != 0) &&
+      ++counts.edits.failures <= 20) {
     std::printf("USUAL RECORD MISMATCH \"%s\" + %d: \"%.36s\" want \"%.36s\"\n", slot.c_str(),
-                seconds, usual_out, full_out);
+                seconds, got, want);
   }
 }
 
@@ -410,17 +456,18 @@ int main(int argc, char** argv) {
     }
   }
 
-  Counts usual_reads;
-  Counts usual_edits;
+  UsualCounts usual_counts;
   UsualText usual(seed);
   kw::CommonReader reader;
+  kw::CommonReader converter;
+  const kw::DateSeconds seconds_by_date(test_offset);
   for (std::uint64_t i = 0; i < record_count; ++i) {
     const std::uint64_t pick = offsets();
     // Offsets of the real tables (10 to 37 s), now and then any whole
     // number of seconds the path takes, either sign.
     const auto seconds = static_cast<std::int32_t>(
         pick % 5 == 0 ? static_cast<std::int64_t>(pick >> 40) % 19999 - 9999 : 10 + pick % 28);
-    check_usual(reader, usual_reads, usual_edits, usual.next(), seconds);
+    check_usual(reader, converter, seconds_by_date, usual_counts, usual.next(), seconds);
   }
 
   // Every n / 10^6 that ends in 5, below 1000: the one-pass path decides
@@ -456,10 +503,14 @@ int main(int argc, char** argv) {
   std::printf("records edited from decimals: %" PRIu64 " records, %" PRIu64
               " decided by the fast path, %" PRIu64 " mismatches\n",
               records_edited.checked, records_edited.decided, records_edited.failures);
-  std::printf("usual layout: %" PRIu64 " records, %" PRIu64 " read and %" PRIu64
-              " edited by its path, %" PRIu64 " mismatches\n",
+  const Counts& usual_reads = usual_counts.reads;
+  const Counts& usual_edits = usual_counts.edits;
+  const Counts& usual_conversions = usual_counts.conversions;
+  std::printf("usual layout: %" PRIu64 " records, %" PRIu64 " read, %" PRIu64 " edited and %" PRIu64
+              " converted by its path, %" PRIu64 " mismatches\n",
               usual_reads.checked, usual_reads.decided, usual_edits.decided,
-              usual_reads.failures + usual_edits.failures);
+              usual_conversions.decided,
+              usual_reads.failures + usual_edits.failures + usual_conversions.failures);
   std::printf("ties at the fifth decimal: %" PRIu64 " values, %" PRIu64 " edited, %" PRIu64
               " mismatches\n",
               ties.checked, ties.decided, ties.failures);
@@ -467,9 +518,11 @@ int main(int argc, char** argv) {
   const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20 &&
                       records_edited.decided > records_edited.checked / 4 &&
                       usual_edits.decided > usual_reads.checked / 5 &&
+                      usual_conversions.decided > usual_conversions.checked / 5 &&
                       ties.decided + 1 >= ties.checked;
   if (!enough) std::printf("too few values went through the fast paths\n");
   const std::uint64_t failures = edits.failures + reads.failures + records_edited.failures +
-                                 usual_reads.failures + usual_edits.failures + ties.failures;
+                                 usual_reads.failures + usual_edits.failures +
+                                 usual_conversions.failures + ties.failures;
   return failures == 0 && enough ? 0 : 1;
 }
