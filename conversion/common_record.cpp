@@ -242,12 +242,21 @@ inline bool put_five_places(std::uint32_t whole, std::uint32_t fraction, bool mi
 // F10.6 of (minus ? -1 : 1) * n / 10^6.
 inline bool put_six_places(std::uint64_t n, bool minus, char* field) {
   if (n >= 1000000000) return false;
-  const auto whole = static_cast<std::uint32_t>(n / 1000000);
-  const auto places = static_cast<std::uint32_t>(n - std::uint64_t{whole} * 1000000);
-  if (!put_head(whole, minus, field)) return false;
+  const auto small = static_cast<std::uint32_t>(n);
+  const std::uint32_t whole = small / 1000000;
+  const std::uint32_t places = small - whole * 1000000;
+  if (whole >= (minus ? 100U : 1000U)) return false;
   const std::uint32_t high = places / 1000;
-  std::memcpy(field + 4, kText.three[high], 3);
-  std::memcpy(field + 7, kText.three[places - high * 1000], 3);
+  std::uint32_t high_text = 0;
+  std::uint32_t low_text = 0;
+  std::memcpy(&high_text, kText.three[high], 4);
+  std::memcpy(&low_text, kText.three[places - high * 1000], 4);
+  // Bytes 2..4 and 5..7 of the 8 stored from field + 2 are the six
+  // places; the head, stored after them, covers the two bytes before.
+  const std::uint64_t text = std::uint64_t{high_text} << 16 | std::uint64_t{low_text} << 40;
+  std::memcpy(field + 2, &text, 8);
+  const std::uint32_t head = minus ? kText.minus[whole] : kText.plus[whole];
+  std::memcpy(field, &head, 4);
   return true;
 }
 
@@ -382,19 +391,21 @@ inline bool edit_inline(const char* columns, const CommonRecord& record, std::in
 inline bool CommonReader::find_layout(const char* columns) {
   // Digits where the last layout has them and its other characters: the
   // same layout.
-  if (!has_layout_ || !fits_layout(columns, template_)) {
-    ColumnKinds kinds;
-    kinds_of(columns, kinds);
-    CommonLayout layout;
-    if (!find_values(classes_of(kinds), layout)) return false;
-    layout_ = layout;
-    for (int i = 0; i < kCommonColumns; ++i) {
-      const bool digit = kinds.kind[i] == kDigit;
-      template_.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
-      template_.digit[i] = digit ? 0xFF : 0;
-    }
-    has_layout_ = true;
+  return (has_layout_ && fits_layout(columns, template_)) || learn_layout(columns);
+}
+
+bool CommonReader::learn_layout(const char* columns) {
+  ColumnKinds kinds;
+  kinds_of(columns, kinds);
+  CommonLayout layout;
+  if (!find_values(classes_of(kinds), layout)) return false;
+  layout_ = layout;
+  for (int i = 0; i < kCommonColumns; ++i) {
+    const bool digit = kinds.kind[i] == kDigit;
+    template_.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
+    template_.digit[i] = digit ? 0xFF : 0;
   }
+  has_layout_ = true;
   return true;
 }
 

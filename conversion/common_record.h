@@ -100,6 +100,7 @@ class CommonReader {
 
  private:
   bool find_layout(const char* columns);
+  bool learn_layout(const char* columns);
   bool read_inline(const char* columns, CommonRecord& record);
 
   bool has_layout_ = false;
