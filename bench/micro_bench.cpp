@@ -13,6 +13,7 @@
 #include "conversion/common_record.h"
 #include "conversion/data_record.h"
 #include "conversion/fast_record.h"
+#include "conversion/record_batch.h"
 #include "timescale/lsconv_s.h"
 
 namespace {
@@ -145,6 +146,29 @@ void BM_EditCommonRecord(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_EditCommonRecord);
+
+// The whole usual record: read, offset looked up, edited.
+void BM_ConvertCommonRecord(benchmark::State& state) {
+  const auto columns = sample_columns();
+  const Table table;
+  kw::LeapTable leap;
+  leap.LS_MJD = table.mjd;
+  leap.LS_DT = table.dt;
+  leap.LS_N = table.n;
+  const kw::DateSeconds seconds([&](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
+    return kw::offset_on(leap, {yy, mm, dd});
+  });
+  kw::CommonReader reader;
+  std::array<char, kw::kOutputWidth + 2> text{};
+  std::size_t i = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    const bool done = reader.convert(columns[i++ & 4095].data(), seconds, text.data());
+    benchmark::DoNotOptimize(done);
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ConvertCommonRecord);
 
 }  // namespace
 

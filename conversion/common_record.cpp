@@ -311,6 +311,7 @@ inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
     value.whole_at = point - 3;
     value.whole_keep = (0x00FFFFFFU << (8 * (3 - whole_digits))) & 0x00FFFFFFU;
     value.negative = negative;
+    value.decimals_kept = value.fraction_keep;
     const int text_end = point + 6;  // the sixth decimal, dropped by F9.5
     value.by_text = k < 2 && decimals == 6 && text_end - start[k] <= 8;
     if (value.by_text) {
@@ -370,6 +371,51 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
   raised = __builtin_bswap64(raised - value.to_nines);
   field[0] = ' ';
   std::memcpy(field + 1, &raised, 8);
+  return true;
+}
+
+// F10.6 of a value plus a whole number of seconds, from the value's text:
+// its decimals stay as written when the sum keeps the value's sign or the
+// seconds are the larger; otherwise they become their complement to one
+// second (1 - f), written as the nines' complement of each digit plus one.
+// False when the sum needs more places before the point than the field has.
+inline bool put_sum_places(const char* columns, const CommonLayout::Value& value,
+                           std::int32_t seconds, char* field) {
+  const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+  std::uint64_t text = 0;
+  std::memcpy(&text, columns + value.fraction_at, 8);  // a digit, the point, the decimals
+  constexpr std::uint64_t kPlaces = 0xFFFFFFFFFFFF0000ULL;
+  text = (text & value.decimals_kept) | (0x3030303030303030ULL & kPlaces & ~value.decimals_kept);
+  const bool no_decimals = ((text ^ 0x3030303030303030ULL) & kPlaces) == 0;
+  const bool seconds_negative = seconds < 0;
+  const auto size = static_cast<std::uint32_t>(seconds_negative ? -seconds : seconds);
+  std::uint32_t sum_whole = 0;
+  bool minus = false;
+  if (seconds_negative == value.negative || size <= whole) {
+    // |sum| = |value| + size or |value| - size: the decimals as written.
+    sum_whole = seconds_negative == value.negative ? whole + size : whole - size;
+    minus = value.negative && (sum_whole != 0 || !no_decimals);
+  } else if (no_decimals) {
+    sum_whole = size - whole;
+    minus = seconds_negative;
+  } else {
+    // |sum| = (size - whole - 1) + (1 - f): nines' complement, plus one
+    // carried from the last decimal (never out of them, f being above 0).
+    sum_whole = size - whole - 1;
+    minus = seconds_negative;
+    std::uint64_t nines = __builtin_bswap64((0x6969696969690000ULL & kPlaces) - (text & kPlaces));
+    constexpr std::uint64_t kToNines = 0x0000C6C6C6C6C6C6ULL;  // '0'..'9' to 0xF6..0xFF
+    nines += kToNines + 1;
+    const std::uint64_t wrapped = ~nines & 0x0000808080808080ULL;
+    nines |= ((wrapped >> 7) * 0xFF) & 0x0000F6F6F6F6F6F6ULL;
+    text = __builtin_bswap64(nines - kToNines);
+  }
+  if (sum_whole >= (minus ? 100U : 1000U)) return false;
+  // The decimals are bytes 2..7 of the 8 stored from field + 2; the head,
+  // stored after them, covers the two bytes before.
+  std::memcpy(field + 2, &text, 8);
+  const std::uint32_t head = minus ? kText.minus[sum_whole] : kText.plus[sum_whole];
+  std::memcpy(field, &head, 4);
   return true;
 }
 
@@ -448,14 +494,7 @@ bool CommonReader::convert(const char* columns, const DateSeconds& seconds, char
     const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
     if (!put_five_places(whole, fraction, value.negative, field)) return false;
   }
-  const CommonLayout::Value& value = layout_.value[2];
-  const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
-  const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
-  const auto z = static_cast<std::int64_t>(whole) * 1000000 + fraction;
-  const std::int64_t sum = (value.negative ? -z : z) + std::int64_t{offset} * 1000000;
-  const std::uint64_t magnitude =
-      sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
-  return put_six_places(magnitude, sum < 0, out + 26);
+  return put_sum_places(columns, layout_.value[2], offset, out + 26);
 }
 
 bool edit_common_record(const char* columns, const CommonRecord& record, std::int64_t micro_offset,

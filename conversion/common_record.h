@@ -66,6 +66,9 @@ struct CommonLayout {
     std::uint64_t digits = 0;    // digits
     std::uint64_t to_nines = 0;  // added to a digit gives 0xF6..0xFF, to the point 0xFF
     std::uint64_t carried = 0;   // a digit or the point a carry went through, restored
+    // F10.6 of the sum: the 8 characters at fraction_at with these bytes
+    // kept as decimals, the rest of the six places filled with zeros.
+    std::uint64_t decimals_kept = 0;
   };
   Value value[3];
 };
