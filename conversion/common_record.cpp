@@ -361,9 +361,9 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
   std::memcpy(&text, columns + value.text_at, 8);
   text = __builtin_bswap64(text);  // the last character in the lowest byte
   text = (text & ~value.before) | (0x2020202020202020ULL & value.before);
-  if (value.negative && !up && ((text ^ 0x3030303030303030ULL) & value.digits) == 0) {
-    return false;
-  }
+  // (Bitwise: whether the value rounds up is not predictable.)
+  const bool zero = ((text ^ 0x3030303030303030ULL) & value.digits) == 0;
+  if (value.negative & !up & zero) return false;
   std::uint64_t raised = text + value.to_nines + static_cast<std::uint64_t>(up);
   if ((raised & value.places) == 0) return false;
   const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & value.places;
