@@ -479,13 +479,19 @@ bool CommonReader::read(const char* columns, CommonRecord& record) {
 
 bool CommonReader::convert(const char* columns, const DateSeconds& seconds, char* out) {
   if (!find_layout(columns)) return false;
-  const auto two = [&](int at) {
-    return static_cast<std::uint32_t>(columns[at] - '0') * 10 +
-           static_cast<std::uint32_t>(columns[at + 1] - '0');
-  };
+  // "yy mm dd": the digits' low four bits, then each pair as a number in
+  // bytes 0, 3 and 6.
+  std::uint64_t date = 0;
+  std::memcpy(&date, columns, 8);
+  const std::uint64_t digits = date & 0x0F0F000F0F000F0FULL;
+  const std::uint64_t pairs = digits * 10 + (digits >> 8);
   std::int32_t offset = 0;
-  if (!seconds.whole_seconds(two(0), two(3), two(6), offset)) return false;
-  std::memcpy(out, columns, 8);  // "yy mm dd" as read
+  if (!seconds.whole_seconds(static_cast<std::uint32_t>(pairs & 0xFF),
+                             static_cast<std::uint32_t>((pairs >> 24) & 0xFF),
+                             static_cast<std::uint32_t>((pairs >> 48) & 0xFF), offset)) {
+    return false;
+  }
+  std::memcpy(out, &date, 8);  // "yy mm dd" as read
   for (int k = 0; k < 2; ++k) {
     const CommonLayout::Value& value = layout_.value[k];
     char* field = out + 8 + 9 * k;
