@@ -46,7 +46,7 @@ class OffsetMemo {
 double full_year(std::int32_t yy);
 
 struct RecordBatch {
-  static constexpr std::size_t kCapacity = 4096;
+  static constexpr std::size_t kCapacity = 8192;
   static constexpr std::size_t kOutputRecord = kOutputWidth + 2;  // with CR LF
 
   RecordBatch();
