@@ -155,7 +155,7 @@ void BM_ConvertCommonRecord(benchmark::State& state) {
   leap.LS_MJD = table.mjd;
   leap.LS_DT = table.dt;
   leap.LS_N = table.n;
-  const kw::DateSeconds seconds([&](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
+  const kw::DateOffsets seconds([&](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
     return kw::offset_on(leap, {yy, mm, dd});
   });
   kw::CommonReader reader;

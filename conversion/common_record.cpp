@@ -477,7 +477,7 @@ bool CommonReader::read(const char* columns, CommonRecord& record) {
   return read_inline(columns, record);
 }
 
-bool CommonReader::convert(const char* columns, const DateSeconds& seconds, char* out) {
+bool CommonReader::convert(const char* columns, const DateOffsets& dates, char* out) {
   if (!find_layout(columns)) return false;
   // "yy mm dd": the digits' low four bits, then each pair as a number in
   // bytes 0, 3 and 6.
@@ -486,9 +486,9 @@ bool CommonReader::convert(const char* columns, const DateSeconds& seconds, char
   const std::uint64_t digits = date & 0x0F0F000F0F000F0FULL;
   const std::uint64_t pairs = digits * 10 + (digits >> 8);
   std::int32_t offset = 0;
-  if (!seconds.whole_seconds(static_cast<std::uint32_t>(pairs & 0xFF),
-                             static_cast<std::uint32_t>((pairs >> 24) & 0xFF),
-                             static_cast<std::uint32_t>((pairs >> 48) & 0xFF), offset)) {
+  if (!dates.whole_seconds(static_cast<std::uint32_t>(pairs & 0xFF),
+                           static_cast<std::uint32_t>((pairs >> 24) & 0xFF),
+                           static_cast<std::uint32_t>((pairs >> 48) & 0xFF), offset)) {
     return false;
   }
   std::memcpy(out, &date, 8);  // "yy mm dd" as read

@@ -27,7 +27,7 @@
 
 #include <cstdint>
 
-#include "conversion/date_seconds.h"
+#include "conversion/date_offsets.h"
 
 namespace kw {
 
@@ -99,7 +99,7 @@ class CommonReader {
   // offset of its date added to the third value. False, with out in an
   // unspecified state, when the record is not of the layout, the offset is
   // not whole seconds, or a field leaves the integer path.
-  bool convert(const char* columns, const DateSeconds& seconds, char* out);
+  bool convert(const char* columns, const DateOffsets& dates, char* out);
 
  private:
   bool find_layout(const char* columns);

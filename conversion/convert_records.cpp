@@ -21,13 +21,12 @@ class Pipeline {
       : data_(data),
         out_(out),
         table_(table),
-        seconds_([&table](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
+        dates_([&table](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
           return offset_on(table, {yy, mm, dd});
         }) {}
 
   void work() {
     RecordBatch batch;
-    OffsetMemo offsets(table_);
     for (;;) {
       std::uint64_t ticket = 0;
       {
@@ -37,7 +36,7 @@ class Pipeline {
         reading_done_ = !batch.fill(data_);
       }
       try {
-        batch.convert(offsets, seconds_);
+        batch.convert(table_, dates_);
       } catch (...) {
         // Whatever it is, it ends the run in this batch's turn, so that no
         // worker waits for a turn that never comes.
@@ -69,7 +68,7 @@ class Pipeline {
   InputUnit& data_;
   OutputUnit& out_;
   const LeapTable& table_;
-  const DateSeconds seconds_;
+  const DateOffsets dates_;
 
   std::mutex read_mutex_;
   bool reading_done_ = false;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 #include "conversion/common_record.h"
@@ -18,14 +17,6 @@ double full_year(std::int32_t yy) {
   return 1950.0;
 }
 
-namespace {
-
-constexpr std::size_t kYears = 100;
-constexpr std::size_t kMonths = 12;
-constexpr std::size_t kDays = 31;
-
-}  // namespace
-
 double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate) {
   double year = full_year(idate[0]);
   double month = idate[1];
@@ -37,18 +28,10 @@ double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idat
   return dt;
 }
 
-OffsetMemo::OffsetMemo(const LeapTable& table)
-    : table_(table), known_(kYears * kMonths * kDays, std::numeric_limits<double>::quiet_NaN()) {}
-
-double OffsetMemo::offset(const std::array<std::int32_t, 3>& idate) {
-  const auto yy = static_cast<std::uint32_t>(idate[0]);
-  const auto mm = static_cast<std::uint32_t>(idate[1]) - 1U;
-  const auto dd = static_cast<std::uint32_t>(idate[2]) - 1U;
-  if (yy >= kYears || mm >= kMonths || dd >= kDays) return offset_on(table_, idate);
-  double& known = known_[(yy * kMonths + mm) * kDays + dd];
-  // A table offset is never NaN: the reader accepts only numbers.
-  if (std::isnan(known)) known = offset_on(table_, idate);
-  return known;
+double offset_on(const LeapTable& table, const DateOffsets& dates,
+                 const std::array<std::int32_t, 3>& idate) {
+  double offset = 0.0;
+  return dates.offset(idate[0], idate[1], idate[2], offset) ? offset : offset_on(table, idate);
 }
 
 RecordBatch::RecordBatch()
@@ -79,7 +62,7 @@ bool RecordBatch::fill(InputUnit& data) {
 
 static_assert(kCommonColumns <= kFastSlotWidth);
 
-void RecordBatch::convert(OffsetMemo& offsets, const DateSeconds& seconds) {
+void RecordBatch::convert(const LeapTable& table, const DateOffsets& dates) {
   output_size = 0;
   overflows = 0;
   failure = ReadStatus::ok;
@@ -91,10 +74,10 @@ void RecordBatch::convert(OffsetMemo& offsets, const DateSeconds& seconds) {
   for (std::size_t i = 0; i < count; ++i) {
     const char* slot = lines.get() + i * kFastSlotWidth;
     bool fits = true;
-    if (reader.convert(slot, seconds, out)) {
+    if (reader.convert(slot, dates, out)) {
       // The usual record: edited from its digits.
     } else if (parse_fast_record(slot, fast)) {
-      const double offset = offsets.offset(fast.idate);
+      const double offset = offset_on(table, dates, fast.idate);
       if (!edit_fast_record(fast, offset, out, fits)) {
         record.idate = fast.idate;
         for (std::size_t k = 0; k < 3; ++k) record.xval[k] = fast.xval[k].to_double();
@@ -106,7 +89,7 @@ void RecordBatch::convert(OffsetMemo& offsets, const DateSeconds& seconds) {
       if (is_blank_record(columns)) continue;
       failure = parse_data_record(columns, record);
       if (failure != ReadStatus::ok) break;
-      record.xval[2] = record.xval[2] + offsets.offset(record.idate);
+      record.xval[2] = record.xval[2] + offset_on(table, dates, record.idate);
       fits = edit_output_record(record, out);
     }
     if (!fits) ++overflows;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "conversion/data_record.h"
-#include "conversion/date_seconds.h"
+#include "conversion/date_offsets.h"
 #include "conversion/fast_record.h"
 #include "conversion/units.h"
 #include "timescale/lsconv_s.h"
@@ -28,17 +28,10 @@ struct LeapTable {
 // TAI-UTC in force on a record's date: JUDDY and LS_D.
 double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate);
 
-// TAI-UTC in force on a record's date, remembered for each date of
-// two-digit years, months 1-12 and days 1-31, the dates of real data.
-class OffsetMemo {
- public:
-  explicit OffsetMemo(const LeapTable& table);
-  double offset(const std::array<std::int32_t, 3>& idate);
-
- private:
-  const LeapTable& table_;
-  std::vector<double> known_;  // NaN where not yet computed
-};
+// TAI-UTC in force on a record's date: from the table of dates when it
+// holds the date, JUDDY and LS_D otherwise.
+double offset_on(const LeapTable& table, const DateOffsets& dates,
+                 const std::array<std::int32_t, 3>& idate);
 
 // Full year of a two-digit year: 51..99 are 1951..1999, 0..49 are
 // 2000..2049, and 50 is 1950. Sums wrap modulo 2^32 like the home
@@ -56,7 +49,7 @@ struct RecordBatch {
   bool fill(InputUnit& data);
 
   // Converts the records read; stops at the first bad one.
-  void convert(OffsetMemo& offsets, const DateSeconds& seconds);
+  void convert(const LeapTable& table, const DateOffsets& dates);
 
   // Writes the converted records and reports each too wide a field, then
   // ends the run (throws) if a record or a read failed.

@@ -35,7 +35,7 @@
 
 #include "conversion/common_record.h"
 #include "conversion/data_record.h"
-#include "conversion/date_seconds.h"
+#include "conversion/date_offsets.h"
 #include "conversion/fast_record.h"
 #include "conversion/field_edit.h"
 #include "conversion/fixed_fast.h"
@@ -343,7 +343,7 @@ struct UsualCounts {
 };
 
 void check_usual(kw::CommonReader& reader, kw::CommonReader& converter,
-                 const kw::DateSeconds& seconds_by_date, UsualCounts& counts,
+                 const kw::DateOffsets& seconds_by_date, UsualCounts& counts,
                  const std::string& slot, std::int32_t seconds) {
   char want[kw::kOutputWidth];
   bool fits = false;
@@ -460,7 +460,7 @@ int main(int argc, char** argv) {
   UsualText usual(seed);
   kw::CommonReader reader;
   kw::CommonReader converter;
-  const kw::DateSeconds seconds_by_date(test_offset);
+  const kw::DateOffsets seconds_by_date(test_offset);
   for (std::uint64_t i = 0; i < record_count; ++i) {
     const std::uint64_t pick = offsets();
     // Offsets of the real tables (10 to 37 s), now and then any whole
