@@ -6,7 +6,10 @@
 // unless it is asterisks, reads back as the value rounded to its decimals
 // (checked against std::to_chars of the exact binary value); the fast
 // parse, where it takes the record, gives the same values, and the fast
-// editing, where it decides, the same 36 characters for any offset.
+// editing, where it decides, the same 36 characters for any offset; the
+// one-pass conversion of the usual layout, where it decides, the same 36
+// characters as the general path with the offset of the record's date (its
+// reader keeps the layout of earlier inputs, as it does between records).
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -16,7 +19,9 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/common_record.h"
 #include "conversion/data_record.h"
+#include "conversion/date_offsets.h"
 #include "conversion/fast_record.h"
 #include "fuzz_check.h"
 #include "support/bits.h"
@@ -67,6 +72,13 @@ void check_integer_field(std::int32_t value, const char* field, int width) {
   FUZZ_CHECK(std::stol(std::string(shown)) == value);
 }
 
+// Whole seconds of either sign on most dates, a fraction on the 13th.
+double date_offset(std::int32_t yy, std::int32_t mm, std::int32_t dd) {
+  const std::int32_t h = yy * 389 + mm * 31 + dd * 7;
+  const double seconds = h % 8 == 0 ? h % 19999 - 9999 : 10 + h % 28;
+  return dd == 13 ? seconds + 0.5 : seconds;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -83,6 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(fast.idate == record.idate);
     for (std::size_t i = 0; i < 3; ++i)
       FUZZ_CHECK(kw::test::same_bits(fast.xval[i].to_double(), record.xval[i]));
+  }
+  static const kw::DateOffsets dates(date_offset);
+  static kw::CommonReader reader;
+  char one_pass[kw::kOutputWidth + 2];
+  if (reader.convert(slot.data(), dates, one_pass)) {
+    FUZZ_CHECK(status == kw::ReadStatus::ok);
+    double date_shift = 0.0;
+    FUZZ_CHECK(dates.offset(record.idate[0], record.idate[1], record.idate[2], date_shift));
+    kw::DataRecord shifted = record;
+    shifted.xval[2] = shifted.xval[2] + date_shift;
+    char want[kw::kOutputWidth];
+    FUZZ_CHECK(kw::edit_output_record(shifted, want));
+    FUZZ_CHECK(std::memcmp(one_pass, want, kw::kOutputWidth) == 0);
   }
   if (status != kw::ReadStatus::ok) return 0;
 
