@@ -49,7 +49,8 @@ inline std::uint64_t bits_of(const __m128i (&kinds)[3], unsigned char kind) {
 
 inline void kinds_of(const char* columns, ColumnKinds& kinds) {
   for (int i = 0; i < 3; ++i) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(kinds.kind) + i, kinds16(columns + 16 * i));
+    _mm_store_si128(reinterpret_cast<__m128i*>(kinds.kind) + i,
+                    kinds16(columns + std::ptrdiff_t{16} * i));
   }
 }
 
@@ -235,7 +236,7 @@ inline bool put_five_places(std::uint32_t whole, std::uint32_t fraction, bool mi
   if (!put_head(whole, minus && (whole | places) != 0, field)) return false;
   const std::uint32_t high = places / 100;
   std::memcpy(field + 4, kText.three[high], 4);  // the fourth byte is overwritten
-  std::memcpy(field + 7, fixed_fast::kPairs + 2 * (places - high * 100), 2);
+  std::memcpy(field + 7, fixed_fast::kPairs + std::size_t{2} * (places - high * 100), 2);
   return true;
 }
 
@@ -361,9 +362,12 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
   std::memcpy(&text, columns + value.text_at, 8);
   text = __builtin_bswap64(text);  // the last character in the lowest byte
   text = (text & ~value.before) | (0x2020202020202020ULL & value.before);
-  // (Bitwise: whether the value rounds up is not predictable.)
+  // Bitwise, not branching on whether the value rounds up, which is not
+  // predictable: only a zero is looked at further.
   const bool zero = ((text ^ 0x3030303030303030ULL) & value.digits) == 0;
-  if (value.negative & !up & zero) return false;
+  const unsigned minus_zero = static_cast<unsigned>(value.negative) & static_cast<unsigned>(!up) &
+                              static_cast<unsigned>(zero);
+  if (minus_zero != 0) return false;
   std::uint64_t raised = text + value.to_nines + static_cast<std::uint64_t>(up);
   if ((raised & value.places) == 0) return false;
   const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & value.places;
@@ -494,7 +498,7 @@ bool CommonReader::convert(const char* columns, const DateOffsets& dates, char* 
   std::memcpy(out, &date, 8);  // "yy mm dd" as read
   for (int k = 0; k < 2; ++k) {
     const CommonLayout::Value& value = layout_.value[k];
-    char* field = out + 8 + 9 * k;
+    char* field = out + 8 + std::ptrdiff_t{9} * k;
     if (value.by_text && put_text_places(columns, value, field)) continue;
     const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
     const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);

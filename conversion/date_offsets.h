@@ -14,7 +14,7 @@ class DateOffsets {
  public:
   // offset_of(yy, mm, dd) gives the offset in seconds on each date.
   template <class OffsetOf>
-  explicit DateOffsets(OffsetOf&& offset_of)
+  explicit DateOffsets(const OffsetOf& offset_of)
       : offsets_(std::size_t{kYears} * kMonths * kDays),
         seconds_(std::size_t{kYears} * kMonths * kDays) {
     std::size_t i = 0;
