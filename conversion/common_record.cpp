@@ -445,6 +445,8 @@ inline bool CommonReader::find_layout(const char* columns) {
 }
 
 bool CommonReader::learn_layout(const char* columns) {
+  // Most records of other layouts differ already in the date's blanks.
+  if (columns[2] != ' ' || columns[5] != ' ' || columns[8] != ' ') return false;
   ColumnKinds kinds;
   kinds_of(columns, kinds);
   CommonLayout layout;
