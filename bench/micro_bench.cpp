@@ -128,25 +128,6 @@ void BM_ReadCommonRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadCommonRecord);
 
-void BM_EditCommonRecord(benchmark::State& state) {
-  const auto columns = sample_columns();
-  std::vector<kw::CommonRecord> records(columns.size());
-  kw::CommonReader reader;
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    reader.read(columns[i].data(), records[i]);
-  }
-  std::array<char, kw::kOutputWidth> text{};
-  std::size_t i = 0;
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const std::size_t k = i++ & 4095;
-    const bool done = kw::edit_common_record(columns[k].data(), records[k], 37000000, text.data());
-    benchmark::DoNotOptimize(done);
-    benchmark::DoNotOptimize(text);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_EditCommonRecord);
-
 // The whole usual record: read, offset looked up, edited.
 void BM_ConvertCommonRecord(benchmark::State& state) {
   const auto columns = sample_columns();

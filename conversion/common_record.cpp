@@ -5,7 +5,10 @@
 #include "conversion/data_record.h"
 #include "conversion/fixed_fast.h"
 
-#if defined(__SSE2__)
+// Vector code where the target has SSE2 (every x86-64, and the 32-bit
+// Windows build); KW_PORTABLE selects the plain code, as for targets
+// without it (the tests build both).
+#if defined(__SSE2__) && !defined(KW_PORTABLE)
 #include <emmintrin.h>
 #define KW_COMMON_SSE2 1
 #else
@@ -179,12 +182,11 @@ struct DigitText {
 };
 constexpr DigitText kText;
 
-// The places before the point of a field and the point: false when they
-// need more than three places (or two with a minus).
-inline bool put_head(std::uint32_t whole, bool minus, char* field) {
+// The text of the places before the point of a field and the point: false
+// when they need more than three places (or two with a minus).
+inline bool head_text(std::uint32_t whole, bool minus, std::uint32_t& head) {
   if (whole >= (minus ? 100U : 1000U)) return false;
-  const std::uint32_t head = minus ? kText.minus[whole] : kText.plus[whole];
-  std::memcpy(field, &head, 4);
+  head = minus ? kText.minus[whole] : kText.plus[whole];
   return true;
 }
 
@@ -233,31 +235,12 @@ inline bool put_five_places(std::uint32_t whole, std::uint32_t fraction, bool mi
   const bool carry = places == 100000;  // 0.999996 and the like
   whole += static_cast<std::uint32_t>(carry);
   places = carry ? 0 : places;
-  if (!put_head(whole, minus && (whole | places) != 0, field)) return false;
+  std::uint32_t head = 0;
+  if (!head_text(whole, minus && (whole | places) != 0, head)) return false;
+  std::memcpy(field, &head, 4);
   const std::uint32_t high = places / 100;
   std::memcpy(field + 4, kText.three[high], 4);  // the fourth byte is overwritten
   std::memcpy(field + 7, fixed_fast::kPairs + std::size_t{2} * (places - high * 100), 2);
-  return true;
-}
-
-// F10.6 of (minus ? -1 : 1) * n / 10^6.
-inline bool put_six_places(std::uint64_t n, bool minus, char* field) {
-  if (n >= 1000000000) return false;
-  const auto small = static_cast<std::uint32_t>(n);
-  const std::uint32_t whole = small / 1000000;
-  const std::uint32_t places = small - whole * 1000000;
-  if (whole >= (minus ? 100U : 1000U)) return false;
-  const std::uint32_t high = places / 1000;
-  std::uint32_t high_text = 0;
-  std::uint32_t low_text = 0;
-  std::memcpy(&high_text, kText.three[high], 4);
-  std::memcpy(&low_text, kText.three[places - high * 1000], 4);
-  // Bytes 2..4 and 5..7 of the 8 stored from field + 2 are the six
-  // places; the head, stored after them, covers the two bytes before.
-  const std::uint64_t text = std::uint64_t{high_text} << 16 | std::uint64_t{low_text} << 40;
-  std::memcpy(field + 2, &text, 8);
-  const std::uint32_t head = minus ? kText.minus[whole] : kText.plus[whole];
-  std::memcpy(field, &head, 4);
   return true;
 }
 
@@ -414,26 +397,13 @@ inline bool put_sum_places(const char* columns, const CommonLayout::Value& value
     nines |= ((wrapped >> 7) * 0xFF) & 0x0000F6F6F6F6F6F6ULL;
     text = __builtin_bswap64(nines - kToNines);
   }
-  if (sum_whole >= (minus ? 100U : 1000U)) return false;
+  std::uint32_t head = 0;
+  if (!head_text(sum_whole, minus, head)) return false;
   // The decimals are bytes 2..7 of the 8 stored from field + 2; the head,
   // stored after them, covers the two bytes before.
   std::memcpy(field + 2, &text, 8);
-  const std::uint32_t head = minus ? kText.minus[sum_whole] : kText.plus[sum_whole];
   std::memcpy(field, &head, 4);
   return true;
-}
-
-// Edits the output columns of a record read.
-inline bool edit_inline(const char* columns, const CommonRecord& record, std::int64_t micro_offset,
-                        char* out) {
-  std::memcpy(out, columns, 8);  // "yy mm dd" as read
-  bool fits = put_five_places(record.whole[0], record.fraction[0], record.negative[0], out + 8);
-  fits = put_five_places(record.whole[1], record.fraction[1], record.negative[1], out + 17) && fits;
-  const auto z = static_cast<std::int64_t>(record.whole[2]) * 1000000 + record.fraction[2];
-  const std::int64_t sum = (record.negative[2] ? -z : z) + micro_offset;
-  const std::uint64_t magnitude =
-      sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
-  return put_six_places(magnitude, sum < 0, out + 26) && fits;
 }
 
 }  // namespace
@@ -507,11 +477,6 @@ bool CommonReader::convert(const char* columns, const DateOffsets& dates, char* 
     if (!put_five_places(whole, fraction, value.negative, field)) return false;
   }
   return put_sum_places(columns, layout_.value[2], offset, out + 26);
-}
-
-bool edit_common_record(const char* columns, const CommonRecord& record, std::int64_t micro_offset,
-                        char* out) {
-  return edit_inline(columns, record, micro_offset, out);
 }
 
 }  // namespace kw

@@ -111,11 +111,4 @@ class CommonReader {
   CommonLayout layout_;
 };
 
-// Edits the 36 output columns of `record`, `columns` being the record's
-// text, with `micro_offset` (the offset in millionths of a second, a whole
-// number of seconds below 10^4) added to the third value. False, with out
-// in an unspecified state, when a field leaves the integer path.
-bool edit_common_record(const char* columns, const CommonRecord& record, std::int64_t micro_offset,
-                        char* out);
-
 }  // namespace kw

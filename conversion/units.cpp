@@ -5,8 +5,14 @@
 
 #include "conversion/failure.h"
 
-#if defined(__SSE2__)
+// Vector code where the target has SSE2 (every x86-64, and the 32-bit
+// Windows build); KW_PORTABLE selects the plain code, as for targets
+// without it (the tests build both).
+#if defined(__SSE2__) && !defined(KW_PORTABLE)
 #include <emmintrin.h>
+#define KW_UNITS_SSE2 1
+#else
+#define KW_UNITS_SSE2 0
 #endif
 
 namespace kw {
@@ -114,7 +120,7 @@ void InputUnit::read_record(char* line, std::size_t width) {
   if (length < width) std::memset(line + length, ' ', width - length);
 }
 
-#if defined(__SSE2__)
+#if KW_UNITS_SSE2
 namespace {
 
 // Bit i set when p[i] is a line feed, for i from 0 to 63.
@@ -158,7 +164,7 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
   const std::size_t tail = tail_;
   const std::uint64_t known_size = known_size_;
   if (met_end_) return 0;
-#if defined(__SSE2__)
+#if KW_UNITS_SSE2
   if (slot_width == 48 && kept <= 48) {
     // The line feeds of the buffer are found 64 bytes at a time, apart
     // from the copying of the records, so that neither waits for the

@@ -2,6 +2,8 @@
 // end-of-file test, and where an output file is cut.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -70,6 +72,83 @@ TEST(InputUnit, RecordLongerThanAnyBufferKeepsItsStart) {
   bytes += "\r\nnext\r\n";
   const std::vector<std::string> expected = {pad("startxxx"), pad("next")};
   EXPECT_EQ(records_of(bytes, 8), expected);
+}
+
+// Records as a batch takes them: whole ones from the buffer in bulk, the
+// rest one at a time; each slot the first 38 columns, then blanks.
+std::vector<std::string> slots_taken(const std::string& bytes, std::size_t slot_width,
+                                     std::size_t most) {
+  TempDir dir;
+  const auto file = dir.path() / "data";
+  write_file(file, bytes);
+  InputUnit unit(1, file.string());
+  std::vector<char> slots(most * slot_width);
+  std::vector<std::string> records;
+  for (;;) {
+    const std::size_t taken = unit.take_records(slots.data(), slot_width, 38, most);
+    for (std::size_t k = 0; k < taken; ++k)
+      records.emplace_back(&slots[k * slot_width], slot_width);
+    if (unit.at_end()) break;
+    std::string line(slot_width, '?');
+    unit.read_record(line.data(), 39);
+    std::fill(line.begin() + 38, line.end(), ' ');
+    records.push_back(line);
+  }
+  unit.close();
+  return records;
+}
+
+TEST(InputUnit, RecordsTakenInBulkAreTheRecordsReadOneByOne) {
+  std::vector<std::string> inputs = {
+      "",
+      "a\nb\n",
+      "a\r\nb\r\n",
+      "abc",
+      "a\r",
+      "a\r\r\n",
+      "\n\n",
+      "\r\n",
+      std::string(37, '7') + "\r\n" + std::string(38, '8') + "\r\n" + std::string(39, '9') + "\r\n",
+      std::string(47, 'x') + "\n" + std::string(48, 'y') + "\n" + std::string(64, 'z') + "\n" +
+          std::string(200, 'w') + "\r\nlast"};
+  // Records of every length to 120, either line end, some CRs inside, over
+  // several fills of the input buffer, ending with and without a line end.
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::uint32_t n) {
+    state = state * 1103515245U + 12345U;
+    return (state >> 8) % n;
+  };
+  for (const bool last_line_end : {true, false}) {
+    std::string bytes;
+    while (bytes.size() < 700'000) {
+      const std::uint32_t length = next(4) == 0 ? next(121) : 36 + next(5);
+      for (std::uint32_t i = 0; i < length; ++i) bytes += "0123456789 .-\r"[next(14)];
+      bytes += next(3) == 0 ? "\n" : "\r\n";
+    }
+    if (!last_line_end) bytes += "61 02 03 0.1 0.2 0.3\r";
+    inputs.push_back(bytes);
+  }
+  for (const auto& bytes : inputs) {
+    std::vector<std::string> expected;
+    for (const auto& r : records_of(bytes, 39)) expected.push_back(r.substr(0, 38));
+    // The vector path (48 columns) and the plain one, a few records or
+    // many at a time.
+    for (const std::size_t width : {48, 40}) {
+      std::vector<std::string> padded;
+      for (const auto& r : expected) padded.push_back(pad(r, width));
+      for (const std::size_t most : {3, 4096}) {
+        const auto got = slots_taken(bytes, width, most);
+        const std::string context = std::to_string(bytes.size()) + " bytes, width " +
+                                    std::to_string(width) + ", " + std::to_string(most) +
+                                    " at a time";
+        ASSERT_EQ(got.size(), padded.size()) << context;
+        const auto diff = std::mismatch(got.begin(), got.end(), padded.begin());
+        EXPECT_TRUE(diff.first == got.end())
+            << context << ", record " << (diff.first - got.begin()) << ": \"" << *diff.first
+            << "\" instead of \"" << *diff.second << '"';
+      }
+    }
+  }
 }
 
 TEST(InputUnit, ReadingPastTheEndIsAnEndOfFileFailure) {
