@@ -463,15 +463,18 @@ int main(int argc, char** argv) {
   kw::CommonReader tie_reader;
   const std::uint32_t stride = values >= 100'000'000 ? 1 : 37;
   for (std::uint32_t n = 5; n < 1'000'000'000; n += 10 * stride) {
+    // "00 01 01 W.ffffff 0.000000 0.000000", then blanks.
     char text[kw::kCommonColumns];
     std::memset(text, ' ', sizeof text);
-    std::memcpy(text, "00 01 01 ", 9);
+    const std::string_view date = "00 01 01 ";
+    date.copy(text, date.size());
     char* end = std::to_chars(text + 9, text + 20, n / 1'000'000).ptr;
     *end++ = '.';
     for (std::uint32_t fraction = n % 1'000'000, unit = 100'000; unit != 0; unit /= 10) {
       *end++ = static_cast<char>('0' + fraction / unit % 10);
     }
-    std::memcpy(end, " 0.000000 0.000000", 18);
+    const std::string_view rest = " 0.000000 0.000000";
+    rest.copy(end, rest.size());
     char usual_out[kw::kOutputWidth + 2];
     char want[9];
     const bool fits = kw::fixed_fast::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);

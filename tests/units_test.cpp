@@ -135,6 +135,7 @@ TEST(InputUnit, RecordsTakenInBulkAreTheRecordsReadOneByOne) {
     // many at a time.
     for (const std::size_t width : {48, 40}) {
       std::vector<std::string> padded;
+      padded.reserve(expected.size());
       for (const auto& r : expected) padded.push_back(pad(r, width));
       for (const std::size_t most : {3, 4096}) {
         const auto got = slots_taken(bytes, width, most);
