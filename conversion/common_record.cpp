@@ -20,41 +20,32 @@ namespace {
 
 // One bit per column of the 48 columns, for each kind of character.
 struct ColumnClasses {
-  std::uint64_t blank = 0;    // ' '
-  std::uint64_t point = 0;    // '.'
-  std::uint64_t minus = 0;    // '-'
-  std::uint64_t allowed = 0;  // a blank, a digit, '.' or '-'
+  std::uint64_t blank = 0;  // ' '
+  std::uint64_t point = 0;  // '.'
+  std::uint64_t minus = 0;  // '-'
+  std::uint64_t digit = 0;  // '0' to '9'
 };
 
 #if KW_COMMON_SSE2
-inline __m128i kinds16(const char* p) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const auto is = [&](char ch, unsigned char kind) {
-    return _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(ch)),
-                         _mm_set1_epi8(static_cast<char>(kind)));
-  };
+inline __m128i digits16(__m128i v) {
   // A digit is a byte whose distance above '0' is at most 9.
   const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  const __m128i digit = _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d),
-                                      _mm_set1_epi8(static_cast<char>(kDigit)));
-  return _mm_or_si128(_mm_or_si128(is(' ', kBlank), is('.', kPoint)),
-                      _mm_or_si128(is('-', kMinus), digit));
+  return _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
 }
 
-inline std::uint64_t bits_of(const __m128i (&kinds)[3], unsigned char kind) {
-  const __m128i k = _mm_set1_epi8(static_cast<char>(kind));
-  const auto bits = [&](int i) {
-    return static_cast<std::uint64_t>(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(kinds[i], k))));
+inline ColumnClasses classify(const char* columns) {
+  __m128i v[3];
+  for (int i = 0; i < 3; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns) + i);
+  const auto bits = [](__m128i a, __m128i b, __m128i c) {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(a))) |
+           static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(b))) << 16 |
+           static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << 32;
   };
-  return bits(0) | bits(1) << 16 | bits(2) << 32;
-}
-
-inline void kinds_of(const char* columns, ColumnKinds& kinds) {
-  for (int i = 0; i < 3; ++i) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(kinds.kind) + i,
-                    kinds16(columns + std::ptrdiff_t{16} * i));
-  }
+  const auto equal = [&](char ch) {
+    const __m128i x = _mm_set1_epi8(ch);
+    return bits(_mm_cmpeq_epi8(v[0], x), _mm_cmpeq_epi8(v[1], x), _mm_cmpeq_epi8(v[2], x));
+  };
+  return {equal(' '), equal('.'), equal('-'), bits(digits16(v[0]), digits16(v[1]), digits16(v[2]))};
 }
 
 // Whether the columns fit the layout: the characters it expects where it
@@ -65,36 +56,24 @@ inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns) + i);
     const __m128i expected = _mm_load_si128(reinterpret_cast<const __m128i*>(layout.expected) + i);
     const __m128i digit = _mm_load_si128(reinterpret_cast<const __m128i*>(layout.digit) + i);
-    const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-    const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
     const __m128i ok = _mm_or_si128(_mm_andnot_si128(digit, _mm_cmpeq_epi8(v, expected)),
-                                    _mm_and_si128(digit, is_digit));
+                                    _mm_and_si128(digit, digits16(v)));
     all = _mm_and_si128(all, ok);
   }
   return _mm_movemask_epi8(all) == 0xFFFF;
 }
-
-inline ColumnClasses classes_of(const ColumnKinds& kinds) {
-  const __m128i k[3] = {_mm_load_si128(reinterpret_cast<const __m128i*>(kinds.kind)),
-                        _mm_load_si128(reinterpret_cast<const __m128i*>(kinds.kind) + 1),
-                        _mm_load_si128(reinterpret_cast<const __m128i*>(kinds.kind) + 2)};
-  ColumnClasses c;
-  c.blank = bits_of(k, kBlank);
-  c.point = bits_of(k, kPoint);
-  c.minus = bits_of(k, kMinus);
-  c.allowed = ~bits_of(k, kOther) & ((std::uint64_t{1} << kCommonColumns) - 1);
-  return c;
-}
 #else
-inline void kinds_of(const char* columns, ColumnKinds& kinds) {
+inline ColumnClasses classify(const char* columns) {
+  ColumnClasses c;
   for (int i = 0; i < kCommonColumns; ++i) {
+    const std::uint64_t bit = std::uint64_t{1} << i;
     const char ch = columns[i];
-    kinds.kind[i] = ch == ' '                ? kBlank
-                    : ch == '.'              ? kPoint
-                    : ch == '-'              ? kMinus
-                    : ch >= '0' && ch <= '9' ? kDigit
-                                             : kOther;
+    if (ch == ' ') c.blank |= bit;
+    if (ch == '.') c.point |= bit;
+    if (ch == '-') c.minus |= bit;
+    if (ch >= '0' && ch <= '9') c.digit |= bit;
   }
+  return c;
 }
 
 inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
@@ -105,18 +84,6 @@ inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
     if (!ok) return false;
   }
   return true;
-}
-
-inline ColumnClasses classes_of(const ColumnKinds& kinds) {
-  ColumnClasses c;
-  for (int i = 0; i < kCommonColumns; ++i) {
-    const std::uint64_t bit = std::uint64_t{1} << i;
-    if (kinds.kind[i] == kBlank) c.blank |= bit;
-    if (kinds.kind[i] == kPoint) c.point |= bit;
-    if (kinds.kind[i] == kMinus) c.minus |= bit;
-    if (kinds.kind[i] != kOther) c.allowed |= bit;
-  }
-  return c;
 }
 #endif
 
@@ -221,6 +188,14 @@ inline bool double_above(std::uint32_t n) {
   return (n % 15625) * kPowersOfTwoMod.value[52 - exponent] % 15625 > 15625 / 2;
 }
 
+// Whether n / 10^6 (n < 10^9), a decimal tie at the fifth decimal (n ends
+// in 5), rounds up as the double read from it does: when the double lies
+// above the tie, or is the tie itself (n / 10^6 a binary fraction) and the
+// fifth decimal is odd.
+inline bool tie_rounds_up(std::uint32_t n) {
+  return n % 15625 == 0 ? (n / 10 & 1) != 0 : double_above(n);
+}
+
 // F9.5 of whole + fraction / 10^6: the last digit dropped and rounded. An
 // exact 5 is a decimal tie, where the double read decides: it rounds up
 // when it lies above the tie, and to even when it is the tie itself.
@@ -228,10 +203,7 @@ inline bool put_five_places(std::uint32_t whole, std::uint32_t fraction, bool mi
   const std::uint32_t kept = fraction / 10;
   const std::uint32_t dropped = fraction - kept * 10;
   std::uint32_t places = kept + static_cast<std::uint32_t>(dropped > 5);
-  if (dropped == 5) {
-    const std::uint32_t n = whole * 1000000 + fraction;
-    places += static_cast<std::uint32_t>(n % 15625 == 0 ? (kept & 1) != 0 : double_above(n));
-  }
+  if (dropped == 5) places += static_cast<std::uint32_t>(tie_rounds_up(whole * 1000000 + fraction));
   const bool carry = places == 100000;  // 0.999996 and the like
   whole += static_cast<std::uint32_t>(carry);
   places = carry ? 0 : places;
@@ -253,8 +225,7 @@ constexpr std::uint64_t columns_between(int first, int end) {
 // layout.
 inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
   // Digits in columns 0, 1, 3, 4, 6, 7, blanks in 2, 5, 8.
-  const std::uint64_t digits = c.allowed & ~(c.blank | c.point | c.minus);
-  if ((digits & 0xDB) != 0xDB || (c.blank & 0x124) != 0x124) return false;
+  if ((c.digit & 0xDB) != 0xDB || (c.blank & 0x124) != 0x124) return false;
   constexpr std::uint64_t kValueColumns = columns_between(9, kParsedColumns);
   constexpr std::uint64_t kPadColumns = columns_between(kParsedColumns, kCommonColumns);
   if ((c.blank & kPadColumns) != kPadColumns) return false;
@@ -263,7 +234,7 @@ inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
   const int last = highest_bit(filled);
   // Columns 9 .. last: the three values and the two blanks between them.
   const std::uint64_t span = columns_between(9, last + 1);
-  if ((c.allowed & span) != span) return false;
+  if (((c.blank | c.point | c.minus | c.digit) & span) != span) return false;
   std::uint64_t blanks = c.blank & span;
   if (blanks == 0) return false;
   const int first_blank = lowest_bit(blanks);
@@ -336,10 +307,9 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
   const char dropped = columns[value.text_at + 8];
   bool up = dropped > '5';
   if (dropped == '5') {
-    const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
-    const std::uint32_t n =
-        three_digits(columns + value.whole_at, value.whole_keep) * 1000000 + fraction;
-    up = n % 15625 == 0 ? (fraction / 10 & 1) != 0 : double_above(n);
+    const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+    up = tie_rounds_up(whole * 1000000 +
+                       eight_digits(columns + value.fraction_at, value.fraction_keep));
   }
   std::uint64_t text = 0;
   std::memcpy(&text, columns + value.text_at, 8);
@@ -417,13 +387,12 @@ inline bool CommonReader::find_layout(const char* columns) {
 bool CommonReader::learn_layout(const char* columns) {
   // Most records of other layouts differ already in the date's blanks.
   if (columns[2] != ' ' || columns[5] != ' ' || columns[8] != ' ') return false;
-  ColumnKinds kinds;
-  kinds_of(columns, kinds);
+  const ColumnClasses classes = classify(columns);
   CommonLayout layout;
-  if (!find_values(classes_of(kinds), layout)) return false;
+  if (!find_values(classes, layout)) return false;
   layout_ = layout;
   for (int i = 0; i < kCommonColumns; ++i) {
-    const bool digit = kinds.kind[i] == kDigit;
+    const bool digit = ((classes.digit >> i) & 1) != 0;
     template_.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
     template_.digit[i] = digit ? 0xFF : 0;
   }

@@ -73,12 +73,6 @@ struct CommonLayout {
   Value value[3];
 };
 
-// The kind of each column, as far as the layout goes.
-enum : unsigned char { kOther = 0, kBlank = 1, kPoint = 2, kMinus = 4, kDigit = 8 };
-struct ColumnKinds {
-  alignas(16) unsigned char kind[kCommonColumns]{};
-};
-
 // The columns of a layout: a digit, or the one character expected.
 struct LayoutTemplate {
   alignas(16) unsigned char expected[kCommonColumns]{};  // where there is no digit
