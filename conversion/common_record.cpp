@@ -296,6 +296,21 @@ inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
   return (c.point & span) == points && (c.minus & span) == minuses;
 }
 
+// Digits as text, the last in the lowest byte, plus `one` (0 or 1).
+// to_nines takes each digit to 0xF6..0xFF (and a point among them to
+// 0xFF), so that a carry runs through nines and the point as through bytes
+// of 0xFF; a byte of `places` the carry ran through becomes 0 and is
+// refilled from `carried` ('0', or the point, plus to_nines). The carry
+// must not run past the last place.
+inline std::uint64_t plus_one_through_nines(std::uint64_t text, std::uint64_t to_nines,
+                                            std::uint64_t places, std::uint64_t carried,
+                                            std::uint64_t one) {
+  std::uint64_t raised = text + to_nines + one;
+  const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & places;
+  raised |= ((wrapped >> 7) * 0xFF) & carried;
+  return raised - to_nines;
+}
+
 // F9.5 of a value laid out for editing from its text: its characters up to
 // the fifth decimal, right-justified, the last decimal raised by one when
 // the dropped sixth decimal rounds up. The carry runs through nines and
@@ -321,11 +336,11 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
   const unsigned minus_zero = static_cast<unsigned>(value.negative) & static_cast<unsigned>(!up) &
                               static_cast<unsigned>(zero);
   if (minus_zero != 0) return false;
-  std::uint64_t raised = text + value.to_nines + static_cast<std::uint64_t>(up);
-  if ((raised & value.places) == 0) return false;
-  const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & value.places;
-  raised |= ((wrapped >> 7) * 0xFF) & value.carried;
-  raised = __builtin_bswap64(raised - value.to_nines);
+  // Nothing but nines: a carry would need one more place.
+  const bool all_nines = ((text + value.to_nines) & value.places) == value.places;
+  if (static_cast<unsigned>(up) & static_cast<unsigned>(all_nines)) return false;
+  const std::uint64_t raised = __builtin_bswap64(plus_one_through_nines(
+      text, value.to_nines, value.places, value.carried, static_cast<std::uint64_t>(up)));
   field[0] = ' ';
   std::memcpy(field + 1, &raised, 8);
   return true;
@@ -360,12 +375,10 @@ inline bool put_sum_places(const char* columns, const CommonLayout::Value& value
     // carried from the last decimal (never out of them, f being above 0).
     sum_whole = size - whole - 1;
     minus = seconds_negative;
-    std::uint64_t nines = __builtin_bswap64((0x6969696969690000ULL & kPlaces) - (text & kPlaces));
-    constexpr std::uint64_t kToNines = 0x0000C6C6C6C6C6C6ULL;  // '0'..'9' to 0xF6..0xFF
-    nines += kToNines + 1;
-    const std::uint64_t wrapped = ~nines & 0x0000808080808080ULL;
-    nines |= ((wrapped >> 7) * 0xFF) & 0x0000F6F6F6F6F6F6ULL;
-    text = __builtin_bswap64(nines - kToNines);
+    const std::uint64_t nines =
+        __builtin_bswap64((0x6969696969690000ULL & kPlaces) - (text & kPlaces));
+    text = __builtin_bswap64(plus_one_through_nines(
+        nines, 0x0000C6C6C6C6C6C6ULL, 0x0000FFFFFFFFFFFFULL, 0x0000F6F6F6F6F6F6ULL, 1));
   }
   std::uint32_t head = 0;
   if (!head_text(sum_whole, minus, head)) return false;
