@@ -338,7 +338,7 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
   if (minus_zero != 0) return false;
   // Nothing but nines: a carry would need one more place.
   const bool all_nines = ((text + value.to_nines) & value.places) == value.places;
-  if (static_cast<unsigned>(up) & static_cast<unsigned>(all_nines)) return false;
+  if ((static_cast<unsigned>(up) & static_cast<unsigned>(all_nines)) != 0) return false;
   const std::uint64_t raised = __builtin_bswap64(plus_one_through_nines(
       text, value.to_nines, value.places, value.carried, static_cast<std::uint64_t>(up)));
   field[0] = ' ';
