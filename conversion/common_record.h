@@ -6,19 +6,20 @@
 // blank, then three values of 1 to 3 digits before the point and 1 to 6
 // after it, an optional minus sign, one blank between them and only
 // blanks after the last. For such a record the output fields follow from
-// the digits as written, with integer arithmetic:
+// the characters as written:
 //
 //   dates  (I2.2, 2I3.2) of two-digit numbers are the input columns 0..7.
-// A value of fewer decimals is n / 10^6 with its digits followed by zeros.
-//
-//   x, y   F9.5 of n / 10^6 (n < 10^9) is n / 10 rounded: the double read
-//          from the text lies within 2^-53 * 10^3 of n / 10^6, far nearer
-//          than 10^-6 to it, so it rounds the same way unless the dropped
-//          digit is exactly 5. Then the double decides, from its exact
-//          product by 10^5 (fixed_fast::scaled_nearest).
-//   z      F10.6 of n / 10^6 plus a whole offset below 10^4 is the exact
-//          sum: the two roundings of the double sum stay below 10^-12, and
-//          the sum is on the 6-decimal grid.
+//   x, y   F9.5 of v = n / 10^6 (n < 10^9; fewer decimals are taken with
+//          zeros after them) is v rounded at the fifth decimal: the double
+//          read from the text lies within 2^-53 * 10^3 of v, far nearer
+//          than the 10^-6 between v and any tie, so it rounds as v does
+//          unless the sixth decimal is exactly 5. There the double decides,
+//          found exactly from n (arithmetic modulo 5^6). A short value is
+//          edited from its text, the rounding carried through its nines.
+//   z      F10.6 of v plus a whole offset below 10^4 is the exact sum: the
+//          two roundings of the double sum stay below 10^-12, and the sum
+//          is on the 6-decimal grid. Its decimals are those read, or their
+//          complement to one second.
 //
 // Records of any other shape, fields that would not fit (asterisks), a
 // field beyond F9.5's or F10.6's whole places, and offsets that are not
