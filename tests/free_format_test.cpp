@@ -13,6 +13,7 @@ namespace kw {
 namespace {
 
 struct ParseCase {
+  const char* name;  // the case's name in the test list
   std::string columns;
   ReadStatus status;
   DataRecord expected{};  // checked when status is ok
@@ -36,6 +37,10 @@ TEST_P(DataRecordParse, StatusAndValues) {
   }
 }
 
+std::string case_name(const ::testing::TestParamInfo<ParseCase>& info) {
+  return info.param.name;
+}
+
 constexpr ReadStatus ok = ReadStatus::ok;
 constexpr ReadStatus missing = ReadStatus::missing;
 constexpr ReadStatus bad = ReadStatus::malformed;
@@ -43,61 +48,82 @@ constexpr ReadStatus wide = ReadStatus::conversion;
 
 INSTANTIATE_TEST_SUITE_P(
     Separators, DataRecordParse,
-    ::testing::Values(
-        ParseCase{"96 01 05 0.123456 -0.0123456 -0.3456789", ok,
-                  rec(96, 1, 5, 0.123456, -0.0123456, -0.3456789)},
-        ParseCase{"96,1,5,1,2,3", ok, rec(96, 1, 5, 1, 2, 3)},
-        ParseCase{" 96 , 1 ,5, 1 ,  2 ,3   ", ok, rec(96, 1, 5, 1, 2, 3)},
-        ParseCase{"96\t1\t5\t1\t2\t3", ok, rec(96, 1, 5, 1, 2, 3)},
-        ParseCase{"96 1 5 1 2 3,", ok, rec(96, 1, 5, 1, 2, 3)},      // a trailing comma is no value
-        ParseCase{"96 1 5 1 2 3 ,, x", ok, rec(96, 1, 5, 1, 2, 3)},  // after the sixth: ignored
-        ParseCase{",96 1 5 1 2 3", bad},                             // leading null value
-        ParseCase{"96,,1 5 1 2 3", bad},                             // null value
-        ParseCase{"96, ,1 5 1 2 3", bad}, ParseCase{"96 1 5 1 2", missing},
-        ParseCase{"96 1 5 1 2,", missing}, ParseCase{"", missing},
-        ParseCase{"17 1.5 3", wide},  // the second item decides, not the count
-        ParseCase{"17 x", bad}));
+    ::testing::Values(ParseCase{"single_blanks", "96 01 05 0.123456 -0.0123456 -0.3456789", ok,
+                                rec(96, 1, 5, 0.123456, -0.0123456, -0.3456789)},
+                      ParseCase{"commas", "96,1,5,1,2,3", ok, rec(96, 1, 5, 1, 2, 3)},
+                      ParseCase{"blanks_around_commas", " 96 , 1 ,5, 1 ,  2 ,3   ", ok,
+                                rec(96, 1, 5, 1, 2, 3)},
+                      ParseCase{"tabs", "96\t1\t5\t1\t2\t3", ok, rec(96, 1, 5, 1, 2, 3)},
+                      ParseCase{"trailing_comma", "96 1 5 1 2 3,", ok,
+                                rec(96, 1, 5, 1, 2, 3)},  // a trailing comma is no value
+                      ParseCase{"after_sixth_ignored", "96 1 5 1 2 3 ,, x", ok,
+                                rec(96, 1, 5, 1, 2, 3)},                 // after the sixth: ignored
+                      ParseCase{"leading_comma", ",96 1 5 1 2 3", bad},  // leading null value
+                      ParseCase{"two_commas", "96,,1 5 1 2 3", bad},     // null value
+                      ParseCase{"two_commas_with_blank", "96, ,1 5 1 2 3", bad},
+                      ParseCase{"five_values", "96 1 5 1 2", missing},
+                      ParseCase{"five_values_and_comma", "96 1 5 1 2,", missing},
+                      ParseCase{"empty_record", "", missing},
+                      ParseCase{"real_as_second_integer", "17 1.5 3",
+                                wide},  // the second item decides, not the count
+                      ParseCase{"letter_as_second_item", "17 x", bad}),
+    case_name);
 
 INSTANTIATE_TEST_SUITE_P(
     Integers, DataRecordParse,
     ::testing::Values(
-        ParseCase{"+96 -01 007 0 0 0", ok, rec(96, -1, 7, 0, 0, 0)},
-        ParseCase{"2147483647 -2147483648 0 0 0 0", ok, rec(INT32_MAX, INT32_MIN, 0, 0, 0, 0)},
-        ParseCase{"00000000000000000000012 1 1 0 0 0", ok, rec(12, 1, 1, 0, 0, 0)},
-        ParseCase{"2147483648 1 1 0 0 0", wide}, ParseCase{"1 -2147483649 1 0 0 0", wide},
-        ParseCase{"99999999999999999999 1 1 0 0 0", wide}, ParseCase{"96. 1 1 0 0 0", wide},
-        ParseCase{"96 .1 1 0 0 0", wide}, ParseCase{"96 1 1e1 0 0 0", wide},
-        ParseCase{"96 1 x 0 0 0", bad}, ParseCase{"+ 1 1 0 0 0", bad},
-        ParseCase{"+-1 1 1 0 0 0", bad}, ParseCase{"1+ 1 1 0 0 0", bad},
-        ParseCase{"2*1 1 1 0 0 0", bad},     // repeat counts are not read
-        ParseCase{"96/ 1 1 0 0 0", bad},     // nor the slash
-        ParseCase{"'96' 1 1 0 0 0", bad}));  // nor quotes
+        ParseCase{"signs_and_leading_zeros", "+96 -01 007 0 0 0", ok, rec(96, -1, 7, 0, 0, 0)},
+        ParseCase{"int32_limits", "2147483647 -2147483648 0 0 0 0", ok,
+                  rec(INT32_MAX, INT32_MIN, 0, 0, 0, 0)},
+        ParseCase{"many_leading_zeros", "00000000000000000000012 1 1 0 0 0", ok,
+                  rec(12, 1, 1, 0, 0, 0)},
+        ParseCase{"beyond_int32_max", "2147483648 1 1 0 0 0", wide},
+        ParseCase{"below_int32_min", "1 -2147483649 1 0 0 0", wide},
+        ParseCase{"twenty_digits", "99999999999999999999 1 1 0 0 0", wide},
+        ParseCase{"integer_with_point", "96. 1 1 0 0 0", wide},
+        ParseCase{"integer_starting_with_point", "96 .1 1 0 0 0", wide},
+        ParseCase{"integer_with_exponent", "96 1 1e1 0 0 0", wide},
+        ParseCase{"letter_as_day", "96 1 x 0 0 0", bad},
+        ParseCase{"sign_alone", "+ 1 1 0 0 0", bad}, ParseCase{"two_signs", "+-1 1 1 0 0 0", bad},
+        ParseCase{"sign_after_digits", "1+ 1 1 0 0 0", bad},
+        ParseCase{"repeat_count", "2*1 1 1 0 0 0", bad},  // repeat counts are not read
+        ParseCase{"slash", "96/ 1 1 0 0 0", bad},         // nor the slash
+        ParseCase{"quotes", "'96' 1 1 0 0 0", bad}));     // nor quotes
 
 INSTANTIATE_TEST_SUITE_P(
     Reals, DataRecordParse,
     ::testing::Values(
-        ParseCase{"1 1 1 +1.5 -2.5E3 3e-2", ok, rec(1, 1, 1, 1.5, -2500, 0.03)},
-        ParseCase{"1 1 1 1. .5 -.5", ok, rec(1, 1, 1, 1, 0.5, -0.5)},
-        ParseCase{"1 1 1 1.e2 1E+2 1e002", ok, rec(1, 1, 1, 100, 100, 100)},
-        ParseCase{"1 1 1 -0 -0.0 0e99999999999", ok, rec(1, 1, 1, -0.0, -0.0, 0)},
-        ParseCase{"1 1 1 1e-400 -1e-400 4.9e-324", ok,
+        ParseCase{"signs_and_exponents", "1 1 1 +1.5 -2.5E3 3e-2", ok,
+                  rec(1, 1, 1, 1.5, -2500, 0.03)},
+        ParseCase{"points_at_either_end", "1 1 1 1. .5 -.5", ok, rec(1, 1, 1, 1, 0.5, -0.5)},
+        ParseCase{"exponent_forms", "1 1 1 1.e2 1E+2 1e002", ok, rec(1, 1, 1, 100, 100, 100)},
+        ParseCase{"negative_zeros", "1 1 1 -0 -0.0 0e99999999999", ok, rec(1, 1, 1, -0.0, -0.0, 0)},
+        ParseCase{"underflow_to_zero", "1 1 1 1e-400 -1e-400 4.9e-324", ok,
                   rec(1, 1, 1, 0, -0.0, std::numeric_limits<double>::denorm_min())},
-        ParseCase{"1 1 1 0 0 1e-99999999999999999999", ok, rec(1, 1, 1, 0, 0, 0)},
+        ParseCase{"huge_negative_exponent", "1 1 1 0 0 1e-99999999999999999999", ok,
+                  rec(1, 1, 1, 0, 0, 0)},
         // Ties between doubles are broken by the digits far to the right.
-        ParseCase{"1 1 1 9007199254740993 0 0", ok, rec(1, 1, 1, 9007199254740992.0, 0, 0)},
-        ParseCase{"1 1 1 9007199254740993.000001 0 0", ok, rec(1, 1, 1, 9007199254740994.0, 0, 0)},
-        ParseCase{"1 1 1 1.7976931348623157e308 0 0", ok,
+        ParseCase{"tie_broken_far_right", "1 1 1 9007199254740993 0 0", ok,
+                  rec(1, 1, 1, 9007199254740992.0, 0, 0)},
+        ParseCase{"tie_broken_by_decimals", "1 1 1 9007199254740993.000001 0 0", ok,
+                  rec(1, 1, 1, 9007199254740994.0, 0, 0)},
+        ParseCase{"largest_double", "1 1 1 1.7976931348623157e308 0 0", ok,
                   rec(1, 1, 1, std::numeric_limits<double>::max(), 0, 0)},
-        ParseCase{"1 1 1 1.8e308 0 0", wide}, ParseCase{"1 1 1 0 -1e309 0", wide},
-        ParseCase{"1 1 1 0 0 1e99999999999999999999", wide},
-        ParseCase{"1 1 1 1d0 0 0", bad},  // D exponents are not read
-        ParseCase{"1 1 1 . 0 0", bad}, ParseCase{"1 1 1 e5 0 0", bad},
-        ParseCase{"1 1 1 1e 0 0", bad}, ParseCase{"1 1 1 1e+ 0 0", bad},
-        ParseCase{"1 1 1 1e5.0 0 0", bad}, ParseCase{"1 1 1 1.2.3 0 0", bad},
-        ParseCase{"1 1 1 nan 0 0", bad}, ParseCase{"1 1 1 inf 0 0", bad},
-        ParseCase{"1 1 1 -infinity 0 0", bad}, ParseCase{"1 1 1 0x10 0 0", bad},
-        ParseCase{"1 1 1 0 0 3\r", bad},  // a CR that is not before an LF
-        ParseCase{std::string("1 1 1 0 0 3\0", 12), bad}));
+        ParseCase{"beyond_largest_double", "1 1 1 1.8e308 0 0", wide},
+        ParseCase{"beyond_smallest_double", "1 1 1 0 -1e309 0", wide},
+        ParseCase{"huge_exponent", "1 1 1 0 0 1e99999999999999999999", wide},
+        ParseCase{"d_exponent", "1 1 1 1d0 0 0", bad},  // D exponents are not read
+        ParseCase{"point_alone", "1 1 1 . 0 0", bad},
+        ParseCase{"exponent_alone", "1 1 1 e5 0 0", bad},
+        ParseCase{"exponent_without_digits", "1 1 1 1e 0 0", bad},
+        ParseCase{"exponent_sign_without_digits", "1 1 1 1e+ 0 0", bad},
+        ParseCase{"fractional_exponent", "1 1 1 1e5.0 0 0", bad},
+        ParseCase{"two_points", "1 1 1 1.2.3 0 0", bad}, ParseCase{"nan", "1 1 1 nan 0 0", bad},
+        ParseCase{"inf", "1 1 1 inf 0 0", bad}, ParseCase{"infinity", "1 1 1 -infinity 0 0", bad},
+        ParseCase{"hexadecimal", "1 1 1 0x10 0 0", bad},
+        ParseCase{"carriage_return", "1 1 1 0 0 3\r", bad},  // a CR that is not before an LF
+        ParseCase{"nul_character", std::string("1 1 1 0 0 3\0", 12), bad}),
+    case_name);
 
 TEST(ListReader, ManyDigitsAndLongExponentsAreExact) {
   // 0.(350 zeros)1 times 10^360 is 1e9.

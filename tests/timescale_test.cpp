@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "timescale/int32_arith.h"
@@ -16,6 +17,7 @@ namespace kw {
 namespace {
 
 struct DateCase {
+  const char* name;  // the case's name in the test list
   double year, month, day;
   double mjd;                      // expected MJD
   double year_after, month_after;  // the caller's year and month afterwards
@@ -37,25 +39,29 @@ TEST_P(JuddyCases, GivesMjdAndAdjustsJanuaryAndFebruary) {
 
 INSTANTIATE_TEST_SUITE_P(
     WorkedDates, JuddyCases,
-    ::testing::Values(DateCase{2000, 1, 1, 51544, 1999, 13},   // the MJD epoch's well-known value
-                      DateCase{1858, 11, 17, 0, 1858, 11},     // MJD zero
-                      DateCase{2000, 2, 29, 51603, 1999, 14},  // leap day
-                      DateCase{1996, 1, 5, 50087, 1995, 13},
-                      DateCase{1972, 1, 1, 41317, 1971, 13},      // first leap-second entry
-                      DateCase{2017, 1, 1, 57754, 2016, 13},      // last leap-second entry
-                      DateCase{2000, 1, 1.5, 51544.5, 1999, 13},  // a fraction of a day is kept
-                      DateCase{2000, 3, 1.25, 51604.25, 2000, 3},
-                      DateCase{1582, 10, 4, -100841, 1582, 10},   // last Julian day ...
-                      DateCase{1582, 10, 15, -100840, 1582, 10},  // ... and the first Gregorian one
-                      DateCase{1582, 10, 14, -100831, 1582,
-                               10},  // 1582.1014 is below the threshold
-                      DateCase{-4712, 1, 1.5, -2400000.5, -4713, 13},  // Julian Day zero
-                      DateCase{-1, 3, 1, -679249, -1, 3},              // negative year branch
-                      DateCase{0, 1, 1, -678943, -1, 13},  // year 0 becomes -1 in January
-                      // Out of 32-bit range: the year term becomes -2147483648.
-                      DateCase{1e10, 3, 1, -2223162529.0, 1e10, 3},
-                      // The sum of the two terms wraps modulo 2^32.
-                      DateCase{5879489, 12, 1, -2148206641.0, 5879489, 12}));
+    ::testing::Values(
+        DateCase{"epoch_2000", 2000, 1, 1, 51544, 1999, 13},  // the MJD epoch's well-known value
+        DateCase{"mjd_zero", 1858, 11, 17, 0, 1858, 11},      // MJD zero
+        DateCase{"leap_day", 2000, 2, 29, 51603, 1999, 14},   // leap day
+        DateCase{"january_1996", 1996, 1, 5, 50087, 1995, 13},
+        DateCase{"first_table_entry", 1972, 1, 1, 41317, 1971, 13},  // first leap-second entry
+        DateCase{"last_table_entry", 2017, 1, 1, 57754, 2016, 13},   // last leap-second entry
+        DateCase{"fraction_of_day", 2000, 1, 1.5, 51544.5, 1999,
+                 13},  // a fraction of a day is kept
+        DateCase{"fraction_in_march", 2000, 3, 1.25, 51604.25, 2000, 3},
+        DateCase{"last_julian_day", 1582, 10, 4, -100841, 1582, 10},  // last Julian day ...
+        DateCase{"first_gregorian_day", 1582, 10, 15, -100840, 1582,
+                 10},  // ... and the first Gregorian one
+        DateCase{"below_gregorian_threshold", 1582, 10, 14, -100831, 1582,
+                 10},  // 1582.1014 is below the threshold
+        DateCase{"julian_day_zero", -4712, 1, 1.5, -2400000.5, -4713, 13},  // Julian Day zero
+        DateCase{"negative_year", -1, 3, 1, -679249, -1, 3},                // negative year branch
+        DateCase{"year_zero", 0, 1, 1, -678943, -1, 13},  // year 0 becomes -1 in January
+        // Out of 32-bit range: the year term becomes -2147483648.
+        DateCase{"year_term_beyond_int32", 1e10, 3, 1, -2223162529.0, 1e10, 3},
+        // The sum of the two terms wraps modulo 2^32.
+        DateCase{"sum_wraps", 5879489, 12, 1, -2148206641.0, 5879489, 12}),
+    [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
 
 // Days since 1970-01-01 of a proleptic Gregorian date, by integer
 // arithmetic only: an independent reference for whole days.

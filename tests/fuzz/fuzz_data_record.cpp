@@ -30,11 +30,9 @@ namespace {
 
 // The field's text without its leading blanks.
 std::string_view trimmed(const char* field, int width) {
-  std::string_view text(field, static_cast<std::size_t>(width));
-  text.remove_prefix(text.find_first_not_of(' ') == std::string_view::npos
-                         ? text.size()
-                         : text.find_first_not_of(' '));
-  return text;
+  int first = 0;
+  while (first < width && field[first] == ' ') ++first;
+  return {field + first, static_cast<std::size_t>(width - first)};
 }
 
 // A fixed field shows the value rounded to `decimals`, or asterisks.
