@@ -1,13 +1,25 @@
-// Writes N daily data records to standard output, in the layout of the
-// real data files: "96 01 05 0.123456 -0.012345 -29.451350" and CR LF.
+// Writes N daily data records to standard output, in one of the layouts
+// real data files have:
+//
+//   single       "96 01 05 0.123456 -0.012345 -29.451350" and CR LF (default)
+//   single_lf    the same with LF
+//   padded       "96 01 05  0.123456 -0.012345 -29.451350": columns of equal
+//                width, two blanks before an unsigned value
+//   blank_dates  "96  1  5 0.123456 ...": month and day as I3 writes them
+//   output       the program's own output layout read back (I2.2, 2I3.2,
+//                2F9.5, F10.6)
+//   commas       "96,01,05,0.123456,-0.012345,-29.451350"
+//   tabs         the same with tabs
+//
 // The dates run day by day from 1 January 1962 to 31 December 2049 and
 // start again; the values drift slowly like real daily series.
 //
-//   kw_make_data N > KW_PVZ.DAT
+//   kw_make_data N [LAYOUT] > KW_PVZ.DAT
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -32,25 +44,56 @@ struct Lcg {
   }
 };
 
-void put_fixed(std::string& out, double value) {
+// `value` with `decimals` decimals, right-justified in `width` columns
+// (0: as long as it is).
+void put_fixed(std::string& out, double value, int decimals = 6, int width = 0) {
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  const auto length = static_cast<int>(result.ptr - text);
+  if (width > length) out.append(static_cast<std::size_t>(width - length), ' ');
   out.append(text, result.ptr);
 }
 
-void put_2(std::string& out, int value) {
-  out += static_cast<char>('0' + value / 10);
+struct Layout {
+  const char* name;
+  const char* separator;
+  bool blank_dates;  // month and day padded with a blank, not a zero
+  int decimals;      // of the first two values
+  int widths[3];     // of the values, 0 for as long as they are
+  const char* line_end;
+};
+
+constexpr Layout kLayouts[] = {
+    {"single", " ", false, 6, {0, 0, 0}, "\r\n"},  {"single_lf", " ", false, 6, {0, 0, 0}, "\n"},
+    {"padded", " ", false, 6, {9, 9, 10}, "\r\n"}, {"blank_dates", " ", true, 6, {0, 0, 0}, "\r\n"},
+    {"output", "", true, 5, {9, 9, 10}, "\r\n"},   {"commas", ",", false, 6, {0, 0, 0}, "\r\n"},
+    {"tabs", "\t", false, 6, {0, 0, 0}, "\r\n"},
+};
+
+void put_2(std::string& out, int value, bool blank_padded = false) {
+  out += value < 10 && blank_padded ? ' ' : static_cast<char>('0' + value / 10);
   out += static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: kw_make_data N > file\n", stderr);
+  const Layout* layout = &kLayouts[0];
+  if (argc == 3) {
+    layout = nullptr;
+    for (const Layout& candidate : kLayouts) {
+      if (std::strcmp(argv[2], candidate.name) == 0) layout = &candidate;
+    }
+  }
+  if ((argc != 2 && argc != 3) || layout == nullptr) {
+    std::fputs("usage: kw_make_data N [LAYOUT] > file\n", stderr);
     return 2;
   }
   const long long count = std::strtoll(argv[1], nullptr, 10);
+  // The program's output layout: I3 fields, a blank before the month and
+  // the day, and no separator of its own.
+  const bool output = std::strcmp(layout->name, "output") == 0;
   Lcg random;
   int year = 1962;
   int month = 1;
@@ -61,18 +104,19 @@ int main(int argc, char** argv) {
   std::string out;
   out.reserve(1 << 20);
   for (long long i = 0; i < count; ++i) {
+    const char* separator = output ? " " : layout->separator;
     put_2(out, year % 100);
-    out += ' ';
-    put_2(out, month);
-    out += ' ';
-    put_2(out, day);
-    out += ' ';
-    put_fixed(out, x);
-    out += ' ';
-    put_fixed(out, y);
-    out += ' ';
-    put_fixed(out, z);
-    out += "\r\n";
+    out += separator;
+    put_2(out, month, layout->blank_dates && !output);
+    out += separator;
+    put_2(out, day, layout->blank_dates && !output);
+    // Read back, the third value is a converted one: UT1-UTC, below 1 s.
+    const double values[3] = {x, y, output ? z + 30.0 : z};
+    for (int k = 0; k < 3; ++k) {
+      out += layout->separator;
+      put_fixed(out, values[k], k < 2 ? layout->decimals : 6, layout->widths[k]);
+    }
+    out += layout->line_end;
     if (out.size() > (1 << 20) - 64) {
       std::fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

@@ -1,6 +1,7 @@
-// Micro-benchmarks of the three inner steps of a conversion, each on its
-// own: the free-format parse of a record, the date lookup (JUDDY + LS_D)
-// and the editing of an output record.
+// Micro-benchmarks of the inner steps of a conversion, each on its own:
+// the exact-decimal tier's reader and editor, the date lookup (JUDDY +
+// LS_D), the table of offsets of all dates that a run builds at its start,
+// and the layout tier converting whole records in several layouts.
 //
 //   build/default/bench/kw_micro_bench
 #include <benchmark/benchmark.h>
@@ -10,25 +11,28 @@
 #include <string>
 #include <vector>
 
-#include "conversion/common_record.h"
-#include "conversion/data_record.h"
-#include "conversion/fast_record.h"
-#include "conversion/record_batch.h"
+#include "conversion/tiers/decimal_tier.h"
+#include "conversion/tiers/layout_tier.h"
+#include "records/data_record.h"
+#include "timescale/date_offsets.h"
+#include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
 
 namespace {
 
-// Records like the real files': 38 columns, six values.
-std::vector<std::string> sample_columns() {
+// Records like the real files': six values within 38 columns, in the
+// layout `format` gives them.
+std::vector<std::string> sample_columns(const char* format = "%02d %02d %02d %.6f %.6f %.6f") {
   std::vector<std::string> columns;
   double x = 0.17;
   double z = -29.45;
   for (int i = 0; i < 4096; ++i) {
     char line[64];
-    std::snprintf(line, sizeof line, "%02d %02d %02d %.6f %.6f %.6f", (62 + i / 365) % 100,
-                  1 + i / 28 % 12, 1 + i % 28, x, 0.48 - x / 3, z);
+    std::snprintf(line, sizeof line, format, (62 + i / 365) % 100, 1 + i / 28 % 12, 1 + i % 28, x,
+                  0.48 - x / 3, z);
     std::string text(line);
-    text.resize(kw::kFastSlotWidth, ' ');
+    text.resize(kw::kParsedColumns, ' ');  // the columns read, then blanks
+    text.resize(kw::kSlotWidth, ' ');
     columns.push_back(text);
     x += (i % 7 - 3) * 0.0007;
     z -= (i % 5 - 2) * 0.0011;
@@ -37,39 +41,54 @@ std::vector<std::string> sample_columns() {
 }
 
 // The real leap-second history, 1972 to 2017.
-struct Table {
-  kw::LeapColumn mjd{};
-  kw::LeapColumn dt{};
-  std::int32_t n = 0;
-  Table() {
-    const double entries[][2] = {
-        {41317, 10}, {41499, 11}, {41683, 12}, {42048, 13}, {42413, 14}, {42778, 15}, {43144, 16},
-        {43509, 17}, {43874, 18}, {44239, 19}, {44786, 20}, {45151, 21}, {45516, 22}, {46247, 23},
-        {47161, 24}, {47892, 25}, {48257, 26}, {48804, 27}, {49169, 28}, {49534, 29}, {50083, 30},
-        {50630, 31}, {51179, 32}, {53736, 33}, {54832, 34}, {56109, 35}, {57204, 36}, {57754, 37}};
-    for (const auto& e : entries) {
-      mjd[static_cast<std::size_t>(n)] = e[0];
-      dt[static_cast<std::size_t>(n)] = e[1];
-      ++n;
-    }
+kw::LeapTable real_table() {
+  const double entries[][2] = {
+      {41317, 10}, {41499, 11}, {41683, 12}, {42048, 13}, {42413, 14}, {42778, 15}, {43144, 16},
+      {43509, 17}, {43874, 18}, {44239, 19}, {44786, 20}, {45151, 21}, {45516, 22}, {46247, 23},
+      {47161, 24}, {47892, 25}, {48257, 26}, {48804, 27}, {49169, 28}, {49534, 29}, {50083, 30},
+      {50630, 31}, {51179, 32}, {53736, 33}, {54832, 34}, {56109, 35}, {57204, 36}, {57754, 37}};
+  kw::LeapTable table;
+  for (const auto& e : entries) {
+    table.LS_MJD[static_cast<std::size_t>(table.LS_N)] = e[0];
+    table.LS_DT[static_cast<std::size_t>(table.LS_N)] = e[1];
+    ++table.LS_N;
   }
-};
+  return table;
+}
 
-void BM_ParseRecord(benchmark::State& state) {
+void BM_ReadDecimalRecord(benchmark::State& state) {
   const auto columns = sample_columns();
-  kw::FastRecord record{};
+  kw::DecimalRecord record{};
   std::size_t i = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const bool done = kw::parse_fast_record(columns[i++ & 4095].data(), record);
+    const bool done = kw::read_decimal_record(columns[i++ & 4095].data(), record);
     benchmark::DoNotOptimize(done);
     benchmark::DoNotOptimize(record);
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_ParseRecord);
+BENCHMARK(BM_ReadDecimalRecord);
+
+void BM_EditDecimalRecord(benchmark::State& state) {
+  const auto columns = sample_columns();
+  std::vector<kw::DecimalRecord> records(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    kw::read_decimal_record(columns[i].data(), records[i]);
+  }
+  std::array<char, kw::kOutputWidth> text{};
+  std::size_t i = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    bool fits = false;
+    const bool done = kw::edit_decimal_record(records[i++ & 4095], 37.0, text.data(), fits);
+    benchmark::DoNotOptimize(done);
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EditDecimalRecord);
 
 void BM_JuddyAndLsD(benchmark::State& state) {
-  const Table table;
+  const kw::LeapTable table = real_table();
   // Consecutive days, as in a daily series: 1962 to 2049.
   int year = 1962;
   int month = 1;
@@ -81,7 +100,7 @@ void BM_JuddyAndLsD(benchmark::State& state) {
     double mjd = 0.0;
     kw::JUDDY(mjd, y, m, d);
     double dt = 0.0;
-    kw::LS_D(dt, mjd, table.mjd, table.dt, table.n);
+    kw::LS_D(dt, mjd, table.LS_MJD, table.LS_DT, table.LS_N);
     benchmark::DoNotOptimize(dt);
     if (++day > 28) {
       day = 1;
@@ -95,61 +114,37 @@ void BM_JuddyAndLsD(benchmark::State& state) {
 }
 BENCHMARK(BM_JuddyAndLsD);
 
-void BM_EditOutputRecord(benchmark::State& state) {
-  const auto columns = sample_columns();
-  std::vector<kw::FastRecord> records(columns.size());
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    kw::parse_fast_record(columns[i].data(), records[i]);
-  }
-  std::array<char, kw::kOutputWidth> text{};
-  std::size_t i = 0;
+// What every run pays before its first record: the offsets of all dates.
+void BM_BuildDateOffsets(benchmark::State& state) {
+  const kw::LeapTable table = real_table();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    bool fits = false;
-    const bool done = kw::edit_fast_record(records[i++ & 4095], 37.0, text.data(), fits);
-    benchmark::DoNotOptimize(done);
-    benchmark::DoNotOptimize(text);
+    const kw::DateOffsets dates(table);
+    benchmark::DoNotOptimize(&dates);
   }
-  state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_EditOutputRecord);
+BENCHMARK(BM_BuildDateOffsets);
 
-// The same steps on the path of the usual record layout.
-void BM_ReadCommonRecord(benchmark::State& state) {
-  const auto columns = sample_columns();
-  kw::CommonReader reader;
-  kw::CommonRecord record{};
-  std::size_t i = 0;
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const bool done = reader.read(columns[i++ & 4095].data(), record);
-    benchmark::DoNotOptimize(done);
-    benchmark::DoNotOptimize(record);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_ReadCommonRecord);
-
-// The whole usual record: read, offset looked up, edited.
-void BM_ConvertCommonRecord(benchmark::State& state) {
-  const auto columns = sample_columns();
-  const Table table;
-  kw::LeapTable leap;
-  leap.LS_MJD = table.mjd;
-  leap.LS_DT = table.dt;
-  leap.LS_N = table.n;
-  const kw::DateOffsets seconds([&](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
-    return kw::offset_on(leap, {yy, mm, dd});
-  });
-  kw::CommonReader reader;
+// Whole records through the layout tier: read, offset looked up, edited.
+void BM_LayoutTier(benchmark::State& state, const char* format) {
+  const auto columns = sample_columns(format);
+  const kw::DateOffsets dates(real_table());
+  kw::LayoutTier tier;
   std::array<char, kw::kOutputWidth + 2> text{};
   std::size_t i = 0;
+  std::size_t decided = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const bool done = reader.convert(columns[i++ & 4095].data(), seconds, text.data());
-    benchmark::DoNotOptimize(done);
+    const bool done = tier.convert(columns[i++ & 4095].data(), dates, text.data());
+    decided += static_cast<std::size_t>(done);
     benchmark::DoNotOptimize(text);
   }
   state.SetItemsProcessed(state.iterations());
+  state.counters["decided"] = static_cast<double>(decided) / static_cast<double>(i);
 }
-BENCHMARK(BM_ConvertCommonRecord);
+BENCHMARK_CAPTURE(BM_LayoutTier, single_blanks, "%02d %02d %02d %.6f %.6f %.6f");
+BENCHMARK_CAPTURE(BM_LayoutTier, padded, "%02d %02d %02d %9.6f %9.6f %10.6f");
+BENCHMARK_CAPTURE(BM_LayoutTier, blank_padded_dates, "%02d %2d %2d %.6f %.6f %.6f");
+BENCHMARK_CAPTURE(BM_LayoutTier, commas, "%d,%d,%d,%.6f,%.6f,%.6f");
+BENCHMARK_CAPTURE(BM_LayoutTier, tabs, "%02d\t%02d\t%02d\t%.6f\t%.6f\t%.6f");
 
 }  // namespace
 

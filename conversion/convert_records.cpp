@@ -1,5 +1,7 @@
 #include "conversion/convert_records.h"
 
+#include "conversion/record_batch.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -18,12 +20,7 @@ namespace {
 class Pipeline {
  public:
   Pipeline(InputUnit& data, OutputUnit& out, const LeapTable& table)
-      : data_(data),
-        out_(out),
-        table_(table),
-        dates_([&table](std::int32_t yy, std::int32_t mm, std::int32_t dd) {
-          return offset_on(table, {yy, mm, dd});
-        }) {}
+      : data_(data), out_(out), table_(table), dates_(table) {}
 
   void work() {
     RecordBatch batch;
@@ -35,13 +32,7 @@ class Pipeline {
         ticket = next_read_++;
         reading_done_ = !batch.fill(data_);
       }
-      try {
-        batch.convert(table_, dates_);
-      } catch (...) {
-        // Whatever it is, it ends the run in this batch's turn, so that no
-        // worker waits for a turn that never comes.
-        batch.convert_failure = std::current_exception();
-      }
+      batch.convert(table_, dates_);  // keeps its failure for its turn
       {
         std::unique_lock lock(write_mutex_);
         write_turn_.wait(lock, [&] { return next_write_ == ticket; });
@@ -86,7 +77,9 @@ void convert_records(InputUnit& data, OutputUnit& out, const LeapTable& table, u
   Pipeline pipeline(data, out, table);
   std::vector<std::thread> helpers;
   // Only a file of more than a batch of typical records is worth a thread.
-  if (threads > 1 && data.remaining_bytes() > RecordBatch::kCapacity * 40) {
+  // A typical record, "96 01 05 0.123456 -0.012345 -29.451350", and its LF.
+  constexpr std::size_t kTypicalRecord = 40;
+  if (threads > 1 && data.remaining_bytes() > RecordBatch::kCapacity * kTypicalRecord) {
     for (unsigned i = 1; i < threads; ++i) {
       try {
         helpers.emplace_back([&pipeline] {

@@ -1,8 +1,8 @@
 // The copy of the data file to the converted file, record by record.
 #pragma once
 
-#include "conversion/record_batch.h"
-#include "conversion/units.h"
+#include "records/units.h"
+#include "timescale/leap_table.h"
 
 namespace kw {
 

@@ -7,10 +7,11 @@
 #include <thread>
 
 #include "conversion/convert_records.h"
-#include "conversion/failure.h"
-#include "conversion/run_files.h"
-#include "conversion/units.h"
 #include "platform/process.h"
+#include "records/failure.h"
+#include "records/run_files.h"
+#include "records/units.h"
+#include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
 
 namespace kw {
@@ -34,6 +35,7 @@ void KW_TAI2UTC() {
 }
 
 int run_program() {
+  os::prepare_process();
   try {
     KW_TAI2UTC();
     return 0;

@@ -5,65 +5,61 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <exception>
 #include <memory>
-#include <vector>
 
-#include "conversion/data_record.h"
-#include "conversion/date_offsets.h"
-#include "conversion/fast_record.h"
-#include "conversion/units.h"
-#include "timescale/lsconv_s.h"
+#include "records/data_record.h"
+#include "records/free_format.h"
+#include "records/units.h"
+#include "timescale/date_offsets.h"
+#include "timescale/leap_table.h"
 
 namespace kw {
 
-// The loaded leap-second table.
-struct LeapTable {
-  LeapColumn LS_MJD{};
-  LeapColumn LS_DT{};
-  std::int32_t LS_N = 0;
-};
-
-// TAI-UTC in force on a record's date: JUDDY and LS_D.
-double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate);
-
-// TAI-UTC in force on a record's date: from the table of dates when it
-// holds the date, JUDDY and LS_D otherwise.
-double offset_on(const LeapTable& table, const DateOffsets& dates,
-                 const std::array<std::int32_t, 3>& idate);
-
-// Full year of a two-digit year: 51..99 are 1951..1999, 0..49 are
-// 2000..2049, and 50 is 1950. Sums wrap modulo 2^32 like the home
-// platform's integers.
-double full_year(std::int32_t yy);
-
-struct RecordBatch {
+// Invariants, between the calls of one round fill, convert, emit:
+// - after fill: records_ slots hold the records read, in file order, each
+//   its parsed columns then blanks; read_failure_ is the failure of the
+//   read that followed them, if one failed.
+// - after convert: output_ holds, in file order, the converted records up
+//   to the first bad one (blank records give none); overflows_ counts
+//   those with a field of asterisks; stop_ is the read error of the bad
+//   record, convert_failure_ anything else that stopped the conversion.
+// - emit reports, in this order, what a run converting one record at a
+//   time would: the error 63 lines of the records converted, their bytes,
+//   then the failure that ended the batch, if any.
+class RecordBatch {
+ public:
   static constexpr std::size_t kCapacity = 8192;
   static constexpr std::size_t kOutputRecord = kOutputWidth + 2;  // with CR LF
+  // What a batch holds in memory per record: a slot and an output record.
+  static constexpr std::size_t kBytesPerRecord = kSlotWidth + kOutputRecord;
 
   RecordBatch();
 
   // Reads records while there are any and there is room: false when the
-  // data has ended (or a read failed, kept in read_failure).
+  // data has ended (or a read failed, reported by emit).
   bool fill(InputUnit& data);
 
-  // Converts the records read; stops at the first bad one.
-  void convert(const LeapTable& table, const DateOffsets& dates);
+  // Converts the records read; stops at the first bad one. Never throws:
+  // a failure is kept for emit.
+  void convert(const LeapTable& table, const DateOffsets& dates) noexcept;
 
   // Writes the converted records and reports each too wide a field, then
-  // ends the run (throws) if a record or a read failed.
+  // ends the run (throws) if a record, a read or the conversion failed.
   void emit(OutputUnit& out) const;
 
-  std::unique_ptr<char[]> lines;    // kCapacity slots of kFastSlotWidth characters
-  std::size_t count = 0;            // records in lines
-  std::exception_ptr read_failure;  // the read after the last record failed
+ private:
+  void convert_records(const LeapTable& table, const DateOffsets& dates);
 
-  std::unique_ptr<char[]> output;  // converted records, kOutputRecord bytes each
-  std::size_t output_size = 0;
-  std::size_t overflows = 0;            // records with a field of asterisks
-  ReadStatus failure = ReadStatus::ok;  // the record after the converted ones
-  std::exception_ptr convert_failure;   // anything else that stopped the conversion
+  std::unique_ptr<char[]> records_;  // kCapacity slots of kSlotWidth columns
+  std::size_t count_ = 0;            // records in records_
+  std::exception_ptr read_failure_;  // the read after the last record failed
+
+  std::unique_ptr<char[]> output_;  // converted records, kOutputRecord bytes each
+  std::size_t output_size_ = 0;
+  std::size_t overflows_ = 0;           // records with a field of asterisks
+  ReadStatus stop_ = ReadStatus::ok;    // the record after the converted ones
+  std::exception_ptr convert_failure_;  // anything else that stopped the conversion
 };
 
 }  // namespace kw

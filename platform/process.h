@@ -6,6 +6,11 @@
 
 namespace kw::os {
 
+// Prepares the process for a run: on POSIX systems a file-size limit
+// makes a write fail (error 38, the file ending at a whole record) rather
+// than kill the process with SIGXFSZ halfway through a record.
+void prepare_process();
+
 // Writes `text` to standard error exactly as it stands: a "\n" is written
 // as one byte on every system, never turned into CR LF.
 void write_standard_error(std::string_view text);

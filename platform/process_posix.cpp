@@ -1,9 +1,14 @@
 // POSIX side of the process layer.
+#include <csignal>
 #include <cstdio>
 
 #include "platform/process.h"
 
 namespace kw::os {
+
+void prepare_process() {
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 void write_standard_error(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);

@@ -10,6 +10,8 @@
 
 namespace kw::os {
 
+void prepare_process() {}  // no signal stands for a file-size limit
+
 void write_standard_error(std::string_view text) {
   // Straight to the handle: the C run-time's text mode would add a CR.
   HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);

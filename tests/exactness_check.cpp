@@ -5,18 +5,18 @@
 //            and decimal count the general editor's fast path takes) against
 //            a field built here from std::to_chars, which rounds the exact
 //            binary value, ties to even;
-//   reading  parse_fast_record against the general reader (whose reals
-//            come from std::from_chars) on generated records: every record
-//            the fast path accepts must give the same bits;
-//   records  edit_fast_record, which edits from the decimals as written,
-//            against the doubles edited by the general editor, an offset
-//            added to the third value.
-//   usual    CommonReader, the one-pass path of the usual layout, against
-//            the general reader and editor, on records of that layout and
-//            of layouts one step from it; and at every decimal tie of 6
-//            decimals below 1000 (in the long run; a sample otherwise), its
-//            rounding of the fifth decimal against fixed_fast::edit of the
-//            double.
+//   reading  the exact-decimal tier's reader against the general reader
+//            (whose reals come from std::from_chars) on generated records:
+//            every record it accepts must give the same bits;
+//   records  the exact-decimal tier's editor, which edits from the decimals
+//            as written, against the doubles edited by the general editor,
+//            an offset added to the third value.
+//   layouts  the layout tier against the general reader and editor, on
+//            records of every layout it learns (blanks, tabs, commas,
+//            padded columns, dates of one or two digits) and of layouts
+//            one step from them; and at every decimal tie of 6 decimals
+//            below 1000 (in the long run; a sample otherwise), its rounding
+//            of the fifth decimal against the general editor of the double.
 //
 //   kw_exactness_check [VALUES] [SEED]      (default 2,000,000 values)
 //
@@ -33,13 +33,15 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/common_record.h"
-#include "conversion/data_record.h"
-#include "conversion/date_offsets.h"
-#include "conversion/fast_record.h"
-#include "conversion/field_edit.h"
-#include "conversion/fixed_fast.h"
+#include "conversion/tiers/decimal_tier.h"
+#include "conversion/tiers/layout_tier.h"
+#include "conversion/tiers/record_tiers.h"
+#include "records/data_record.h"
+#include "records/field_edit.h"
+#include "records/fixed_fast.h"
 #include "support/bits.h"
+#include "support/test_offsets.h"
+#include "timescale/date_offsets.h"
 
 namespace {
 
@@ -210,50 +212,68 @@ class RecordText {
   std::mt19937_64 random_;
 };
 
-// Records of the usual layout "yy mm dd W.ffffff W.ffffff W.ffffff", most
-// of them with the digits the rounding finds hardest, some changed by one
-// step (a character, a blank, a digit more or less) that the one-pass path
-// must refuse or read right.
-class UsualText {
+// Records in the layouts of real data files, most of them with the digits
+// the rounding finds hardest, some changed by one step (a character, a
+// blank, a digit more or less) that the layout tier must refuse or read
+// right.
+class LayoutText {
  public:
-  explicit UsualText(std::uint64_t seed) : random_(seed) {}
+  explicit LayoutText(std::uint64_t seed) : random_(seed) {}
 
   std::string next() {
     // Half the records keep the layout of the one before, new digits in
     // the same places, as consecutive records of a file mostly do.
     if (!last_.empty() && pick(2) == 0) {
       std::string text = last_;
-      for (std::size_t i = 9; i < text.size(); ++i) {  // the date kept
+      for (std::size_t i = date_end_; i < text.size(); ++i) {  // the date kept
         if (text[i] >= '0' && text[i] <= '9') text[i] = digit();
       }
       if (pick(8) == 0) mutate(text);
-      text.resize(kw::kCommonColumns, ' ');
+      text.resize(kw::kSlotWidth, ' ');
       return text;
     }
     std::string text;
     do {  // within the 38 columns read
-      text.clear();
-      // Dates of real data, and now and then any two digits.
-      const bool real = pick(10) != 0;
-      const unsigned date[3] = {pick(100), real ? 1 + pick(12) : pick(100),
-                                real ? 1 + pick(31) : pick(100)};
-      for (const unsigned part : date) {
-        text += static_cast<char>('0' + part / 10);
-        text += static_cast<char>('0' + part % 10);
-        text += ' ';
-      }
-      for (int i = 0; i < 3; ++i) {
-        if (i > 0) text += ' ';
-        text += value();
-      }
+      text = record();
     } while (text.size() > static_cast<std::size_t>(kw::kParsedColumns));
     last_ = text;
     if (pick(4) == 0) mutate(text);
-    text.resize(kw::kCommonColumns, ' ');
+    text.resize(kw::kSlotWidth, ' ');
     return text;
   }
 
  private:
+  std::string record() {
+    // The layout: separators, the padding of dates and of values.
+    static constexpr const char* kSeparators[] = {" ", " ", "  ", "\t", ",", ", ", " , ", " \t"};
+    const std::string separator = kSeparators[pick(8)];
+    const int date_padding = static_cast<int>(pick(3));  // zeros, blanks, none
+    const bool padded_values = pick(3) == 0;             // columns of equal width
+    std::string text = pick(10) == 0 ? " " : "";
+    // Dates of real data, and now and then any two digits.
+    const bool real = pick(10) != 0;
+    const unsigned date[3] = {pick(100), real ? 1 + pick(12) : pick(100),
+                              real ? 1 + pick(31) : pick(100)};
+    for (int k = 0; k < 3; ++k) {
+      if (k > 0) text += separator;
+      const unsigned part = date[k];
+      if (part >= 10 || date_padding == 0) {
+        text += static_cast<char>('0' + part / 10);
+      } else if (date_padding == 1) {
+        text += ' ';
+      }
+      text += static_cast<char>('0' + part % 10);
+    }
+    date_end_ = text.size();
+    for (int k = 0; k < 3; ++k) {
+      text += separator;
+      const std::string v = value();
+      if (padded_values && v[0] != '-') text += ' ';
+      text += v;
+    }
+    return text;
+  }
+
   std::string value() {
     std::string v;
     if (pick(3) == 0) v += '-';
@@ -309,76 +329,40 @@ class UsualText {
   unsigned pick(unsigned n) { return static_cast<unsigned>(random_() % n); }
   char digit() { return static_cast<char>('0' + pick(10)); }
   std::mt19937_64 random_;
-  std::string last_;  // the last record before any change of one step
+  std::string last_;          // the last record before any change of one step
+  std::size_t date_end_ = 0;  // where the last record's date ends
 };
 
-// Offsets for the one-pass conversion: whole seconds of either sign on most
-// dates, a fraction of a second on the 13th.
-double test_offset(std::int32_t yy, std::int32_t mm, std::int32_t dd) {
-  const std::int32_t h = yy * 389 + mm * 31 + dd * 7;
-  // Mostly the real tables' 10 to 37 s, now and then up to 9999 s.
-  const double seconds = h % 8 == 0 ? h % 19999 - 9999 : 10 + h % 28;
-  return dd == 13 ? seconds + 0.5 : seconds;
-}
-
-// The record as the general reader and editor convert it, the offset
-// added to the third value: false when it does not read.
-bool general_conversion(const std::string& slot, double offset, char* out, bool& fits) {
+// The record as the general reader and editor convert it, the offset of
+// its date added to the third value: false when it does not read.
+bool general_conversion(const std::string& slot, char* out, bool& fits, double& offset) {
   kw::DataRecord full{};
   if (kw::parse_data_record(std::string_view(slot.data(), kw::kParsedColumns), full) !=
       kw::ReadStatus::ok) {
     return false;
   }
+  offset = kw::test::test_offset(full.idate[0], full.idate[1], full.idate[2]);
   full.xval[2] = full.xval[2] + offset;
   fits = kw::edit_output_record(full, out);
   return true;
 }
 
-// The one-pass path of the usual layout against the general reader and
-// editor: every record it reads must read the same, every record it
+// The layout tier against the general reader and editor: every record it
 // converts must come out the same.
-struct UsualCounts {
-  Counts reads;
-  Counts conversions;
-};
-
-void check_usual(kw::CommonReader& reader, kw::CommonReader& converter,
-                 const kw::DateOffsets& seconds_by_date, UsualCounts& counts,
-                 const std::string& slot) {
+void check_layout(kw::LayoutTier& tier, const kw::DateOffsets& seconds_by_date, Counts& counts,
+                  const std::string& slot) {
   char want[kw::kOutputWidth];
   bool fits = false;
   char got[kw::kOutputWidth + 2];
-
-  ++counts.conversions.checked;
-  if (converter.convert(slot.data(), seconds_by_date, got)) {
-    ++counts.conversions.decided;
-    const auto date = [&](int at) { return (slot[at] - '0') * 10 + (slot[at + 1] - '0'); };
-    const double offset = test_offset(date(0), date(3), date(6));
-    if ((!general_conversion(slot, offset, want, fits) || !fits ||
-         std::memcmp(got, want, sizeof want) != 0) &&
-        ++counts.conversions.failures <= 20) {
-      std::printf("USUAL CONVERSION MISMATCH \"%s\" + %.17g: \"%.36s\" want \"%.36s\"\n",
-                  slot.c_str(), offset, got, want);
-    }
-  }
-
-  kw::CommonRecord usual{};
-  ++counts.reads.checked;
-  if (!reader.read(slot.data(), usual)) return;
-  ++counts.reads.decided;
-  kw::DataRecord full{};
-  bool agree = kw::parse_data_record(std::string_view(slot.data(), kw::kParsedColumns), full) ==
-                   kw::ReadStatus::ok &&
-               full.idate[0] == static_cast<std::int32_t>(usual.year) &&
-               full.idate[1] == static_cast<std::int32_t>(usual.month) &&
-               full.idate[2] == static_cast<std::int32_t>(usual.day);
-  for (int k = 0; agree && k < 3; ++k) {
-    const double magnitude = (usual.whole[k] * 1e6 + usual.fraction[k]) / 1e6;
-    agree = kw::test::same_bits(usual.negative[k] ? -magnitude : magnitude, full.xval[k]);
-  }
-  if (!agree) {
-    if (++counts.reads.failures <= 20) std::printf("USUAL READ MISMATCH \"%s\"\n", slot.c_str());
-    return;
+  ++counts.checked;
+  if (!tier.convert(slot.data(), seconds_by_date, got)) return;
+  ++counts.decided;
+  double offset = 0.0;
+  if ((!general_conversion(slot, want, fits, offset) || !fits ||
+       std::memcmp(got, want, sizeof want) != 0) &&
+      ++counts.failures <= 20) {
+    std::printf("LAYOUT MISMATCH \"%s\" + %.17g: \"%.36s\" want \"%.36s\"\n", slot.c_str(), offset,
+                got, want);
   }
 }
 
@@ -409,11 +393,11 @@ int main(int argc, char** argv) {
   for (std::uint64_t i = 0; i < record_count; ++i) {
     // The fast parse reads a slot: the 38 columns, then blanks.
     std::string slot = records.next();
-    slot.resize(kw::kFastSlotWidth, ' ');
+    slot.resize(kw::kSlotWidth, ' ');
     const std::string_view columns(slot.data(), kw::kParsedColumns);
-    kw::FastRecord fast{};
+    kw::DecimalRecord fast{};
     ++reads.checked;
-    if (!kw::parse_fast_record(slot.data(), fast)) continue;
+    if (!kw::read_decimal_record(slot.data(), fast)) continue;
     ++reads.decided;
     kw::DataRecord full{};
     const bool agree = kw::parse_data_record(columns, full) == kw::ReadStatus::ok &&
@@ -435,7 +419,7 @@ int main(int argc, char** argv) {
     char fast_out[kw::kOutputWidth];
     bool fast_fits = false;
     ++records_edited.checked;
-    if (!kw::edit_fast_record(fast, offset, fast_out, fast_fits)) continue;
+    if (!kw::edit_decimal_record(fast, offset, fast_out, fast_fits)) continue;
     ++records_edited.decided;
     full.xval[2] = full.xval[2] + offset;
     char full_out[kw::kOutputWidth];
@@ -447,24 +431,23 @@ int main(int argc, char** argv) {
     }
   }
 
-  UsualCounts usual_counts;
-  UsualText usual(seed);
-  kw::CommonReader reader;
-  kw::CommonReader converter;
-  const kw::DateOffsets seconds_by_date(test_offset);
+  Counts layouts;
+  LayoutText layout_text(seed);
+  kw::LayoutTier layout_tier;
+  const kw::DateOffsets seconds_by_date(kw::test::test_offset);
   for (std::uint64_t i = 0; i < record_count; ++i) {
-    check_usual(reader, converter, seconds_by_date, usual_counts, usual.next());
+    check_layout(layout_tier, seconds_by_date, layouts, layout_text.next());
   }
 
   // Every n / 10^6 that ends in 5, below 1000, as the first value of a
   // record: the one-pass path decides these ties from the digits alone.
   Counts ties;
   const kw::DateOffsets no_offsets([](std::int32_t, std::int32_t, std::int32_t) { return 0.0; });
-  kw::CommonReader tie_reader;
+  kw::LayoutTier tie_tier;
   const std::uint32_t stride = values >= 100'000'000 ? 1 : 37;
   for (std::uint32_t n = 5; n < 1'000'000'000; n += 10 * stride) {
     // "00 01 01 W.ffffff 0.000000 0.000000", then blanks.
-    char text[kw::kCommonColumns];
+    char text[kw::kSlotWidth];
     std::memset(text, ' ', sizeof text);
     const std::string_view date = "00 01 01 ";
     date.copy(text, date.size());
@@ -477,11 +460,11 @@ int main(int argc, char** argv) {
     rest.copy(end, rest.size());
     char usual_out[kw::kOutputWidth + 2];
     char want[9];
-    const bool fits = kw::fixed_fast::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
+    const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;
     // The path leaves only a field that does not fit (999.999995) to the
     // general editor.
-    if (!tie_reader.convert(text, no_offsets, usual_out)) {
+    if (!tie_tier.convert(text, no_offsets, usual_out)) {
       if (fits && ++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);
       continue;
     }
@@ -500,22 +483,18 @@ int main(int argc, char** argv) {
   std::printf("records edited from decimals: %" PRIu64 " records, %" PRIu64
               " decided by the fast path, %" PRIu64 " mismatches\n",
               records_edited.checked, records_edited.decided, records_edited.failures);
-  const Counts& usual_reads = usual_counts.reads;
-  const Counts& usual_conversions = usual_counts.conversions;
-  std::printf("usual layout: %" PRIu64 " records, %" PRIu64 " read and %" PRIu64
-              " converted by its path, %" PRIu64 " mismatches\n",
-              usual_reads.checked, usual_reads.decided, usual_conversions.decided,
-              usual_reads.failures + usual_conversions.failures);
+  std::printf("layout tier: %" PRIu64 " records, %" PRIu64 " converted by it, %" PRIu64
+              " mismatches\n",
+              layouts.checked, layouts.decided, layouts.failures);
   std::printf("ties at the fifth decimal: %" PRIu64 " values, %" PRIu64 " converted, %" PRIu64
               " mismatches\n",
               ties.checked, ties.decided, ties.failures);
   // A fast path that decides nothing proves nothing.
   const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20 &&
                       records_edited.decided > records_edited.checked / 4 &&
-                      usual_conversions.decided > usual_conversions.checked / 5 &&
-                      ties.decided + 1 >= ties.checked;
+                      layouts.decided > layouts.checked / 5 && ties.decided + 1 >= ties.checked;
   if (!enough) std::printf("too few values went through the fast paths\n");
-  const std::uint64_t failures = edits.failures + reads.failures + records_edited.failures +
-                                 usual_reads.failures + usual_conversions.failures + ties.failures;
+  const std::uint64_t failures =
+      edits.failures + reads.failures + records_edited.failures + layouts.failures + ties.failures;
   return failures == 0 && enough ? 0 : 1;
 }

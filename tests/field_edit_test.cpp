@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
-#include "conversion/data_record.h"
-#include "conversion/field_edit.h"
+#include "records/data_record.h"
+#include "records/field_edit.h"
 
 namespace kw {
 namespace {

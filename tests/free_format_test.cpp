@@ -6,8 +6,8 @@
 #include <limits>
 #include <string>
 
-#include "conversion/data_record.h"
-#include "conversion/free_format.h"
+#include "records/data_record.h"
+#include "records/free_format.h"
 
 namespace kw {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "conversion/failure.h"
+#include "records/failure.h"
 #include "support/files.h"
 #include "timescale/lsconv_s.h"
 

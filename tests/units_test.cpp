@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/failure.h"
-#include "conversion/units.h"
+#include "records/failure.h"
+#include "records/units.h"
 #include "support/files.h"
 
 namespace kw {

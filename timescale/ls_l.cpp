@@ -1,9 +1,9 @@
 #include <array>
 #include <string>
 
-#include "conversion/failure.h"
-#include "conversion/free_format.h"
-#include "conversion/units.h"
+#include "records/failure.h"
+#include "records/free_format.h"
+#include "records/units.h"
 #include "timescale/lsconv_s.h"
 
 namespace kw {

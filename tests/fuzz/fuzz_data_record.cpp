@@ -5,11 +5,11 @@
 // characters; the date fields show the numbers read; each value field,
 // unless it is asterisks, reads back as the value rounded to its decimals
 // (checked against std::to_chars of the exact binary value); the fast
-// parse, where it takes the record, gives the same values, and the fast
-// editing, where it decides, the same 36 characters for any offset; the
-// one-pass conversion of the usual layout, where it decides, the same 36
-// characters as the general path with the offset of the record's date (its
-// reader keeps the layout of earlier inputs, as it does between records).
+// the exact-decimal tier's reader, where it takes the record, gives the same
+// values, and its editor, where it decides, the same 36 characters for any
+// offset; the layout tier, where it decides, the same 36 characters as the
+// general tier with the offset of the record's date (it keeps the layout of
+// earlier inputs, as it does between records).
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -19,12 +19,13 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/common_record.h"
-#include "conversion/data_record.h"
-#include "conversion/date_offsets.h"
-#include "conversion/fast_record.h"
+#include "conversion/tiers/decimal_tier.h"
+#include "conversion/tiers/layout_tier.h"
 #include "fuzz_check.h"
+#include "records/data_record.h"
 #include "support/bits.h"
+#include "support/test_offsets.h"
+#include "timescale/date_offsets.h"
 
 namespace {
 
@@ -71,33 +72,27 @@ void check_integer_field(std::int32_t value, const char* field, int width) {
 }
 
 // Whole seconds of either sign on most dates, a fraction on the 13th.
-double date_offset(std::int32_t yy, std::int32_t mm, std::int32_t dd) {
-  const std::int32_t h = yy * 389 + mm * 31 + dd * 7;
-  const double seconds = h % 8 == 0 ? h % 19999 - 9999 : 10 + h % 28;
-  return dd == 13 ? seconds + 0.5 : seconds;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string slot(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 38));
-  slot.resize(kw::kFastSlotWidth, ' ');  // the 38 columns, then blanks
+  slot.resize(kw::kSlotWidth, ' ');  // the 38 columns, then blanks
   const std::string_view columns(slot.data(), kw::kParsedColumns);
 
   kw::DataRecord record{};
   const kw::ReadStatus status = kw::parse_data_record(columns, record);
 
-  kw::FastRecord fast{};
-  if (kw::parse_fast_record(slot.data(), fast)) {
+  kw::DecimalRecord fast{};
+  if (kw::read_decimal_record(slot.data(), fast)) {
     FUZZ_CHECK(status == kw::ReadStatus::ok);
     FUZZ_CHECK(fast.idate == record.idate);
     for (std::size_t i = 0; i < 3; ++i)
       FUZZ_CHECK(kw::test::same_bits(fast.xval[i].to_double(), record.xval[i]));
   }
-  static const kw::DateOffsets dates(date_offset);
-  static kw::CommonReader reader;
+  static const kw::DateOffsets dates(kw::test::test_offset);
+  static kw::LayoutTier layout_tier;
   char one_pass[kw::kOutputWidth + 2];
-  if (reader.convert(slot.data(), dates, one_pass)) {
+  if (layout_tier.convert(slot.data(), dates, one_pass)) {
     FUZZ_CHECK(status == kw::ReadStatus::ok);
     double date_shift = 0.0;
     FUZZ_CHECK(dates.offset(record.idate[0], record.idate[1], record.idate[2], date_shift));
@@ -114,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size % 7 == 0) offset += 0.25;
   char fast_out[kw::kOutputWidth];
   bool fast_fits = false;
-  const bool fast_decided = kw::parse_fast_record(slot.data(), fast) &&
-                            kw::edit_fast_record(fast, offset, fast_out, fast_fits);
+  const bool fast_decided = kw::read_decimal_record(slot.data(), fast) &&
+                            kw::edit_decimal_record(fast, offset, fast_out, fast_fits);
 
   record.xval[2] = record.xval[2] + offset;
   char out[kw::kOutputWidth + 1];

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/free_format.h"
 #include "fuzz_check.h"
+#include "records/free_format.h"
 #include "support/bits.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/failure.h"
 #include "fuzz_check.h"
+#include "records/failure.h"
 #include "timescale/lsconv_s.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/failure.h"
 #include "conversion/lsconv.h"
 #include "fuzz_check.h"
+#include "records/failure.h"
 
 namespace {
 

@@ -10,13 +10,16 @@
 #include <cstdint>
 #include <string_view>
 
-#include "conversion/free_format.h"
+#include "records/free_format.h"
 
 namespace kw {
 
 inline constexpr int kRecordWidth = 39;    // characters kept of each input record
 inline constexpr int kParsedColumns = 38;  // columns that take part in the parse
 inline constexpr int kOutputWidth = 36;
+// A record as the readers are given it: its parsed columns, then blanks, so
+// that a reader may load 8 or 16 columns at a time past its last value.
+inline constexpr int kSlotWidth = 48;
 
 struct DataRecord {
   std::array<std::int32_t, 3> idate{};  // two-digit year, month, day

@@ -1,7 +1,6 @@
-#include "conversion/data_record.h"
+#include "records/data_record.h"
 
-#include "conversion/field_edit.h"
-#include "conversion/fixed_fast.h"
+#include "records/field_edit.h"
 
 namespace kw {
 
@@ -27,9 +26,9 @@ bool edit_output_record(const DataRecord& record, char* out) {
   bool fits = edit_integer(record.idate[0], 2, 2, out);
   fits = edit_integer(record.idate[1], 3, 2, out + 2) && fits;
   fits = edit_integer(record.idate[2], 3, 2, out + 5) && fits;
-  fits = fixed_fast::edit_field<9, 5>(record.xval[0], out + 8) && fits;
-  fits = fixed_fast::edit_field<9, 5>(record.xval[1], out + 17) && fits;
-  fits = fixed_fast::edit_field<10, 6>(record.xval[2], out + 26) && fits;
+  fits = edit_field<9, 5>(record.xval[0], out + 8) && fits;
+  fits = edit_field<9, 5>(record.xval[1], out + 17) && fits;
+  fits = edit_field<10, 6>(record.xval[2], out + 26) && fits;
   return fits;
 }
 

@@ -1,4 +1,4 @@
-#include "conversion/free_format.h"
+#include "records/free_format.h"
 
 #include <charconv>
 #include <system_error>

@@ -1,9 +1,9 @@
-#include "conversion/units.h"
+#include "records/units.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "conversion/failure.h"
+#include "records/failure.h"
 
 // Vector code where the target has SSE2 (every x86-64, and the 32-bit
 // Windows build); KW_PORTABLE selects the plain code, as for targets

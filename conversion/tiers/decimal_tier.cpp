@@ -1,21 +1,18 @@
-#include "conversion/fast_record.h"
+#include "conversion/tiers/decimal_tier.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "conversion/field_edit.h"
-#include "conversion/fixed_fast.h"
+#include "records/digits.h"
+#include "records/field_edit.h"
 
 namespace kw {
 namespace {
 
 // 10^0 .. 10^19, each exact in a double and in 64 bits.
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                   1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-constexpr std::uint64_t kTens[] = {
-    1ULL,           10ULL,           100ULL,           1000ULL,          10000ULL,
-    100000ULL,      1000000ULL,      10000000ULL,      100000000ULL,     1000000000ULL,
-    10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL};
+constexpr double kDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                         1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                         1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
 
 constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
 
@@ -25,7 +22,7 @@ inline unsigned digit_of(char c) {
 
 // The digits at p, up to 8 of them: their count and their value. A ninth
 // digit is not looked at (callers refuse a count of 8).
-inline int eight_digits(const char* p, std::uint32_t& value) {
+inline int leading_digits(const char* p, std::uint32_t& value) {
   std::uint32_t result = 0;
   int count = 0;
   for (; count < 8 && digit_of(p[count]) < 10; ++count) result = result * 10 + digit_of(p[count]);
@@ -33,26 +30,36 @@ inline int eight_digits(const char* p, std::uint32_t& value) {
   return count;
 }
 
-// Moves p past blanks, not beyond the parsed columns.
-inline const char* skip_spaces(const char* p, const char* slot) {
-  const char* const end = slot + kParsedColumns;
-  while (p != end && *p == ' ') ++p;
-  return p != end ? p : nullptr;
+inline bool is_blank(char c) {
+  return c == ' ' || c == '\t';
 }
 
-// Each value must end at a blank, and within the parsed columns (the slot
-// holds blanks after them).
+// Moves p over the separator before a value: blanks, or one comma with
+// blanks around it (a comma only after the first value). Null when no
+// value starts within the parsed columns, or a second comma follows.
+inline const char* skip_separator(const char* p, const char* slot) {
+  const char* const end = slot + kParsedColumns;
+  const bool after_value = p != slot;
+  while (p != end && is_blank(*p)) ++p;
+  if (p != end && *p == ',' && after_value) {
+    for (++p; p != end && is_blank(*p);) ++p;
+  }
+  return p != end && *p != ',' ? p : nullptr;
+}
+
+// Each value must end at a blank or a comma, and within the parsed
+// columns (the slot holds blanks after them).
 inline bool ends_value(const char* p, const char* slot) {
-  return *p == ' ' && p - slot <= kParsedColumns;
+  return (is_blank(*p) || *p == ',') && p - slot <= kParsedColumns;
 }
 
 inline const char* read_integer(const char* p, const char* slot, std::int32_t& value) {
-  p = skip_spaces(p, slot);
+  p = skip_separator(p, slot);
   if (p == nullptr) return nullptr;
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
   std::uint32_t magnitude = 0;
-  const int digits = eight_digits(p, magnitude);
+  const int digits = leading_digits(p, magnitude);
   p += digits;
   if (digits == 0 || !ends_value(p, slot)) return nullptr;             // 9 digits or more: refused
   const auto signed_magnitude = static_cast<std::int32_t>(magnitude);  // below 10^8
@@ -61,17 +68,17 @@ inline const char* read_integer(const char* p, const char* slot, std::int32_t& v
 }
 
 inline const char* read_real(const char* p, const char* slot, DecimalValue& value) {
-  p = skip_spaces(p, slot);
+  p = skip_separator(p, slot);
   if (p == nullptr) return nullptr;
   value.negative = false;
   if (*p == '-' || *p == '+') value.negative = *p++ == '-';
   std::uint32_t whole = 0;
-  const int whole_digits = eight_digits(p, whole);
+  const int whole_digits = leading_digits(p, whole);
   p += whole_digits;
   std::uint32_t fraction = 0;
   int decimals = 0;
   if (*p == '.') {
-    decimals = eight_digits(++p, fraction);
+    decimals = leading_digits(++p, fraction);
     p += decimals;
   }
   // Longer runs of digits (8 before or after the point and more) are left
@@ -79,7 +86,7 @@ inline const char* read_real(const char* p, const char* slot, DecimalValue& valu
   if (whole_digits + decimals == 0 || whole_digits == 8 || decimals == 8 || !ends_value(p, slot)) {
     return nullptr;
   }
-  value.digits = whole * kTens[decimals] + fraction;
+  value.digits = whole * kPowersOfTen[decimals] + fraction;
   value.decimals = decimals;
   return p;
 }
@@ -90,7 +97,7 @@ inline const char* read_real(const char* p, const char* slot, DecimalValue& valu
 // digits / 10^Cut rounded to nearest; false at an exact half.
 template <int Cut>
 bool drop_digits(std::uint64_t digits, std::uint64_t& n) {
-  constexpr std::uint64_t unit = kTens[Cut];
+  constexpr std::uint64_t unit = kPowersOfTen[Cut];
   const std::uint64_t rest = digits % unit;  // constant divisors: no division
   if (rest == unit / 2) return false;
   n = digits / unit + static_cast<std::uint64_t>(rest > unit / 2);
@@ -103,7 +110,7 @@ bool drop_digits(std::uint64_t digits, std::uint64_t& n) {
 template <int Decimals>
 bool scaled_decimal(std::uint64_t digits, int decimals, std::uint64_t& n) {
   if (decimals <= Decimals) {
-    n = digits * kTens[Decimals - decimals];
+    n = digits * kPowersOfTen[Decimals - decimals];
     return true;
   }
   switch (decimals - Decimals) {
@@ -133,27 +140,15 @@ struct WholePlaces {
 };
 constexpr WholePlaces kWholePlaces;
 
-// The 8 decimal digits of n < 10^8 as characters, first digit first, by
-// splitting into halves, quarters and single digits in parallel lanes.
-inline void put_eight_digits(std::uint32_t n, char* out) {
-  const std::uint64_t halves = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
-  const std::uint64_t high_pairs = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;  // / 100
-  const std::uint64_t pairs = high_pairs | ((halves - high_pairs * 100) << 16);
-  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;  // / 10
-  const std::uint64_t digits = tens | ((pairs - tens * 10) << 8);
-  const std::uint64_t text = digits + 0x3030303030303030ULL;
-  std::memcpy(out, &text, 8);
-}
-
 // F<Width>.<Decimals> with three places before the point, as the
 // program's fields have (F9.5, F10.6), of (minus ? -1 : 1) * n / 10^D for
 // a whole part below 1000; false (the field left alone) otherwise.
 template <int Width, int Decimals>
 bool put_three_places(std::uint64_t n, bool minus, char* field, bool& fits) {
   static_assert(Width == Decimals + 4);
-  if (n >= kTens[Decimals] * 1000) return false;
-  const auto whole = static_cast<std::uint32_t>(n / kTens[Decimals]);
-  const auto fraction = static_cast<std::uint32_t>(n % kTens[Decimals]);
+  if (n >= kPowersOfTen[Decimals] * 1000) return false;
+  const auto whole = static_cast<std::uint32_t>(n / kPowersOfTen[Decimals]);
+  const auto fraction = static_cast<std::uint32_t>(n % kPowersOfTen[Decimals]);
   char digits[8];
   put_eight_digits(fraction, digits);
   std::memcpy(field, kWholePlaces.text[whole], 3);
@@ -193,18 +188,18 @@ bool edit_small_field(const DecimalValue& value, char* field) {
     }
     return fixed_fast::put_scaled<Width, Decimals>(n, value.negative, field);
   }
-  return fixed_fast::edit_field<Width, Decimals>(value.to_double(), field);
+  return edit_field<Width, Decimals>(value.to_double(), field);
 }
 
 }  // namespace
 
 double DecimalValue::to_double() const {
   auto magnitude = static_cast<double>(digits);
-  if (decimals != 0) magnitude /= kPowersOfTen[decimals];
+  if (decimals != 0) magnitude /= kDoublePowersOfTen[decimals];
   return negative ? -magnitude : magnitude;
 }
 
-bool parse_fast_record(const char* slot, FastRecord& record) {
+bool read_decimal_record(const char* slot, DecimalRecord& record) {
   const char* p = slot;
   for (std::int32_t& item : record.idate) {
     p = read_integer(p, slot, item);
@@ -217,7 +212,7 @@ bool parse_fast_record(const char* slot, FastRecord& record) {
   return true;
 }
 
-bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& fits) {
+bool edit_decimal_record(const DecimalRecord& record, double offset, char* out, bool& fits) {
   const DecimalValue& x = record.xval[0];
   const DecimalValue& y = record.xval[1];
   const DecimalValue& z = record.xval[2];
@@ -232,11 +227,11 @@ bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& 
   const auto mm = static_cast<std::uint32_t>(record.idate[1]);
   const auto dd = static_cast<std::uint32_t>(record.idate[2]);
   if (yy < 100 && mm < 100 && dd < 100) {  // (I2.2, 2I3.2) of the usual dates
-    std::memcpy(out, fixed_fast::kPairs + std::size_t{2} * yy, 2);
+    put_pair(yy, out);
     out[2] = ' ';
-    std::memcpy(out + 3, fixed_fast::kPairs + std::size_t{2} * mm, 2);
+    put_pair(mm, out + 3);
     out[5] = ' ';
-    std::memcpy(out + 6, fixed_fast::kPairs + std::size_t{2} * dd, 2);
+    put_pair(dd, out + 6);
   } else {
     all_fit = edit_integer(record.idate[0], 2, 2, out);
     all_fit = edit_integer(record.idate[1], 3, 2, out + 2) && all_fit;
@@ -247,9 +242,9 @@ bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& 
 
   // The third value plus the offset, exact at z's decimals (or at 6).
   const int scale = z.decimals < 6 ? 6 : z.decimals;
-  const auto z_digits = static_cast<std::int64_t>(z.digits * kTens[scale - z.decimals]);
-  const std::int64_t sum =
-      (z.negative ? -z_digits : z_digits) + whole_offset * static_cast<std::int64_t>(kTens[scale]);
+  const auto z_digits = static_cast<std::int64_t>(z.digits * kPowersOfTen[scale - z.decimals]);
+  const std::int64_t sum = (z.negative ? -z_digits : z_digits) +
+                           whole_offset * static_cast<std::int64_t>(kPowersOfTen[scale]);
   const std::uint64_t magnitude =
       sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
   std::uint64_t nz = 0;
@@ -261,7 +256,7 @@ bool edit_fast_record(const FastRecord& record, double offset, char* out, bool& 
     all_fit = fits_z && all_fit;
   } else {
     // A decimal tie: the double sum decides.
-    all_fit = fixed_fast::edit_field<10, 6>(z.to_double() + offset, out + 26) && all_fit;
+    all_fit = edit_field<10, 6>(z.to_double() + offset, out + 26) && all_fit;
   }
   fits = all_fit;
   return true;

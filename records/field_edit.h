@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "records/fixed_fast.h"
+
 namespace kw {
 
 // Integer field of `width` characters with at least `min_digits` digits,
@@ -26,5 +28,24 @@ bool edit_fixed(double value, int width, int decimals, char* field);
 // decide (other values, NaN, other decimals); otherwise writes the field
 // and sets `fits` as edit_fixed would return it.
 bool edit_fixed_fast(double value, int width, int decimals, char* field, bool& fits);
+
+// edit_fixed without its fast path: from the exact decimal expansion of
+// the value. For callers whose own fast attempt did not decide.
+bool edit_fixed_exact(double value, int width, int decimals, char* field);
+
+// F<Width>.<Decimals> of `value`: the fast path where it decides, the
+// exact expansion otherwise. False when the field is asterisks.
+template <int Width, int Decimals>
+inline bool edit_field(double value, char* field) {
+  switch (fixed_fast::edit<Width, Decimals>(value, field)) {
+    case fixed_fast::Edited::fits:
+      return true;
+    case fixed_fast::Edited::overflow:
+      return false;
+    case fixed_fast::Edited::undecided:
+      break;
+  }
+  return edit_fixed_exact(value, Width, Decimals, field);
+}
 
 }  // namespace kw

@@ -1,6 +1,6 @@
-#include "conversion/field_edit.h"
+#include "records/field_edit.h"
 
-#include "conversion/fixed_fast.h"
+#include "records/fixed_fast.h"
 
 #include <charconv>
 #include <cmath>
@@ -103,6 +103,10 @@ bool edit_fixed_fast(double value, int width, int decimals, char* field, bool& f
 
 bool edit_fixed(double value, int width, int decimals, char* field) {
   if (bool fits = false; edit_fixed_fast(value, width, decimals, field, fits)) return fits;
+  return edit_fixed_exact(value, width, decimals, field);
+}
+
+bool edit_fixed_exact(double value, int width, int decimals, char* field) {
   // Anything of 10^40 or more has more integer digits than any field.
   if (!std::isfinite(value) || std::fabs(value) >= 1e40) return overflow(width, field);
   char text[128];

@@ -1,51 +1,27 @@
-#include "conversion/common_record.h"
+#include "conversion/tiers/layout_tier.h"
 
 #include <cstring>
 
-#include "conversion/data_record.h"
-#include "conversion/fixed_fast.h"
+#include "records/digits.h"
 
 // Vector code where the target has SSE2 (every x86-64, and the 32-bit
 // Windows build); KW_PORTABLE selects the plain code, as for targets
 // without it (the tests build both).
 #if defined(__SSE2__) && !defined(KW_PORTABLE)
 #include <emmintrin.h>
-#define KW_COMMON_SSE2 1
+#define KW_LAYOUT_SSE2 1
 #else
-#define KW_COMMON_SSE2 0
+#define KW_LAYOUT_SSE2 0
 #endif
 
 namespace kw {
 namespace {
 
-// One bit per column of the 48 columns, for each kind of character.
-struct ColumnClasses {
-  std::uint64_t blank = 0;  // ' '
-  std::uint64_t point = 0;  // '.'
-  std::uint64_t minus = 0;  // '-'
-  std::uint64_t digit = 0;  // '0' to '9'
-};
-
-#if KW_COMMON_SSE2
+#if KW_LAYOUT_SSE2
 inline __m128i digits16(__m128i v) {
   // A digit is a byte whose distance above '0' is at most 9.
   const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
   return _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
-}
-
-inline ColumnClasses classify(const char* columns) {
-  __m128i v[3];
-  for (int i = 0; i < 3; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns) + i);
-  const auto bits = [](__m128i a, __m128i b, __m128i c) {
-    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(a))) |
-           static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(b))) << 16 |
-           static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << 32;
-  };
-  const auto equal = [&](char ch) {
-    const __m128i x = _mm_set1_epi8(ch);
-    return bits(_mm_cmpeq_epi8(v[0], x), _mm_cmpeq_epi8(v[1], x), _mm_cmpeq_epi8(v[2], x));
-  };
-  return {equal(' '), equal('.'), equal('-'), bits(digits16(v[0]), digits16(v[1]), digits16(v[2]))};
 }
 
 // Whether the columns fit the layout: the characters it expects where it
@@ -63,21 +39,8 @@ inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
   return _mm_movemask_epi8(all) == 0xFFFF;
 }
 #else
-inline ColumnClasses classify(const char* columns) {
-  ColumnClasses c;
-  for (int i = 0; i < kCommonColumns; ++i) {
-    const std::uint64_t bit = std::uint64_t{1} << i;
-    const char ch = columns[i];
-    if (ch == ' ') c.blank |= bit;
-    if (ch == '.') c.point |= bit;
-    if (ch == '-') c.minus |= bit;
-    if (ch >= '0' && ch <= '9') c.digit |= bit;
-  }
-  return c;
-}
-
 inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
-  for (int i = 0; i < kCommonColumns; ++i) {
+  for (int i = 0; i < kSlotWidth; ++i) {
     const char ch = columns[i];
     const bool ok = layout.digit[i] != 0 ? ch >= '0' && ch <= '9'
                                          : static_cast<unsigned char>(ch) == layout.expected[i];
@@ -86,36 +49,6 @@ inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
   return true;
 }
 #endif
-
-inline int lowest_bit(std::uint64_t bits) {
-  return __builtin_ctzll(bits);
-}
-inline int highest_bit(std::uint64_t bits) {
-  return 63 - __builtin_clzll(bits);
-}
-
-// The value of the digits among the 8 characters at p that `keep` selects
-// (a byte of 0xFF each), the first character most significant.
-inline std::uint32_t eight_digits(const char* p, std::uint64_t keep) {
-  std::uint64_t v = 0;
-  std::memcpy(&v, p, 8);
-  // Masked before the subtraction, so that no byte borrows from the next.
-  v = (v & keep) - (0x3030303030303030ULL & keep);
-  v = v * 10 + (v >> 8);  // pairs
-  v = ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
-       ((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32))) >>
-      32;
-  return static_cast<std::uint32_t>(v);
-}
-
-// The value of the digits among the 3 characters at p that `keep` selects.
-inline std::uint32_t three_digits(const char* p, std::uint32_t keep) {
-  std::uint32_t v = 0;
-  std::memcpy(&v, p, 4);  // three characters and the one after them
-  v = (v & keep) - (0x00303030U & keep);
-  const std::uint32_t pairs = v * 10 + (v >> 8);  // hundreds * 10 + tens in the low byte
-  return (pairs & 0xFF) * 10 + ((v >> 16) & 0xFF);
-}
 
 // The text of a field's places before the point, point included: "  0."
 // to "999." for plus, " -0." to "-99." for minus (a minus before 100 or
@@ -212,88 +145,8 @@ inline bool put_five_places(std::uint32_t whole, std::uint32_t fraction, bool mi
   std::memcpy(field, &head, 4);
   const std::uint32_t high = places / 100;
   std::memcpy(field + 4, kText.three[high], 4);  // the fourth byte is overwritten
-  std::memcpy(field + 7, fixed_fast::kPairs + std::size_t{2} * (places - high * 100), 2);
+  std::memcpy(field + 7, kPairs + std::size_t{2} * (places - high * 100), 2);
   return true;
-}
-
-constexpr std::uint64_t columns_between(int first, int end) {
-  return (std::uint64_t{1} << end) - (std::uint64_t{1} << first);
-}
-
-// Finds the three values of a record and checks its form: "yy mm dd " and
-// three values in columns 9 .. 37, blanks after them. False for any other
-// layout.
-inline bool find_values(const ColumnClasses& c, CommonLayout& layout) {
-  // Digits in columns 0, 1, 3, 4, 6, 7, blanks in 2, 5, 8.
-  if ((c.digit & 0xDB) != 0xDB || (c.blank & 0x124) != 0x124) return false;
-  constexpr std::uint64_t kValueColumns = columns_between(9, kParsedColumns);
-  constexpr std::uint64_t kPadColumns = columns_between(kParsedColumns, kCommonColumns);
-  if ((c.blank & kPadColumns) != kPadColumns) return false;
-  const std::uint64_t filled = ~c.blank & kValueColumns;
-  if (filled == 0) return false;
-  const int last = highest_bit(filled);
-  // Columns 9 .. last: the three values and the two blanks between them.
-  const std::uint64_t span = columns_between(9, last + 1);
-  if (((c.blank | c.point | c.minus | c.digit) & span) != span) return false;
-  std::uint64_t blanks = c.blank & span;
-  if (blanks == 0) return false;
-  const int first_blank = lowest_bit(blanks);
-  blanks &= blanks - 1;
-  if (blanks == 0 || (blanks & (blanks - 1)) != 0) return false;
-  const int second_blank = lowest_bit(blanks);
-
-  const int start[3] = {9, first_blank + 1, second_blank + 1};
-  const int end[3] = {first_blank, second_blank, last + 1};
-  std::uint64_t minuses = 0;
-  std::uint64_t points = 0;
-  for (int k = 0; k < 3; ++k) {
-    const bool negative = ((c.minus >> start[k]) & 1) != 0;
-    const std::uint64_t point_bits = c.point & columns_between(start[k], end[k]);
-    if (point_bits == 0) return false;
-    const int point = lowest_bit(point_bits);
-    // 1 to 3 digits, the point, 1 to 6 digits.
-    const int whole_digits = point - start[k] - static_cast<int>(negative);
-    const int decimals = end[k] - point - 1;
-    if (whole_digits < 1 || whole_digits > 3 || decimals < 1 || decimals > 6) return false;
-    minuses |= static_cast<std::uint64_t>(negative) << start[k];
-    points |= std::uint64_t{1} << point;
-    // The 8 characters from the digit before the point hold the decimals
-    // from their third on; the 3 before the point hold the whole digits at
-    // their end.
-    CommonLayout::Value& value = layout.value[k];
-    value.fraction_at = point - 1;
-    value.fraction_keep = ((std::uint64_t{1} << (8 * decimals)) - 1) << 16;
-    value.whole_at = point - 3;
-    value.whole_keep = (0x00FFFFFFU << (8 * (3 - whole_digits))) & 0x00FFFFFFU;
-    value.negative = negative;
-    value.decimals_kept = value.fraction_keep;
-    const int text_end = point + 6;  // the sixth decimal, dropped by F9.5
-    value.by_text = k < 2 && decimals == 6 && text_end - start[k] <= 8;
-    if (value.by_text) {
-      value.text_at = text_end - 8;
-      value.leading_at = whole_digits > 1 ? point - whole_digits : -1;
-      value.before = value.places = value.digits = value.to_nines = value.carried = 0;
-      for (int j = 0; j < 8; ++j) {  // byte j: the j-th character from the end
-        const int column = text_end - 1 - j;
-        const std::uint64_t byte = std::uint64_t{0xFF} << (8 * j);
-        if (column < start[k]) {
-          value.before |= byte;
-        } else if (column == point) {
-          value.places |= byte;
-          value.to_nines |= (0xFFULL - '.') << (8 * j);
-          value.carried |= byte;  // 0xFF: the point again
-        } else if (column != start[k] || !negative) {
-          value.places |= byte;
-          value.digits |= byte;
-          value.to_nines |= (0xFFULL - '9') << (8 * j);
-          value.carried |= (0xFFULL - '9' + '0') << (8 * j);  // '0'
-        }
-      }
-    }
-  }
-  // Everything else in the span is a digit: one point in each value, a
-  // minus only at its start.
-  return (c.point & span) == points && (c.minus & span) == minuses;
 }
 
 // Digits as text, the last in the lowest byte, plus `one` (0 or 1).
@@ -317,14 +170,14 @@ inline std::uint64_t plus_one_through_nines(std::uint64_t text, std::uint64_t to
 // the point as through bytes of 0xFF. False when the text does not give
 // the field: a whole part with a leading zero, a minus before zero, a
 // carry past the first digit (one more place).
-inline bool put_text_places(const char* columns, const CommonLayout::Value& value, char* field) {
+inline bool put_text_places(const char* columns, const LayoutValue& value, char* field) {
   if (value.leading_at >= 0 && columns[value.leading_at] == '0') return false;
   const char dropped = columns[value.text_at + 8];
   bool up = dropped > '5';
   if (dropped == '5') {
-    const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+    const std::uint32_t whole = masked_three_digits(columns + value.whole_at, value.whole_keep);
     up = tie_rounds_up(whole * 1000000 +
-                       eight_digits(columns + value.fraction_at, value.fraction_keep));
+                       masked_eight_digits(columns + value.fraction_at, value.fraction_keep));
   }
   std::uint64_t text = 0;
   std::memcpy(&text, columns + value.text_at, 8);
@@ -351,9 +204,9 @@ inline bool put_text_places(const char* columns, const CommonLayout::Value& valu
 // seconds are the larger; otherwise they become their complement to one
 // second (1 - f), written as the nines' complement of each digit plus one.
 // False when the sum needs more places before the point than the field has.
-inline bool put_sum_places(const char* columns, const CommonLayout::Value& value,
-                           std::int32_t seconds, char* field) {
-  const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+inline bool put_sum_places(const char* columns, const LayoutValue& value, std::int32_t seconds,
+                           char* field) {
+  const std::uint32_t whole = masked_three_digits(columns + value.whole_at, value.whole_keep);
   std::uint64_t text = 0;
   std::memcpy(&text, columns + value.fraction_at, 8);  // a digit, the point, the decimals
   constexpr std::uint64_t kPlaces = 0xFFFFFFFFFFFF0000ULL;
@@ -389,23 +242,148 @@ inline bool put_sum_places(const char* columns, const CommonLayout::Value& value
   return true;
 }
 
-}  // namespace
-
-inline bool CommonReader::find_layout(const char* columns) {
-  // Digits where the last layout has them and its other characters: the
-  // same layout.
-  return (has_layout_ && fits_layout(columns, template_)) || learn_layout(columns);
+// Bytes of a value's text: the value's columns from `first` to `end`
+// (exclusive) with its point at `point`, the masks that read its digits
+// and edit it from its text.
+void describe_value(int first, int point, int end, bool negative, bool by_text_allowed,
+                    LayoutValue& value) {
+  const int whole_digits = point - first - static_cast<int>(negative);
+  const int decimals = end - point - 1;
+  // The 8 characters from the digit before the point hold the decimals
+  // from their third on; the 3 before the point hold the whole digits at
+  // their end.
+  value.fraction_at = point - 1;
+  value.fraction_keep = ((std::uint64_t{1} << (8 * decimals)) - 1) << 16;
+  value.whole_at = point - 3;
+  value.whole_keep = (0x00FFFFFFU << (8 * (3 - whole_digits))) & 0x00FFFFFFU;
+  value.negative = negative;
+  value.decimals_kept = value.fraction_keep;
+  const int text_end = point + 6;  // the sixth decimal, dropped by F9.5
+  value.by_text = by_text_allowed && decimals == 6 && text_end - first <= 8;
+  value.before = value.places = value.digits = value.to_nines = value.carried = 0;
+  value.leading_at = -1;
+  if (!value.by_text) return;
+  value.text_at = text_end - 8;
+  value.leading_at = whole_digits > 1 ? point - whole_digits : -1;
+  for (int j = 0; j < 8; ++j) {  // byte j: the j-th character from the end
+    const int column = text_end - 1 - j;
+    const std::uint64_t byte = std::uint64_t{0xFF} << (8 * j);
+    if (column < first) {
+      value.before |= byte;
+    } else if (column == point) {
+      value.places |= byte;
+      value.to_nines |= (0xFFULL - '.') << (8 * j);
+      value.carried |= byte;  // 0xFF: the point again
+    } else if (column != first || !negative) {
+      value.places |= byte;
+      value.digits |= byte;
+      value.to_nines |= (0xFFULL - '9') << (8 * j);
+      value.carried |= (0xFFULL - '9' + '0') << (8 * j);  // '0'
+    }
+  }
 }
 
-bool CommonReader::learn_layout(const char* columns) {
-  // Most records of other layouts differ already in the date's blanks.
-  if (columns[2] != ' ' || columns[5] != ' ' || columns[8] != ' ') return false;
-  const ColumnClasses classes = classify(columns);
-  CommonLayout layout;
-  if (!find_values(classes, layout)) return false;
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+// What may follow a value: a separator, or the end of the parsed columns
+// (the slot holds blanks there).
+bool ends_token(char c) {
+  return is_blank(c) || c == ',';
+}
+
+// Moves `at` over one separator: blanks, or a comma with blanks around it.
+// False when there is none.
+bool skip_separator(const char* columns, int& at) {
+  const int start = at;
+  while (at < kParsedColumns && is_blank(columns[at])) ++at;
+  if (at < kParsedColumns && columns[at] == ',') {
+    ++at;
+    while (at < kParsedColumns && is_blank(columns[at])) ++at;
+  }
+  return at > start;
+}
+
+// Reads a date field of 1 or 2 digits at `at`.
+bool learn_date(const char* columns, int& at, LayoutDate& date) {
+  const int first = at;
+  while (at < kParsedColumns && is_digit(columns[at]) && at - first < 3) ++at;
+  const int digits = at - first;
+  if (digits < 1 || digits > 2 || !ends_token(columns[at])) return false;
+  date.last = at - 1;
+  date.two_digits = digits == 2;
+  return true;
+}
+
+// Reads a value at `at`: an optional minus, 1 to 3 digits, the point, 1 to
+// 6 digits, ending within the parsed columns.
+bool learn_value(const char* columns, int& at, bool by_text_allowed, LayoutValue& value) {
+  constexpr int kMostWhole = 3;
+  constexpr int kMostDecimals = 6;
+  const int first = at;
+  const bool negative = columns[at] == '-';
+  at += static_cast<int>(negative);
+  const int whole_first = at;
+  while (is_digit(columns[at]) && at - whole_first <= kMostWhole) ++at;
+  const int whole_digits = at - whole_first;
+  if (whole_digits < 1 || whole_digits > kMostWhole || columns[at] != '.') return false;
+  const int point = at++;
+  while (is_digit(columns[at]) && at - point <= kMostDecimals) ++at;
+  const int decimals = at - point - 1;
+  if (decimals < 1 || decimals > kMostDecimals || at > kParsedColumns || !ends_token(columns[at])) {
+    return false;
+  }
+  describe_value(first, point, at, negative, by_text_allowed, value);
+  return true;
+}
+
+// The layout of a record: three dates and three values, with separators
+// of blanks (spaces, tabs) or one comma between them; blanks before the
+// first. False for a record of any other shape.
+bool learn_fields(const char* columns, Layout& layout) {
+  int at = 0;
+  while (at < kParsedColumns && is_blank(columns[at])) ++at;
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0 && !skip_separator(columns, at)) return false;
+    if (!learn_date(columns, at, layout.date[k])) return false;
+  }
+  for (int k = 0; k < 3; ++k) {
+    if (!skip_separator(columns, at)) return false;
+    if (!learn_value(columns, at, k < 2, layout.value[k])) return false;
+  }
+  return true;
+}
+
+std::uint32_t date_value(const char* columns, const LayoutDate& date) {
+  const auto ones = static_cast<std::uint32_t>(columns[date.last] - '0');
+  return date.two_digits ? static_cast<std::uint32_t>(columns[date.last - 1] - '0') * 10 + ones
+                         : ones;
+}
+
+}  // namespace
+
+bool LayoutTier::learn(const char* columns) {
+  // A file whose records fit no layout does not pay for a search on every
+  // record: after a failure, the next ones are left to the other tiers,
+  // more of them after each failure in a row.
+  constexpr std::uint32_t kLongestRest = 256;
+  if (resting_ > 0) {
+    --resting_;
+    return false;
+  }
+  Layout layout;
+  if (!learn_fields(columns, layout)) {
+    rest_ = rest_ == 0 ? 1 : (rest_ < kLongestRest ? rest_ * 2 : kLongestRest);
+    resting_ = rest_;
+    return false;
+  }
+  rest_ = 0;
   layout_ = layout;
-  for (int i = 0; i < kCommonColumns; ++i) {
-    const bool digit = ((classes.digit >> i) & 1) != 0;
+  for (int i = 0; i < kSlotWidth; ++i) {
+    const bool digit = is_digit(columns[i]);
     template_.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
     template_.digit[i] = digit ? 0xFF : 0;
   }
@@ -413,49 +391,28 @@ bool CommonReader::learn_layout(const char* columns) {
   return true;
 }
 
-inline bool CommonReader::read_inline(const char* columns, CommonRecord& record) {
-  if (!find_layout(columns)) return false;
-  const auto two = [&](int at) {
-    return static_cast<std::uint32_t>(columns[at] - '0') * 10 +
-           static_cast<std::uint32_t>(columns[at + 1] - '0');
-  };
-  record.year = two(0);
-  record.month = two(3);
-  record.day = two(6);
-  for (int k = 0; k < 3; ++k) {
-    const CommonLayout::Value& value = layout_.value[k];
-    record.fraction[k] = eight_digits(columns + value.fraction_at, value.fraction_keep);
-    record.whole[k] = three_digits(columns + value.whole_at, value.whole_keep);
-    record.negative[k] = value.negative;
-  }
-  return true;
-}
-
-bool CommonReader::read(const char* columns, CommonRecord& record) {
-  return read_inline(columns, record);
-}
-
-bool CommonReader::convert(const char* columns, const DateOffsets& dates, char* out) {
-  if (!find_layout(columns)) return false;
-  // "yy mm dd": the digits' low four bits, then each pair as a number in
-  // bytes 0, 3 and 6.
-  std::uint64_t date = 0;
-  std::memcpy(&date, columns, 8);
-  const std::uint64_t digits = date & 0x0F0F000F0F000F0FULL;
-  const std::uint64_t pairs = digits * 10 + (digits >> 8);
+bool LayoutTier::convert(const char* columns, const DateOffsets& dates, char* out) {
+  // Digits where the last layout has them and its other characters: the
+  // same layout.
+  if (!(has_layout_ && fits_layout(columns, template_)) && !learn(columns)) return false;
+  const std::uint32_t yy = date_value(columns, layout_.date[0]);
+  const std::uint32_t mm = date_value(columns, layout_.date[1]);
+  const std::uint32_t dd = date_value(columns, layout_.date[2]);
   std::int32_t offset = 0;
-  if (!dates.whole_seconds(static_cast<std::uint32_t>(pairs & 0xFF),
-                           static_cast<std::uint32_t>((pairs >> 24) & 0xFF),
-                           static_cast<std::uint32_t>((pairs >> 48) & 0xFF), offset)) {
-    return false;
-  }
-  std::memcpy(out, &date, 8);  // "yy mm dd" as read
+  if (!dates.whole_seconds(yy, mm, dd, offset)) return false;
+  // (I2.2, 2I3.2) of numbers below 100.
+  put_pair(yy, out);
+  out[2] = ' ';
+  put_pair(mm, out + 3);
+  out[5] = ' ';
+  put_pair(dd, out + 6);
   for (int k = 0; k < 2; ++k) {
-    const CommonLayout::Value& value = layout_.value[k];
+    const LayoutValue& value = layout_.value[k];
     char* field = out + 8 + std::ptrdiff_t{9} * k;
     if (value.by_text && put_text_places(columns, value, field)) continue;
-    const std::uint32_t fraction = eight_digits(columns + value.fraction_at, value.fraction_keep);
-    const std::uint32_t whole = three_digits(columns + value.whole_at, value.whole_keep);
+    const std::uint32_t fraction =
+        masked_eight_digits(columns + value.fraction_at, value.fraction_keep);
+    const std::uint32_t whole = masked_three_digits(columns + value.whole_at, value.whole_keep);
     if (!put_five_places(whole, fraction, value.negative, field)) return false;
   }
   return put_sum_places(columns, layout_.value[2], offset, out + 26);

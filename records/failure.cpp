@@ -1,4 +1,4 @@
-#include "conversion/failure.h"
+#include "records/failure.h"
 
 #include <string>
 

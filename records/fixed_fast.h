@@ -14,21 +14,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "conversion/field_edit.h"
+#include "records/digits.h"
 
 namespace kw::fixed_fast {
 
-inline constexpr std::uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-
-// "00" to "99".
-inline constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 template <int Decimals>
 inline std::uint64_t scaled_nearest(double a) {
-  constexpr auto scale = static_cast<double>(kScales[Decimals]);
+  constexpr auto scale = static_cast<double>(kPowersOfTen[Decimals]);
   const double p = a * scale;
   const double c = 134217729.0 * a;  // 2^27 + 1: splits a into 26 + 27 bits
   const double high = c - (c - a);
@@ -41,33 +33,14 @@ inline std::uint64_t scaled_nearest(double a) {
   return static_cast<std::uint64_t>(n + static_cast<std::int64_t>(up));
 }
 
-// Writes `count` digits of `value` backwards, ending just before `end`.
-inline char* put_digits(std::uint32_t value, int count, char* end) {
-  for (; count >= 2; count -= 2) {
-    end -= 2;
-    std::memcpy(end, kPairs + std::size_t{2} * (value % 100), 2);
-    value /= 100;
-  }
-  if (count == 1) *--end = static_cast<char>('0' + value % 10);
-  return end;
-}
-
-inline int digit_count(std::uint32_t value) {
-  return 1 + static_cast<int>(value >= 10) + static_cast<int>(value >= 100) +
-         static_cast<int>(value >= 1000) + static_cast<int>(value >= 10000) +
-         static_cast<int>(value >= 100000) + static_cast<int>(value >= 1000000) +
-         static_cast<int>(value >= 10000000) + static_cast<int>(value >= 100000000) +
-         static_cast<int>(value >= 1000000000);
-}
-
 // Writes F<Width>.<Decimals> of (minus ? -1 : 1) * n / 10^Decimals for
 // n / 10^Decimals below 2^32: right-justified, the zero before the point
 // left out only when the field is otherwise too narrow, no sign when n is
 // 0. False, with the field full of asterisks, when it does not fit.
 template <int Width, int Decimals>
 inline bool put_scaled(std::uint64_t n, bool minus, char* field) {
-  const auto whole = static_cast<std::uint32_t>(n / kScales[Decimals]);
-  const auto fraction = static_cast<std::uint32_t>(n % kScales[Decimals]);
+  const auto whole = static_cast<std::uint32_t>(n / kPowersOfTen[Decimals]);
+  const auto fraction = static_cast<std::uint32_t>(n % kPowersOfTen[Decimals]);
   minus = minus && n != 0;
   const int whole_digits = digit_count(whole);
   int length = static_cast<int>(minus) + whole_digits + 1 + Decimals;
@@ -99,21 +72,6 @@ inline Edited edit(double value, char* field) {
   const std::uint64_t n = a < 1e-30 ? 0 : scaled_nearest<Decimals>(a);
   return put_scaled<Width, Decimals>(n, std::signbit(value), field) ? Edited::fits
                                                                     : Edited::overflow;
-}
-
-// F<Width>.<Decimals> of `value`: the fast path where it decides, the
-// general editor otherwise. False when the field is asterisks.
-template <int Width, int Decimals>
-inline bool edit_field(double value, char* field) {
-  switch (edit<Width, Decimals>(value, field)) {
-    case Edited::fits:
-      return true;
-    case Edited::overflow:
-      return false;
-    case Edited::undecided:
-      break;
-  }
-  return edit_fixed(value, Width, Decimals, field);
 }
 
 }  // namespace kw::fixed_fast

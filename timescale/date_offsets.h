@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "timescale/leap_table.h"
+
 namespace kw {
 
 class DateOffsets {
@@ -21,15 +23,14 @@ class DateOffsets {
     for (std::int32_t yy = 0; yy < static_cast<std::int32_t>(kYears); ++yy) {
       for (std::int32_t mm = 1; mm <= static_cast<std::int32_t>(kMonths); ++mm) {
         for (std::int32_t dd = 1; dd <= static_cast<std::int32_t>(kDays); ++dd) {
-          const double offset = offset_of(yy, mm, dd);
-          const bool whole = std::fabs(offset) < 1e4 && offset == std::trunc(offset);
-          offsets_[i] = offset;
-          seconds_[i] = whole ? static_cast<std::int16_t>(offset) : kNotWhole;
-          ++i;
+          set(i++, offset_of(yy, mm, dd));
         }
       }
     }
   }
+
+  // The offsets of `table`: those offset_on gives.
+  explicit DateOffsets(const LeapTable& table);
 
   // The offset on yy-mm-dd; false for dates outside the table.
   bool offset(std::int32_t yy, std::int32_t mm, std::int32_t dd, double& offset) const {
@@ -57,6 +58,12 @@ class DateOffsets {
   static constexpr std::uint32_t kMonths = 12;
   static constexpr std::uint32_t kDays = 31;
   static constexpr std::int16_t kNotWhole = -32768;
+
+  void set(std::size_t i, double offset) {
+    const bool whole = std::fabs(offset) < 1e4 && offset == std::trunc(offset);
+    offsets_[i] = offset;
+    seconds_[i] = whole ? static_cast<std::int16_t>(offset) : kNotWhole;
+  }
 
   static bool index(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::size_t& i) {
     const std::uint32_t m = mm - 1U;

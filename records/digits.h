@@ -1,0 +1,99 @@
+// Digits as numbers and as text: the tables and the small routines that
+// every reader and editor of records shares.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace kw {
+
+// 10^0 .. 10^19, exact in 64 bits.
+inline constexpr std::uint64_t kPowersOfTen[] = {1ULL,
+                                                 10ULL,
+                                                 100ULL,
+                                                 1000ULL,
+                                                 10000ULL,
+                                                 100000ULL,
+                                                 1000000ULL,
+                                                 10000000ULL,
+                                                 100000000ULL,
+                                                 1000000000ULL,
+                                                 10000000000ULL,
+                                                 100000000000ULL,
+                                                 1000000000000ULL,
+                                                 10000000000000ULL,
+                                                 100000000000000ULL,
+                                                 1000000000000000ULL,
+                                                 10000000000000000ULL,
+                                                 100000000000000000ULL,
+                                                 1000000000000000000ULL,
+                                                 10000000000000000000ULL};
+
+// "00" to "99".
+inline constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the two digits of n < 100 at out.
+inline void put_pair(std::uint32_t n, char* out) {
+  std::memcpy(out, kPairs + std::size_t{2} * n, 2);
+}
+
+// Writes `count` digits of `value` backwards, ending just before `end`.
+inline char* put_digits(std::uint32_t value, int count, char* end) {
+  for (; count >= 2; count -= 2) {
+    end -= 2;
+    put_pair(value % 100, end);
+    value /= 100;
+  }
+  if (count == 1) *--end = static_cast<char>('0' + value % 10);
+  return end;
+}
+
+// Number of decimal digits of value (1 for 0).
+inline int digit_count(std::uint32_t value) {
+  int count = 1;
+  while (count < 10 && value >= kPowersOfTen[count]) ++count;
+  return count;
+}
+
+// The value of the digits among the 8 characters at p that `keep`
+// selects (a byte of 0xFF each; the others count as zeros), the first
+// character most significant. The selected characters must be digits.
+inline std::uint32_t masked_eight_digits(const char* p, std::uint64_t keep) {
+  std::uint64_t v = 0;
+  std::memcpy(&v, p, 8);
+  // Masked before the subtraction, so that no byte borrows from the next.
+  v = (v & keep) - (0x3030303030303030ULL & keep);
+  v = v * 10 + (v >> 8);  // pairs
+  v = ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
+       ((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32))) >>
+      32;
+  return static_cast<std::uint32_t>(v);
+}
+
+// The value of the digits among the 3 characters at p that `keep`
+// selects, as masked_eight_digits; p[3] is read too.
+inline std::uint32_t masked_three_digits(const char* p, std::uint32_t keep) {
+  std::uint32_t v = 0;
+  std::memcpy(&v, p, 4);
+  v = (v & keep) - (0x00303030U & keep);
+  const std::uint32_t pairs = v * 10 + (v >> 8);  // hundreds * 10 + tens in the low byte
+  return (pairs & 0xFF) * 10 + ((v >> 16) & 0xFF);
+}
+
+// The 8 decimal digits of n < 10^8 as characters, first digit first, by
+// splitting into halves, quarters and single digits in parallel lanes.
+inline void put_eight_digits(std::uint32_t n, char* out) {
+  const std::uint64_t halves = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
+  const std::uint64_t high_pairs = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;  // / 100
+  const std::uint64_t pairs = high_pairs | ((halves - high_pairs * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;  // / 10
+  const std::uint64_t digits = tens | ((pairs - tens * 10) << 8);
+  const std::uint64_t text = digits + 0x3030303030303030ULL;
+  std::memcpy(out, &text, 8);
+}
+
+}  // namespace kw
