@@ -2,6 +2,7 @@
 // every reader and editor of records shares.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,26 +10,15 @@
 namespace kw {
 
 // 10^0 .. 10^19, exact in 64 bits.
-inline constexpr std::uint64_t kPowersOfTen[] = {1ULL,
-                                                 10ULL,
-                                                 100ULL,
-                                                 1000ULL,
-                                                 10000ULL,
-                                                 100000ULL,
-                                                 1000000ULL,
-                                                 10000000ULL,
-                                                 100000000ULL,
-                                                 1000000000ULL,
-                                                 10000000000ULL,
-                                                 100000000000ULL,
-                                                 1000000000000ULL,
-                                                 10000000000000ULL,
-                                                 100000000000000ULL,
-                                                 1000000000000000ULL,
-                                                 10000000000000000ULL,
-                                                 100000000000000000ULL,
-                                                 1000000000000000000ULL,
-                                                 10000000000000000000ULL};
+inline constexpr auto kPowersOfTen = [] {
+  std::array<std::uint64_t, 20> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& p : powers) {
+    p = power;
+    power *= 10;  // wraps after 10^19, which is not kept
+  }
+  return powers;
+}();
 
 // "00" to "99".
 inline constexpr char kPairs[] =

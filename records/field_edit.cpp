@@ -1,7 +1,5 @@
 #include "records/field_edit.h"
 
-#include "records/fixed_fast.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -47,66 +45,7 @@ bool edit_integer(std::int32_t value, int width, int min_digits, char* field) {
   return true;
 }
 
-namespace {
-
-template <int Decimals>
-bool fast_any_width(double value, int width, char* field, bool& fits) {
-  // The field is edited at the widest width, then its right end is kept.
-  char wide[40];
-  const fixed_fast::Edited result = fixed_fast::edit<40, Decimals>(value, wide);
-  if (result == fixed_fast::Edited::undecided) return false;
-  const char* first_used = wide;
-  while (*first_used == ' ') ++first_used;
-  const auto length = static_cast<int>(wide + 40 - first_used);
-  if (length <= width) {
-    right_justify(first_used, length, width, field);
-    fits = true;
-    return true;
-  }
-  // Too wide: without the zero before the point, if that is all.
-  const bool minus = *first_used == '-';
-  const char* zero = first_used + (minus ? 1 : 0);
-  if (zero[0] == '0' && zero[1] == '.' && length - 1 <= width) {
-    char text[40];
-    int at = 0;
-    if (minus) text[at++] = '-';
-    std::memcpy(text + at, zero + 1, static_cast<std::size_t>(wide + 40 - zero - 1));
-    right_justify(text, length - 1, width, field);
-    fits = true;
-    return true;
-  }
-  fits = overflow(width, field);
-  return true;
-}
-
-}  // namespace
-
-bool edit_fixed_fast(double value, int width, int decimals, char* field, bool& fits) {
-  if (width > 40) return false;
-  switch (decimals) {
-    case 1:
-      return fast_any_width<1>(value, width, field, fits);
-    case 2:
-      return fast_any_width<2>(value, width, field, fits);
-    case 3:
-      return fast_any_width<3>(value, width, field, fits);
-    case 4:
-      return fast_any_width<4>(value, width, field, fits);
-    case 5:
-      return fast_any_width<5>(value, width, field, fits);
-    case 6:
-      return fast_any_width<6>(value, width, field, fits);
-    default:
-      return false;
-  }
-}
-
 bool edit_fixed(double value, int width, int decimals, char* field) {
-  if (bool fits = false; edit_fixed_fast(value, width, decimals, field, fits)) return fits;
-  return edit_fixed_exact(value, width, decimals, field);
-}
-
-bool edit_fixed_exact(double value, int width, int decimals, char* field) {
   // Anything of 10^40 or more has more integer digits than any field.
   if (!std::isfinite(value) || std::fabs(value) >= 1e40) return overflow(width, field);
   char text[128];

@@ -22,17 +22,6 @@ bool edit_integer(std::int32_t value, int width, int min_digits, char* field);
 // `width` is at most 40.
 bool edit_fixed(double value, int width, int decimals, char* field);
 
-// The fast path of edit_fixed, for |value| below 10^9 and 1 to 6 decimals:
-// rounds with an exact product (Dekker's two-product), so it gives the same
-// field as edit_fixed. Returns false, leaving `field` alone, when it cannot
-// decide (other values, NaN, other decimals); otherwise writes the field
-// and sets `fits` as edit_fixed would return it.
-bool edit_fixed_fast(double value, int width, int decimals, char* field, bool& fits);
-
-// edit_fixed without its fast path: from the exact decimal expansion of
-// the value. For callers whose own fast attempt did not decide.
-bool edit_fixed_exact(double value, int width, int decimals, char* field);
-
 // F<Width>.<Decimals> of `value`: the fast path where it decides, the
 // exact expansion otherwise. False when the field is asterisks.
 template <int Width, int Decimals>
@@ -45,7 +34,7 @@ inline bool edit_field(double value, char* field) {
     case fixed_fast::Edited::undecided:
       break;
   }
-  return edit_fixed_exact(value, Width, Decimals, field);
+  return edit_fixed(value, Width, Decimals, field);
 }
 
 }  // namespace kw

@@ -93,20 +93,6 @@ void check_field(Counts& counts, double value) {
   }
 }
 
-// The general editor's fast path, at any width from 1 to 40.
-void check_any_width(Counts& counts, double value, int width, int decimals) {
-  char field[40];
-  bool fits = false;
-  ++counts.checked;
-  if (!kw::edit_fixed_fast(value, width, decimals, field, fits)) return;
-  ++counts.decided;
-  const std::string want = reference_field(value, width, decimals);
-  const std::string got(field, static_cast<std::size_t>(width));
-  if (got != want || fits != (want[0] != '*')) {
-    report_edit_failure(counts, value, width, decimals, got, want);
-  }
-}
-
 // Values that the rounding of d decimals finds hardest.
 class EditValues {
  public:
@@ -378,11 +364,6 @@ int main(int argc, char** argv) {
     // The program's fields take most of the values.
     check_field<9, 5>(edits, edit_values.next(5));
     if (i % 2 == 0) check_field<10, 6>(edits, edit_values.next(6));
-    if (i % 16 == 0) {
-      const int decimals = 1 + static_cast<int>(i / 16 % 6);
-      check_any_width(edits, edit_values.next(decimals), 1 + static_cast<int>(i / 96 % 40),
-                      decimals);
-    }
   }
 
   Counts reads;

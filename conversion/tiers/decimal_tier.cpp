@@ -127,46 +127,6 @@ bool scaled_decimal(std::uint64_t digits, int decimals, std::uint64_t& n) {
   }
 }
 
-// The whole part of a field of three places: "  0" to "999".
-struct WholePlaces {
-  char text[1000][3]{};
-  constexpr WholePlaces() {
-    for (int i = 0; i < 1000; ++i) {
-      text[i][0] = i >= 100 ? static_cast<char>('0' + i / 100) : ' ';
-      text[i][1] = i >= 10 ? static_cast<char>('0' + i / 10 % 10) : ' ';
-      text[i][2] = static_cast<char>('0' + i % 10);
-    }
-  }
-};
-constexpr WholePlaces kWholePlaces;
-
-// F<Width>.<Decimals> with three places before the point, as the
-// program's fields have (F9.5, F10.6), of (minus ? -1 : 1) * n / 10^D for
-// a whole part below 1000; false (the field left alone) otherwise.
-template <int Width, int Decimals>
-bool put_three_places(std::uint64_t n, bool minus, char* field, bool& fits) {
-  static_assert(Width == Decimals + 4);
-  if (n >= kPowersOfTen[Decimals] * 1000) return false;
-  const auto whole = static_cast<std::uint32_t>(n / kPowersOfTen[Decimals]);
-  const auto fraction = static_cast<std::uint32_t>(n % kPowersOfTen[Decimals]);
-  char digits[8];
-  put_eight_digits(fraction, digits);
-  std::memcpy(field, kWholePlaces.text[whole], 3);
-  field[3] = '.';
-  std::memcpy(field + 4, digits + 8 - Decimals, Decimals);
-  fits = true;
-  if (minus && n != 0) {
-    const int sign_at = whole >= 100 ? -1 : whole >= 10 ? 0 : 1;
-    if (sign_at < 0) {
-      std::memset(field, '*', Width);
-      fits = false;
-    } else {
-      field[sign_at] = '-';
-    }
-  }
-  return true;
-}
-
 // Values below 10^4: the doubles stay so close to the decimals that only
 // an exact decimal tie could round differently.
 constexpr std::uint64_t kBelowTenThousand[] = {
@@ -183,9 +143,6 @@ template <int Width, int Decimals>
 bool edit_small_field(const DecimalValue& value, char* field) {
   std::uint64_t n = 0;
   if (scaled_decimal<Decimals>(value.digits, value.decimals, n)) {
-    if (bool fits = false; put_three_places<Width, Decimals>(n, value.negative, field, fits)) {
-      return fits;
-    }
     return fixed_fast::put_scaled<Width, Decimals>(n, value.negative, field);
   }
   return edit_field<Width, Decimals>(value.to_double(), field);
@@ -249,11 +206,7 @@ bool edit_decimal_record(const DecimalRecord& record, double offset, char* out, 
       sum < 0 ? 0 - static_cast<std::uint64_t>(sum) : static_cast<std::uint64_t>(sum);
   std::uint64_t nz = 0;
   if (scaled_decimal<6>(magnitude, scale, nz)) {
-    bool fits_z = false;
-    if (!put_three_places<10, 6>(nz, sum < 0, out + 26, fits_z)) {
-      fits_z = fixed_fast::put_scaled<10, 6>(nz, sum < 0, out + 26);
-    }
-    all_fit = fits_z && all_fit;
+    all_fit = fixed_fast::put_scaled<10, 6>(nz, sum < 0, out + 26) && all_fit;
   } else {
     // A decimal tie: the double sum decides.
     all_fit = edit_field<10, 6>(z.to_double() + offset, out + 26) && all_fit;

@@ -4,51 +4,32 @@
 
 #include "records/digits.h"
 
-// Vector code where the target has SSE2 (every x86-64, and the 32-bit
-// Windows build); KW_PORTABLE selects the plain code, as for targets
-// without it (the tests build both).
-#if defined(__SSE2__) && !defined(KW_PORTABLE)
-#include <emmintrin.h>
-#define KW_LAYOUT_SSE2 1
-#else
-#define KW_LAYOUT_SSE2 0
-#endif
-
 namespace kw {
 namespace {
 
-#if KW_LAYOUT_SSE2
-inline __m128i digits16(__m128i v) {
-  // A digit is a byte whose distance above '0' is at most 9.
-  const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  return _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
-}
-
 // Whether the columns fit the layout: the characters it expects where it
-// has no digit, digits where it has them.
+// has no digit, digits where it has them. Eight columns at a time: a byte
+// is a digit when its high half is 3 and stays 3 with 6 added (bytes of
+// 0x80 and above fail the first test; without their high bit no addition
+// carries into the next byte).
 inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
-  __m128i all = _mm_set1_epi8(-1);
-  for (int i = 0; i < 3; ++i) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns) + i);
-    const __m128i expected = _mm_load_si128(reinterpret_cast<const __m128i*>(layout.expected) + i);
-    const __m128i digit = _mm_load_si128(reinterpret_cast<const __m128i*>(layout.digit) + i);
-    const __m128i ok = _mm_or_si128(_mm_andnot_si128(digit, _mm_cmpeq_epi8(v, expected)),
-                                    _mm_and_si128(digit, digits16(v)));
-    all = _mm_and_si128(all, ok);
+  constexpr std::uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ULL;
+  std::uint64_t wrong = 0;
+  for (int i = 0; i < kSlotWidth; i += 8) {
+    std::uint64_t v = 0;
+    std::uint64_t expected = 0;
+    std::uint64_t digit = 0;
+    std::memcpy(&v, columns + i, 8);
+    std::memcpy(&expected, layout.expected + i, 8);
+    std::memcpy(&digit, layout.digit + i, 8);
+    const std::uint64_t not_digit =
+        ((v & kHighHalves) ^ kThrees) |
+        ((((v & 0x7F7F7F7F7F7F7F7FULL) + 0x0606060606060606ULL) & kHighHalves) ^ kThrees);
+    wrong |= ((v ^ expected) & ~digit) | (not_digit & digit);
   }
-  return _mm_movemask_epi8(all) == 0xFFFF;
+  return wrong == 0;
 }
-#else
-inline bool fits_layout(const char* columns, const LayoutTemplate& layout) {
-  for (int i = 0; i < kSlotWidth; ++i) {
-    const char ch = columns[i];
-    const bool ok = layout.digit[i] != 0 ? ch >= '0' && ch <= '9'
-                                         : static_cast<unsigned char>(ch) == layout.expected[i];
-    if (!ok) return false;
-  }
-  return true;
-}
-#endif
 
 // The text of a field's places before the point, point included: "  0."
 // to "999." for plus, " -0." to "-99." for minus (a minus before 100 or

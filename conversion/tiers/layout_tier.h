@@ -78,8 +78,8 @@ struct Layout {
 
 // The slot's columns: a digit, or the one character expected.
 struct LayoutTemplate {
-  alignas(16) unsigned char expected[kSlotWidth]{};  // where there is no digit
-  alignas(16) unsigned char digit[kSlotWidth]{};     // 0xFF where there is a digit
+  unsigned char expected[kSlotWidth]{};  // where there is no digit
+  unsigned char digit[kSlotWidth]{};     // 0xFF where there is a digit
 };
 
 class LayoutTier {
