@@ -5,22 +5,10 @@
 
 #include "records/failure.h"
 
-// Vector code where the target has SSE2 (every x86-64, and the 32-bit
-// Windows build); KW_PORTABLE selects the plain code, as for targets
-// without it (the tests build both).
-#if defined(__SSE2__) && !defined(KW_PORTABLE)
-#include <emmintrin.h>
-#define KW_UNITS_SSE2 1
-#else
-#define KW_UNITS_SSE2 0
-#endif
-
 namespace kw {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 18;
-// Bytes after the input buffer that take_records may load (and ignore).
-constexpr std::size_t kBufferSlack = 64;
 
 }  // namespace
 
@@ -53,7 +41,7 @@ InputUnit::InputUnit(int unit, std::string_view name)
     : unit_(unit),
       name_(name),
       file_(open_unit(unit, name)),
-      buffer_(new char[kBufferSize + kBufferSlack]()) {}
+      buffer_(new char[kBufferSize]) {}
 
 bool InputUnit::at_end() {
   if (met_end_) return true;
@@ -120,40 +108,6 @@ void InputUnit::read_record(char* line, std::size_t width) {
   if (length < width) std::memset(line + length, ' ', width - length);
 }
 
-#if KW_UNITS_SSE2
-namespace {
-
-// Bit i set when p[i] is a line feed, for i from 0 to 63.
-inline std::uint64_t line_feeds(const char* p) {
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 4; ++i) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p) + i);
-    const auto found =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
-    bits |= static_cast<std::uint64_t>(found) << (16 * i);
-  }
-  return bits;
-}
-
-// Copies the first `columns` (at most 48) of the 48 bytes at `from` to
-// `slot`, blanks after them.
-inline void put_slot48(const char* from, std::size_t columns, char* slot) {
-  const __m128i limit = _mm_set1_epi8(static_cast<char>(columns));
-  const __m128i blank = _mm_set1_epi8(' ');
-  for (int i = 0; i < 3; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from) + i);
-    const __m128i index =
-        _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                     _mm_set1_epi8(static_cast<char>(16 * i)));
-    const __m128i keep = _mm_cmplt_epi8(index, limit);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(slot) + i,
-                     _mm_or_si128(_mm_and_si128(keep, bytes), _mm_andnot_si128(keep, blank)));
-  }
-}
-
-}  // namespace
-#endif
-
 std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::size_t kept,
                                     std::size_t most) {
   std::size_t taken = 0;
@@ -164,36 +118,6 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
   const std::size_t tail = tail_;
   const std::uint64_t known_size = known_size_;
   if (met_end_) return 0;
-#if KW_UNITS_SSE2
-  if (slot_width == 48 && kept <= 48) {
-    // The line feeds of the buffer are found 64 bytes at a time, apart
-    // from the copying of the records, so that neither waits for the
-    // other record by record.
-    std::size_t window = head;
-    std::uint64_t feeds = line_feeds(buffer + window);
-    while (taken < most && position < known_size) {
-      while (feeds == 0) {
-        window += 64;
-        if (window >= tail) break;
-        feeds = line_feeds(buffer + window);
-      }
-      if (feeds == 0) break;
-      const std::size_t lf = window + static_cast<std::size_t>(__builtin_ctzll(feeds));
-      if (lf >= tail) break;  // beyond the bytes read: no whole record left
-      feeds &= feeds - 1;
-      const std::size_t length = lf - head;
-      std::size_t columns = length;
-      if (columns > 0 && buffer[lf - 1] == '\r') --columns;
-      put_slot48(buffer + head, std::min(columns, kept), slots + taken * slot_width);
-      head = lf + 1;
-      position += length + 1;
-      ++taken;
-    }
-    head_ = head;
-    position_ = position;
-    return taken;
-  }
-#endif
   // While at_end() would answer from the size it knows.
   while (taken < most && position < known_size) {
     const char* start = buffer + head;
