@@ -19,6 +19,21 @@ std::string_view without_plus(std::string_view token) {
   return token;
 }
 
+// The exponent after an E of a well-formed number, saturated far beyond
+// the double range.
+long long exponent_of(std::string_view exponent) {
+  bool negative = false;
+  if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
+    negative = exponent[0] == '-';
+    exponent.remove_prefix(1);
+  }
+  long long value = 0;
+  for (const char c : exponent) {
+    if (value < 1'000'000'000) value = value * 10 + (c - '0');
+  }
+  return negative ? -value : value;
+}
+
 // Decimal order of magnitude of a well-formed nonzero number (10^(e-1) <=
 // |x| < 10^e), with the exponent saturated far beyond the double range.
 // Used only to tell an overflow from an underflow.
@@ -27,30 +42,18 @@ long long decimal_order(std::string_view token) {
   if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
   long long order = 0;
   bool seen_nonzero = false;
-  for (; i < token.size() && is_digit(token[i]); ++i) {
-    if (token[i] != '0') seen_nonzero = true;
-    if (seen_nonzero) ++order;
-  }
-  if (i < token.size() && token[i] == '.') {
-    for (++i; i < token.size() && is_digit(token[i]); ++i) {
-      if (seen_nonzero) continue;
-      if (token[i] != '0') {
-        seen_nonzero = true;
-      } else {
-        --order;
-      }
+  bool after_point = false;
+  for (; i < token.size() && (is_digit(token[i]) || token[i] == '.'); ++i) {
+    if (token[i] == '.') {
+      after_point = true;
+    } else if (!seen_nonzero && token[i] == '0') {
+      order -= static_cast<long long>(after_point);  // a leading zero after the point
+    } else {
+      seen_nonzero = true;
+      order += static_cast<long long>(!after_point);
     }
   }
-  if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
-    ++i;
-    bool negative = false;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
-    long long exponent = 0;
-    for (; i < token.size(); ++i) {
-      if (exponent < 1'000'000'000) exponent = exponent * 10 + (token[i] - '0');
-    }
-    order += negative ? -exponent : exponent;
-  }
+  if (i < token.size()) order += exponent_of(token.substr(i + 1));  // past the E
   return order;
 }
 

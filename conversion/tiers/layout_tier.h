@@ -84,14 +84,14 @@ struct LayoutTemplate {
 
 class LayoutTier {
  public:
-  // Converts the record in slot[0..kSlotWidth) into its 36 output
+  // Converts the record in columns[0..kSlotWidth) into its 36 output
   // columns at out, the offset of its date added to the third value.
   // False ("undecided", out in an unspecified state) when the tier cannot
   // give the bytes; the next tier then converts the record.
-  bool convert(const char* slot, const DateOffsets& dates, char* out);
+  bool convert(const char* columns, const DateOffsets& dates, char* out);
 
  private:
-  bool learn(const char* slot);
+  bool learn(const char* columns);
 
   bool has_layout_ = false;
   LayoutTemplate template_;  // of the last layout learnt
