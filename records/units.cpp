@@ -38,10 +38,7 @@ os::File open_unit(int unit, std::string_view name) {
 // ---------------------------------------------------------------- input
 
 InputUnit::InputUnit(int unit, std::string_view name)
-    : unit_(unit),
-      name_(name),
-      file_(open_unit(unit, name)),
-      buffer_(new char[kBufferSize]) {}
+    : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
 
 bool InputUnit::at_end() {
   if (met_end_) return true;
