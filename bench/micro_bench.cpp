@@ -14,6 +14,7 @@
 #include "conversion/tiers/decimal_tier.h"
 #include "conversion/tiers/layout_tier.h"
 #include "records/data_record.h"
+#include "support/leap_tables.h"
 #include "timescale/date_offsets.h"
 #include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
@@ -40,21 +41,7 @@ std::vector<std::string> sample_columns(const char* format = "%02d %02d %02d %.6
   return columns;
 }
 
-// The real leap-second history, 1972 to 2017.
-kw::LeapTable real_table() {
-  const double entries[][2] = {
-      {41317, 10}, {41499, 11}, {41683, 12}, {42048, 13}, {42413, 14}, {42778, 15}, {43144, 16},
-      {43509, 17}, {43874, 18}, {44239, 19}, {44786, 20}, {45151, 21}, {45516, 22}, {46247, 23},
-      {47161, 24}, {47892, 25}, {48257, 26}, {48804, 27}, {49169, 28}, {49534, 29}, {50083, 30},
-      {50630, 31}, {51179, 32}, {53736, 33}, {54832, 34}, {56109, 35}, {57204, 36}, {57754, 37}};
-  kw::LeapTable table;
-  for (const auto& e : entries) {
-    table.LS_MJD[static_cast<std::size_t>(table.LS_N)] = e[0];
-    table.LS_DT[static_cast<std::size_t>(table.LS_N)] = e[1];
-    ++table.LS_N;
-  }
-  return table;
-}
+using kw::test::real_leap_table;
 
 void BM_ReadDecimalRecord(benchmark::State& state) {
   const auto columns = sample_columns();
@@ -88,7 +75,7 @@ void BM_EditDecimalRecord(benchmark::State& state) {
 BENCHMARK(BM_EditDecimalRecord);
 
 void BM_JuddyAndLsD(benchmark::State& state) {
-  const kw::LeapTable table = real_table();
+  const kw::LeapTable table = real_leap_table();
   // Consecutive days, as in a daily series: 1962 to 2049.
   int year = 1962;
   int month = 1;
@@ -116,7 +103,7 @@ BENCHMARK(BM_JuddyAndLsD);
 
 // What every run pays before its first record: the offsets of all dates.
 void BM_BuildDateOffsets(benchmark::State& state) {
-  const kw::LeapTable table = real_table();
+  const kw::LeapTable table = real_leap_table();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const kw::DateOffsets dates(table);
     benchmark::DoNotOptimize(&dates);
@@ -127,7 +114,7 @@ BENCHMARK(BM_BuildDateOffsets);
 // Whole records through the layout tier: read, offset looked up, edited.
 void BM_LayoutTier(benchmark::State& state, const char* format) {
   const auto columns = sample_columns(format);
-  const kw::DateOffsets dates(real_table());
+  const kw::DateOffsets dates(real_leap_table());
   kw::LayoutTier tier;
   std::array<char, kw::kOutputWidth + 2> text{};
   std::size_t i = 0;

@@ -49,10 +49,41 @@ struct Fault {
   bool log_expected = true;           // the log exists (with its start line only)
 };
 
+// Under a file-size limit, records with a field of asterisks: the error 63
+// line of every record handed to the write comes out before the write
+// fails, as a run converting one record at a time prints them.
+TEST(Faults, OutputConversionErrorsComeBeforeAFailingWrite) {
+  // One record in ten too wide (standard error, a file here, stays below
+  // the limit too).
+  const Tree tree;
+  const std::string ten = repeat(kRecord, 9) + "96 01 05 1000 0 0\n";
+  test::write_file(tree.data(), repeat(ten, 2'000));
+  const test::RunResult result = tree.run({.max_file_size = 100'000});
+  ASSERT_EQ(result.exit_status, 38) << result.standard_error.substr(0, 400);
+  const std::string overflow =
+      "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
+  const std::string failure =
+      "forrtl: severe (38): error during write, unit 2, file new.txt (File too large)\n";
+  const std::string& err = result.standard_error;
+  ASSERT_GE(err.size(), failure.size());
+  EXPECT_EQ(err.substr(err.size() - failure.size()), failure);
+  const std::string overflows = err.substr(0, err.size() - failure.size());
+  const auto reported = static_cast<int>(overflows.size() / overflow.size());
+  EXPECT_EQ(overflows, repeat(overflow, reported));
+  const std::string converted_ten =
+      repeat(kConverted, 9) + "96 01 05*********  0.00000 30.000000\r\n";
+  const std::string kept = tree.output();
+  const auto whole_tens = static_cast<int>(kept.size() / converted_ten.size());
+  EXPECT_EQ(kept.substr(0, whole_tens * converted_ten.size()), repeat(converted_ten, whole_tens));
+  EXPECT_EQ(kept.size() % kConverted.size(), 0U);
+  EXPECT_GE(reported, whole_tens);  // every record kept with asterisks was reported
+}
+
 TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
   const std::string refused = "forrtl: severe (600): access not allowed\n";
   const std::vector<Fault> faults = {
-      {"a full disk after some records (a 100,000-byte file size limit)",
+      {"a full disk after some records (a 100,000-byte file size limit, SIGXFSZ as a shell "
+       "leaves it)",
        [](const Tree& tree) { test::write_file(tree.data(), repeat(kRecord, 20'000)); },
        {.max_file_size = 100'000},
        "forrtl: severe (38): error during write, unit 2, file new.txt (File too large)\n",

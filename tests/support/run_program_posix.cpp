@@ -36,7 +36,6 @@ RunResult run_program(const std::filesystem::path& program,
     }
     if (options.max_file_size > 0) {
       // Writes beyond the limit fail with EFBIG instead of killing the child.
-      ::signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{static_cast<rlim_t>(options.max_file_size),
                          static_cast<rlim_t>(options.max_file_size)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
