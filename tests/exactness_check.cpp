@@ -176,8 +176,10 @@ class RecordText {
       text.resize(kw::kParsedColumns, ' ');
       return text;
     }
+    if (pick(30) == 0) text += ',';  // a null value before the first
     for (int i = 0; i < 6; ++i) {
       text.append(1 + pick(3), ' ');
+      if (i > 0 && pick(30) == 0) text += pick(2) == 0 ? "," : ",,";
       if (pick(8) == 0) text += pick(2) == 0 ? '-' : '+';
       const int before = static_cast<int>(pick(i < 3 ? 11 : 8));
       for (int k = 0; k < before; ++k) text += digit();

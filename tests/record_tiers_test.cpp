@@ -117,12 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Records the layout tier leaves to the others: signs and exponents,
         // more digits, dates out of the table, a fraction of a day, bad
         // records and blank ones.
-        LayoutCase{"other_shapes",
-                   {"96 01 05 +0.123456 1e-3 2.5E1", "96 01 05 1234.5 0.1234567 12",
-                    "96 13 05 0.1 0.2 0.3", "1996 1 5 0.1 0.2 0.3", "96 1 5 .5 5. -.5",
-                    "96 01 05 0.1 0.2", "96 01 05 0.1 x 0.3", "96,,01 05 0.1 0.2 0.3",
-                    "                 ", "96 1 5 1e400 0 0"},
-                   false}),
+        LayoutCase{
+            "other_shapes",
+            {"96 01 05 +0.123456 1e-3 2.5E1", "96 01 05 1234.5 0.1234567 12",
+             "96 13 05 0.1 0.2 0.3", "1996 1 5 0.1 0.2 0.3", "96 1 5 .5 5. -.5", "96 01 05 0.1 0.2",
+             "96 01 05 0.1 x 0.3", "96,,01 05 0.1 0.2 0.3", ",96 01 05 0.1 0.2 0.3",
+             " , 96 1 5 1 2 3", "                 ", "96 1 5 1e400 0 0"},
+            false}),
     case_name);
 
 }  // namespace
