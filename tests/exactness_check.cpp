@@ -40,29 +40,11 @@
 #include "records/field_edit.h"
 #include "records/fixed_fast.h"
 #include "support/bits.h"
+#include "support/oracles.h"
 #include "support/test_offsets.h"
 #include "timescale/date_offsets.h"
 
 namespace {
-
-// Fw.d of `value` from its exact decimal expansion: to_chars rounds the
-// exact binary value to `decimals` digits, ties to even.
-std::string reference_field(double value, int width, int decimals) {
-  std::string stars(static_cast<std::size_t>(width), '*');
-  if (!std::isfinite(value)) return stars;
-  char text[400];
-  const auto result =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  if (result.ec != std::errc{}) return stars;
-  std::string s(text, result.ptr);
-  if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
-  if (static_cast<int>(s.size()) > width) {
-    const std::size_t zero = s[0] == '-' ? 1 : 0;
-    if (s.compare(zero, 2, "0.") == 0) s.erase(zero, 1);
-  }
-  if (static_cast<int>(s.size()) > width) return stars;
-  return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + s;
-}
 
 struct Counts {
   std::uint64_t checked = 0;
@@ -85,7 +67,7 @@ void check_field(Counts& counts, double value) {
   ++counts.checked;
   if (result == kw::fixed_fast::Edited::undecided) return;
   ++counts.decided;
-  const std::string want = reference_field(value, Width, Decimals);
+  const std::string want = kw::test::reference_fixed(value, Width, Decimals);
   const std::string got(field, Width);
   const bool fits = result == kw::fixed_fast::Edited::fits;
   if (got != want || fits != (want[0] != '*')) {

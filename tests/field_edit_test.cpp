@@ -12,6 +12,7 @@
 
 #include "records/data_record.h"
 #include "records/field_edit.h"
+#include "support/oracles.h"
 
 namespace kw {
 namespace {
@@ -72,19 +73,9 @@ TEST(EditFixed, WorkedValuesTiesAndOverflow) {
   }
 }
 
-// Formats like edit_fixed, but through the C library's printf, which
-// prints the exact binary value rounded with ties to even.
-std::string reference_fixed(double value, int width, int decimals) {
-  char text[512];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  std::string s = text;
-  if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
-  const auto w = static_cast<std::size_t>(width);
-  if (s.size() > w) s.assign(w, '*');
-  return std::string(w - s.size(), ' ') + s;
-}
+using test::reference_fixed;
 
-TEST(EditFixed, AgreesWithExactPrintfOnRandomAndAdversarialValues) {
+TEST(EditFixed, AgreesWithTheExactExpansionOnRandomAndAdversarialValues) {
   std::mt19937_64 rng(20261208);
   std::uniform_real_distribution<double> uniform(-1100.0, 1100.0);
   std::uniform_int_distribution<std::int64_t> sixths(-999'999'999, 999'999'999);

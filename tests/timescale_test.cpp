@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/oracles.h"
 #include "timescale/int32_arith.h"
 #include "timescale/lsconv_s.h"
 
@@ -165,19 +166,8 @@ TEST(LsD, EmptyOrOversizedCountStaysInsideTheTable) {
   EXPECT_EQ(full.lookup(41.5), 41);
 }
 
-// The lookup as the table's definition states it: every entry whose
-// interval holds the date is taken, the last one wins.
 double walk_the_table(const Table& table, double mjd) {
-  const int n = std::min<int>(table.n, LS_MAX);
-  if (n < 1) return 0.0;
-  if (mjd >= table.mjd[static_cast<std::size_t>(n - 1)])
-    return table.dt[static_cast<std::size_t>(n - 1)];
-  double dt = table.dt[0] - 1.0;
-  for (int k = 1; k < n; ++k) {
-    const auto i = static_cast<std::size_t>(k);
-    if (table.mjd[i - 1] <= mjd && mjd < table.mjd[i]) dt = table.dt[i - 1];
-  }
-  return dt;
+  return test::walk_the_table(table.mjd, table.dt, table.n, mjd);
 }
 
 TEST(LsD, AgreesWithAWalkOfTheTableOnRandomTables) {

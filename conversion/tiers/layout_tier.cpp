@@ -362,23 +362,38 @@ bool LayoutTier::learn(const char* columns) {
     return false;
   }
   rest_ = 0;
-  layout_ = layout;
+  Kept& kept = kept_[next_];
+  kept.fields = layout;
   for (int i = 0; i < kSlotWidth; ++i) {
     const bool digit = is_digit(columns[i]);
-    template_.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
-    template_.digit[i] = digit ? 0xFF : 0;
+    kept.columns.expected[i] = digit ? 0xFF : static_cast<unsigned char>(columns[i]);
+    kept.columns.digit[i] = digit ? 0xFF : 0;
   }
-  has_layout_ = true;
+  current_ = next_;
+  next_ = (next_ + 1) % kKept;
+  count_ = count_ < kKept ? count_ + 1 : kKept;
   return true;
+}
+
+bool LayoutTier::find(const char* columns) {
+  for (std::size_t k = 0; k < count_; ++k) {
+    if (k != current_ && fits_layout(columns, kept_[k].columns)) {
+      current_ = k;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool LayoutTier::convert(const char* columns, const DateOffsets& dates, char* out) {
   // Digits where the last layout has them and its other characters: the
   // same layout.
-  if (!(has_layout_ && fits_layout(columns, template_)) && !learn(columns)) return false;
-  const std::uint32_t yy = date_value(columns, layout_.date[0]);
-  const std::uint32_t mm = date_value(columns, layout_.date[1]);
-  const std::uint32_t dd = date_value(columns, layout_.date[2]);
+  const bool same = count_ > 0 && fits_layout(columns, kept_[current_].columns);
+  if (!same && !find(columns) && !learn(columns)) return false;
+  const Layout& fields = kept_[current_].fields;
+  const std::uint32_t yy = date_value(columns, fields.date[0]);
+  const std::uint32_t mm = date_value(columns, fields.date[1]);
+  const std::uint32_t dd = date_value(columns, fields.date[2]);
   std::int32_t offset = 0;
   if (!dates.whole_seconds(yy, mm, dd, offset)) return false;
   // (I2.2, 2I3.2) of numbers below 100.
@@ -388,7 +403,7 @@ bool LayoutTier::convert(const char* columns, const DateOffsets& dates, char* ou
   out[5] = ' ';
   put_pair(dd, out + 6);
   for (int k = 0; k < 2; ++k) {
-    const LayoutValue& value = layout_.value[k];
+    const LayoutValue& value = fields.value[k];
     char* field = out + 8 + std::ptrdiff_t{9} * k;
     if (value.by_text && put_text_places(columns, value, field)) continue;
     const std::uint32_t fraction =
@@ -396,7 +411,7 @@ bool LayoutTier::convert(const char* columns, const DateOffsets& dates, char* ou
     const std::uint32_t whole = masked_three_digits(columns + value.whole_at, value.whole_keep);
     if (!put_five_places(whole, fraction, value.negative, field)) return false;
   }
-  return put_sum_places(columns, layout_.value[2], offset, out + 26);
+  return put_sum_places(columns, fields.value[2], offset, out + 26);
 }
 
 }  // namespace kw

@@ -35,6 +35,8 @@
 // fields that leave its places (asterisks among them).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "records/data_record.h"
@@ -93,9 +95,22 @@ class LayoutTier {
  private:
   bool learn(const char* columns);
 
-  bool has_layout_ = false;
-  LayoutTemplate template_;  // of the last layout learnt
-  Layout layout_;
+  // Whether the record fits one of the layouts kept: that one becomes the
+  // current one.
+  bool find(const char* columns);
+
+  // The layouts learnt last. Files whose fields change width (a date of one
+  // or two digits, a value that gains a minus in padded columns) go back
+  // and forth between a few layouts: each is learnt once.
+  static constexpr std::size_t kKept = 4;
+  struct Kept {
+    LayoutTemplate columns;
+    Layout fields;
+  };
+  std::array<Kept, kKept> kept_{};
+  std::size_t count_ = 0;      // layouts kept
+  std::size_t current_ = 0;    // the one the last record had
+  std::size_t next_ = 0;       // where the next layout learnt goes
   std::uint32_t rest_ = 0;     // records to leave alone after the last failure to learn
   std::uint32_t resting_ = 0;  // of which still to come
 };

@@ -12,21 +12,10 @@
 
 #include "fuzz_check.h"
 #include "records/failure.h"
+#include "support/oracles.h"
 #include "timescale/lsconv_s.h"
 
-namespace {
-
-double walk_the_table(const kw::LeapColumn& mjd, const kw::LeapColumn& dt, int n, double date) {
-  if (date >= mjd[static_cast<std::size_t>(n - 1)]) return dt[static_cast<std::size_t>(n - 1)];
-  double result = dt[0] - 1.0;
-  for (int k = 1; k < n; ++k) {
-    const auto i = static_cast<std::size_t>(k);
-    if (mjd[i - 1] <= date && date < mjd[i]) result = dt[i - 1];
-  }
-  return result;
-}
-
-}  // namespace
+using kw::test::walk_the_table;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kw::fuzz::scratch_directory();
