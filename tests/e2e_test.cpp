@@ -75,10 +75,10 @@ TEST(Program, ConvertsTheShippedExample) {
   const auto result = tree.run();
   ASSERT_EQ(result.exit_status, 0);
   const std::string out = tree.output();
-  EXPECT_EQ(out.size(), 1827U * 38U);
-  // The leap second of 1 July 1997 shows as a step of one second.
-  EXPECT_NE(out.find("97 06 30  0.22965  0.32064 -0.188460\r\n"
-                     "97 07 01  0.22945  0.31795  0.810201\r\n"),
+  EXPECT_EQ(out.size(), 18596U * 38U);
+  // UT1-UTC steps up by a second with the leap second of 1 January 2017.
+  EXPECT_NE(out.find("16 12 31  0.08128  0.26301 -0.407749\r\n"
+                     "17 01 01  0.08041  0.26311  0.591298\r\n"),
             std::string::npos);
 }
 

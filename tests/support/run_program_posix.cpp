@@ -6,7 +6,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "support/files.h"
 #include "support/run_program.h"
@@ -17,6 +19,13 @@ RunResult run_program(const std::filesystem::path& program,
                       const std::filesystem::path& working_directory, const RunOptions& options) {
   TempDir capture;
   const std::filesystem::path err_file = capture.path() / "stderr";
+  const std::string out_path = (capture.path() / "stdout").string();
+  std::vector<char*> argv;
+  std::string program_name = program.string();
+  argv.push_back(program_name.data());
+  std::vector<std::string> arguments = options.arguments;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
   const std::string program_path = program.string();
   const std::string err_path = err_file.string();
   const std::string cwd = working_directory.string();
@@ -24,12 +33,14 @@ RunResult run_program(const std::filesystem::path& program,
   const pid_t child = ::fork();
   if (child == 0) {
     const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int null = ::open("/dev/null", O_RDWR);
-    if (err < 0 || null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+    if (err < 0 || out < 0 || null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
     ::dup2(null, 0);
-    ::dup2(null, 1);
+    ::dup2(out, 1);
     ::dup2(err, 2);
     ::close(err);
+    ::close(out);
     ::close(null);
     if (options.as_unprivileged && ::geteuid() == 0) {
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
@@ -45,7 +56,7 @@ RunResult run_program(const std::filesystem::path& program,
                          static_cast<rlim_t>(options.max_open_files)};
       if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
     }
-    ::execl(program_path.c_str(), program_path.c_str(), static_cast<char*>(nullptr));
+    ::execv(program_path.c_str(), argv.data());
     ::_exit(124);
   }
   RunResult result;
@@ -68,6 +79,7 @@ RunResult run_program(const std::filesystem::path& program,
   }
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   result.standard_error = read_file(err_file);
+  result.standard_output = read_file(out_path);
   return result;
 }
 

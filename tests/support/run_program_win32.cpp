@@ -17,31 +17,40 @@ RunResult run_program(const std::filesystem::path& program,
                       const std::filesystem::path& working_directory, const RunOptions& options) {
   TempDir capture;
   const std::filesystem::path err_file = capture.path() / "stderr";
+  const std::filesystem::path out_file = capture.path() / "stdout";
   RunResult result;
   {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE err = ::CreateFileW(err_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = ::CreateFileW(out_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE null =
         ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                       &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (err == INVALID_HANDLE_VALUE || null == INVALID_HANDLE_VALUE) {
-      if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
-      if (null != INVALID_HANDLE_VALUE) ::CloseHandle(null);
+    if (err == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE ||
+        null == INVALID_HANDLE_VALUE) {
+      for (HANDLE h : {err, out, null}) {
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+      }
       return result;
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = null;
-    startup.hStdOutput = null;
+    startup.hStdOutput = out;
     startup.hStdError = err;
     std::wstring command = L"\"" + program.wstring() + L"\"";
+    for (const std::string& argument : options.arguments) {
+      command += L" \"" + std::filesystem::path(argument).wstring() + L"\"";
+    }
     PROCESS_INFORMATION process{};
     const std::wstring cwd = working_directory.wstring();
     const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE,
                                           0, nullptr, cwd.c_str(), &startup, &process);
     ::CloseHandle(err);
+    ::CloseHandle(out);
     ::CloseHandle(null);
     if (started == 0) return result;
     if (::WaitForSingleObject(process.hProcess, static_cast<DWORD>(options.timeout_seconds) *
@@ -57,6 +66,7 @@ RunResult run_program(const std::filesystem::path& program,
     ::CloseHandle(process.hProcess);
   }
   result.standard_error = read_file(err_file);
+  result.standard_output = read_file(out_file);
   return result;
 }
 

@@ -1,0 +1,99 @@
+#include "lsini/leap_list.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "lsini/sha1.h"
+
+namespace kw {
+namespace {
+
+// Reads an unsigned decimal that is the whole of `text`.
+template <class Number>
+bool whole_number(std::string_view text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return !text.empty() && result.ec == std::errc{} && result.ptr == end;
+}
+
+std::vector<std::string_view> words_of(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while (true) {
+    at = line.find_first_not_of(" \t\r", at);
+    if (at == std::string_view::npos) return words;
+    const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+    words.push_back(line.substr(at, end - at));
+    at = end;
+  }
+}
+
+// Reads one line; `seen` counts the special comments met.
+bool read_line(std::string_view line, LeapList& list, std::string& update, std::string& expiry,
+               int& seen, std::string& why) {
+  const std::vector<std::string_view> words = words_of(line.substr(line.size() > 1 ? 2 : 0));
+  if (line.starts_with("#$") || line.starts_with("#@")) {
+    std::uint64_t& time = line[1] == '$' ? list.updated : list.expires;
+    if (words.size() != 1 || !whole_number(words[0], time)) {
+      why = "a time that does not read";
+      return false;
+    }
+    (line[1] == '$' ? update : expiry) = std::string(words[0]);
+    ++seen;
+    return true;
+  }
+  if (line.starts_with("#h")) {
+    bool good = words.size() == list.hash.size();
+    for (std::size_t k = 0; good && k < words.size(); ++k) {
+      const auto result =
+          std::from_chars(words[k].data(), words[k].data() + words[k].size(), list.hash[k], 16);
+      good = result.ec == std::errc{} && result.ptr == words[k].data() + words[k].size();
+    }
+    if (!good) why = "a hash that is not five groups of hex digits";
+    seen += static_cast<int>(good);
+    return good;
+  }
+  const std::vector<std::string_view> fields = words_of(line.substr(0, line.find('#')));
+  if (fields.empty()) return true;  // a comment or a blank line
+  LeapListEntry entry;
+  if (fields.size() < 2 || !whole_number(fields[0], entry.ntp) ||
+      !whole_number(fields[1], entry.tai_utc)) {
+    why = "not a time and a number of seconds";
+    return false;
+  }
+  list.entries.push_back(entry);
+  list.numbers += std::string(fields[0]) + std::string(fields[1]);
+  return true;
+}
+
+}  // namespace
+
+bool read_leap_list(std::string_view text, LeapList& list, std::string& error) {
+  list = LeapList{};
+  std::string update;
+  std::string expiry;
+  int seen = 0;
+  std::istringstream lines{std::string(text)};
+  int number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++number;
+    std::string why;
+    if (!read_line(line, list, update, expiry, seen, why)) {
+      error = "line " + std::to_string(number) + ": " + why;
+      return false;
+    }
+  }
+  constexpr int kSpecialComments = 3;
+  if (seen != kSpecialComments || list.entries.empty()) {
+    error = "not a leap-second list: it needs entries and one each of #$, #@ and #h";
+    return false;
+  }
+  list.numbers = update + expiry + list.numbers;
+  return true;
+}
+
+bool hash_matches(const LeapList& list) {
+  return sha1(list.numbers) == list.hash;
+}
+
+}  // namespace kw

@@ -1,0 +1,43 @@
+// Leap-second lists in the IETF format ("leap-seconds.list"): lines of
+// "NTP-seconds TAI-UTC", comments after '#', and three special comments:
+// "#$" the time of the last update, "#@" the time the list expires, and
+// "#h" the SHA-1 of the list's numbers in five groups of hex digits.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kw {
+
+struct LeapListEntry {
+  std::uint64_t ntp = 0;  // seconds since 1900-01-01 00:00 UTC
+  int tai_utc = 0;        // seconds, from then on
+};
+
+struct LeapList {
+  std::uint64_t updated = 0;  // NTP seconds
+  std::uint64_t expires = 0;  // NTP seconds
+  std::array<std::uint32_t, 5> hash{};
+  std::vector<LeapListEntry> entries;
+  std::string numbers;  // the digits the hash is computed from, in order
+};
+
+// Reads a list. False, with `error` saying which line and why, for a list
+// that lacks one of the special comments or has a line that does not read.
+bool read_leap_list(std::string_view text, LeapList& list, std::string& error);
+
+// Whether the list's hash is the SHA-1 of its numbers: the update time,
+// the expiry time, then each entry's two numbers, as written, digits only.
+bool hash_matches(const LeapList& list);
+
+// The MJD of an NTP time (days since 1900-01-01 are MJD 15020 on).
+inline std::int64_t mjd_of_ntp(std::uint64_t ntp) {
+  constexpr std::int64_t kMjdOf1900 = 15020;
+  constexpr std::uint64_t kDay = 86400;
+  return static_cast<std::int64_t>(ntp / kDay) + kMjdOf1900;
+}
+
+}  // namespace kw

@@ -1,0 +1,97 @@
+// The shipped example against the data it comes from: the program run on
+// examples/KW_PVZ.DAT gives back the published C04 series (x and y to the
+// fifth decimal, UT1-UTC to the sixth), and the shipped ls.ini is the IERS
+// table of TAI-UTC. Both need the published files (Debian's
+// python3-astropy); without them the tests are reported as skipped.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/oracles.h"
+#include "support/program_tree.h"
+
+namespace kw {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kPublished = KW_IERS_DATA_DIR;
+
+std::vector<std::vector<std::string>> data_lines(const fs::path& file) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream text(test::read_file(file));
+  for (std::string line; std::getline(text, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> fields;
+    for (std::string word; words >> word;) fields.push_back(word);
+    if (!fields.empty() && fields[0][0] != '#') lines.push_back(fields);
+  }
+  return lines;
+}
+
+// A published value of 7 decimals rounded to 6, ties to even, as F10.6.
+std::string six_decimals(const std::string& text) {
+  const bool negative = text[0] == '-';
+  const std::size_t point = text.find('.');
+  const std::string digits = text.substr(negative ? 1 : 0, point - (negative ? 1 : 0)) +
+                             (text.substr(point + 1) + "0000000").substr(0, 7);
+  const long long units = std::stoll(digits);
+  long long micro = units / 10;
+  const long long rest = units % 10;
+  if (rest > 5 || (rest == 5 && micro % 2 == 1)) ++micro;
+  char field[48];
+  std::snprintf(field, sizeof field, "%s%lld.%06lld", negative && micro != 0 ? "-" : "",
+                micro / 1000000, micro % 1000000);
+  const std::string value = field;
+  return std::string(10 - value.size(), ' ') + value;
+}
+
+TEST(ExampleData, TheConversionGivesBackThePublishedSeries) {
+  const fs::path c04 = kPublished / "eopc04_IAU2000.62-now";
+  if (!fs::exists(c04)) GTEST_SKIP() << "no published series at " << c04;
+  test::Tree tree;
+  test::write_file(tree.data(), test::read_file(fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT"));
+  ASSERT_EQ(tree.run().exit_status, 0);
+  std::string expected;
+  int days = 0;
+  for (const auto& f : data_lines(c04)) {
+    if (f.size() < 7 || std::atoi(f[0].c_str()) < 1972) continue;
+    char date[16];
+    std::snprintf(date, sizeof date, "%02d%3.2d%3.2d", std::atoi(f[0].c_str()) % 100,
+                  std::atoi(f[1].c_str()), std::atoi(f[2].c_str()));
+    expected += date + test::reference_fixed(std::strtod(f[4].c_str(), nullptr), 9, 5) +
+                test::reference_fixed(std::strtod(f[5].c_str(), nullptr), 9, 5) +
+                six_decimals(f[6]) + "\r\n";
+    ++days;
+  }
+  EXPECT_GT(days, 18000);
+  const std::string output = tree.output();
+  ASSERT_EQ(output.size(), expected.size());
+  for (std::size_t at = 0; at < output.size(); at += 38) {
+    ASSERT_EQ(output.substr(at, 38), expected.substr(at, 38)) << "record " << at / 38 + 1;
+  }
+}
+
+TEST(ExampleData, TheShippedTableIsTheIersTable) {
+  const fs::path iers = kPublished / "Leap_Second.dat";
+  if (!fs::exists(iers)) GTEST_SKIP() << "no IERS table at " << iers;
+  std::string expected;
+  for (const auto& f : data_lines(iers)) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%4d%3d%3d%6.1f\r\n", std::atoi(f[3].c_str()),
+                  std::atoi(f[2].c_str()), std::atoi(f[1].c_str()), std::atof(f[4].c_str()));
+    expected += line;
+  }
+  EXPECT_EQ(test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"), expected);
+}
+
+}  // namespace
+}  // namespace kw
