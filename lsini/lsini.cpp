@@ -85,7 +85,7 @@ std::string seconds(double value) {
 
 // The MJD JUDDY gives a table line's date, as LS_L dates it.
 double juddy_mjd(const Date& d) {
-  double year = static_cast<double>(d.year);
+  auto year = static_cast<double>(d.year);
   double month = d.month;
   const double day = d.day;
   double mjd = 0.0;
