@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "support/leap_tables.h"
 #include "support/oracles.h"
+#include "timescale/date_offsets.h"
 #include "timescale/int32_arith.h"
+#include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
 
 namespace kw {
@@ -189,6 +192,39 @@ TEST(LsD, AgreesWithAWalkOfTheTableOnRandomTables) {
     }
     for (const double mjd : {-1e300, 39999.0, 1e300, std::numeric_limits<double>::quiet_NaN()}) {
       ASSERT_EQ(table.lookup(mjd), walk_the_table(table, mjd)) << "round " << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kw
+
+namespace kw {
+namespace {
+
+// The offsets of all two-digit dates, built with JUDDY once a month, are
+// those JUDDY and LS_D give each date (days 29 to 31 of every month too),
+// for the real table and for one with changes in the middle of months and
+// fractions of a second.
+TEST(DateOffsets, AreTheOffsetsOfEachDate) {
+  LeapTable odd;
+  const double changes[][2] = {{33282, 1.4228180}, {37300, 3.5}, {41317, 10}, {41330, 10.25},
+                               {51179, 32},        {51179, 33},  {62000, -4}};
+  for (const auto& change : changes) {
+    odd.LS_MJD[static_cast<std::size_t>(odd.LS_N)] = change[0];
+    odd.LS_DT[static_cast<std::size_t>(odd.LS_N)] = change[1];
+    ++odd.LS_N;
+  }
+  for (const LeapTable& table : {test::real_leap_table(), odd}) {
+    const DateOffsets dates(table);
+    for (std::int32_t yy = 0; yy < 100; ++yy) {
+      for (std::int32_t mm = 1; mm <= 12; ++mm) {
+        for (std::int32_t dd = 1; dd <= 31; ++dd) {
+          double offset = 0.0;
+          ASSERT_TRUE(dates.offset(yy, mm, dd, offset));
+          ASSERT_EQ(offset, offset_on(table, {yy, mm, dd})) << yy << "-" << mm << "-" << dd;
+        }
+      }
     }
   }
 }

@@ -9,11 +9,6 @@
 namespace kw {
 namespace {
 
-// 10^0 .. 10^19, each exact in a double and in 64 bits.
-constexpr double kDoublePowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
-                                         1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
-                                         1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-
 constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
 
 inline unsigned digit_of(char c) {
@@ -129,12 +124,10 @@ bool scaled_decimal(std::uint64_t digits, int decimals, std::uint64_t& n) {
 
 // Values below 10^4: the doubles stay so close to the decimals that only
 // an exact decimal tie could round differently.
-constexpr std::uint64_t kBelowTenThousand[] = {
-    10000ULL,      100000ULL,      1000000ULL,      10000000ULL,      100000000ULL,
-    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL};
-
 bool small_enough(const DecimalValue& value) {
-  return value.decimals <= 9 && value.digits < kBelowTenThousand[value.decimals];
+  constexpr int kWholeDigits = 4;
+  const auto decimals = static_cast<std::size_t>(value.decimals);
+  return decimals <= 9 && value.digits < kPowersOfTen[kWholeDigits + decimals];
 }
 
 // F<Width>.<Decimals> of a value below 10^4 from its decimals; at an exact
@@ -152,7 +145,9 @@ bool edit_small_field(const DecimalValue& value, char* field) {
 
 double DecimalValue::to_double() const {
   auto magnitude = static_cast<double>(digits);
-  if (decimals != 0) magnitude /= kDoublePowersOfTen[decimals];
+  // 10^k is an exact double up to 10^22.
+  if (decimals != 0)
+    magnitude /= static_cast<double>(kPowersOfTen[static_cast<std::size_t>(decimals)]);
   return negative ? -magnitude : magnitude;
 }
 
