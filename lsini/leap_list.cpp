@@ -8,12 +8,13 @@
 namespace kw {
 namespace {
 
-// Reads an unsigned decimal that is the whole of `text`.
+// Reads digits that are the whole of `text` (no sign).
 template <class Number>
 bool whole_number(std::string_view text, Number& value) {
   const char* end = text.data() + text.size();
+  if (text.empty() || text.front() < '0' || text.front() > '9') return false;
   const auto result = std::from_chars(text.data(), end, value);
-  return !text.empty() && result.ec == std::errc{} && result.ptr == end;
+  return result.ec == std::errc{} && result.ptr == end;
 }
 
 std::vector<std::string_view> words_of(std::string_view line) {
