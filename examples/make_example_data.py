@@ -6,7 +6,7 @@
 Defaults: the copies Debian's python3-astropy ships,
 astropy/utils/iers/data/eopc04_IAU2000.62-now and Leap_Second.dat (the IERS
 table of TAI-UTC). Every day from 1 January 1972 to the end of the series
-becomes one record in the program's usual layout, ending in CR LF:
+becomes one record, with single blanks and CR LF:
 
     yy mm dd x y UT1-TAI
 

@@ -144,7 +144,7 @@ class RecordText {
 
   std::string next() {
     std::string text;
-    if (pick(2) == 0) {  // the usual shape, with values of any digits
+    if (pick(2) == 0) {  // single blanks, with values of any digits
       for (int i = 0; i < 3; ++i) text += std::string(1, ' ') + digit() + digit();
       // Short separators leave room for long values within 38 columns.
       for (int i = 0; i < 3; ++i) {
@@ -405,7 +405,7 @@ int main(int argc, char** argv) {
   }
 
   // Every n / 10^6 that ends in 5, below 1000, as the first value of a
-  // record: the one-pass path decides these ties from the digits alone.
+  // record: the layout tier decides these ties from the digits alone.
   Counts ties;
   const kw::DateOffsets no_offsets([](std::int32_t, std::int32_t, std::int32_t) { return 0.0; });
   kw::LayoutTier tie_tier;
@@ -423,19 +423,19 @@ int main(int argc, char** argv) {
     }
     const std::string_view rest = " 0.000000 0.000000";
     rest.copy(end, rest.size());
-    char usual_out[kw::kOutputWidth + 2];
+    char tier_out[kw::kOutputWidth + 2];
     char want[9];
     const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;
     // The path leaves only a field that does not fit (999.999995) to the
     // general editor.
-    if (!tie_tier.convert(text, no_offsets, usual_out)) {
+    if (!tie_tier.convert(text, no_offsets, tier_out)) {
       if (fits && ++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);
       continue;
     }
     ++ties.decided;
-    if (std::memcmp(usual_out + 8, want, sizeof want) != 0 && ++ties.failures <= 20) {
-      std::printf("TIE MISMATCH %u / 10^6: \"%.9s\" want \"%.9s\"\n", n, usual_out + 8, want);
+    if (std::memcmp(tier_out + 8, want, sizeof want) != 0 && ++ties.failures <= 20) {
+      std::printf("TIE MISMATCH %u / 10^6: \"%.9s\" want \"%.9s\"\n", n, tier_out + 8, want);
     }
   }
 

@@ -178,7 +178,7 @@ bool edit_decimal_record(const DecimalRecord& record, double offset, char* out, 
   const auto yy = static_cast<std::uint32_t>(record.idate[0]);
   const auto mm = static_cast<std::uint32_t>(record.idate[1]);
   const auto dd = static_cast<std::uint32_t>(record.idate[2]);
-  if (yy < 100 && mm < 100 && dd < 100) {  // (I2.2, 2I3.2) of the usual dates
+  if (yy < 100 && mm < 100 && dd < 100) {  // (I2.2, 2I3.2) of two-digit dates
     put_pair(yy, out);
     out[2] = ' ';
     put_pair(mm, out + 3);
