@@ -52,6 +52,12 @@ struct Counts {
   std::uint64_t failures = 0;
 };
 
+// "what: N items, N decided_by, N mismatches"
+void report(const char* what, const char* items, const char* decided_by, const Counts& counts) {
+  std::printf("%s: %" PRIu64 " %s, %" PRIu64 " %s, %" PRIu64 " mismatches\n", what, counts.checked,
+              items, counts.decided, decided_by, counts.failures);
+}
+
 void report_edit_failure(Counts& counts, double value, int width, int decimals,
                          const std::string& got, const std::string& want) {
   if (++counts.failures <= 20) {
@@ -439,21 +445,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("editing: %" PRIu64 " values, %" PRIu64 " decided by the fast path, %" PRIu64
-              " mismatches\n",
-              edits.checked, edits.decided, edits.failures);
-  std::printf("reading: %" PRIu64 " records, %" PRIu64 " taken by the fast path, %" PRIu64
-              " mismatches\n",
-              reads.checked, reads.decided, reads.failures);
-  std::printf("records edited from decimals: %" PRIu64 " records, %" PRIu64
-              " decided by the fast path, %" PRIu64 " mismatches\n",
-              records_edited.checked, records_edited.decided, records_edited.failures);
-  std::printf("layout tier: %" PRIu64 " records, %" PRIu64 " converted by it, %" PRIu64
-              " mismatches\n",
-              layouts.checked, layouts.decided, layouts.failures);
-  std::printf("ties at the fifth decimal: %" PRIu64 " values, %" PRIu64 " converted, %" PRIu64
-              " mismatches\n",
-              ties.checked, ties.decided, ties.failures);
+  report("editing", "values", "decided by the fast path", edits);
+  report("reading", "records", "taken by the fast path", reads);
+  report("records edited from decimals", "records", "decided by the fast path", records_edited);
+  report("layout tier", "records", "converted by it", layouts);
+  report("ties at the fifth decimal", "values", "converted", ties);
   // A fast path that decides nothing proves nothing.
   const bool enough = edits.decided > edits.checked / 2 && reads.decided > reads.checked / 20 &&
                       records_edited.decided > records_edited.checked / 4 &&
