@@ -33,11 +33,18 @@ bool read_leap_list(std::string_view text, LeapList& list, std::string& error);
 // the expiry time, then each entry's two numbers, as written, digits only.
 bool hash_matches(const LeapList& list);
 
-// The MJD of an NTP time (days since 1900-01-01 are MJD 15020 on).
+inline constexpr std::uint64_t kSecondsPerDay = 86400;
+inline constexpr std::int64_t kMjdOf1900 = 15020;  // the NTP epoch, 1900-01-01
+inline constexpr std::int64_t kMjdOf1970 = 40587;  // the POSIX epoch, 1970-01-01
+
+// The MJD of an NTP time.
 inline std::int64_t mjd_of_ntp(std::uint64_t ntp) {
-  constexpr std::int64_t kMjdOf1900 = 15020;
-  constexpr std::uint64_t kDay = 86400;
-  return static_cast<std::int64_t>(ntp / kDay) + kMjdOf1900;
+  return static_cast<std::int64_t>(ntp / kSecondsPerDay) + kMjdOf1900;
+}
+
+// The NTP time of a POSIX time (seconds since 1970-01-01 00:00 UTC).
+inline std::int64_t ntp_of_posix(std::int64_t posix) {
+  return posix + (kMjdOf1970 - kMjdOf1900) * static_cast<std::int64_t>(kSecondsPerDay);
 }
 
 }  // namespace kw

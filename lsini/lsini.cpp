@@ -1,235 +1,219 @@
 #include "lsini/lsini.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 
 #include "lsini/leap_list.h"
+#include "lsini/table_text.h"
 #include "platform/process.h"
-#include "records/failure.h"
-#include "timescale/leap_table.h"
-#include "timescale/lsconv_s.h"
+#include "platform/whole_file.h"
+#include "timescale/table_reader.h"
 
 namespace kw {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr const char* kTable = "ls.ini";
-constexpr const char* kNewTable = "ls.ini.new";
 #ifdef _WIN32
 constexpr const char* kDefaultList = nullptr;  // Windows keeps no such list
+#define KW_LIST_HELP "LIST"
+#define KW_FRESH_LIST ""
+#define KW_README_PLACE "README.md beside the program"
 #else
 constexpr const char* kDefaultList = "/usr/share/zoneinfo/leap-seconds.list";
+#define KW_LIST_HELP "LIST (default /usr/share/zoneinfo/leap-seconds.list)"
+#define KW_FRESH_LIST "the time-zone data package (tzdata) keeps one, or "
+#define KW_README_PLACE KW_DOC_DIR "/README.md"
 #endif
 
-constexpr const char* kHelp =
-    "Usage: kw_lsini [LIST]\n"
-    "Writes the leap-second table ls.ini in the current folder from LIST, a\n"
-    "leap-second list in the IETF format (leap-seconds.list)"
-#ifndef _WIN32
-    "; by default\n/usr/share/zoneinfo/leap-seconds.list"
-#endif
-    ".\n\n"
+constexpr const char* kFreshList = KW_FRESH_LIST
+    "the IERS publishes it: https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list";
+
+constexpr std::string_view kHelp =
+    "Usage: kw_lsini [--] [LIST]\n"
+    "Writes the leap-second table ls.ini in the current folder from " KW_LIST_HELP
+    ",\na leap-second list in the IETF format (leap-seconds.list); - reads it from\n"
+    "standard input.\n\n"
     "The list's SHA-1 hash is checked first: a list whose numbers do not match\n"
     "it is refused. The dates of its last update and of its expiry are shown;\n"
-    "past the expiry, the table may miss a leap second announced since. An\n"
-    "existing ls.ini that the list contradicts is left as it is.\n\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n\n"
-    "Exit status: 0 written, 1 the list refused, 2 wrong arguments,\n"
-    "3 the existing ls.ini kept, 4 the new table not written.\n";
+    "past the expiry, the table may miss a leap second announced since.\n\n"
+    "An existing ls.ini whose entries are the list's first ones is replaced\n"
+    "whole by the longer table, keeping its permissions (a symbolic link stays\n"
+    "and the file it leads to is replaced); one that holds all of the list's\n"
+    "entries is left untouched; one that the list contradicts, or that does not\n"
+    "read as a table, is left as it is.\n\n"
+    "  -h, --help     show this text and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             the next argument is the list, even if it begins with -\n\n"
+    "Exit status:\n"
+    "  0  ls.ini written, or already up to date\n"
+    "  1  the list refused: unreadable, not a list, its hash does not match,\n"
+    "     or it gives no table the converter reads\n"
+    "  2  wrong arguments\n"
+    "  3  the existing ls.ini kept: the list does not extend it\n"
+    "  4  a write failed: ls.ini is as it was\n\n"
+    "A fresh list: " KW_FRESH_LIST
+    "the IERS publishes it at\nhttps://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list\n"
+    "More in " KW_README_PLACE ".\n";
 
 void say(const std::string& text) {
   os::write_standard_error("kw_lsini: " + text + "\n");
 }
 
-struct Date {
-  long long year = 0;
-  unsigned month = 0;
-  unsigned day = 0;
-};
-
-// The proleptic Gregorian date of an MJD (days from 1970-01-01 split into
-// eras of 400 years).
-Date date_of_mjd(long long mjd) {
-  constexpr long long kMjdOf1970 = 40587;
-  constexpr long long kDaysFrom0000To1970 = 719468;  // from 0000-03-01
-  constexpr long long kEraDays = 146097;
-  const long long z = mjd - kMjdOf1970 + kDaysFrom0000To1970;
-  const long long era = (z >= 0 ? z : z - kEraDays + 1) / kEraDays;
-  const auto doe = static_cast<unsigned>(z - era * kEraDays);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned day = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned month = mp < 10 ? mp + 3 : mp - 9;
-  return {static_cast<long long>(yoe) + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
-std::string iso(long long mjd) {
-  const Date d = date_of_mjd(mjd);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04lld-%02u-%02u", d.year, d.month, d.day);
-  return text;
-}
-
-std::string seconds(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g s", value);
-  return text;
-}
-
-// The MJD JUDDY gives a table line's date, as LS_L dates it.
-double juddy_mjd(const Date& d) {
-  auto year = static_cast<double>(d.year);
-  double month = d.month;
-  const double day = d.day;
-  double mjd = 0.0;
-  JUDDY(mjd, year, month, day);
-  return mjd;
-}
-
-// The table's text, one line per entry in the layout of the shipped
-// table: "1972  1  1  10.0" and CR LF. False when an entry is not at the
-// start of a day or JUDDY would not give its date back.
-bool table_text(const LeapList& list, std::string& text, std::string& why) {
-  constexpr std::uint64_t kDay = 86400;
-  text.clear();
-  for (const LeapListEntry& entry : list.entries) {
-    const long long mjd = mjd_of_ntp(entry.ntp);
-    const Date d = date_of_mjd(mjd);
-    if (entry.ntp % kDay != 0 || juddy_mjd(d) != static_cast<double>(mjd)) {
-      why = "an entry not at the start of a day: " + std::to_string(entry.ntp);
-      return false;
-    }
-    char line[64];
-    std::snprintf(line, sizeof line, "%4lld%3u%3u%6.1f\r\n", d.year, d.month, d.day,
-                  static_cast<double>(entry.tai_utc));
-    text += line;
-  }
-  return true;
-}
-
-// Whether the existing ls.ini agrees with the list: each of its entries has
-// the list's date and value. `why` names the first difference.
-bool agrees_with(const LeapList& list, std::string& why) {
-  LeapTable old;
-  try {
-    LS_L(old.LS_MJD, old.LS_DT, old.LS_N);
-  } catch (const RunStop& stop) {
-    why = std::string("ls.ini does not read as a table (") + stop.line() + ")";
-    return false;
-  }
-  for (std::int32_t i = 0; i < old.LS_N; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    const auto old_mjd = static_cast<long long>(old.LS_MJD[k]);
-    const std::string entry = "ls.ini entry " + std::to_string(i + 1) + " (" + iso(old_mjd) + ", " +
-                              seconds(old.LS_DT[k]) + ")";
-    if (k >= list.entries.size()) {
-      why = entry + " is not in the list";
-      return false;
-    }
-    const LeapListEntry& listed = list.entries[k];
-    if (old.LS_MJD[k] != static_cast<double>(mjd_of_ntp(listed.ntp)) ||
-        old.LS_DT[k] != static_cast<double>(listed.tai_utc)) {
-      why = entry + " differs from the list's " + iso(mjd_of_ntp(listed.ntp)) + ", " +
-            seconds(listed.tai_utc);
-      return false;
-    }
-  }
-  return true;
-}
-
-// Writes the table beside ls.ini, then puts it in its place whole.
-bool replace_table(const std::string& text, std::string& why) {
-  {
-    std::ofstream out(kNewTable, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      why = std::string("cannot write ") + kNewTable;
-      std::error_code ignored;
-      fs::remove(kNewTable, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  fs::rename(kNewTable, kTable, error);
-  if (error) {
-    why = std::string("cannot replace ls.ini: ") + error.message();
-    fs::remove(kNewTable, error);
-    return false;
-  }
-  return true;
-}
-
-int convert_list(const std::string& path, long long today) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  if (!in) {
-    say("cannot read " + path);
-    return lsini_status::list_refused;
-  }
-  LeapList list;
-  std::string why;
-  if (!read_leap_list(content.str(), list, why)) {
-    say(path + ": " + why + "; nothing written");
-    return lsini_status::list_refused;
-  }
-  if (!hash_matches(list)) {
-    say(path + ": its numbers do not match its hash; nothing written");
-    return lsini_status::list_refused;
-  }
-  const long long expires = mjd_of_ntp(list.expires);
-  say(path + ": updated " + iso(mjd_of_ntp(list.updated)) + ", expires " + iso(expires));
-  if (expires < today) {
-    say("warning: the list expired on " + iso(expires) +
-        ": the table may miss a leap second announced since");
-  }
+// A name as it may be shown on a terminal: control characters escaped.
+std::string shown(std::string_view name) {
   std::string text;
-  if (!table_text(list, text, why)) {
-    say(path + ": " + why + "; nothing written");
-    return lsini_status::list_refused;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      constexpr const char* kHex = "0123456789abcdef";
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xF];
+    } else {
+      text += c;
+    }
   }
-  std::error_code error;
-  if (fs::exists(kTable, error) && fs::file_size(kTable, error) > 0 && !agrees_with(list, why)) {
-    say(why + "; ls.ini is left as it is");
-    return lsini_status::table_kept;
-  }
-  if (!replace_table(text, why)) {
-    say(why);
-    return lsini_status::write_failed;
-  }
+  return text;
+}
+
+std::string count_of(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " entry" : " entries");
+}
+
+std::string span_of(const LeapList& list) {
   const LeapListEntry& first = list.entries.front();
   const LeapListEntry& last = list.entries.back();
-  say("wrote ls.ini: " + std::to_string(list.entries.size()) + " entries, " +
-      iso(mjd_of_ntp(first.ntp)) + " (" + std::to_string(first.tai_utc) + " s) to " +
-      iso(mjd_of_ntp(last.ntp)) + " (" + std::to_string(last.tai_utc) + " s)");
-  return lsini_status::written;
+  return count_of(list.entries.size()) + ", " + iso_date(mjd_of_ntp(first.ntp)) + " (" +
+         std::to_string(first.tai_utc) + " s) to " + iso_date(mjd_of_ntp(last.ntp)) + " (" +
+         std::to_string(last.tai_utc) + " s)";
+}
+
+// Reads, checks and shows the list; false once it is refused.
+bool read_list(const std::string& path, std::int64_t now, LeapList& list) {
+  const std::string name = path == "-" ? "standard input" : shown(path);
+  std::string content;
+  std::string why;
+  if (os::read_whole_file(path, kLongestList, content, why) != os::ReadWhole::ok) {
+    say("cannot read the list " + name + ": " + why + "; nothing written");
+    return false;
+  }
+  if (!read_leap_list(content, list, why)) {
+    say(name + ": " + why + "; nothing written");
+    return false;
+  }
+  if (!hash_matches(list)) {
+    say(name + ": its numbers do not match its hash; nothing written");
+    return false;
+  }
+  say(name + ": updated " + iso_date(mjd_of_ntp(list.updated)) + ", expires " +
+      iso_date(mjd_of_ntp(list.expires)));
+  if (static_cast<std::int64_t>(list.expires) <= ntp_of_posix(now)) {
+    say("warning: the list expired on " + iso_date(mjd_of_ntp(list.expires)) +
+        ": the table may miss a leap second announced since; for a fresh list, " + kFreshList);
+  }
+  return true;
+}
+
+enum class OldTable { none, shorter, same, kept };
+
+// What the existing ls.ini is to the list: none (missing or empty), the
+// list's first entries, all of them, or something to keep (with `why`).
+OldTable compare_old_table(const LeapList& list, std::string& why) {
+  std::string text;
+  const os::ReadWhole read = os::read_whole_file(kTable, kLongestList, text, why);
+  if (read == os::ReadWhole::missing) return OldTable::none;
+  if (read != os::ReadWhole::ok) {
+    why = "cannot read ls.ini: " + why;
+    return OldTable::kept;
+  }
+  if (text.empty()) return OldTable::none;
+  LeapColumn mjd{};
+  LeapColumn dt{};
+  std::int32_t n = 0;
+  if (const TableFault fault = load_table_text(text, mjd, dt, n)) {
+    why = "ls.ini does not read as a table: " + describe(fault);
+    return OldTable::kept;
+  }
+  for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+    const std::string entry =
+        "ls.ini " + entry_words(k + 1, static_cast<std::int64_t>(mjd[k]), dt[k]);
+    if (k >= list.entries.size()) {
+      why = entry + " is not in the list";
+      return OldTable::kept;
+    }
+    const LeapListEntry& listed = list.entries[k];
+    if (mjd[k] != static_cast<double>(mjd_of_ntp(listed.ntp)) || dt[k] != listed.tai_utc) {
+      why = entry + " differs from the list's " + iso_date(mjd_of_ntp(listed.ntp)) + ", " +
+            std::to_string(listed.tai_utc) + " s";
+      return OldTable::kept;
+    }
+  }
+  return static_cast<std::size_t>(n) == list.entries.size() ? OldTable::same : OldTable::shorter;
+}
+
+int update_table(const std::string& path, std::int64_t now) {
+  LeapList list;
+  if (!read_list(path, now, list)) return lsini_status::list_refused;
+  std::string text;
+  std::string why;
+  if (!table_text(list, text, why)) {
+    say(why + "; nothing written");
+    return lsini_status::list_refused;
+  }
+  const OldTable old = compare_old_table(list, why);
+  switch (old) {
+    case OldTable::kept:
+      say(why + "; ls.ini is left as it is");
+      return lsini_status::table_kept;
+    case OldTable::same:
+      say("ls.ini is up to date: " + span_of(list) + "; left untouched");
+      return lsini_status::ok;
+    default:
+      break;
+  }
+  // Only a table the list extends is written through a link.
+  const os::Links links = old == OldTable::shorter ? os::Links::follow : os::Links::refuse;
+  if (!os::replace_file(kTable, text, links, why)) {
+    say("cannot write ls.ini: " + why + "; ls.ini is as it was");
+    return lsini_status::write_failed;
+  }
+  say("wrote ls.ini: " + span_of(list));
+  return lsini_status::ok;
+}
+
+int print(std::string_view text) {
+  std::string why;
+  if (os::write_standard_output(text, why)) return lsini_status::ok;
+  say("cannot write to standard output: " + why);
+  return lsini_status::write_failed;
 }
 
 }  // namespace
 
-int run_lsini(const std::vector<std::string>& arguments, long long today) {
-  if (arguments.size() == 1 && arguments[0] == "--help") {
-    std::fputs(kHelp, stdout);
-    return lsini_status::written;
+int run_lsini(const std::vector<std::string>& arguments, std::int64_t now) {
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    return print(kHelp);
   }
-  if (arguments.size() == 1 && arguments[0] == "--version") {
-    std::printf("kw_lsini %s\n", KW_VERSION);
-    return lsini_status::written;
+  if (arguments.size() == 1 && (arguments[0] == "--version" || arguments[0] == "-V")) {
+    return print(std::string("kw_lsini ") + KW_VERSION + "\n");
   }
-  const bool option = !arguments.empty() && arguments[0].starts_with("--");
-  if (arguments.size() > 1 || option || (arguments.empty() && kDefaultList == nullptr)) {
-    say("usage: kw_lsini [LIST] (see --help)");
+  std::vector<std::string> lists;
+  bool options_end = false;
+  for (const std::string& argument : arguments) {
+    if (!options_end && argument == "--") {
+      options_end = true;
+    } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
+      say("unknown option " + shown(argument) + " (see --help)");
+      return lsini_status::usage;
+    } else {
+      lists.push_back(argument);
+    }
+  }
+  if (lists.size() > 1 || (lists.empty() && kDefaultList == nullptr)) {
+    say("usage: kw_lsini [--] [LIST] (see --help)");
     return lsini_status::usage;
   }
-  return convert_list(arguments.empty() ? kDefaultList : arguments[0], today);
+  return update_table(lists.empty() ? kDefaultList : lists[0], now);
 }
 
 }  // namespace kw

@@ -2,6 +2,7 @@
 // in the IETF format.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,17 +10,19 @@ namespace kw {
 
 // Exit statuses.
 namespace lsini_status {
-inline constexpr int written = 0;
-inline constexpr int list_refused = 1;  // unreadable, not a list, or its hash does not match
+inline constexpr int ok = 0;            // the table written, or already up to date
+inline constexpr int list_refused = 1;  // unreadable, not a list, its hash, or no table of it
 inline constexpr int usage = 2;         // arguments it does not take
-inline constexpr int table_kept = 3;    // the list contradicts the existing ls.ini
-inline constexpr int write_failed = 4;  // the new table could not be written
+inline constexpr int table_kept = 3;    // the existing ls.ini is not one the list extends
+inline constexpr int write_failed = 4;  // the new table, or standard output, not written
 }  // namespace lsini_status
 
+// The largest list read: the real one is about 5 KB.
+inline constexpr std::size_t kLongestList = std::size_t{1} << 20;
+
 // Runs the program on `arguments` (without the program's name) in the
-// current directory, with `today` as the MJD of the day; messages go to
-// standard error, --help and --version to standard output. Returns the
-// exit status.
-int run_lsini(const std::vector<std::string>& arguments, long long today);
+// current directory at the POSIX time `now`; messages go to standard
+// error, --help and --version to standard output. Returns the exit status.
+int run_lsini(const std::vector<std::string>& arguments, std::int64_t now);
 
 }  // namespace kw

@@ -4,10 +4,11 @@
 #include <vector>
 
 #include "lsini/lsini.h"
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
-  constexpr long long kMjdOf1970 = 40587;
-  const auto days = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
-  const long long today = days.time_since_epoch().count() + kMjdOf1970;
-  return kw::run_lsini(std::vector<std::string>(argv + 1, argv + argc), today);
+  kw::os::prepare_process();
+  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+  return kw::run_lsini(std::vector<std::string>(argv + 1, argv + argc),
+                       now.time_since_epoch().count());
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/win32_message.h"
 
 namespace kw::os {
 namespace {
@@ -49,20 +50,6 @@ bool is_directory(HANDLE handle) {
   return ::GetFileType(handle) == FILE_TYPE_DISK &&
          ::GetFileInformationByHandle(handle, &info) != 0 &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The system's text for `code`, without the line end it comes with.
-std::string message_for(DWORD code) {
-  char text[512] = {};
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, text, sizeof text, nullptr);
-  std::string message(text, std::min<DWORD>(length, sizeof text));
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  if (message.empty()) message = "system error " + std::to_string(code);
-  return message;
 }
 
 // Reads and writes are made in pieces a DWORD can count.

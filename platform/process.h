@@ -2,6 +2,7 @@
 // and the process exit status.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kw::os {
@@ -14,6 +15,11 @@ void prepare_process();
 // Writes `text` to standard error exactly as it stands: a "\n" is written
 // as one byte on every system, never turned into CR LF.
 void write_standard_error(std::string_view text);
+
+// Writes `text` to standard output and flushes it; false, with the
+// system's reason in `why`, when it did not all arrive (a full device, a
+// closed pipe).
+bool write_standard_output(std::string_view text, std::string& why);
 
 // The process exit status that reports severe run-time error `number`.
 // POSIX: the low eight bits (600 gives 88, 602 gives 90, 603 gives 91).
