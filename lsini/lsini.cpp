@@ -15,24 +15,25 @@ namespace {
 constexpr const char* kTable = "ls.ini";
 #ifdef _WIN32
 constexpr const char* kDefaultList = nullptr;  // Windows keeps no such list
-#define KW_LIST_HELP "LIST"
-#define KW_FRESH_LIST ""
+#define KW_DEFAULT_LIST_HELP ""
+#define KW_TZDATA ""
 #define KW_README_PLACE "README.md beside the program"
 #else
 constexpr const char* kDefaultList = "/usr/share/zoneinfo/leap-seconds.list";
-#define KW_LIST_HELP "LIST (default /usr/share/zoneinfo/leap-seconds.list)"
-#define KW_FRESH_LIST "the time-zone data package (tzdata) keeps one, or "
+#define KW_DEFAULT_LIST_HELP "By default LIST is /usr/share/zoneinfo/leap-seconds.list.\n"
+#define KW_TZDATA "the time-zone data package (tzdata) brings one, or "
 #define KW_README_PLACE KW_DOC_DIR "/README.md"
 #endif
-
-constexpr const char* kFreshList = KW_FRESH_LIST
-    "the IERS publishes it: https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list";
+#define KW_PUBLISHER          \
+  "the IERS publishes it at " \
+  "https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list"
 
 constexpr std::string_view kHelp =
     "Usage: kw_lsini [--] [LIST]\n"
-    "Writes the leap-second table ls.ini in the current folder from " KW_LIST_HELP
-    ",\na leap-second list in the IETF format (leap-seconds.list); - reads it from\n"
-    "standard input.\n\n"
+    "Writes the leap-second table ls.ini in the current folder from LIST, a\n"
+    "leap-second list in the IETF format (leap-seconds.list); - reads it from\n"
+    "standard input. " KW_DEFAULT_LIST_HELP
+    "\n"
     "The list's SHA-1 hash is checked first: a list whose numbers do not match\n"
     "it is refused. The dates of its last update and of its expiry are shown;\n"
     "past the expiry, the table may miss a leap second announced since.\n\n"
@@ -51,8 +52,8 @@ constexpr std::string_view kHelp =
     "  2  wrong arguments\n"
     "  3  the existing ls.ini kept: the list does not extend it\n"
     "  4  a write failed: ls.ini is as it was\n\n"
-    "A fresh list: " KW_FRESH_LIST
-    "the IERS publishes it at\nhttps://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list\n"
+    "A fresh list: " KW_TZDATA KW_PUBLISHER
+    "\n\n"
     "More in " KW_README_PLACE ".\n";
 
 void say(const std::string& text) {
@@ -109,7 +110,8 @@ bool read_list(const std::string& path, std::int64_t now, LeapList& list) {
       iso_date(mjd_of_ntp(list.expires)));
   if (static_cast<std::int64_t>(list.expires) <= ntp_of_posix(now)) {
     say("warning: the list expired on " + iso_date(mjd_of_ntp(list.expires)) +
-        ": the table may miss a leap second announced since; for a fresh list, " + kFreshList);
+        ": the table may miss a leap second announced since; for a fresh list, " KW_TZDATA
+            KW_PUBLISHER);
   }
   return true;
 }

@@ -5,15 +5,23 @@
 // touch no file.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "lsini/leap_list.h"
+#include "lsini/lsini.h"
 #include "lsini/sha1.h"
 #include "support/files.h"
 #include "support/run_program.h"
@@ -64,18 +72,13 @@ std::string system_list() {
   return fs::exists(kSystemList) ? test::read_file(kSystemList) : std::string();
 }
 
-// The list with its expiry replaced and its hash made to match again.
-std::string with_expiry(const std::string& list, const std::string& expiry) {
-  LeapList read;
-  std::string error;
-  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
+// A list of `entries` (NTP time, TAI-UTC) with its hash made to match.
+std::string signed_list(const std::string& updated, const std::string& expiry,
+                        const std::vector<LeapListEntry>& entries) {
   std::string text;
-  for (const LeapListEntry& e : read.entries) {
-    text += std::to_string(e.ntp) + "\t" + std::to_string(e.tai_utc) + "\n";
-  }
-  const std::string updated = std::to_string(read.updated);
   std::string numbers = updated + expiry;
-  for (const LeapListEntry& e : read.entries) {
+  for (const LeapListEntry& e : entries) {
+    text += std::to_string(e.ntp) + "\t" + std::to_string(e.tai_utc) + "\n";
     numbers += std::to_string(e.ntp) + std::to_string(e.tai_utc);
   }
   const auto hash = sha1(numbers);
@@ -83,6 +86,21 @@ std::string with_expiry(const std::string& list, const std::string& expiry) {
   std::snprintf(groups, sizeof groups, "%x %x %x %x %x", hash[0], hash[1], hash[2], hash[3],
                 hash[4]);
   return "#$\t" + updated + "\n#@\t" + expiry + "\n" + text + "#h\t" + groups + "\n";
+}
+
+std::vector<LeapListEntry> entries_of(const std::string& list) {
+  LeapList read;
+  std::string error;
+  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
+  return read.entries;
+}
+
+// The list with its expiry replaced and its hash made to match again.
+std::string with_expiry(const std::string& list, const std::string& expiry) {
+  LeapList read;
+  std::string error;
+  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
+  return signed_list(std::to_string(read.updated), expiry, read.entries);
 }
 
 // The list with the TAI-UTC of 1 January 2017 changed from 37 to 38.
@@ -213,6 +231,215 @@ TEST(Lsini, WarnsWhenTheListHasExpired) {
   EXPECT_EQ(run_lsini(&current, nullptr).result.standard_error.find("warning"), std::string::npos);
 }
 
+#ifndef _WIN32
+// What another user of the machine, or a careless one, may leave in the
+// folder or give as the list: the table is written whole or not at all,
+// never through a link to a file that is not a table the list extends,
+// and nothing is left beside it.
+struct FileCase {
+  const char* name;
+  std::function<void(const fs::path& work, const fs::path& outside)> arrange;
+  std::vector<std::string> arguments;  // the list is ../list unless given
+  int status;
+  const char* message;  // part of the standard error
+  std::function<void(const fs::path& work, const fs::path& outside)> check;
+  long max_file_size = 0;
+};
+
+TEST(Lsini, HandlesLinksDevicesLimitsAndBadListsSafely) {
+  const std::string list = system_list();
+  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
+  const std::string shipped = test::read_file(kShippedTable);
+  const std::string older = shipped.substr(0, shipped.rfind("2017"));
+  const std::string noted = "1972  1  1  10.0 from the bulletin" + shipped.substr(16);
+  const auto file_is = [](const fs::path& file, const std::string& bytes) {
+    EXPECT_EQ(test::read_file(file), bytes) << file;
+  };
+  const auto victim = [&](const std::string& bytes) {
+    return [bytes](const fs::path& work, const fs::path& outside) {
+      test::write_file(outside / "victim", bytes);
+      fs::create_symlink(outside / "victim", work / "ls.ini");
+    };
+  };
+  std::vector<LeapListEntry> swapped = entries_of(list);
+  std::swap(swapped[3], swapped[4]);
+  std::vector<LeapListEntry> too_many = entries_of(list);
+  while (too_many.size() <= LS_MAX) too_many.push_back({too_many.back().ntp + 86400, 37});
+  std::vector<LeapListEntry> wide = entries_of(list);
+  wide.push_back({wide.back().ntp + 86400 * 366, 12000});
+  const auto refused = [&](const std::vector<LeapListEntry>& entries) {
+    return [&older, entries](const fs::path& work, const fs::path& outside) {
+      test::write_file(outside / "list", signed_list("3900000000", "9000000000", entries));
+      test::write_file(work / "ls.ini", older);
+    };
+  };
+  const auto table_is = [&](const std::string& bytes) {
+    return [bytes](const fs::path& work, const fs::path&) {
+      EXPECT_EQ(test::read_file(work / "ls.ini"), bytes);
+    };
+  };
+
+  const std::vector<FileCase> cases = {
+      {"planted_link_as_the_old_temporary",
+       [](const fs::path& work, const fs::path& outside) {
+         test::write_file(outside / "victim", "precious");
+         fs::create_symlink(outside / "victim", work / "ls.ini.new");
+       },
+       {},
+       0,
+       "wrote ls.ini",
+       [&](const fs::path& work, const fs::path& outside) {
+         file_is(outside / "victim", "precious");
+         file_is(work / "ls.ini", shipped);
+       }},
+      {"link_to_a_file_that_is_no_table",
+       victim("precious\n"),
+       {},
+       3,
+       "does not read as a table",
+       [&](const fs::path&, const fs::path& outside) {
+         file_is(outside / "victim", "precious\n");
+       }},
+      {"link_to_an_empty_file",
+       victim(""),
+       {},
+       4,
+       "symbolic link",
+       [&](const fs::path&, const fs::path& outside) { file_is(outside / "victim", ""); }},
+      {"link_to_an_older_table",
+       victim(older),
+       {},
+       0,
+       "wrote ls.ini",
+       [&](const fs::path& work, const fs::path& outside) {
+         file_is(outside / "victim", shipped);
+         EXPECT_TRUE(fs::is_symlink(work / "ls.ini"));
+       }},
+      {"agreeing_read_only_table_with_notes",
+       [&](const fs::path& work, const fs::path&) {
+         test::write_file(work / "ls.ini", noted);
+         fs::permissions(work / "ls.ini", fs::perms::owner_read | fs::perms::group_read);
+       },
+       {},
+       0,
+       "ls.ini is up to date",
+       [&](const fs::path& work, const fs::path&) {
+         file_is(work / "ls.ini", noted);
+         EXPECT_EQ(fs::status(work / "ls.ini").permissions() & fs::perms::all,
+                   fs::perms::owner_read | fs::perms::group_read);
+       }},
+      {"fifo_as_the_list",
+       [](const fs::path&, const fs::path& outside) {
+         fs::remove(outside / "list");
+         ::mkfifo((outside / "list").c_str(), 0600);
+       },
+       {},
+       1,
+       "not a regular file",
+       nullptr},
+      {"endless_device_as_the_list",
+       [](const fs::path&, const fs::path&) {},
+       {"/dev/zero"},
+       1,
+       "not a regular file",
+       nullptr},
+      {"oversized_list",
+       [&](const fs::path&, const fs::path& outside) {
+         test::write_file(outside / "list", list + std::string(kLongestList, '#'));
+       },
+       {},
+       1,
+       "larger than",
+       nullptr},
+      {"fifo_as_the_table",
+       [](const fs::path& work, const fs::path&) { ::mkfifo((work / "ls.ini").c_str(), 0600); },
+       {},
+       3,
+       "not a regular file",
+       nullptr},
+      {"file_size_limit",
+       [&](const fs::path& work, const fs::path&) { test::write_file(work / "ls.ini", older); },
+       {},
+       4,
+       "File too large",
+       table_is(older),
+       300},  // standard error fits, the table not
+      {"entries_out_of_order",
+       refused(swapped),
+       {},
+       1,
+       "lies before its entry 4, out of date order",
+       table_is(older)},
+      {"more_entries_than_a_table_holds",
+       refused(too_many),
+       {},
+       1,
+       "more than the 100",
+       table_is(older)},
+      {"value_too_wide_for_its_column",
+       refused(wide),
+       {},
+       1,
+       "entry 29 (2018-01-02, 12000 s) does not fit",
+       table_is(older)},
+      {"list_named_like_an_option",
+       [&](const fs::path&, const fs::path& outside) { test::write_file(outside / "-list", list); },
+       {"--", "../-list"},
+       0,
+       "wrote ls.ini",
+       table_is(shipped)},
+  };
+  for (const FileCase& c : cases) {
+    const test::TempDir dir;
+    const fs::path work = dir.path() / "work";
+    fs::create_directories(work);
+    if (c.arguments.empty()) test::write_file(dir.path() / "list", list);
+    c.arrange(work, dir.path());
+    std::set<std::string> before;
+    for (const auto& e : fs::directory_iterator(work)) before.insert(e.path().filename().string());
+    before.insert("ls.ini");
+    const test::RunResult result = test::run_program(
+        KW_LSINI_PATH, work,
+        {.max_file_size = c.max_file_size,
+         .timeout_seconds = 20,
+         .arguments = c.arguments.empty() ? std::vector<std::string>{"../list"} : c.arguments});
+    EXPECT_FALSE(result.timed_out) << c.name;
+    EXPECT_EQ(result.exit_status, c.status) << c.name << ": " << result.standard_error;
+    EXPECT_NE(result.standard_error.find(c.message), std::string::npos)
+        << c.name << ": " << result.standard_error;
+    std::set<std::string> after;
+    for (const auto& e : fs::directory_iterator(work)) after.insert(e.path().filename().string());
+    after.insert("ls.ini");
+    EXPECT_EQ(after, before) << c.name;  // no temporary left beside the table
+    if (c.check) c.check(work, dir.path());
+  }
+}
+
+TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
+  const std::string list = system_list();
+  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
+  const std::string shipped = test::read_file(kShippedTable);
+  const test::TempDir dir;
+  const fs::path work = dir.path() / "work";
+  fs::create_directories(work);
+  test::write_file(dir.path() / "list", list);
+  for (int round = 0; round < 5; ++round) {
+    test::write_file(work / "ls.ini", shipped.substr(0, shipped.find("1980")));
+    std::vector<std::thread> runs;
+    std::vector<int> statuses(3, -1);
+    for (int& status : statuses) {
+      runs.emplace_back([&work, &status] {
+        status = test::run_program(KW_LSINI_PATH, work, {.arguments = {"../list"}}).exit_status;
+      });
+    }
+    for (std::thread& run : runs) run.join();
+    EXPECT_EQ(statuses, std::vector<int>(3, 0)) << round;
+    EXPECT_EQ(test::read_file(work / "ls.ini"), shipped) << round;
+    EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), 1) << round;
+  }
+}
+#endif
+
 struct ArgumentCase {
   const char* program;
   std::vector<std::string> arguments;
@@ -224,11 +451,16 @@ TEST(Arguments, HelpVersionAndUnknownOnesTouchNoFile) {
   const std::vector<ArgumentCase> cases = {
       {KW_TAI2UTC_PATH, {"--help"}, 0, "Usage: kw_tai2utc"},
       {KW_TAI2UTC_PATH, {"--version"}, 0, "kw_tai2utc 1."},
+      {KW_TAI2UTC_PATH, {"-h"}, 0, "Usage: kw_tai2utc"},
+      {KW_TAI2UTC_PATH, {"-V"}, 0, "kw_tai2utc 1."},
       {KW_TAI2UTC_PATH, {"--bogus"}, 2, ""},
       {KW_TAI2UTC_PATH, {"ls.ini"}, 2, ""},
       {KW_LSINI_PATH, {"--help"}, 0, "Usage: kw_lsini"},
       {KW_LSINI_PATH, {"--version"}, 0, "kw_lsini 1."},
+      {KW_LSINI_PATH, {"-h"}, 0, "Usage: kw_lsini"},
+      {KW_LSINI_PATH, {"-V"}, 0, "kw_lsini 1."},
       {KW_LSINI_PATH, {"--bogus"}, 2, ""},
+      {KW_LSINI_PATH, {"-x", "list"}, 2, ""},
       {KW_LSINI_PATH, {"a", "b"}, 2, ""},
   };
   for (const ArgumentCase& c : cases) {
