@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs the build in BUILD_DIR into an empty prefix and packs it as a
-# .deb and a .tar.gz, and checks that each holds the two programs in bin/
-# and the documentation under share/doc/kw_tai2utc/.
+# .deb and a .tar.gz, and checks that each holds the two programs in bin/,
+# the documentation under share/doc/kw-tai2utc/ and the manual pages (where
+# help2man made them); then, where lintian is installed, that it finds no
+# error and no warning in the .deb.
 #
 #   cmake/check-install.sh BUILD_DIR
 set -eu
@@ -10,8 +12,18 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kw_install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 expected="bin/kw_lsini
 bin/kw_tai2utc
-share/doc/kw_tai2utc/README.md
-share/doc/kw_tai2utc/ls.ini"
+share/doc/kw-tai2utc/LICENSE
+share/doc/kw-tai2utc/README.md
+share/doc/kw-tai2utc/changelog.Debian.gz
+share/doc/kw-tai2utc/copyright
+share/doc/kw-tai2utc/ls.ini"
+if [ -f "$build/packaging/kw_tai2utc.1.gz" ]; then
+  expected="$expected
+share/man/man1/kw_lsini.1.gz
+share/man/man1/kw_tai2utc.1.gz"
+else
+  echo "no manual pages in this build (help2man was not found)"
+fi
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 installed=$(cd "$work/prefix" && find . -type f | sed 's|^\./||' | sort)
@@ -29,4 +41,14 @@ if [ "$packed" != "$expected" ]; then
 fi
 tarball=$(ls "$work"/packages/*.tar.gz)
 tar -tzf "$tarball" | grep -q '/bin/kw_lsini$'
+tar -tzf "$tarball" | grep -q '/share/doc/kw-tai2utc/LICENSE$'
+if command -v lintian >/dev/null 2>&1; then
+  status=0
+  lintian --fail-on error,warning --display-info "$deb" >"$work/lintian" 2>&1 || status=$?
+  grep -v 'root privileges' "$work/lintian" || true
+  [ "$status" = 0 ] || { echo "lintian: errors or warnings (status $status)" >&2; exit 1; }
+  echo "lintian: no error or warning"
+else
+  echo "lintian is not installed: the package was not checked with it"
+fi
 echo "install and packages: $(basename "$deb"), $(basename "$tarball")"

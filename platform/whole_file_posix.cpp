@@ -190,8 +190,11 @@ bool replace_file(std::string_view path, std::string_view content, Links links, 
     return false;
   };
   if (has_old) {
-    // The owner stays where the caller may give it; the permissions always.
-    if (::geteuid() == 0) (void)::fchown(fd.get(), old.st_uid, old.st_gid);
+    // The owner stays where the caller may give it (as root); the
+    // permissions always.
+    if (::geteuid() == 0 && ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+      return fail("cannot give the new file its owner");
+    }
     if (::fchmod(fd.get(), mode) != 0) return fail("cannot give the new file its permissions");
   }
   if (!write_all(fd.get(), content)) return fail("cannot write the new file");
