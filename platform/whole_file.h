@@ -36,7 +36,8 @@ enum class Links {
 //  - `content` is written to it and flushed to the disk;
 //  - it is renamed over `path`, and the rename is flushed too.
 // Where `path` is a symbolic link, `links` says what is done; a link that
-// leads nowhere is always refused. On any failure
+// leads nowhere is always refused, and so is, on Windows, a read-only
+// file. On any failure
 // the new file is removed (this call made it, nobody else's file is
 // touched), `path` is as it was, and `why` holds the system's reason.
 // Signals that would end the process wait until the file is in place or

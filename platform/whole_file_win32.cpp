@@ -125,6 +125,13 @@ ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string&
 bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why) {
   std::string target(path);
   if (!final_target(links, target, why)) return false;
+  // Windows keeps a read-only file from being replaced; so does this, the
+  // same way on every version and under Wine.
+  const DWORD attributes = ::GetFileAttributesA(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    why = "a read-only file";
+    return false;
+  }
   static unsigned counter = 0;
   std::string made;
   HANDLE made_handle = INVALID_HANDLE_VALUE;

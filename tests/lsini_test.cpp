@@ -88,13 +88,6 @@ std::string signed_list(const std::string& updated, const std::string& expiry,
   return "#$\t" + updated + "\n#@\t" + expiry + "\n" + text + "#h\t" + groups + "\n";
 }
 
-std::vector<LeapListEntry> entries_of(const std::string& list) {
-  LeapList read;
-  std::string error;
-  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
-  return read.entries;
-}
-
 // The list with its expiry replaced and its hash made to match again.
 std::string with_expiry(const std::string& list, const std::string& expiry) {
   LeapList read;
@@ -232,6 +225,13 @@ TEST(Lsini, WarnsWhenTheListHasExpired) {
 }
 
 #ifndef _WIN32
+std::vector<LeapListEntry> entries_of(const std::string& list) {
+  LeapList read;
+  std::string error;
+  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
+  return read.entries;
+}
+
 // What another user of the machine, or a careless one, may leave in the
 // folder or give as the list: the table is written whole or not at all,
 // never through a link to a file that is not a table the list extends,

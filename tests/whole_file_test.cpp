@@ -157,7 +157,7 @@ TEST(WholeFile, KeepsTheOldPermissionsAndFailsInAMissingFolder) {
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::group_read);
 #else
-  // Windows refuses to rename over a read-only file: the old one stays.
+  // A read-only file is not replaced on Windows: the old one stays.
   EXPECT_FALSE(os::replace_file(target.string(), "new", os::Links::refuse, why));
   EXPECT_EQ(test::read_file(target), "old");
   EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"t"});
