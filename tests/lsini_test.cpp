@@ -222,6 +222,18 @@ TEST(Lsini, WarnsWhenTheListHasExpired) {
       << run.result.standard_error;
   const std::string current = with_expiry(list, "9000000000");
   EXPECT_EQ(run_lsini(&current, nullptr).result.standard_error.find("warning"), std::string::npos);
+
+  // The expiry is an instant: from that second on, not from the next day.
+  const test::TempDir dir;
+  test::write_file(dir.path() / "list", expired);
+  const test::ScopedCwd cwd(dir.path());
+  const std::int64_t expiry = 3899836800 - ntp_of_posix(0);
+  for (const std::int64_t now : {expiry - 1, expiry, expiry + 86399}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(kw::run_lsini({"list"}, now), lsini_status::ok);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("warning") != std::string::npos, now >= expiry) << now << ": " << said;
+  }
 }
 
 #ifndef _WIN32
