@@ -10,6 +10,12 @@
 //                2F9.5, F10.6)
 //   commas       "96,01,05,0.123456,-0.012345,-29.451350"
 //   tabs         the same with tabs
+//   python       as a script printing floats writes them,
+//                f"{yy} {mm} {dd} {x!r} {y!r} {z!r}": dates without zeros,
+//                values to 6 decimals with trailing zeros dropped
+//   decimals     "96 01 05 0.1235 -0.01 -29.45135": 1 to 6 decimals at
+//                random, no padding
+//   mixed        every record in one of the seven layouts above at random
 //
 // The dates run day by day from 1 January 1962 to 31 December 2049 and
 // start again; the values drift slowly like real daily series.
@@ -55,24 +61,47 @@ void put_fixed(std::string& out, double value, int decimals = 6, int width = 0) 
   out.append(text, result.ptr);
 }
 
+// The shortest text that reads back as `value` rounded to 6 decimals, as
+// Python's repr writes a float.
+void put_shortest(std::string& out, double value) {
+  char text[32];
+  const double rounded = std::stod(std::to_string(value));  // "%f": 6 decimals
+  const auto result = std::to_chars(text, text + sizeof text, rounded);
+  out.append(text, result.ptr);
+  if (std::string_view(text, result.ptr).find_first_of(".e") == std::string_view::npos) {
+    out += ".0";
+  }
+}
+
+enum class Dates { zeros, blanks, bare };  // month and day below 10: "05", " 5", "5"
+enum class Values { fixed, shortest, random_decimals };
+
 struct Layout {
   const char* name;
   const char* separator;
-  bool blank_dates;  // month and day padded with a blank, not a zero
-  int decimals;      // of the first two values
-  int widths[3];     // of the values, 0 for as long as they are
+  Dates dates;
+  Values values;
+  int decimals;   // of the first two values
+  int widths[3];  // of the values, 0 for as long as they are
   const char* line_end;
 };
 
 constexpr Layout kLayouts[] = {
-    {"single", " ", false, 6, {0, 0, 0}, "\r\n"},  {"single_lf", " ", false, 6, {0, 0, 0}, "\n"},
-    {"padded", " ", false, 6, {9, 9, 10}, "\r\n"}, {"blank_dates", " ", true, 6, {0, 0, 0}, "\r\n"},
-    {"output", "", true, 5, {9, 9, 10}, "\r\n"},   {"commas", ",", false, 6, {0, 0, 0}, "\r\n"},
-    {"tabs", "\t", false, 6, {0, 0, 0}, "\r\n"},
+    {"single", " ", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\r\n"},
+    {"single_lf", " ", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\n"},
+    {"padded", " ", Dates::zeros, Values::fixed, 6, {9, 9, 10}, "\r\n"},
+    {"blank_dates", " ", Dates::blanks, Values::fixed, 6, {0, 0, 0}, "\r\n"},
+    {"output", "", Dates::blanks, Values::fixed, 5, {9, 9, 10}, "\r\n"},
+    {"commas", ",", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\r\n"},
+    {"tabs", "\t", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\r\n"},
+    {"python", " ", Dates::bare, Values::shortest, 6, {0, 0, 0}, "\n"},
+    {"decimals", " ", Dates::zeros, Values::random_decimals, 6, {0, 0, 0}, "\r\n"},
 };
+constexpr int kFixedLayouts = 7;  // the ones "mixed" draws from
 
-void put_2(std::string& out, int value, bool blank_padded = false) {
-  out += value < 10 && blank_padded ? ' ' : static_cast<char>('0' + value / 10);
+void put_2(std::string& out, int value, Dates dates = Dates::zeros) {
+  if (value >= 10 || dates == Dates::zeros) out += static_cast<char>('0' + value / 10);
+  if (value < 10 && dates == Dates::blanks) out += ' ';
   out += static_cast<char>('0' + value % 10);
 }
 
@@ -80,7 +109,8 @@ void put_2(std::string& out, int value, bool blank_padded = false) {
 
 int main(int argc, char** argv) {
   const Layout* layout = &kLayouts[0];
-  if (argc == 3) {
+  const bool mixed = argc == 3 && std::strcmp(argv[2], "mixed") == 0;
+  if (argc == 3 && !mixed) {
     layout = nullptr;
     for (const Layout& candidate : kLayouts) {
       if (std::strcmp(argv[2], candidate.name) == 0) layout = &candidate;
@@ -91,10 +121,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const long long count = std::strtoll(argv[1], nullptr, 10);
-  // The program's output layout: I3 fields, a blank before the month and
-  // the day, and no separator of its own.
-  const bool output = std::strcmp(layout->name, "output") == 0;
   Lcg random;
+  Lcg choice;
   int year = 1962;
   int month = 1;
   int day = 1;
@@ -104,17 +132,30 @@ int main(int argc, char** argv) {
   std::string out;
   out.reserve(1 << 20);
   for (long long i = 0; i < count; ++i) {
+    if (mixed) {
+      const auto pick = static_cast<int>((choice.next() + 1.0) * kFixedLayouts / 2.0);
+      layout = &kLayouts[pick < kFixedLayouts ? pick : kFixedLayouts - 1];
+    }
+    // The program's output layout: I3 fields, a blank before the month and
+    // the day, and no separator of its own.
+    const bool output = std::strcmp(layout->name, "output") == 0;
     const char* separator = output ? " " : layout->separator;
-    put_2(out, year % 100);
+    put_2(out, year % 100, Dates::zeros);
     out += separator;
-    put_2(out, month, layout->blank_dates && !output);
+    put_2(out, month, layout->dates);
     out += separator;
-    put_2(out, day, layout->blank_dates && !output);
+    put_2(out, day, layout->dates);
     // Read back, the third value is a converted one: UT1-UTC, below 1 s.
     const double values[3] = {x, y, output ? z + 30.0 : z};
     for (int k = 0; k < 3; ++k) {
       out += layout->separator;
-      put_fixed(out, values[k], k < 2 ? layout->decimals : 6, layout->widths[k]);
+      if (layout->values == Values::shortest) {
+        put_shortest(out, values[k]);
+      } else if (layout->values == Values::random_decimals) {
+        put_fixed(out, values[k], 1 + static_cast<int>((choice.next() + 1.0) * 2.99));
+      } else {
+        put_fixed(out, values[k], k < 2 ? layout->decimals : 6, layout->widths[k]);
+      }
     }
     out += layout->line_end;
     if (out.size() > (1 << 20) - 64) {

@@ -1,7 +1,7 @@
 // Micro-benchmarks of the inner steps of a conversion, each on its own:
-// the exact-decimal tier's reader and editor, the date lookup (JUDDY +
-// LS_D), the table of offsets of all dates that a run builds at its start,
-// and the layout tier converting whole records in several layouts.
+// the date lookup (JUDDY + LS_D), the table of offsets of all dates that a
+// run builds at its start, and the scan and general tiers converting whole
+// records in several layouts.
 //
 //   build/default/bench/kw_micro_bench
 #include <benchmark/benchmark.h>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/tiers/decimal_tier.h"
-#include "conversion/tiers/layout_tier.h"
+#include "conversion/tiers/general_tier.h"
+#include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
 #include "support/leap_tables.h"
 #include "timescale/date_offsets.h"
@@ -42,37 +42,6 @@ std::vector<std::string> sample_columns(const char* format = "%02d %02d %02d %.6
 }
 
 using kw::test::real_leap_table;
-
-void BM_ReadDecimalRecord(benchmark::State& state) {
-  const auto columns = sample_columns();
-  kw::DecimalRecord record{};
-  std::size_t i = 0;
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const bool done = kw::read_decimal_record(columns[i++ & 4095].data(), record);
-    benchmark::DoNotOptimize(done);
-    benchmark::DoNotOptimize(record);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_ReadDecimalRecord);
-
-void BM_EditDecimalRecord(benchmark::State& state) {
-  const auto columns = sample_columns();
-  std::vector<kw::DecimalRecord> records(columns.size());
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    kw::read_decimal_record(columns[i].data(), records[i]);
-  }
-  std::array<char, kw::kOutputWidth> text{};
-  std::size_t i = 0;
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    bool fits = false;
-    const bool done = kw::edit_decimal_record(records[i++ & 4095], 37.0, text.data(), fits);
-    benchmark::DoNotOptimize(done);
-    benchmark::DoNotOptimize(text);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_EditDecimalRecord);
 
 void BM_JuddyAndLsD(benchmark::State& state) {
   const kw::LeapTable table = real_leap_table();
@@ -111,27 +80,43 @@ void BM_BuildDateOffsets(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildDateOffsets);
 
-// Whole records through the layout tier: read, offset looked up, edited.
-void BM_LayoutTier(benchmark::State& state, const char* format) {
+// Whole records through the scan tier, then through the general tier:
+// read, offset looked up, edited.
+void BM_ScanTier(benchmark::State& state, const char* format) {
   const auto columns = sample_columns(format);
-  const kw::DateOffsets dates(real_leap_table());
-  kw::LayoutTier tier;
-  std::array<char, kw::kOutputWidth + 2> text{};
+  const kw::DateOffsets offsets(real_leap_table());
+  std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;
   std::size_t decided = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const bool done = tier.convert(columns[i++ & 4095].data(), dates, text.data());
-    decided += static_cast<std::size_t>(done);
+    const kw::Converted done = kw::scan_record(columns[i++ & 4095].data(), offsets, text.data());
+    decided += static_cast<std::size_t>(done != kw::Converted::undecided);
     benchmark::DoNotOptimize(text);
   }
   state.SetItemsProcessed(state.iterations());
   state.counters["decided"] = static_cast<double>(decided) / static_cast<double>(i);
 }
-BENCHMARK_CAPTURE(BM_LayoutTier, single_blanks, "%02d %02d %02d %.6f %.6f %.6f");
-BENCHMARK_CAPTURE(BM_LayoutTier, padded, "%02d %02d %02d %9.6f %9.6f %10.6f");
-BENCHMARK_CAPTURE(BM_LayoutTier, blank_padded_dates, "%02d %2d %2d %.6f %.6f %.6f");
-BENCHMARK_CAPTURE(BM_LayoutTier, commas, "%d,%d,%d,%.6f,%.6f,%.6f");
-BENCHMARK_CAPTURE(BM_LayoutTier, tabs, "%02d\t%02d\t%02d\t%.6f\t%.6f\t%.6f");
+BENCHMARK_CAPTURE(BM_ScanTier, single_blanks, "%02d %02d %02d %.6f %.6f %.6f");
+BENCHMARK_CAPTURE(BM_ScanTier, padded, "%02d %02d %02d %9.6f %9.6f %10.6f");
+BENCHMARK_CAPTURE(BM_ScanTier, blank_padded_dates, "%02d %2d %2d %.6f %.6f %.6f");
+BENCHMARK_CAPTURE(BM_ScanTier, commas, "%d,%d,%d,%.6f,%.6f,%.6f");
+BENCHMARK_CAPTURE(BM_ScanTier, tabs, "%02d\t%02d\t%02d\t%.6f\t%.6f\t%.6f");
+BENCHMARK_CAPTURE(BM_ScanTier, shortest_floats, "%d %d %d %.9g %.7g %.8g");
+
+void BM_GeneralTier(benchmark::State& state) {
+  const auto columns = sample_columns();
+  const kw::DateOffsets offsets(real_leap_table());
+  std::array<char, kw::kOutputWidth> text{};
+  std::size_t i = 0;
+  kw::ReadStatus status = kw::ReadStatus::ok;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    benchmark::DoNotOptimize(
+        kw::convert_generally(columns[i++ & 4095].data(), offsets, text.data(), status));
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_GeneralTier);
 
 }  // namespace
 

@@ -20,7 +20,7 @@ namespace {
 class Pipeline {
  public:
   Pipeline(InputUnit& data, OutputUnit& out, const LeapTable& table)
-      : data_(data), out_(out), table_(table), dates_(table) {}
+      : data_(data), out_(out), offsets_(table) {}
 
   void work() {
     RecordBatch batch;
@@ -32,7 +32,7 @@ class Pipeline {
         ticket = next_read_++;
         reading_done_ = !batch.fill(data_);
       }
-      batch.convert(table_, dates_);  // keeps its failure for its turn
+      batch.convert(offsets_);  // keeps its failure for its turn
       {
         std::unique_lock lock(write_mutex_);
         write_turn_.wait(lock, [&] { return next_write_ == ticket; });
@@ -58,8 +58,7 @@ class Pipeline {
  private:
   InputUnit& data_;
   OutputUnit& out_;
-  const LeapTable& table_;
-  const DateOffsets dates_;
+  const DateOffsets offsets_;
 
   std::mutex read_mutex_;
   bool reading_done_ = false;

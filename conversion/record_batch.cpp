@@ -10,7 +10,9 @@
 namespace kw {
 
 RecordBatch::RecordBatch()
-    : records_(new char[kCapacity * kSlotWidth]), output_(new char[kCapacity * kOutputRecord]) {}
+    : records_(new char[kCapacity * kSlotWidth]), output_(new char[kCapacity * kOutputRecord]) {
+  overflowed_.reserve(kCapacity);
+}
 
 bool RecordBatch::fill(InputUnit& data) {
   count_ = 0;
@@ -23,39 +25,41 @@ bool RecordBatch::fill(InputUnit& data) {
     if (data.at_end()) return false;
     char* slot = records_.get() + count_ * kSlotWidth;
     try {
-      data.read_record(slot, kRecordWidth);
+      data.read_record(slot, kParsedColumns);
     } catch (...) {
       read_failure_ = std::current_exception();
       return false;
     }
-    // Only the parsed columns count; blanks after them end every value.
+    // Blanks after the parsed columns end every value.
     std::memset(slot + kParsedColumns, ' ', kSlotWidth - kParsedColumns);
     ++count_;
   }
   return true;
 }
 
-void RecordBatch::convert(const LeapTable& table, const DateOffsets& dates) noexcept {
+void RecordBatch::convert(const DateOffsets& offsets) noexcept {
   output_size_ = 0;
-  overflows_ = 0;
+  overflowed_.clear();
   stop_ = ReadStatus::ok;
   convert_failure_ = nullptr;
   try {
-    convert_records(table, dates);
+    convert_all(offsets);
   } catch (...) {
     // Whatever it is, it ends the run in this batch's turn.
     convert_failure_ = std::current_exception();
   }
 }
 
-void RecordBatch::convert_records(const LeapTable& table, const DateOffsets& dates) {
-  RecordConverter converter(table, dates);
+void RecordBatch::convert_all(const DateOffsets& offsets) {
   char* out = output_.get();
   for (std::size_t i = 0; i < count_; ++i) {
-    const Converted converted = converter.convert(records_.get() + i * kSlotWidth, out, stop_);
+    const Converted converted =
+        convert_record(records_.get() + i * kSlotWidth, offsets, out, stop_);
     if (converted == Converted::failed) break;
     if (converted == Converted::blank) continue;
-    overflows_ += static_cast<std::size_t>(converted == Converted::overflow);
+    if (converted == Converted::overflow) {
+      overflowed_.push_back(static_cast<std::uint32_t>(output_size_ / kOutputRecord));
+    }
     out[kOutputWidth] = '\r';
     out[kOutputWidth + 1] = '\n';
     out += kOutputRecord;
@@ -63,18 +67,29 @@ void RecordBatch::convert_records(const LeapTable& table, const DateOffsets& dat
   }
 }
 
-void RecordBatch::emit(OutputUnit& out) const {
-  // A run converting one record at a time reports a field of asterisks as
-  // it edits the record, before the record is written: a write that fails
-  // comes after the lines of the records handed to it.
-  for (std::size_t i = 0; i < overflows_; ++i) report_output_conversion(kOutputUnit, kOutputFile);
-  out.write_block(std::string_view(output_.get(), output_size_), kOutputRecord);
-  if (stop_ != ReadStatus::ok) {
-    const int number = stop_ == ReadStatus::missing      ? err::end_of_file
-                       : stop_ == ReadStatus::conversion ? err::input_conversion
-                                                         : err::syntax;
-    stop_unit(number, kDataUnit, kDataFile);
+// The error 63 lines of the overflowed records among the first `records`
+// of output_.
+void RecordBatch::report_overflows(std::size_t records) const {
+  for (const std::uint32_t k : overflowed_) {
+    if (k >= records) break;
+    report_output_conversion(kOutputUnit, kOutputFile);
   }
+}
+
+void RecordBatch::emit(OutputUnit& out) const {
+  // The records reach the file before the batch is done with, so that a
+  // write that fails names the record it failed on: its line and those
+  // before it are reported, then the failure.
+  const std::uint64_t before = out.whole_bytes();
+  try {
+    out.write_block(std::string_view(output_.get(), output_size_), kOutputRecord);
+    out.flush();
+  } catch (const RunStop&) {
+    report_overflows((out.whole_bytes() - before) / kOutputRecord + 1);
+    throw;
+  }
+  report_overflows(output_size_ / kOutputRecord);
+  if (stop_ != ReadStatus::ok) stop_unit(error_for(stop_), kDataUnit, kDataFile);
   if (convert_failure_) std::rethrow_exception(convert_failure_);
   if (read_failure_) std::rethrow_exception(read_failure_);
 }

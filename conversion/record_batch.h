@@ -5,14 +5,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "records/data_record.h"
 #include "records/free_format.h"
 #include "records/units.h"
 #include "timescale/date_offsets.h"
-#include "timescale/leap_table.h"
 
 namespace kw {
 
@@ -21,12 +22,15 @@ namespace kw {
 //   its parsed columns then blanks; read_failure_ is the failure of the
 //   read that followed them, if one failed.
 // - after convert: output_ holds, in file order, the converted records up
-//   to the first bad one (blank records give none); overflows_ counts
-//   those with a field of asterisks; stop_ is the read error of the bad
-//   record, convert_failure_ anything else that stopped the conversion.
-// - emit reports, in this order, what a run converting one record at a
-//   time would: the error 63 lines of the records converted, their bytes,
-//   then the failure that ended the batch, if any.
+//   to the first bad one (blank records give none); overflowed_ lists
+//   those with a field of asterisks, by their place in output_; stop_ is
+//   the read error of the bad record, convert_failure_ anything else that
+//   stopped the conversion.
+// - emit reports, in this order, what a run converting and writing one
+//   record at a time would: for each record, its error 63 line if it has
+//   one, then its bytes; when a write fails, the lines of the records up to
+//   the one whose write failed, then that failure; then the failure that
+//   ended the batch, if any.
 class RecordBatch {
  public:
   static constexpr std::size_t kCapacity = 8192;
@@ -42,14 +46,15 @@ class RecordBatch {
 
   // Converts the records read; stops at the first bad one. Never throws:
   // a failure is kept for emit.
-  void convert(const LeapTable& table, const DateOffsets& dates) noexcept;
+  void convert(const DateOffsets& offsets) noexcept;
 
   // Writes the converted records and reports each too wide a field, then
   // ends the run (throws) if a record, a read or the conversion failed.
   void emit(OutputUnit& out) const;
 
  private:
-  void convert_records(const LeapTable& table, const DateOffsets& dates);
+  void convert_all(const DateOffsets& offsets);
+  void report_overflows(std::size_t records) const;
 
   std::unique_ptr<char[]> records_;  // kCapacity slots of kSlotWidth columns
   std::size_t count_ = 0;            // records in records_
@@ -57,9 +62,9 @@ class RecordBatch {
 
   std::unique_ptr<char[]> output_;  // converted records, kOutputRecord bytes each
   std::size_t output_size_ = 0;
-  std::size_t overflows_ = 0;           // records with a field of asterisks
-  ReadStatus stop_ = ReadStatus::ok;    // the record after the converted ones
-  std::exception_ptr convert_failure_;  // anything else that stopped the conversion
+  std::vector<std::uint32_t> overflowed_;  // records with a field of asterisks
+  ReadStatus stop_ = ReadStatus::ok;       // the record after the converted ones
+  std::exception_ptr convert_failure_;     // anything else that stopped the conversion
 };
 
 }  // namespace kw

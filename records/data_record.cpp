@@ -1,11 +1,21 @@
 #include "records/data_record.h"
 
+#include "records/digits.h"
 #include "records/field_edit.h"
+#include "records/separators.h"
 
 namespace kw {
 
+void put_two_digit_dates(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, char* out) {
+  put_pair(yy, out + kYearField.at);
+  out[kMonthField.at] = ' ';
+  put_pair(mm, out + kMonthField.at + 1);
+  out[kDayField.at] = ' ';
+  put_pair(dd, out + kDayField.at + 1);
+}
+
 bool is_blank_record(std::string_view columns) {
-  return columns.find_first_not_of(" \t") == std::string_view::npos;
+  return is_blank_text(columns);
 }
 
 ReadStatus parse_data_record(std::string_view columns, DataRecord& record) {
@@ -23,12 +33,12 @@ ReadStatus parse_data_record(std::string_view columns, DataRecord& record) {
 
 bool edit_output_record(const DataRecord& record, char* out) {
   // Every field is edited, even after one overflows.
-  bool fits = edit_integer(record.idate[0], 2, 2, out);
-  fits = edit_integer(record.idate[1], 3, 2, out + 2) && fits;
-  fits = edit_integer(record.idate[2], 3, 2, out + 5) && fits;
-  fits = edit_field<9, 5>(record.xval[0], out + 8) && fits;
-  fits = edit_field<9, 5>(record.xval[1], out + 17) && fits;
-  fits = edit_field<10, 6>(record.xval[2], out + 26) && fits;
+  bool fits = edit_integer(record.idate[0], kYearField.width, 2, out + kYearField.at);
+  fits = edit_integer(record.idate[1], kMonthField.width, 2, out + kMonthField.at) && fits;
+  fits = edit_integer(record.idate[2], kDayField.width, 2, out + kDayField.at) && fits;
+  fits = edit_field<kXField.width, 5>(record.xval[0], out + kXField.at) && fits;
+  fits = edit_field<kYField.width, 5>(record.xval[1], out + kYField.at) && fits;
+  fits = edit_field<kZField.width, 6>(record.xval[2], out + kZField.at) && fits;
   return fits;
 }
 

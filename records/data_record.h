@@ -14,12 +14,27 @@
 
 namespace kw {
 
-inline constexpr int kRecordWidth = 39;    // characters kept of each input record
 inline constexpr int kParsedColumns = 38;  // columns that take part in the parse
 inline constexpr int kOutputWidth = 36;
 // A record as the readers are given it: its parsed columns, then blanks, so
 // that a reader may load 8 or 16 columns at a time past its last value.
 inline constexpr int kSlotWidth = 48;
+
+// The output record's fields: where each begins and how wide it is.
+struct OutputField {
+  int at;
+  int width;
+};
+inline constexpr OutputField kYearField{0, 2};   // I2.2
+inline constexpr OutputField kMonthField{2, 3};  // I3.2
+inline constexpr OutputField kDayField{5, 3};    // I3.2
+inline constexpr OutputField kXField{8, 9};      // F9.5
+inline constexpr OutputField kYField{17, 9};     // F9.5
+inline constexpr OutputField kZField{26, 10};    // F10.6
+
+// Writes the date fields (I2.2, 2I3.2) of a date whose numbers are all
+// below 100 into out[0..8).
+void put_two_digit_dates(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, char* out);
 
 struct DataRecord {
   std::array<std::int32_t, 3> idate{};  // two-digit year, month, day

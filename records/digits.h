@@ -1,5 +1,5 @@
-// Digits as numbers and as text: the tables and the small routines that
-// every reader and editor of records shares.
+// Digits as numbers and as text: the tables and the small routines of the
+// record readers and field editors.
 #pragma once
 
 #include <array>
@@ -49,14 +49,15 @@ inline int digit_count(std::uint32_t value) {
   return count;
 }
 
-// The value of the digits among the 8 characters at p that `keep`
-// selects (a byte of 0xFF each; the others count as zeros), the first
-// character most significant. The selected characters must be digits.
-inline std::uint32_t masked_eight_digits(const char* p, std::uint64_t keep) {
+// The value of the n <= 8 digits at p, the first most significant. Reads
+// p[0..8): the characters after the digits are loaded, then shifted out.
+inline std::uint32_t leading_digits_value(const char* p, int n) {
+  if (n == 0) return 0;
   std::uint64_t v = 0;
   std::memcpy(&v, p, 8);
-  // Masked before the subtraction, so that no byte borrows from the next.
-  v = (v & keep) - (0x3030303030303030ULL & keep);
+  // Digits less '0' never borrow; a borrow of the bytes after them only
+  // moves up, and the shift drops those bytes.
+  v = (v - 0x3030303030303030ULL) << (8 * (8 - n));
   v = v * 10 + (v >> 8);  // pairs
   v = ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
        ((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32))) >>
@@ -64,14 +65,14 @@ inline std::uint32_t masked_eight_digits(const char* p, std::uint64_t keep) {
   return static_cast<std::uint32_t>(v);
 }
 
-// The value of the digits among the 3 characters at p that `keep`
-// selects, as masked_eight_digits; p[3] is read too.
-inline std::uint32_t masked_three_digits(const char* p, std::uint32_t keep) {
+// The value of the n <= 3 digits that end just before p: reads p[-3..0].
+inline std::uint32_t digits_before(const char* p, int n) {
   std::uint32_t v = 0;
-  std::memcpy(&v, p, 4);
-  v = (v & keep) - (0x00303030U & keep);
-  const std::uint32_t pairs = v * 10 + (v >> 8);  // hundreds * 10 + tens in the low byte
-  return (pairs & 0xFF) * 10 + ((v >> 16) & 0xFF);
+  std::memcpy(&v, p - 3, 4);
+  const std::uint32_t keep = 0x00FFFFFFU >> (8 * (3 - n)) << (8 * (3 - n));
+  v = (v & keep) - (0x00303030U & keep);          // digits less '0': no borrow
+  const std::uint32_t pairs = v * 10 + (v >> 8);  // low byte: hundreds * 10 + tens
+  return (pairs & 0xFF) * 10 + (v >> 16 & 0xFF);
 }
 
 // The 8 decimal digits of n < 10^8 as characters, first digit first, by

@@ -50,6 +50,17 @@ void stop_unit(int number, int unit, std::string_view file) {
   stop_severe(number, unit_message(text, unit, file));
 }
 
+int error_for(ReadStatus status) {
+  switch (status) {
+    case ReadStatus::missing:
+      return err::end_of_file;
+    case ReadStatus::conversion:
+      return err::input_conversion;
+    default:
+      return err::syntax;
+  }
+}
+
 void stop_table(std::string_view what) {
   std::string line = "KW_TAI2UTC: ";
   line += what;

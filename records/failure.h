@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "records/free_format.h"
+
 namespace kw {
 
 // Error numbers of the run-time's failure reports.
@@ -58,6 +60,10 @@ std::string unit_message(std::string_view text, int unit, std::string_view file)
 // Ends the run because the leap-second table cannot be used; `what` says
 // why, and the line begins with the program's name.
 [[noreturn]] void stop_table(std::string_view what);
+
+// The error a record's read status raises: 24 for a missing value, 64 for
+// one that does not fit its item, 59 for a malformed one.
+int error_for(ReadStatus status);
 
 // Writes "forrtl: error (63): output conversion error, unit U, file F" to
 // standard error; the run goes on.

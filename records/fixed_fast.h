@@ -39,11 +39,44 @@ inline std::uint64_t scaled_nearest(double a) {
 // 0. False, with the field full of asterisks, when it does not fit.
 template <int Width, int Decimals>
 inline bool put_scaled(std::uint64_t n, bool minus, char* field) {
+  constexpr int kBefore = Width - 1 - Decimals;  // places before the point
+  static_assert(Decimals >= 1 && kBefore >= 0);
   const auto whole = static_cast<std::uint32_t>(n / kPowersOfTen[Decimals]);
-  const auto fraction = static_cast<std::uint32_t>(n % kPowersOfTen[Decimals]);
   minus = minus && n != 0;
-  const int whole_digits = digit_count(whole);
-  int length = static_cast<int>(minus) + whole_digits + 1 + Decimals;
+  const int whole_digits = whole < 10 ? 1 : whole < 100 ? 2 : digit_count(whole);
+  const int before = static_cast<int>(minus) + whole_digits;
+  if (before <= kBefore && Decimals + kBefore <= 16) {
+    // The usual case: all digits, zero before the point included, from
+    // sixteen at once.
+    // Here n < 10^(kBefore + Decimals): the digits needed, from eight at
+    // a time.
+    char digits[16];
+    if constexpr (kBefore + Decimals <= 8) {
+      put_eight_digits(static_cast<std::uint32_t>(n), digits + 8);
+    } else if constexpr (kBefore + Decimals == 9) {
+      const auto high = static_cast<std::uint32_t>(n / kPowersOfTen[8]);
+      digits[7] = static_cast<char>('0' + high);
+      put_eight_digits(static_cast<std::uint32_t>(n - std::uint64_t{high} * kPowersOfTen[8]),
+                       digits + 8);
+    } else {
+      const auto high = static_cast<std::uint32_t>(n / kPowersOfTen[8]);
+      put_eight_digits(high, digits);
+      put_eight_digits(static_cast<std::uint32_t>(n - std::uint64_t{high} * kPowersOfTen[8]),
+                       digits + 8);
+    }
+    std::memcpy(field, digits + 16 - Decimals - kBefore, static_cast<std::size_t>(kBefore));
+    field[kBefore] = '.';
+    std::memcpy(field + kBefore + 1, digits + 16 - Decimals, Decimals);
+    // Blanks for the zeros before the whole digits: a fixed number of
+    // places, each kept or blanked.
+    for (int i = 0; i + 1 < kBefore; ++i) {
+      field[i] = i < kBefore - whole_digits ? ' ' : field[i];
+    }
+    if (minus) field[kBefore - whole_digits - 1] = '-';
+    return true;
+  }
+  const auto fraction = static_cast<std::uint32_t>(n % kPowersOfTen[Decimals]);
+  int length = before + 1 + Decimals;
   const bool drop_zero = length > Width && whole == 0;
   length -= static_cast<int>(drop_zero);
   if (length > Width) {

@@ -3,12 +3,11 @@
 #include <charconv>
 #include <system_error>
 
+#include "records/separators.h"
+
 namespace kw {
 namespace {
 
-bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -57,7 +56,8 @@ long long decimal_order(std::string_view token) {
   return order;
 }
 
-}  // namespace
+// The shape of one value's text.
+enum class NumberForm { malformed, integer, real };
 
 NumberForm classify_number(std::string_view token) {
   std::size_t i = 0;
@@ -84,6 +84,7 @@ NumberForm classify_number(std::string_view token) {
   return real ? NumberForm::real : NumberForm::integer;
 }
 
+// Converts a token of integer form; false when it does not fit 32 bits.
 bool convert_integer(std::string_view token, std::int32_t& value) {
   const std::string_view text = without_plus(token);
   std::int32_t result = 0;
@@ -93,6 +94,7 @@ bool convert_integer(std::string_view token, std::int32_t& value) {
   return true;
 }
 
+// Converts a token of integer or real form; false beyond the double range.
 bool convert_real(std::string_view token, double& value) {
   const std::string_view text = without_plus(token);
   double result = 0.0;
@@ -107,13 +109,15 @@ bool convert_real(std::string_view token, double& value) {
   return true;
 }
 
+}  // namespace
+
 ReadStatus ListReader::next_token(std::string_view& token) {
   const std::size_t n = record_.size();
   while (position_ < n && is_blank(record_[position_])) ++position_;
   if (position_ == n) return ReadStatus::missing;
   if (record_[position_] == ',') return ReadStatus::malformed;  // a null value
   const std::size_t start = position_;
-  while (position_ < n && !is_blank(record_[position_]) && record_[position_] != ',') ++position_;
+  while (position_ < n && !ends_value(record_[position_])) ++position_;
   token = record_.substr(start, position_ - start);
   // The separator after the value: blanks, and at most one comma.
   while (position_ < n && is_blank(record_[position_])) ++position_;

@@ -41,14 +41,4 @@ class ListReader {
   std::size_t position_ = 0;
 };
 
-// The shape of one value's text.
-enum class NumberForm { malformed, integer, real };
-NumberForm classify_number(std::string_view token);
-
-// Converts a token of integer form; false when it does not fit 32 bits.
-bool convert_integer(std::string_view token, std::int32_t& value);
-
-// Converts a token of integer or real form; false beyond the double range.
-bool convert_real(std::string_view token, double& value);
-
 }  // namespace kw

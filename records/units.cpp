@@ -181,6 +181,7 @@ void OutputUnit::fail_write(std::uint64_t whole_records_end) {
   // The file ends after the last record that reached it whole: no part of
   // a record, and no old bytes, follow it.
   file_.cut_at(whole_records_end);
+  flushed_ = whole_records_end;
   fail(reason);
 }
 

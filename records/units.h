@@ -92,6 +92,10 @@ class OutputUnit {
   void flush();
   void close();
 
+  // Bytes of whole records in the file: all those written so far, or,
+  // after a failed write, those before the record it failed on.
+  std::uint64_t whole_bytes() const { return flushed_; }
+
  private:
   [[noreturn]] void fail(std::string_view reason);
   // A write failed: cuts the file after its last whole record, then fails.

@@ -207,22 +207,24 @@ namespace {
 // for the real table and for one with changes in the middle of months and
 // fractions of a second.
 TEST(DateOffsets, AreTheOffsetsOfEachDate) {
-  LeapTable odd;
-  const double changes[][2] = {{33282, 1.4228180}, {37300, 3.5}, {41317, 10}, {41330, 10.25},
-                               {51179, 32},        {51179, 33},  {62000, -4}};
-  for (const auto& change : changes) {
-    odd.LS_MJD[static_cast<std::size_t>(odd.LS_N)] = change[0];
-    odd.LS_DT[static_cast<std::size_t>(odd.LS_N)] = change[1];
-    ++odd.LS_N;
-  }
-  for (const LeapTable& table : {test::real_leap_table(), odd}) {
-    const DateOffsets dates(table);
-    for (std::int32_t yy = 0; yy < 100; ++yy) {
-      for (std::int32_t mm = 1; mm <= 12; ++mm) {
-        for (std::int32_t dd = 1; dd <= 31; ++dd) {
-          double offset = 0.0;
-          ASSERT_TRUE(dates.offset(yy, mm, dd, offset));
-          ASSERT_EQ(offset, offset_on(table, {yy, mm, dd})) << yy << "-" << mm << "-" << dd;
+  for (const LeapTable& table : {test::real_leap_table(), test::odd_leap_table()}) {
+    const DateOffsets offsets(table);
+    // Every date of real data, and dates outside them (answered from the
+    // table itself).
+    for (std::int32_t yy = -1; yy <= 100; ++yy) {
+      for (std::int32_t mm = 0; mm <= 13; ++mm) {
+        for (std::int32_t dd = 0; dd <= 32; ++dd) {
+          const double want = offset_on(table, {yy, mm, dd});
+          ASSERT_EQ(offsets.offset({yy, mm, dd}), want) << yy << "-" << mm << "-" << dd;
+          std::int32_t seconds = 0;
+          if (offsets.whole_seconds(static_cast<std::uint32_t>(yy), static_cast<std::uint32_t>(mm),
+                                    static_cast<std::uint32_t>(dd), seconds)) {
+            ASSERT_EQ(seconds, want) << yy << "-" << mm << "-" << dd;
+            ASSERT_LE(std::abs(want), 1000.0);
+          } else {
+            ASSERT_TRUE(want != std::trunc(want) || std::abs(want) > 1000.0 || yy < 0 || yy > 99 ||
+                        mm < 1 || mm > 12 || dd < 1 || dd > 31);
+          }
         }
       }
     }

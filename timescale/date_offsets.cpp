@@ -1,9 +1,12 @@
 #include "timescale/date_offsets.h"
 
+#include <cmath>
+
 namespace kw {
 
 DateOffsets::DateOffsets(const LeapTable& table)
-    : offsets_(std::size_t{kYears} * kMonths * kDays),
+    : table_(table),
+      offsets_(std::size_t{kYears} * kMonths * kDays),
       seconds_(std::size_t{kYears} * kMonths * kDays) {
   // JUDDY once a month: it adds the day last, as a whole number, so the
   // days of a month follow its first day one by one (the years 1950-2049
@@ -24,6 +27,13 @@ DateOffsets::DateOffsets(const LeapTable& table)
       }
     }
   }
+}
+
+void DateOffsets::set(std::size_t i, double offset) {
+  constexpr double kMostWholeOffset = 1000.0;  // keeps the sums the tiers make exact
+  const bool whole = std::fabs(offset) <= kMostWholeOffset && offset == std::trunc(offset);
+  offsets_[i] = offset;
+  seconds_[i] = whole ? static_cast<std::int16_t>(offset) : kNotWhole;
 }
 
 }  // namespace kw

@@ -1,10 +1,12 @@
-// The offset in force on every date of real data (two-digit years 0-99,
-// months 1-12, days 1-31), computed once for a run and shared by its
-// workers; with it, for the path that adds it to the digits of the third
-// value, the offset as a whole number of seconds where it is one.
+// The offset in force on a record's date: the one source of offsets for
+// the conversion. It holds the leap table, and the offsets of every date
+// of real data (two-digit years 0-99, months 1-12, days 1-31) computed
+// once for a run and shared by its workers; with them, for the tier that
+// adds the offset to the digits of the third value, the offset as a whole
+// number of seconds where it is one.
 #pragma once
 
-#include <cmath>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -14,37 +16,23 @@ namespace kw {
 
 class DateOffsets {
  public:
-  // offset_of(yy, mm, dd) gives the offset in seconds on each date.
-  template <class OffsetOf>
-  explicit DateOffsets(const OffsetOf& offset_of)
-      : offsets_(std::size_t{kYears} * kMonths * kDays),
-        seconds_(std::size_t{kYears} * kMonths * kDays) {
-    std::size_t i = 0;
-    for (std::int32_t yy = 0; yy < static_cast<std::int32_t>(kYears); ++yy) {
-      for (std::int32_t mm = 1; mm <= static_cast<std::int32_t>(kMonths); ++mm) {
-        for (std::int32_t dd = 1; dd <= static_cast<std::int32_t>(kDays); ++dd) {
-          set(i++, offset_of(yy, mm, dd));
-        }
-      }
-    }
-  }
-
-  // The offsets of `table`: those offset_on gives.
+  // The offsets of `table`, which is kept.
   explicit DateOffsets(const LeapTable& table);
 
-  // The offset on yy-mm-dd; false for dates outside the table.
-  bool offset(std::int32_t yy, std::int32_t mm, std::int32_t dd, double& offset) const {
+  // The offset on a record's date (two-digit year, month, day as read):
+  // what offset_on gives, from the dates computed where they hold it.
+  double offset(const std::array<std::int32_t, 3>& idate) const {
     std::size_t i = 0;
-    if (!index(static_cast<std::uint32_t>(yy), static_cast<std::uint32_t>(mm),
-               static_cast<std::uint32_t>(dd), i)) {
-      return false;
+    if (!index(static_cast<std::uint32_t>(idate[0]), static_cast<std::uint32_t>(idate[1]),
+               static_cast<std::uint32_t>(idate[2]), i)) {
+      return offset_on(table_, idate);
     }
-    offset = offsets_[i];
-    return true;
+    return offsets_[i];
   }
 
   // The offset on yy-mm-dd when it is a whole number of seconds below
-  // 10^4 in magnitude; false otherwise, and for dates outside the table.
+  // 10^3 in magnitude; false otherwise, and for dates outside those
+  // computed.
   bool whole_seconds(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd,
                      std::int32_t& seconds) const {
     std::size_t i = 0;
@@ -59,11 +47,7 @@ class DateOffsets {
   static constexpr std::uint32_t kDays = 31;
   static constexpr std::int16_t kNotWhole = -32768;
 
-  void set(std::size_t i, double offset) {
-    const bool whole = std::fabs(offset) < 1e4 && offset == std::trunc(offset);
-    offsets_[i] = offset;
-    seconds_[i] = whole ? static_cast<std::int16_t>(offset) : kNotWhole;
-  }
+  void set(std::size_t i, double offset);
 
   static bool index(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::size_t& i) {
     const std::uint32_t m = mm - 1U;
@@ -73,6 +57,7 @@ class DateOffsets {
     return true;
   }
 
+  LeapTable table_;
   std::vector<double> offsets_;
   std::vector<std::int16_t> seconds_;
 };

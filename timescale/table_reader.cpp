@@ -1,6 +1,7 @@
 #include "timescale/table_reader.h"
 
 #include "records/free_format.h"
+#include "records/separators.h"
 
 namespace kw {
 
@@ -34,7 +35,7 @@ TableReader::TableReader(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls
 
 TableFault TableReader::add_line(std::string_view line) {
   ++line_number_;
-  if (line.find_first_not_of(" \t") == std::string_view::npos) return {};
+  if (is_blank_text(line)) return {};
 
   ListReader reader(line);
   std::int32_t iy = 0;

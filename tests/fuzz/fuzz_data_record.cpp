@@ -4,12 +4,10 @@
 // Properties: a record that parses edits to exactly 36 printable
 // characters; the date fields show the numbers read; each value field,
 // unless it is asterisks, reads back as the value rounded to its decimals
-// (checked against std::to_chars of the exact binary value); the fast
-// the exact-decimal tier's reader, where it takes the record, gives the same
-// values, and its editor, where it decides, the same 36 characters for any
-// offset; the layout tier, where it decides, the same 36 characters as the
-// general tier with the offset of the record's date (it keeps the layout of
-// earlier inputs, as it does between records).
+// (checked against std::to_chars of the exact binary value); the scan
+// tier, where it decides, gives the general tier's answer and 36
+// characters, with the offsets of the real table and of an odd one (whole
+// and fractional seconds of either sign).
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -19,13 +17,12 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/tiers/decimal_tier.h"
-#include "conversion/tiers/layout_tier.h"
+#include "conversion/tiers/general_tier.h"
+#include "conversion/tiers/scan_tier.h"
 #include "fuzz_check.h"
 #include "records/data_record.h"
-#include "support/bits.h"
+#include "support/leap_tables.h"
 #include "support/oracles.h"
-#include "support/test_offsets.h"
 #include "timescale/date_offsets.h"
 
 namespace {
@@ -55,7 +52,6 @@ void check_integer_field(std::int32_t value, const char* field, int width) {
   FUZZ_CHECK(std::stol(std::string(shown)) == value);
 }
 
-// Whole seconds of either sign on most dates, a fraction on the 13th.
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,39 +59,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   slot.resize(kw::kSlotWidth, ' ');  // the 38 columns, then blanks
   const std::string_view columns(slot.data(), kw::kParsedColumns);
 
-  kw::DataRecord record{};
-  const kw::ReadStatus status = kw::parse_data_record(columns, record);
-
-  kw::DecimalRecord fast{};
-  if (kw::read_decimal_record(slot.data(), fast)) {
-    FUZZ_CHECK(status == kw::ReadStatus::ok);
-    FUZZ_CHECK(fast.idate == record.idate);
-    for (std::size_t i = 0; i < 3; ++i)
-      FUZZ_CHECK(kw::test::same_bits(fast.xval[i].to_double(), record.xval[i]));
-  }
-  static const kw::DateOffsets dates(kw::test::test_offset);
-  static kw::LayoutTier layout_tier;
-  char one_pass[kw::kOutputWidth + 2];
-  if (layout_tier.convert(slot.data(), dates, one_pass)) {
-    FUZZ_CHECK(status == kw::ReadStatus::ok);
-    double date_shift = 0.0;
-    FUZZ_CHECK(dates.offset(record.idate[0], record.idate[1], record.idate[2], date_shift));
-    kw::DataRecord shifted = record;
-    shifted.xval[2] = shifted.xval[2] + date_shift;
+  static const kw::DateOffsets real_offsets(kw::test::real_leap_table());
+  static const kw::DateOffsets odd_offsets(kw::test::odd_leap_table());
+  for (const kw::DateOffsets* offsets : {&real_offsets, &odd_offsets}) {
+    char scanned[kw::kOutputWidth];
+    const kw::Converted by_scan = kw::scan_record(slot.data(), *offsets, scanned);
+    if (by_scan == kw::Converted::undecided) continue;
     char want[kw::kOutputWidth];
-    FUZZ_CHECK(kw::edit_output_record(shifted, want));
-    FUZZ_CHECK(std::memcmp(one_pass, want, kw::kOutputWidth) == 0);
+    kw::ReadStatus general_status = kw::ReadStatus::ok;
+    FUZZ_CHECK(kw::convert_generally(slot.data(), *offsets, want, general_status) == by_scan);
+    FUZZ_CHECK(std::memcmp(scanned, want, kw::kOutputWidth) == 0);
   }
-  if (status != kw::ReadStatus::ok) return 0;
 
+  kw::DataRecord record{};
+  if (kw::parse_data_record(columns, record) != kw::ReadStatus::ok) return 0;
   // The offset comes from the input too: whole seconds mostly.
   double offset = static_cast<double>(size % 60) - 10.0;
   if (size % 7 == 0) offset += 0.25;
-  char fast_out[kw::kOutputWidth];
-  bool fast_fits = false;
-  const bool fast_decided = kw::read_decimal_record(slot.data(), fast) &&
-                            kw::edit_decimal_record(fast, offset, fast_out, fast_fits);
-
   record.xval[2] = record.xval[2] + offset;
   char out[kw::kOutputWidth + 1];
   out[kw::kOutputWidth] = '\0';
@@ -113,9 +93,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_fixed_field(record.xval[0], out + 8, 9, 5);
   check_fixed_field(record.xval[1], out + 17, 9, 5);
   check_fixed_field(record.xval[2], out + 26, 10, 6);
-  if (fast_decided) {
-    FUZZ_CHECK(std::memcmp(fast_out, out, kw::kOutputWidth) == 0);
-    FUZZ_CHECK(fast_fits == fits);
-  }
   return 0;
 }

@@ -1,0 +1,17 @@
+// The general tier: the correctly rounded free-format reader and field
+// editor, which decide every record and define the bytes of every tier.
+#pragma once
+
+#include "conversion/tiers/converted.h"
+#include "records/free_format.h"
+#include "timescale/date_offsets.h"
+
+namespace kw {
+
+// Converts the record in slot[0..kParsedColumns) into out[0..kOutputWidth):
+// fits, overflow, blank, or failed with `status` telling which read error
+// the record raises. Never undecided.
+Converted convert_generally(const char* slot, const DateOffsets& offsets, char* out,
+                            ReadStatus& status);
+
+}  // namespace kw

@@ -1,0 +1,151 @@
+// The record conversion against the general tier, in the layouts of real
+// data files: whichever tier converts a record, the bytes are those of the
+// general reader and editor; the scan tier does take the records of every
+// layout it is meant to; and its masks are those of the plain loop.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "conversion/tiers/general_tier.h"
+#include "conversion/tiers/record_tiers.h"
+#include "conversion/tiers/scan_tier.h"
+#include "conversion/tiers/slot_classes.h"
+#include "records/data_record.h"
+#include "support/leap_tables.h"
+#include "timescale/date_offsets.h"
+
+namespace kw {
+namespace {
+
+// A record as the run hands it to the tiers: its parsed columns, then
+// blanks.
+std::string slot_of(const std::string& line) {
+  std::string slot = line.substr(0, kParsedColumns);
+  slot.resize(kSlotWidth, ' ');
+  return slot;
+}
+
+struct LayoutCase {
+  const char* name;
+  std::vector<std::string> records;  // consecutive records of one file
+  bool scanned;                      // the scan tier takes every record that fits
+};
+
+class RecordTiers : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
+  for (const LeapTable& table : {test::real_leap_table(), test::odd_leap_table()}) {
+    const DateOffsets offsets(table);
+    for (const std::string& line : GetParam().records) {
+      const std::string slot = slot_of(line);
+      char want[kOutputWidth] = {};
+      char got[kOutputWidth] = {};
+      ReadStatus status = ReadStatus::ok;
+      const Converted expected = convert_generally(slot.data(), offsets, want, status);
+      ASSERT_EQ(convert_record(slot.data(), offsets, got, status), expected) << line;
+      if (expected == Converted::fits || expected == Converted::overflow) {
+        EXPECT_EQ(std::string(got, kOutputWidth), std::string(want, kOutputWidth)) << line;
+      }
+      char scanned[kOutputWidth] = {};
+      const Converted by_scan = scan_record(slot.data(), offsets, scanned);
+      if (by_scan != Converted::undecided) {
+        EXPECT_EQ(by_scan, expected) << line;
+        EXPECT_EQ(std::string(scanned, kOutputWidth), std::string(want, kOutputWidth)) << line;
+      }
+      if (GetParam().scanned && table.LS_N == test::real_leap_table().LS_N &&
+          expected == Converted::fits) {
+        EXPECT_NE(by_scan, Converted::undecided) << line;
+      }
+    }
+  }
+}
+
+std::string case_name(const ::testing::TestParamInfo<LayoutCase>& info) {
+  return info.param.name;
+}
+
+// Each layout with the values the editing finds hardest: a tie at the fifth
+// decimal (decided by the double), nines that carry through the point, a
+// negative value that rounds to zero, fewer decimals, a third value whose
+// sum changes sign, and a field too wide (asterisks, left to the general
+// tier).
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, RecordTiers,
+    ::testing::Values(
+        LayoutCase{
+            "single_blanks",
+            {"96 01 05 0.123456 -0.012345 -29.451350", "96 01 06 0.000005 0.999995 -0.000001",
+             "96 01 07 -0.000004 9.999996 -31.5", "96 01 08 0.100005 -99.999995 -30.999999",
+             "96 01 10 0.3 0.25 -30.000000", "96 01 09 1000.000000 0.5 0.25"},
+            true},
+        LayoutCase{
+            "padded_columns",
+            {"62 01 01  0.242729 -0.134815  0.447919", "62 01 02  0.242735 -0.134805  0.447105",
+             "62 01 03 -0.000005  0.000015 -9.999999"},
+            true},
+        LayoutCase{
+            "blank_padded_dates",
+            {"62  1  1  0.242729 -0.134815  0.447919", "62  1 10  0.242735 -0.134805  0.447105",
+             "62 12 31  0.242735 -0.134805 -3.100000", " 5  2  9 0.1 0.2 0.3"},
+            true},
+        LayoutCase{
+            "one_digit_dates", {"5 1 9 0.123456 0.654321 -29.999999", "5 1 10 0.1 0.2 0.3"}, true},
+        LayoutCase{"commas",
+                   {"96,01,05,0.123456,-0.012345,-29.451350",
+                    "96, 1, 6, 0.000005, 0.999995, -0.000001", "96 , 1 , 7 , -0.3 , 0.5 , 0.25"},
+                   true},
+        LayoutCase{"tabs",
+                   {"96\t01\t05\t0.123456\t-0.012345\t-29.451350",
+                    "96\t01\t06\t0.000005\t0.999995\t-0.0001", " \t96 \t1\t7\t0.3\t0.5\t0.25"},
+                   true},
+        LayoutCase{"output_read_back",
+                   {"96 01 05  0.12346 -0.01235 -0.345679", "96 01 06  0.00000  1.00000  2.000000"},
+                   true},
+        LayoutCase{"cut_at_column_38",
+                   {"96 01 05 111.123456 -22.12345 33.12345678",
+                    "96 01 05 -123.123456 -123.123456 -123.123456"},
+                   true},
+        // As a script printing floats writes them: widths that change from
+        // record to record, up to the seventeen digits of a double.
+        LayoutCase{"shortest_floats",
+                   {"62 1 1 0.17 0.48 -29.45", "62 1 2 0.169888 0.478866 -29.448857",
+                    "62 1 3 0.1 -0.000001 -0.0", "62 1 4 0.12345678901234568 5.0 0.3333333333",
+                    "62 1 5 0.1000050000000 0.999995 -37.0000005", "7 12 31 .5 5. -.5",
+                    "7 2 1 0.999999999999 -0.000005 -0.0000005"},
+                   true},
+        // Records the layout tier leaves to the others: signs and exponents,
+        // more digits, dates out of the table, a fraction of a day, bad
+        // records and blank ones.
+        LayoutCase{"other_shapes",
+                   {"96 01 05 +0.123456 1e-3 2.5E1", "96 01 05 1234.5 0.1234567 12",
+                    "96 13 05 0.1 0.2 0.3", "1996 1 5 0.1 0.2 0.3", "96 01 05 0.1 0.2",
+                    "96 01 05 0.1 x 0.3", "96,,01 05 0.1 0.2 0.3", ",96 01 05 0.1 0.2 0.3",
+                    " , 96 1 5 1 2 3", "                 ", "96 1 5 1e400 0 0",
+                    "7 2 1 0.1 0.2 0.0000005000000000001"},
+                   false}),
+    case_name);
+
+// The SSE2 masks are those of the plain loop, for every kind of byte.
+TEST(SlotClasses, AreThoseOfThePlainLoop) {
+  std::mt19937 random(20261209);
+  const std::string typical = " 0123456789-+.,\t";
+  for (int round = 0; round < 20000; ++round) {
+    char slot[kSlotWidth];
+    for (char& c : slot) {
+      const auto pick = static_cast<unsigned>(random());
+      c = pick % 4 == 0 ? static_cast<char>(pick >> 8) : typical[(pick >> 8) % typical.size()];
+    }
+    const SlotClasses fast = classify_slot(slot);
+    const SlotClasses plain = classify_columns(slot);
+    ASSERT_EQ(fast.values, plain.values);
+    ASSERT_EQ(fast.marks, plain.marks);
+    ASSERT_EQ(fast.signs, plain.signs);
+    ASSERT_EQ(fast.commas, plain.commas);
+    ASSERT_EQ(fast.others, plain.others);
+  }
+}
+
+}  // namespace
+}  // namespace kw
