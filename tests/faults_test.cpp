@@ -49,34 +49,36 @@ struct Fault {
   bool log_expected = true;           // the log exists (with its start line only)
 };
 
-// Under a file-size limit, records with a field of asterisks: the error 63
-// line of every record handed to the write comes out before the write
-// fails, as a run converting one record at a time prints them.
-TEST(Faults, OutputConversionErrorsComeBeforeAFailingWrite) {
-  // One record in ten too wide (standard error, a file here, stays below
-  // the limit too).
-  const Tree tree;
-  const std::string ten = repeat(kRecord, 9) + "96 01 05 1000 0 0\n";
-  test::write_file(tree.data(), repeat(ten, 2'000));
-  const test::RunResult result = tree.run({.max_file_size = 100'000});
-  ASSERT_EQ(result.exit_status, 38) << result.standard_error.substr(0, 400);
-  const std::string overflow =
-      "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
-  const std::string failure =
-      "forrtl: severe (38): error during write, unit 2, file new.txt (File too large)\n";
-  const std::string& err = result.standard_error;
-  ASSERT_GE(err.size(), failure.size());
-  EXPECT_EQ(err.substr(err.size() - failure.size()), failure);
-  const std::string overflows = err.substr(0, err.size() - failure.size());
-  const auto reported = static_cast<int>(overflows.size() / overflow.size());
-  EXPECT_EQ(overflows, repeat(overflow, reported));
-  const std::string converted_ten =
-      repeat(kConverted, 9) + "96 01 05*********  0.00000 30.000000\r\n";
-  const std::string kept = tree.output();
-  const auto whole_tens = static_cast<int>(kept.size() / converted_ten.size());
-  EXPECT_EQ(kept.substr(0, whole_tens * converted_ten.size()), repeat(converted_ten, whole_tens));
-  EXPECT_EQ(kept.size() % kConverted.size(), 0U);
-  EXPECT_GE(reported, whole_tens);  // every record kept with asterisks was reported
+// Under a file-size limit, records with a field of asterisks: as in a run
+// converting and writing one record at a time, the error 63 lines are
+// those of the records up to the one whose write failed, then the failure.
+TEST(Faults, OutputConversionErrorsStopAtTheRecordWhoseWriteFailed) {
+  const std::string wide = "96 01 05 1000 0 0\n";
+  const std::string wide_converted = "96 01 05*********  0.00000 30.000000\r\n";
+  // Every tenth record too wide, or every second one (standard error, a
+  // file here, stays below the limit too).
+  for (const int every : {10, 2}) {
+    const Tree tree;
+    const std::string group = repeat(kRecord, every - 1) + wide;
+    test::write_file(tree.data(), repeat(group, 20'000 / every));
+    const test::RunResult result = tree.run({.max_file_size = 100'000});
+    ASSERT_EQ(result.exit_status, 38) << result.standard_error.substr(0, 400);
+    const std::string overflow =
+        "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
+    const std::string failure =
+        "forrtl: severe (38): error during write, unit 2, file new.txt (File too large)\n";
+    const std::string& err = result.standard_error;
+    ASSERT_GE(err.size(), failure.size());
+    EXPECT_EQ(err.substr(err.size() - failure.size()), failure);
+    const std::string kept = tree.output();
+    ASSERT_EQ(kept.size() % kConverted.size(), 0U);
+    const std::size_t records = kept.size() / kConverted.size();
+    const std::string converted_group = repeat(kConverted, every - 1) + wide_converted;
+    EXPECT_EQ(kept, repeat(converted_group, 20'000).substr(0, kept.size()));
+    // The records kept and the one whose write failed.
+    const std::size_t reported = (records + 1) / static_cast<std::size_t>(every);
+    EXPECT_EQ(err, repeat(overflow, static_cast<int>(reported)) + failure) << every;
+  }
 }
 
 TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
