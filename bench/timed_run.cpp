@@ -1,5 +1,6 @@
-// Runs a command and prints its wall-clock time in seconds and its peak
-// resident memory in KiB, as "seconds kib". The command's own output goes
+// Runs a command and prints its wall-clock time in seconds, its peak
+// resident memory in KiB and the processor time it used (user and system)
+// in seconds, as "seconds kib cpu_seconds". The command's own output goes
 // where this program's goes.
 //
 //   kw_timed_run DIR COMMAND [ARG...]     (runs COMMAND in DIR)
@@ -27,6 +28,10 @@ int main(int argc, char** argv) {
   rusage usage{};
   if (::wait4(child, &status, 0, &usage) != child) return 1;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  std::printf("%.6f %ld\n", elapsed.count(), usage.ru_maxrss);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  std::printf("%.6f %ld %.6f\n", elapsed.count(), usage.ru_maxrss,
+              seconds(usage.ru_utime) + seconds(usage.ru_stime));
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

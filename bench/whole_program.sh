@@ -4,24 +4,25 @@
 #
 #   bench/whole_program.sh [N] [ROUNDS] [LAYOUT...]
 #
-# Builds the default (Release) preset; for each layout (default: all seven
+# Builds the default (Release) preset; for each layout (default: all ten
 # of kw_make_data: single, single_lf, padded, blank_dates, output, commas,
-# tabs) writes N daily records (default 5,000,000) and the shipped "ls.ini"
-# into a temporary tree, then times, interleaved over ROUNDS rounds
-# (default 5):
-#   (a) the program converting the file, and
-#   (b) dd bs=1M copying the same file to a new file.
+# tabs, python, decimals, mixed) writes N daily records (default
+# 5,000,000) and the shipped "ls.ini" into a temporary tree, then times,
+# interleaved over ROUNDS rounds (default 5), like for like:
+#   (a) the program converting the file over the new.txt of the run
+#       before (a first run makes it), and
+#   (b) dd bs=1M conv=notrunc copying the same file over a copy of it.
 # Prints each round's times, then per layout the medians, the ratio
-# (a)/(b) and the program's peak resident memory; then the time of a
-# typical small file (36,525 records, a century of days) from process start
-# to exit, against cat of the same file.
+# (a)/(b), the program's processor time per record and its peak resident
+# memory; then the time of a typical small file (36,525 records, a century
+# of days) from process start to exit, against cat of the same file.
 set -euo pipefail
 
 records=${1:-5000000}
 rounds=${2:-5}
 shift $(($# < 2 ? $# : 2))
 layouts=("$@")
-[ ${#layouts[@]} -gt 0 ] || layouts=(single single_lf padded blank_dates output commas tabs)
+[ ${#layouts[@]} -gt 0 ] || layouts=(single single_lf padded blank_dates output commas tabs python decimals mixed)
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/default
 
@@ -44,17 +45,19 @@ for layout in "${layouts[@]}"; do
   cp examples/station/run/ls.ini "$dir/site/run/"
   "$build/bench/kw_make_data" "$records" "$layout" >"$dir/KW_PVZ.DAT"
   cat "$dir/KW_PVZ.DAT" >/dev/null  # both start from the page cache
+  # Both write over a file of the size they write: a first run and a copy.
+  (cd "$dir/site/run" && "$program")
+  cp "$dir/KW_PVZ.DAT" "$dir/copy.dat"
   : >"$dir/program.times"
   : >"$dir/copy.times"
   run_program() {
-    rm -f "$dir/site/run/new.txt" "$dir/site/run/lsconv.lst"
     sync
     "$timed" "$dir/site/run" "$program" >>"$dir/program.times"
   }
   run_copy() {
-    rm -f "$dir/copy.dat"
     sync
-    "$timed" "$dir" dd if=KW_PVZ.DAT of=copy.dat bs=1M status=none >>"$dir/copy.times"
+    "$timed" "$dir" dd if=KW_PVZ.DAT of=copy.dat bs=1M conv=notrunc status=none \
+      >>"$dir/copy.times"
   }
   for ((i = 1; i <= rounds; ++i)); do
     if ((i % 2)); then run_copy; run_program; else run_program; run_copy; fi
@@ -66,16 +69,18 @@ for layout in "${layouts[@]}"; do
   fi
   echo "$layout: program $(cut -d" " -f1 "$dir/program.times" | tr "\n" " ")" \
     "/ copy $(cut -d" " -f1 "$dir/copy.times" | tr "\n" " ")"
-  printf '%s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
+  printf '%s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
     "$(cut -d' ' -f1 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/copy.times" | median)" \
-    "$(cut -d' ' -f2 "$dir/program.times" | sort -n | tail -1)" >>"$summary"
+    "$(cut -d' ' -f2 "$dir/program.times" | sort -n | tail -1)" \
+    "$(cut -d' ' -f3 "$dir/program.times" | median)" >>"$summary"
   rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir/site/run/new.txt"
 done
 
 echo
-printf '%-12s %10s %10s %10s %8s %10s\n' layout MB program_s copy_s ratio peak_MiB
-awk '{ printf "%-12s %10.0f %10.3f %10.3f %8.2f %10.2f\n", $1, $2 / 1e6, $3, $4, $3 / $4, $5 / 1024 }' "$summary"
+printf '%-12s %8s %10s %10s %8s %12s %9s\n' layout MB program_s copy_s ratio cpu_ns/record peak_MiB
+awk -v n="$records" '{ printf "%-12s %8.0f %10.3f %10.3f %8.2f %12.1f %9.2f\n",
+  $1, $2 / 1e6, $3, $4, $3 / $4, $6 / n * 1e9, $5 / 1024 }' "$summary"
 
 # A small file: a century of days, from start to exit, against cat.
 small=$tree/small

@@ -118,13 +118,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Records the layout tier leaves to the others: signs and exponents,
         // more digits, dates out of the table, a fraction of a day, bad
         // records and blank ones.
-        LayoutCase{"other_shapes",
-                   {"96 01 05 +0.123456 1e-3 2.5E1", "96 01 05 1234.5 0.1234567 12",
-                    "96 13 05 0.1 0.2 0.3", "1996 1 5 0.1 0.2 0.3", "96 01 05 0.1 0.2",
-                    "96 01 05 0.1 x 0.3", "96,,01 05 0.1 0.2 0.3", ",96 01 05 0.1 0.2 0.3",
-                    " , 96 1 5 1 2 3", "                 ", "96 1 5 1e400 0 0",
-                    "7 2 1 0.1 0.2 0.0000005000000000001"},
-                   false}),
+        LayoutCase{
+            "other_shapes",
+            {"96 01 05 +0.123456 1e-3 2.5E1", "96 01 05 1234.5 0.1234567 12",
+             "96 13 05 0.1 0.2 0.3", "1996 1 5 0.1 0.2 0.3", "96 01 05 0.1 0.2",
+             "96 01 05 0.1 x 0.3", "96,,01 05 0.1 0.2 0.3", ",96 01 05 0.1 0.2 0.3",
+             " , 96 1 5 1 2 3", "                 ", "96 1 5 1e400 0 0",
+             "7 2 1 0.1 0.2 0.0000005000000000001",
+             // A third value of more than twelve decimals whose sum with the
+             // offset lies within 10^-19 of a tie, on either side.
+             "07 02 01 0.1 0.2 -0.0000004999999999999", "07 02 01 0.1 0.2 -0.0000005000000000001",
+             "96 02 01 0.1 0.2 -0.0000004999999999999", "96 02 01 0.1 0.2 -0.0000015000000000001",
+             "80 02 01 0.1 0.2 -0.0000024999999999999", "62 02 01 0.1 0.2 -0.0000034999999999999"},
+            false}),
     case_name);
 
 // The SSE2 masks are those of the plain loop, for every kind of byte.
