@@ -37,6 +37,17 @@ class File {
   // as it stands. Never blocks on a FIFO.
   static File open(std::string_view name, OpenError& error);
 
+  // Opens an existing file for reading only: a missing one is not made.
+  // Never blocks on a FIFO (one without a writer reads as empty).
+  static File open_to_read(std::string_view name, OpenError& error);
+
+  // The process's standard input and output, as files of their own:
+  // closing them leaves the process's handles open. Bytes pass as they
+  // stand (no CR LF translation on Windows). Not open when the process
+  // has no such handle.
+  static File standard_input();
+  static File standard_output();
+
   bool is_open() const { return handle_ != kNoHandle; }
   bool writable() const { return writable_; }
 
@@ -60,6 +71,9 @@ class File {
   // other kinds of file are left alone. False on failure.
   bool cut_at(std::uint64_t size);
 
+  // Flushes what was written to the disk. False on failure.
+  bool sync();
+
   // Closes the file. False when the system reports a failure.
   bool close();
 
@@ -67,6 +81,8 @@ class File {
   const std::string& error_text() const { return error_text_; }
 
  private:
+  friend class Replacement;
+
   // A POSIX file descriptor or a Windows HANDLE; -1 is neither.
   using Handle = std::intptr_t;
   static constexpr Handle kNoHandle = -1;

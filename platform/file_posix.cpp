@@ -90,6 +90,48 @@ File File::open(std::string_view name, OpenError& error) {
   return file;
 }
 
+File File::open_to_read(std::string_view name, OpenError& error) {
+  File file;
+  const int fd = open_flags(system_path(name), O_RDONLY);
+  if (fd < 0) {
+    error = classify(errno);
+    return file;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    error = OpenError::access_denied;
+    return file;
+  }
+  file.handle_ = static_cast<Handle>(fd);
+  error = OpenError::none;
+  return file;
+}
+
+File File::standard_input() {
+  File file;
+  const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd >= 0) file.handle_ = static_cast<Handle>(fd);
+  return file;
+}
+
+File File::standard_output() {
+  File file;
+  const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd >= 0) {
+    file.handle_ = static_cast<Handle>(fd);
+    file.writable_ = true;
+  }
+  return file;
+}
+
+bool File::sync() {
+  if (::fsync(fd_of(handle_)) == 0 || errno == EINVAL || errno == EROFS)
+    return true;  // pipes, devices
+  record_error();
+  return false;
+}
+
 void File::record_error() {
   error_text_ = std::strerror(errno);
 }

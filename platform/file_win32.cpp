@@ -86,6 +86,60 @@ File File::open(std::string_view name, OpenError& error) {
   return file;
 }
 
+File File::open_to_read(std::string_view name, OpenError& error) {
+  const std::string path(name);
+  File file;
+  HANDLE handle = open_handle(path, GENERIC_READ, OPEN_EXISTING);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = classify(::GetLastError());
+    return file;
+  }
+  if (is_directory(handle)) {
+    ::CloseHandle(handle);
+    error = OpenError::access_denied;
+    return file;
+  }
+  file.handle_ = reinterpret_cast<Handle>(handle);
+  error = OpenError::none;
+  return file;
+}
+
+namespace {
+// A handle of this process's own to the same file as standard handle `which`.
+HANDLE copy_of_standard(DWORD which) {
+  HANDLE original = ::GetStdHandle(which);
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  if (original == nullptr || original == INVALID_HANDLE_VALUE ||
+      ::DuplicateHandle(::GetCurrentProcess(), original, ::GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS) == 0) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return copy;
+}
+}  // namespace
+
+File File::standard_input() {
+  File file;
+  file.handle_ = reinterpret_cast<Handle>(copy_of_standard(STD_INPUT_HANDLE));
+  return file;
+}
+
+File File::standard_output() {
+  File file;
+  file.handle_ = reinterpret_cast<Handle>(copy_of_standard(STD_OUTPUT_HANDLE));
+  file.writable_ = file.is_open();
+  return file;
+}
+
+bool File::sync() {
+  if (::GetFileType(native(handle_)) != FILE_TYPE_DISK ||
+      ::FlushFileBuffers(native(handle_)) != 0) {
+    return true;
+  }
+  record_error();
+  return false;
+}
+
 void File::record_error() {
   error_text_ = message_for(::GetLastError());
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file.h"
+
 namespace kw::os {
 
 enum class ReadWhole {
@@ -43,5 +45,34 @@ enum class Links {
 // Signals that would end the process wait until the file is in place or
 // removed.
 bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why);
+
+// The same for a file written a piece at a time: begin() makes the new
+// file (on Linux one without a name, so that even a process killed halfway
+// leaves nothing behind), file() writes it, commit() flushes it to disk and
+// puts it in the target's place. Until commit() succeeds the target is as
+// it was; an uncommitted new file is removed when the object goes.
+class Replacement {
+ public:
+  Replacement() = default;
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement();
+
+  bool begin(std::string_view path, Links links, std::string& why);
+  File& file() { return file_; }
+  bool commit(std::string& why);
+
+ private:
+  void discard();
+
+  std::string target_;  // the file replaced (where a link leads)
+  std::string made_;    // the new file's name, empty while it has none
+  File file_;           // the new file
+  unsigned mode_ = 0;   // the permissions it gets
+  bool keep_owner_ = false;
+  unsigned owner_ = 0;
+  unsigned group_ = 0;
+  bool committed_ = false;
+};
 
 }  // namespace kw::os

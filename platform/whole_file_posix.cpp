@@ -22,6 +22,13 @@ std::string reason() {
   return std::strerror(errno);
 }
 
+// The process's file-mode mask, read without changing it for long.
+mode_t current_umask() {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
 // Reads `fd` to its end, at most limit + 1 bytes.
 ReadWhole read_all(int fd, std::size_t limit, std::string& content, std::string& why) {
   content.clear();
@@ -107,31 +114,21 @@ std::string folder_of(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Makes a new file beside `target`, exclusively, never through a link.
-int make_beside(const std::string& target, mode_t mode, std::string& made) {
+// A name beside `target` that no file has yet, for the new file: made
+// exclusively by `make(name)`, which returns false with errno EEXIST when
+// the name is taken.
+template <class Make>
+bool name_beside(const std::string& target, std::string& made, const Make& make) {
   static unsigned counter = 0;
   const auto seed = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ULL ^
                     static_cast<std::uint64_t>(std::time(nullptr));
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::uint64_t tag = seed + 0x2545F4914F6CDD1DULL * ++counter;
     made = target + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
-    const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    if (make(made)) return true;
+    if (errno != EEXIST) return false;
   }
-  return -1;
-}
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+  return false;
 }
 
 void flush_folder(const std::string& folder) {
@@ -166,43 +163,91 @@ ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string&
 }
 
 bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why) {
-  std::string target;
-  if (!final_target(std::string(path), links, target, why)) return false;
+  const HeldSignals held;
+  Replacement replacement;
+  std::size_t written = 0;
+  if (!replacement.begin(path, links, why)) return false;
+  if (!replacement.file().write(content, written)) {
+    why = "cannot write the new file: " + replacement.file().error_text();
+    return false;
+  }
+  return replacement.commit(why);
+}
+
+bool Replacement::begin(std::string_view path, Links links, std::string& why) {
+  if (!final_target(std::string(path), links, target_, why)) return false;
   struct stat old {};
-  const bool has_old = ::lstat(target.c_str(), &old) == 0;
+  const bool has_old = ::lstat(target_.c_str(), &old) == 0;
   if (has_old && !S_ISREG(old.st_mode)) {
     why = "not a regular file";
     return false;
   }
-  const mode_t mode = has_old ? (old.st_mode & 07777) : 0666;  // umask applies to a new one
-
-  const HeldSignals held;
-  std::string made;
-  Descriptor fd(make_beside(target, has_old ? 0600 : mode, made));
-  if (fd.get() < 0) {
+  // The old file's permissions, and its owner where the caller may give
+  // it (as root); a new file gets the usual ones (the umask applies).
+  mode_ = has_old ? (old.st_mode & 07777) : 0666 & ~current_umask();
+  keep_owner_ = has_old && ::geteuid() == 0;
+  owner_ = old.st_uid;
+  group_ = old.st_gid;
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = ::open(folder_of(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+#endif
+  if (fd < 0) {  // no unnamed files here: one with a name of its own
+    name_beside(target_, made_, [&fd](const std::string& name) {
+      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      return fd >= 0;
+    });
+  }
+  if (fd < 0) {
     why = "cannot make a new file beside it: " + reason();
+    made_.clear();
     return false;
   }
+  file_.handle_ = fd;
+  file_.writable_ = true;
+  return true;
+}
+
+bool Replacement::commit(std::string& why) {
+  const HeldSignals held;
+  const int fd = static_cast<int>(file_.handle_);
   const auto fail = [&](const char* step) {
     why = std::string(step) + ": " + reason();
-    fd.close();
-    ::unlink(made.c_str());
+    discard();
     return false;
   };
-  if (has_old) {
-    // The owner stays where the caller may give it (as root); the
-    // permissions always.
-    if (::geteuid() == 0 && ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
-      return fail("cannot give the new file its owner");
-    }
-    if (::fchmod(fd.get(), mode) != 0) return fail("cannot give the new file its permissions");
+  if (keep_owner_ && ::fchown(fd, owner_, group_) != 0) {
+    return fail("cannot give the new file its owner");
   }
-  if (!write_all(fd.get(), content)) return fail("cannot write the new file");
-  if (::fsync(fd.get()) != 0) return fail("cannot flush the new file to disk");
-  if (!fd.close()) return fail("cannot close the new file");
-  if (::rename(made.c_str(), target.c_str()) != 0) return fail("cannot rename the new file");
-  flush_folder(folder_of(target));
+  if (::fchmod(fd, static_cast<mode_t>(mode_)) != 0) {
+    return fail("cannot give the new file its permissions");
+  }
+  if (::fsync(fd) != 0) return fail("cannot flush the new file to disk");
+  if (made_.empty()) {
+    // Named now, through the process's view of its descriptor.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (!name_beside(target_, made_, [&self](const std::string& name) {
+          return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        })) {
+      made_.clear();
+      return fail("cannot give the new file a name");
+    }
+  }
+  if (!file_.close()) return fail("cannot close the new file");
+  if (::rename(made_.c_str(), target_.c_str()) != 0) return fail("cannot rename the new file");
+  committed_ = true;
+  flush_folder(folder_of(target_));
   return true;
+}
+
+void Replacement::discard() {
+  file_.close();
+  if (!made_.empty()) ::unlink(made_.c_str());
+  made_.clear();
+}
+
+Replacement::~Replacement() {
+  if (!committed_) discard();
 }
 
 }  // namespace kw::os

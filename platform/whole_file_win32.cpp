@@ -58,20 +58,6 @@ ReadWhole read_all(HANDLE handle, std::size_t limit, std::string& content, std::
   }
 }
 
-bool write_all(HANDLE handle, std::string_view data) {
-  while (!data.empty()) {
-    DWORD count = 0;
-    const auto piece = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1U << 30));
-    if (::WriteFile(handle, data.data(), piece, &count, nullptr) == 0) return false;
-    if (count == 0) {
-      ::SetLastError(ERROR_WRITE_FAULT);
-      return false;
-    }
-    data.remove_prefix(count);
-  }
-  return true;
-}
-
 // Where `target` is a symbolic link: refused, or the name of the file it
 // leads to.
 bool final_target(Links links, std::string& target, std::string& why) {
@@ -123,46 +109,71 @@ ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string&
 }
 
 bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why) {
-  std::string target(path);
-  if (!final_target(links, target, why)) return false;
+  Replacement replacement;
+  if (!replacement.begin(path, links, why)) return false;
+  std::size_t written = 0;
+  if (!replacement.file().write(content, written)) {
+    why = "cannot write the new file: " + replacement.file().error_text();
+    return false;
+  }
+  return replacement.commit(why);
+}
+
+bool Replacement::begin(std::string_view path, Links links, std::string& why) {
+  target_ = std::string(path);
+  if (!final_target(links, target_, why)) return false;
   // Windows keeps a read-only file from being replaced; so does this, the
   // same way on every version and under Wine.
-  const DWORD attributes = ::GetFileAttributesA(target.c_str());
+  const DWORD attributes = ::GetFileAttributesA(target_.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     why = "a read-only file";
     return false;
   }
   static unsigned counter = 0;
-  std::string made;
-  HANDLE made_handle = INVALID_HANDLE_VALUE;
+  HANDLE made = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::uint64_t tag = (std::uint64_t{::GetCurrentProcessId()} << 20) +
                               ::GetTickCount() * 7919ULL + 0x9E3779B9ULL * ++counter;
-    made = target + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
+    made_ = target_ + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
     // CREATE_NEW: made here and now, never an existing file or link.
-    made_handle = ::CreateFileA(made.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (made_handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) break;
+    made = ::CreateFileA(made_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  Handle file(made_handle);
-  if (!file.valid()) {
+  if (made == INVALID_HANDLE_VALUE) {
     why = "cannot make a new file beside it: " + reason();
+    made_.clear();
     return false;
   }
+  file_.handle_ = reinterpret_cast<File::Handle>(made);
+  file_.writable_ = true;
+  return true;
+}
+
+bool Replacement::commit(std::string& why) {
   const auto fail = [&](const char* step) {
     why = std::string(step) + ": " + reason();
-    file.close();
-    ::DeleteFileA(made.c_str());
+    discard();
     return false;
   };
-  if (!write_all(file.get(), content)) return fail("cannot write the new file");
-  if (::FlushFileBuffers(file.get()) == 0) return fail("cannot flush the new file to disk");
-  if (!file.close()) return fail("cannot close the new file");
-  if (::MoveFileExA(made.c_str(), target.c_str(),
+  if (!file_.sync()) return fail("cannot flush the new file to disk");
+  if (!file_.close()) return fail("cannot close the new file");
+  if (::MoveFileExA(made_.c_str(), target_.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
     return fail("cannot rename the new file");
   }
+  committed_ = true;
   return true;
+}
+
+void Replacement::discard() {
+  file_.close();
+  if (!made_.empty()) ::DeleteFileA(made_.c_str());
+  made_.clear();
+}
+
+Replacement::~Replacement() {
+  if (!committed_) discard();
 }
 
 }  // namespace kw::os
