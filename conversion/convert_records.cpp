@@ -19,8 +19,8 @@ namespace {
 // it is written.
 class Pipeline {
  public:
-  Pipeline(InputUnit& data, OutputUnit& out, const LeapTable& table)
-      : data_(data), out_(out), offsets_(table) {}
+  Pipeline(InputUnit& data, OutputUnit& out, const DateOffsets& offsets)
+      : data_(data), out_(out), offsets_(offsets) {}
 
   void work() {
     RecordBatch batch;
@@ -38,7 +38,7 @@ class Pipeline {
         write_turn_.wait(lock, [&] { return next_write_ == ticket; });
         if (!failure_) {
           try {
-            batch.emit(out_);
+            batch.emit(out_, data_);
           } catch (...) {
             failure_ = std::current_exception();
             const std::lock_guard read_lock(read_mutex_);
@@ -58,7 +58,7 @@ class Pipeline {
  private:
   InputUnit& data_;
   OutputUnit& out_;
-  const DateOffsets offsets_;
+  const DateOffsets& offsets_;
 
   std::mutex read_mutex_;
   bool reading_done_ = false;
@@ -72,13 +72,16 @@ class Pipeline {
 
 }  // namespace
 
-void convert_records(InputUnit& data, OutputUnit& out, const LeapTable& table, unsigned threads) {
-  Pipeline pipeline(data, out, table);
+void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offsets,
+                     unsigned threads) {
+  Pipeline pipeline(data, out, offsets);
   std::vector<std::thread> helpers;
   // Only a file of more than a batch of typical records is worth a thread.
   // A typical record, "96 01 05 0.123456 -0.012345 -29.451350", and its LF.
   constexpr std::size_t kTypicalRecord = 40;
-  if (threads > 1 && data.remaining_bytes() > RecordBatch::kCapacity * kTypicalRecord) {
+  // A stream's length is not known: it may be long.
+  if (threads > 1 && (data.is_stream() ||
+                      data.remaining_bytes() > RecordBatch::kCapacity * kTypicalRecord)) {
     for (unsigned i = 1; i < threads; ++i) {
       try {
         helpers.emplace_back([&pipeline] {

@@ -2,18 +2,19 @@
 #pragma once
 
 #include "records/units.h"
-#include "timescale/leap_table.h"
+#include "timescale/date_offsets.h"
 
 namespace kw {
 
 // Converts every record of `data` into `out`, adding to each record's third
-// value the offset of `table` in force on its date. Ends the run (throws)
+// value the offset `offsets` give its date. Ends the run (throws)
 // at the first bad record or failed read or write, after writing every
 // record before it.
 //
 // Batches of records are read in order, converted by up to `threads`
 // threads at once and written in order; a file of one batch is converted
 // without starting a thread.
-void convert_records(InputUnit& data, OutputUnit& out, const LeapTable& table, unsigned threads);
+void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offsets,
+                     unsigned threads);
 
 }  // namespace kw

@@ -11,6 +11,7 @@
 #include "records/failure.h"
 #include "records/run_files.h"
 #include "records/units.h"
+#include "timescale/date_offsets.h"
 #include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
 
@@ -27,17 +28,22 @@ void KW_TAI2UTC() {
 
   InputUnit data(kDataUnit, kDataFile);
   OutputUnit out(kOutputUnit, kOutputFile);
-  convert_records(data, out, table, std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+  const DateOffsets offsets(table);
+  convert_records(data, out, offsets, worker_count());
   data.close();
   out.close();
   log.write_text("PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS");
   log.close();
 }
 
-int run_program() {
+unsigned worker_count() {
+  return std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
+}
+
+int run_and_report(const std::function<void()>& run) {
   os::prepare_process();
   try {
-    KW_TAI2UTC();
+    run();
     return 0;
   } catch (const RunStop& stop) {
     os::write_standard_error(std::string(stop.line()) + "\n");
@@ -46,6 +52,10 @@ int run_program() {
     os::write_standard_error(std::string("KW_TAI2UTC: ") + e.what() + "\n");
     return 1;
   }
+}
+
+int run_program() {
+  return run_and_report(KW_TAI2UTC);
 }
 
 }  // namespace kw

@@ -1,6 +1,8 @@
 // The conversion run.
 #pragma once
 
+#include <functional>
+
 namespace kw {
 
 // KW_TAI2UTC: converts "..\..\KW_PVZ.DAT" into "new.txt" in the current
@@ -12,5 +14,12 @@ void KW_TAI2UTC();
 // Runs the conversion and reports its outcome the way the program does:
 // the failure line on standard error. Returns the process exit status.
 int run_program();
+
+// Prepares the process, runs `run` and reports its outcome as run_program
+// does.
+int run_and_report(const std::function<void()>& run);
+
+// How many threads convert the records.
+unsigned worker_count();
 
 }  // namespace kw

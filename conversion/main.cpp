@@ -1,9 +1,12 @@
 // KW_TAI2UTC: adds TAI-UTC to the third value of every dated record.
-// No arguments; every file name is fixed and relative to the current
-// directory (see --help and README.md).
+// With no arguments, every file name is fixed and relative to the current
+// directory; with a data file named, it converts that file to another one
+// or to standard output (see --help and README.md).
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "conversion/filter.h"
 #include "conversion/lsconv.h"
 #include "platform/process.h"
 #include "records/failure.h"
@@ -13,28 +16,44 @@ namespace {
 #ifdef _WIN32
 #define KW_DATA_FILE "..\\..\\KW_PVZ.DAT"
 #define KW_README_PLACE "README.md beside the program"
+#define KW_PROGRAM "KW_TAI2UTC"
 #else
 #define KW_DATA_FILE "../../KW_PVZ.DAT"
 #define KW_README_PLACE KW_DOC_DIR "/README.md"
+#define KW_PROGRAM "kw_tai2utc"
 #endif
 
 constexpr std::string_view kHelp =
     "Usage: kw_tai2utc\n"
-    "Reads the leap-second table ls.ini in the current folder and the data file\n"
-    "KW_PVZ.DAT two folders above it (" KW_DATA_FILE
-    "), adds to the third value\n"
-    "of every record the TAI-UTC offset in force on its date, and writes the\n"
-    "records to new.txt; the run's start and end go to lsconv.lst. It takes no\n"
-    "arguments: every file name is fixed. A failure is one line on standard\n"
-    "error and a nonzero exit status.\n\n"
-    "ls.ini holds one line per change of TAI-UTC: year, month, day and the\n"
-    "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
-    "leap-second list.\n\n"
+    "  or:  kw_tai2utc [--table FILE] [--reverse] INPUT [OUTPUT]\n"
+    "Adds to the third value of every daily record the TAI-UTC offset in force\n"
+    "on its date (UT1-TAI to UT1-UTC), from a leap-second table.\n\n"
+    "Without arguments it reads the table ls.ini in the current folder and the\n"
+    "data file KW_PVZ.DAT two folders above it (" KW_DATA_FILE
+    "), writes the records\n"
+    "to new.txt, and logs the run's start and end to lsconv.lst: every file\n"
+    "name is fixed.\n\n"
+    "With INPUT it converts that file (- for standard input) to OUTPUT, or to\n"
+    "standard output when OUTPUT is - or left out, with the same records,\n"
+    "rounding and messages, and no run log. A named OUTPUT is replaced whole,\n"
+    "and only by a run that ends normally: after a failure it is as it was.\n\n"
+    "  --table FILE   the leap-second table (default: ls.ini in the current folder)\n"
+    "  --reverse      subtract TAI-UTC instead (UT1-UTC to UT1-TAI)\n"
     "  -h, --help     show this text and exit\n"
     "  -V, --version  show the version and exit\n\n"
+    "Examples:\n"
+    "  cd station/run && " KW_PROGRAM
+    "\n"
+    "  " KW_PROGRAM
+    " --table ls.ini ut1-tai.txt ut1-utc.txt\n"
+    "  " KW_PROGRAM
+    " --table ls.ini --reverse - < ut1-utc.txt > ut1-tai.txt\n\n"
+    "A table holds one line per change of TAI-UTC: year, month, day and the\n"
+    "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
+    "leap-second list.\n\n"
     "Exit status:\n"
     "  0   the run ended normally (possibly with output conversion errors, 63)\n"
-    "  1   ls.ini cannot be used (empty, more than 100 entries, out of order)\n"
+    "  1   the table cannot be used (empty, more than 100 entries, out of order)\n"
     "  2   wrong arguments\n"
     "  other: the run-time error of the line on standard error, "
 #ifdef _WIN32
@@ -53,6 +72,38 @@ int print(std::string_view text) {
   return kw::os::exit_status_for_error(kw::err::write_failed);
 }
 
+int usage(const std::string& what) {
+  kw::os::write_standard_error("KW_TAI2UTC: " + what + " (see --help)\n");
+  return 2;
+}
+
+// The named form: [--table FILE] [--reverse] [--] INPUT [OUTPUT].
+int run_named(const std::vector<std::string>& arguments) {
+  kw::FilterRun run;
+  std::vector<std::string> names;
+  bool options_end = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (options_end || argument == "-" || !argument.starts_with("-")) {
+      names.push_back(argument);
+    } else if (argument == "--") {
+      options_end = true;
+    } else if (argument == "--reverse") {
+      run.direction = kw::Direction::subtract;
+    } else if (argument == "--table" && i + 1 < arguments.size()) {
+      run.table = arguments[++i];
+    } else if (argument.starts_with("--table=")) {
+      run.table = argument.substr(8);
+    } else {
+      return usage("unknown option or missing value: " + argument);
+    }
+  }
+  if (names.empty() || names.size() > 2) return usage("give one INPUT and at most one OUTPUT");
+  run.input = names[0];
+  if (names.size() == 2) run.output = names[1];
+  return kw::run_filter(run);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +113,5 @@ int main(int argc, char** argv) {
   if (argc == 2 && (argument == "--version" || argument == "-V")) {
     return print(std::string("kw_tai2utc ") + KW_VERSION + "\n");
   }
-  kw::os::write_standard_error("KW_TAI2UTC: the program takes no arguments (see --help)\n");
-  return 2;
+  return run_named(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -5,7 +5,6 @@
 
 #include "conversion/tiers/record_tiers.h"
 #include "records/failure.h"
-#include "records/run_files.h"
 
 namespace kw {
 
@@ -69,14 +68,14 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
 
 // The error 63 lines of the overflowed records among the first `records`
 // of output_.
-void RecordBatch::report_overflows(std::size_t records) const {
+void RecordBatch::report_overflows(std::size_t records, const OutputUnit& out) const {
   for (const std::uint32_t k : overflowed_) {
     if (k >= records) break;
-    report_output_conversion(kOutputUnit, kOutputFile);
+    report_output_conversion(out.unit(), out.name());
   }
 }
 
-void RecordBatch::emit(OutputUnit& out) const {
+void RecordBatch::emit(OutputUnit& out, const InputUnit& data) const {
   // The records reach the file before the batch is done with, so that a
   // write that fails names the record it failed on: its line and those
   // before it are reported, then the failure.
@@ -85,11 +84,11 @@ void RecordBatch::emit(OutputUnit& out) const {
     out.write_block(std::string_view(output_.get(), output_size_), kOutputRecord);
     out.flush();
   } catch (const RunStop&) {
-    report_overflows((out.whole_bytes() - before) / kOutputRecord + 1);
+    report_overflows((out.whole_bytes() - before) / kOutputRecord + 1, out);
     throw;
   }
-  report_overflows(output_size_ / kOutputRecord);
-  if (stop_ != ReadStatus::ok) stop_unit(error_for(stop_), kDataUnit, kDataFile);
+  report_overflows(output_size_ / kOutputRecord, out);
+  if (stop_ != ReadStatus::ok) stop_unit(error_for(stop_), data.unit(), data.name());
   if (convert_failure_) std::rethrow_exception(convert_failure_);
   if (read_failure_) std::rethrow_exception(read_failure_);
 }

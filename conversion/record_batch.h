@@ -49,12 +49,13 @@ class RecordBatch {
   void convert(const DateOffsets& offsets) noexcept;
 
   // Writes the converted records and reports each too wide a field, then
-  // ends the run (throws) if a record, a read or the conversion failed.
-  void emit(OutputUnit& out) const;
+  // ends the run (throws) if a record (of `data`), a read or the conversion
+  // failed.
+  void emit(OutputUnit& out, const InputUnit& data) const;
 
  private:
   void convert_all(const DateOffsets& offsets);
-  void report_overflows(std::size_t records) const;
+  void report_overflows(std::size_t records, const OutputUnit& out) const;
 
   std::unique_ptr<char[]> records_;  // kCapacity slots of kSlotWidth columns
   std::size_t count_ = 0;            // records in records_

@@ -133,7 +133,7 @@ OldTable compare_old_table(const LeapList& list, std::string& why) {
   LeapColumn dt{};
   std::int32_t n = 0;
   if (const TableFault fault = load_table_text(text, mjd, dt, n)) {
-    why = "ls.ini does not read as a table: " + describe(fault);
+    why = "ls.ini does not read as a table: " + describe(fault, "ls.ini");
     return OldTable::kept;
   }
   for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {

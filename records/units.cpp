@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "records/failure.h"
 
@@ -20,19 +21,21 @@ os::File open_unit(int unit, std::string_view name) {
                                        : name.substr(first, name.find_last_not_of(' ') - first + 1);
   os::OpenError error = os::OpenError::none;
   os::File file = os::File::open(trimmed, error);
+  if (error != os::OpenError::none) stop_open(error, unit, name);
+  return file;
+}
+
+void stop_open(os::OpenError error, int unit, std::string_view name) {
   switch (error) {
-    case os::OpenError::none:
-      break;
     case os::OpenError::path_not_found:
       stop_severe(err::file_not_found, "file not found");
-    case os::OpenError::access_denied:
-      stop_severe(err::access_not_allowed, "access not allowed");
     case os::OpenError::too_many_files:
       stop_severe(err::too_many_files, "too many open files");
     case os::OpenError::invalid_name:
       stop_unit(err::bad_file_name, unit, name);
+    default:
+      stop_severe(err::access_not_allowed, "access not allowed");
   }
-  return file;
 }
 
 // ---------------------------------------------------------------- input
@@ -40,14 +43,27 @@ os::File open_unit(int unit, std::string_view name) {
 InputUnit::InputUnit(int unit, std::string_view name)
     : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
 
+InputUnit::InputUnit(int unit, std::string_view name, os::File stream)
+    : unit_(unit),
+      name_(name),
+      file_(std::move(stream)),
+      buffer_(new char[kBufferSize]),
+      known_size_(~std::uint64_t{0}),
+      stream_(true) {}
+
 bool InputUnit::at_end() {
   if (met_end_) return true;
+  if (stream_) {
+    if (head_ == tail_ && !fill()) met_end_ = true;
+    return met_end_;
+  }
   if (position_ < known_size_) return false;
   known_size_ = file_.size();
   return position_ >= known_size_;
 }
 
 std::uint64_t InputUnit::remaining_bytes() const {
+  if (stream_) return 0;
   const std::uint64_t size = file_.size();
   return size > position_ ? size - position_ : 0;
 }
@@ -153,16 +169,23 @@ void InputUnit::close() {
 // ---------------------------------------------------------------- output
 
 OutputUnit::OutputUnit(int unit, std::string_view name)
-    : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
+    : unit_(unit),
+      name_(name),
+      own_(open_unit(unit, name)),
+      file_(&own_),
+      buffer_(new char[kBufferSize]) {}
+
+OutputUnit::OutputUnit(int unit, std::string_view name, os::File& file)
+    : unit_(unit), name_(name), file_(&file), buffer_(new char[kBufferSize]) {}
 
 OutputUnit::~OutputUnit() {
-  if (!file_.is_open()) return;
+  if (!file_->is_open()) return;
   try {
     flush();
   } catch (const RunStop&) {
     // The run is already ending with its own message.
   }
-  file_.close();
+  own_.close();
 }
 
 void OutputUnit::fail(std::string_view reason) {
@@ -177,26 +200,26 @@ void OutputUnit::fail(std::string_view reason) {
 }
 
 void OutputUnit::fail_write(std::uint64_t whole_records_end) {
-  const std::string reason = file_.error_text();
+  const std::string reason = file_->error_text();
   // The file ends after the last record that reached it whole: no part of
   // a record, and no old bytes, follow it.
-  file_.cut_at(whole_records_end);
+  file_->cut_at(whole_records_end);
   flushed_ = whole_records_end;
   fail(reason);
 }
 
 void OutputUnit::write_direct(std::string_view records, std::size_t record_size) {
   std::size_t written = 0;
-  if (!file_.write(records, written)) fail_write(flushed_ + (written - written % record_size));
+  if (!file_->write(records, written)) fail_write(flushed_ + (written - written % record_size));
   flushed_ += records.size();
   if (!cut_done_) {
-    if (!file_.cut_here()) fail(file_.error_text());
+    if (!file_->cut_here()) fail(file_->error_text());
     cut_done_ = true;
   }
 }
 
 void OutputUnit::write_record(std::string_view chars) {
-  if (!file_.writable()) fail("the file may be read but not written");
+  if (!file_->writable()) fail("the file may be read but not written");
   const std::size_t size = chars.size() + 2;
   if (used_ + size > kBufferSize) flush();
   if (size > kBufferSize) {  // longer than any record of this program
@@ -214,7 +237,7 @@ void OutputUnit::write_record(std::string_view chars) {
 
 void OutputUnit::write_block(std::string_view records, std::size_t record_size) {
   if (records.empty()) return;
-  if (!file_.writable()) fail("the file may be read but not written");
+  if (!file_->writable()) fail("the file may be read but not written");
   if (used_ + records.size() > kBufferSize) flush();
   if (used_ == 0 && records.size() >= kBufferSize / 2) {
     write_direct(records, record_size);  // a large block goes straight to the file
@@ -236,7 +259,7 @@ void OutputUnit::write_text(std::string_view text) {
 void OutputUnit::flush() {
   if (used_ == 0) return;
   std::size_t written = 0;
-  if (!file_.write(std::string_view(buffer_.get(), used_), written)) {
+  if (!file_->write(std::string_view(buffer_.get(), used_), written)) {
     const auto whole = std::upper_bound(record_ends_.begin(), record_ends_.end(), written);
     fail_write(flushed_ + (whole == record_ends_.begin() ? 0 : *(whole - 1)));
   }
@@ -246,14 +269,14 @@ void OutputUnit::flush() {
   // Cutting once, right after the first records, leaves the file ending at
   // the last record written: later writes only extend it.
   if (!cut_done_) {
-    if (!file_.cut_here()) fail(file_.error_text());
+    if (!file_->cut_here()) fail(file_->error_text());
     cut_done_ = true;
   }
 }
 
 void OutputUnit::close() {
   flush();
-  if (!file_.close()) fail(file_.error_text());
+  if (file_ == &own_ && !own_.close()) fail(own_.error_text());
 }
 
 }  // namespace kw

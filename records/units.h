@@ -18,13 +18,22 @@ namespace kw {
 // one is created empty; a refused open ends the run with 602, 600, 603 or 43.
 os::File open_unit(int unit, std::string_view name);
 
+// Ends the run as a refused open of `name` on `unit`: 602, 600, 603 or 43.
+[[noreturn]] void stop_open(os::OpenError error, int unit, std::string_view name);
+
 class InputUnit {
  public:
+  // The unit on the file of that name, opened as open_unit opens it; its
+  // data end where the file's size says.
   InputUnit(int unit, std::string_view name);
+
+  // The unit on a stream already open (standard input, a pipe, a file
+  // named on the command line): its data end where a read finds no more.
+  InputUnit(int unit, std::string_view name, os::File stream);
 
   // True when the unit has met its end of file, or when the next unread
   // byte is at or past the size of the file (so always for pipes and
-  // devices, whose size is 0).
+  // devices, whose size is 0); for a stream, when no byte is left to read.
   bool at_end();
 
   // Reads one record into line[0..width): shorter records are padded with
@@ -47,6 +56,8 @@ class InputUnit {
   // now (0 for pipes and devices).
   std::uint64_t remaining_bytes() const;
 
+  bool is_stream() const { return stream_; }
+
   void close();
 
   int unit() const { return unit_; }
@@ -66,11 +77,17 @@ class InputUnit {
   std::uint64_t position_ = 0;    // offset of the next unread byte
   std::uint64_t known_size_ = 0;  // size of the file when last asked
   bool met_end_ = false;
+  bool stream_ = false;  // the data end at the end of the reads, not at a size
 };
 
 class OutputUnit {
  public:
+  // The unit on the file of that name, opened as open_unit opens it.
   OutputUnit(int unit, std::string_view name);
+
+  // The unit on a file already open, which stays open after close() (the
+  // caller's to close, commit or discard).
+  OutputUnit(int unit, std::string_view name, os::File& file);
   OutputUnit(const OutputUnit&) = delete;
   OutputUnit& operator=(const OutputUnit&) = delete;
   // Flushes and closes without reporting: the run is already ending.
@@ -92,6 +109,9 @@ class OutputUnit {
   void flush();
   void close();
 
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+
   // Bytes of whole records in the file: all those written so far, or,
   // after a failed write, those before the record it failed on.
   std::uint64_t whole_bytes() const { return flushed_; }
@@ -104,7 +124,8 @@ class OutputUnit {
 
   int unit_;
   std::string name_;
-  os::File file_;
+  os::File own_;     // the file opened by name
+  os::File* file_;   // the file written: own_ or the caller's
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::vector<std::size_t> record_ends_;  // where each record in buffer_ ends

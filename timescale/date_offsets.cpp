@@ -4,8 +4,9 @@
 
 namespace kw {
 
-DateOffsets::DateOffsets(const LeapTable& table)
+DateOffsets::DateOffsets(const LeapTable& table, Direction direction)
     : table_(table),
+      direction_(direction),
       offsets_(std::size_t{kYears} * kMonths * kDays),
       seconds_(std::size_t{kYears} * kMonths * kDays) {
   // JUDDY once a month: it adds the day last, as a whole number, so the
@@ -23,7 +24,7 @@ DateOffsets::DateOffsets(const LeapTable& table)
       for (std::uint32_t d = 0; d < kDays; ++d) {
         double dt = 0.0;
         LS_D(dt, first_mjd + d, table.LS_MJD, table.LS_DT, table.LS_N);
-        set(i++, dt);
+        set(i++, direction == Direction::add ? dt : -dt);
       }
     }
   }

@@ -14,24 +14,31 @@
 
 namespace kw {
 
+// Which way the offset goes: added to the third value (UT1-TAI to
+// UT1-UTC), or subtracted (the reverse).
+enum class Direction { add, subtract };
+
 class DateOffsets {
  public:
-  // The offsets of `table`, which is kept.
-  explicit DateOffsets(const LeapTable& table);
+  // The offsets of `table`, which is kept, going `direction`: what is
+  // added to the third value is TAI-UTC, or its negative.
+  explicit DateOffsets(const LeapTable& table, Direction direction = Direction::add);
 
-  // The offset on a record's date (two-digit year, month, day as read):
-  // what offset_on gives, from the dates computed where they hold it.
+  // What is added to the third value of a record of this date (two-digit
+  // year, month, day as read): offset_on, or its negative, from the dates
+  // computed where they hold it.
   double offset(const std::array<std::int32_t, 3>& idate) const {
     std::size_t i = 0;
     if (!index(static_cast<std::uint32_t>(idate[0]), static_cast<std::uint32_t>(idate[1]),
                static_cast<std::uint32_t>(idate[2]), i)) {
-      return offset_on(table_, idate);
+      const double on = offset_on(table_, idate);
+      return direction_ == Direction::add ? on : -on;
     }
     return offsets_[i];
   }
 
-  // The offset on yy-mm-dd when it is a whole number of seconds below
-  // 10^3 in magnitude; false otherwise, and for dates outside those
+  // What is added on yy-mm-dd when it is a whole number of seconds of at
+  // most 1000 in magnitude; false otherwise, and for dates outside those
   // computed.
   bool whole_seconds(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd,
                      std::int32_t& seconds) const {
@@ -58,6 +65,7 @@ class DateOffsets {
   }
 
   LeapTable table_;
+  Direction direction_;
   std::vector<double> offsets_;
   std::vector<std::int16_t> seconds_;
 };

@@ -5,25 +5,28 @@
 
 namespace kw {
 
-std::string describe(const TableFault& fault) {
+std::string describe(const TableFault& fault, std::string_view name) {
+  std::string file = "\"";
+  file += name;
+  file += '"';
   const std::string line = std::to_string(fault.line);
   switch (fault.kind) {
     case TableFault::Kind::none:
       break;
     case TableFault::Kind::syntax:
-      return "\"ls.ini\", line " + line + ": not four numbers (year, month, day, TAI-UTC)";
+      return file + ", line " + line + ": not four numbers (year, month, day, TAI-UTC)";
     case TableFault::Kind::conversion:
-      return "\"ls.ini\", line " + line + ": a value that does not fit its item";
+      return file + ", line " + line + ": a value that does not fit its item";
     case TableFault::Kind::too_many:
-      return "\"ls.ini\" holds more than " + std::to_string(LS_MAX) +
+      return file + " holds more than " + std::to_string(LS_MAX) +
              " leap-second entries (line " + line + " is entry " + std::to_string(fault.entry) +
              ")";
     case TableFault::Kind::out_of_order:
-      return "\"ls.ini\", line " + line +
+      return file + ", line " + line +
              ": the date lies before the date of the entry above it (line " +
              std::to_string(fault.line_above) + ")";
     case TableFault::Kind::empty:
-      return "\"ls.ini\" holds no leap-second entry (the file is missing or empty)";
+      return file + " holds no leap-second entry (the file is missing or empty)";
   }
   return {};
 }

@@ -31,10 +31,9 @@ struct TableFault {
   explicit operator bool() const { return kind != Kind::none; }
 };
 
-// What a fault of the table or of a table that load() reads says, after
-// "ls.ini": for example "\"ls.ini\", line 3: the date lies before ...".
-// Faults of a line's values (syntax, conversion) name only the line.
-std::string describe(const TableFault& fault);
+// What a fault of the table `name` says: for example "\"ls.ini\", line 3:
+// the date lies before ...".
+std::string describe(const TableFault& fault, std::string_view name);
 
 // Fills the columns one line at a time. Blank lines (blanks and tabs
 // only) are skipped; of a line, year, month and day are read as integers
@@ -59,6 +58,13 @@ class TableReader {
   long long line_number_ = 0;
   std::array<long long, LS_MAX> line_of_{};  // line number of each entry
 };
+
+class InputUnit;
+
+// Loads the table from `unit` (read to its end), as LS_L loads "ls.ini":
+// a line that does not read ends the run with error 59 or 64 naming the
+// unit, a table that cannot be used with a line naming the file.
+void load_leap_table(InputUnit& unit, LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n);
 
 // Loads the text of a whole table, lines ending at a line feed with a
 // carriage return before it dropped, as LS_L loads "ls.ini".
