@@ -80,8 +80,8 @@ void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offset
   // A typical record, "96 01 05 0.123456 -0.012345 -29.451350", and its LF.
   constexpr std::size_t kTypicalRecord = 40;
   // A stream's length is not known: it may be long.
-  if (threads > 1 && (data.is_stream() ||
-                      data.remaining_bytes() > RecordBatch::kCapacity * kTypicalRecord)) {
+  if (threads > 1 &&
+      (data.is_stream() || data.remaining_bytes() > RecordBatch::kCapacity * kTypicalRecord)) {
     for (unsigned i = 1; i < threads; ++i) {
       try {
         helpers.emplace_back([&pipeline] {

@@ -30,10 +30,10 @@ os::File open_named(int unit, const std::string& name, const Missing& missing) {
 
 LeapTable load_table(const std::string& name) {
   LeapTable table;
-  InputUnit unit(kTableUnit, name, open_named(kTableUnit, name, [&name] {
-                   stop_table(describe({.kind = TableFault::Kind::empty}, name) +
-                              "; no record converted");
-                 }));
+  InputUnit unit(
+      kTableUnit, name, open_named(kTableUnit, name, [&name] {
+        stop_table(describe({.kind = TableFault::Kind::empty}, name) + "; no record converted");
+      }));
   load_leap_table(unit, table.LS_MJD, table.LS_DT, table.LS_N);
   return table;
 }

@@ -6,10 +6,13 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -248,6 +251,49 @@ TEST(OddFiles, AGrowingDataFileIsReadUntilItStopsGrowing) {
   EXPECT_LE(records, static_cast<std::size_t>(kFirst + appended));
   EXPECT_TRUE(out == repeat(kConverted, static_cast<int>(records)));
   EXPECT_EQ(tree.log(), kStart + kEnd);
+}
+
+}  // namespace
+}  // namespace kw
+
+namespace kw {
+namespace {
+
+// A named output stays as it was when the run is killed halfway, with no
+// chance to clean up; nothing is left beside it.
+TEST(Faults, ANamedOutputOutlivesAKilledRun) {
+  const test::TempDir dir;
+  test::write_file(dir.path() / "ls.ini",
+                   test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+  test::write_file(dir.path() / "out.txt", "old contents\r\n");
+  const fs::path fifo = dir.path() / "in";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(127);
+    ::execl(KW_TAI2UTC_PATH, KW_TAI2UTC_PATH, "in", "out.txt", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(child, 0);
+  {
+    // Half a file's worth of records, then the writer stays: the run is
+    // halfway, waiting for more.
+    std::ofstream writer(fifo);
+    for (int i = 0; i < 50'000; ++i) writer << "96 01 05 0.123456 -0.012345 -29.451350\n";
+    writer.flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+  }
+  EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"in", "ls.ini", "out.txt"}));
 }
 
 }  // namespace

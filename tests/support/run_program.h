@@ -10,9 +10,10 @@ namespace kw::test {
 struct RunOptions {
   int max_open_files = 0;  // RLIMIT_NOFILE for the child when > 0
   long max_file_size = 0;  // RLIMIT_FSIZE for the child when > 0 (SIGXFSZ as a shell leaves it)
-  bool as_unprivileged = false;          // when running as root, run the child as "nobody"
-  int timeout_seconds = 120;             // the child is killed after this long
-  std::vector<std::string> arguments{};  // after the program's name
+  bool as_unprivileged = false;            // when running as root, run the child as "nobody"
+  int timeout_seconds = 120;               // the child is killed after this long
+  std::vector<std::string> arguments{};    // after the program's name
+  std::filesystem::path standard_input{};  // the child's standard input; empty: none
 };
 
 struct RunResult {

@@ -29,12 +29,14 @@ RunResult run_program(const std::filesystem::path& program,
   const std::string program_path = program.string();
   const std::string err_path = err_file.string();
   const std::string cwd = working_directory.string();
+  const std::string in_path =
+      options.standard_input.empty() ? std::string("/dev/null") : options.standard_input.string();
 
   const pid_t child = ::fork();
   if (child == 0) {
     const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int null = ::open("/dev/null", O_RDWR);
+    const int null = ::open(in_path.c_str(), O_RDONLY);
     if (err < 0 || out < 0 || null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
     ::dup2(null, 0);
     ::dup2(out, 1);

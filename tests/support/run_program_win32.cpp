@@ -25,9 +25,10 @@ RunResult run_program(const std::filesystem::path& program,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE out = ::CreateFileW(out_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE null =
-        ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring in_path =
+        options.standard_input.empty() ? std::wstring(L"NUL") : options.standard_input.wstring();
+    HANDLE null = ::CreateFileW(in_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (err == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE ||
         null == INVALID_HANDLE_VALUE) {
       for (HANDLE h : {err, out, null}) {

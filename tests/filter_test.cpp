@@ -1,0 +1,162 @@
+// The named form, kw_tai2utc [--table FILE] [--reverse] INPUT [OUTPUT],
+// against the fixed run: a file converted file to file, from standard
+// input to standard output, and by the fixed run gives the same bytes and
+// status, and standard error that differs only in the file names; a named
+// output is replaced only by a run that ends normally; no run log, new.txt
+// or temporary file appears; --reverse undoes the conversion.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/program_tree.h"
+#include "support/run_program.h"
+
+namespace kw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every occurrence of `from` in `text` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+  return text;
+}
+
+std::set<std::string> names_in(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+struct DataCase {
+  const char* name;
+  std::string data;
+};
+
+class Filter : public ::testing::TestWithParam<DataCase> {};
+
+TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
+  const test::Tree fixed;
+  test::write_file(fixed.data(), GetParam().data);
+  const test::RunResult by_fixed = fixed.run();
+  const std::string fixed_output = fs::exists(fixed.work() / "new.txt") ? fixed.output() : "";
+  const std::string data_name = "..\\..\\KW_PVZ.DAT";
+
+  const test::TempDir dir;
+  test::write_file(dir.path() / "ls.ini", test::read_file(fixed.work() / "ls.ini"));
+  test::write_file(dir.path() / "in.dat", GetParam().data);
+  test::write_file(dir.path() / "out.txt", "old contents\r\n");
+  const std::set<std::string> before = names_in(dir.path());
+
+  // File to file.
+  const test::RunResult named =
+      test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in.dat", "out.txt"}});
+  EXPECT_EQ(named.exit_status, by_fixed.exit_status);
+  std::string expected_error = replaced(replaced(by_fixed.standard_error, data_name, "in.dat"),
+                                        "file new.txt", "file out.txt");
+  if (by_fixed.exit_status != 0) {
+    expected_error += "KW_TAI2UTC: out.txt is left as it was\n";
+    EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
+  } else {
+    EXPECT_EQ(test::read_file(dir.path() / "out.txt"), fixed_output);
+  }
+  EXPECT_EQ(named.standard_error, expected_error);
+  EXPECT_EQ(named.standard_output, "");
+
+  // Standard input to standard output: written as converted, failure or not.
+  const test::RunResult piped = test::run_program(
+      KW_TAI2UTC_PATH, dir.path(),
+      {.arguments = {"--table", "ls.ini", "-"}, .standard_input = dir.path() / "in.dat"});
+  EXPECT_EQ(piped.exit_status, by_fixed.exit_status);
+  EXPECT_EQ(piped.standard_output, fixed_output);
+  EXPECT_EQ(piped.standard_error,
+            replaced(replaced(by_fixed.standard_error, data_name, "-"), "file new.txt", "file -"));
+  EXPECT_EQ(names_in(dir.path()), before);  // no log, new.txt or temporary file
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+
+// More than a batch of records, so that the workers take part.
+const std::string kMany =
+    repeated("96 01 05 0.123456 -0.012345 -29.451350\n62  1  1 0.5 1 2\n", 6000);
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Filter,
+    ::testing::Values(DataCase{"many_records", kMany},
+                      DataCase{
+                          "layouts_and_overflows",
+                          "96,1,5,0.1,-0.2,-29.5\r\n96\t01\t06\t1000 0 0\r\n 7 2 1 .5 5. -.5\r\n"},
+                      DataCase{"bad_record_after_many", kMany + "96 01 05 0.1 x 0.3\n" + kMany},
+                      DataCase{"missing_value", "96 01 05 0.1 0.2\n"},
+                      DataCase{"value_too_large", "96 01 05 1e400 0 0\n"}, DataCase{"empty", ""}),
+    [](const ::testing::TestParamInfo<DataCase>& info) { return std::string(info.param.name); });
+
+// Records in the output layout, with values that stay readable both ways:
+// --reverse then the default direction gives back their bytes.
+TEST(Filter, ReverseThenForwardGivesBackTheRecords) {
+  const test::TempDir dir;
+  // Offsets of either sign, whole and not.
+  test::write_file(dir.path() / "table", "1960 1 1 1.0\n1990 1 1 5.5\n2020 1 1 -3.0\n");
+  std::mt19937 random(20261209);
+  std::string records;
+  for (int i = 0; i < 3000; ++i) {
+    char line[64];
+    const auto pick = [&random](int n) { return static_cast<int>(random() % n); };
+    std::snprintf(line, sizeof line, "%02d%3.2d%3.2d%9.5f%9.5f%10.6f\r\n", pick(100), 1 + pick(12),
+                  1 + pick(28), (pick(2000000) - 1000000) / 1e5, (pick(2000000) - 1000000) / 1e5,
+                  (pick(6000000) - 3000000) / 1e6);
+    records += line;
+  }
+  test::write_file(dir.path() / "in.txt", records);
+  const auto run = [&dir](std::vector<std::string> arguments) {
+    return test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = std::move(arguments)});
+  };
+  ASSERT_EQ(run({"--table", "table", "--reverse", "in.txt", "back.txt"}).exit_status, 0);
+  ASSERT_EQ(run({"--table=table", "back.txt", "again.txt"}).exit_status, 0);
+  EXPECT_EQ(test::read_file(dir.path() / "again.txt"), records);
+  EXPECT_NE(test::read_file(dir.path() / "back.txt"), records);
+}
+
+TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--bogus", "in"}, {"--table"}, {"--reverse"}, {"a", "b", "c"}, {"-x"}, {"--table", "t"}};
+  for (const auto& arguments : wrong) {
+    const test::TempDir dir;
+    const test::RunResult result =
+        test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = arguments});
+    EXPECT_EQ(result.exit_status, 2) << arguments[0];
+    EXPECT_TRUE(fs::is_empty(dir.path())) << arguments[0];
+  }
+  // A missing input or table: nothing made, the output as it was.
+  const test::TempDir dir;
+  test::write_file(dir.path() / "out.txt", "old");
+  const test::RunResult missing =
+      test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"--table", "none", "in"}});
+  EXPECT_EQ(missing.standard_error,
+            "KW_TAI2UTC: \"none\" holds no leap-second entry (the file is missing or empty); no "
+            "record converted\n");
+  test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
+  const test::RunResult no_input =
+      test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in", "out.txt"}});
+  EXPECT_NE(no_input.exit_status, 0);
+  EXPECT_EQ(no_input.standard_error,
+            "forrtl: severe (602): file not found\nKW_TAI2UTC: out.txt is left as it was\n");
+  EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"ls.ini", "out.txt"}));
+  EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old");
+}
+
+}  // namespace
+}  // namespace kw
