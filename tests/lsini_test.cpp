@@ -466,7 +466,7 @@ TEST(Arguments, HelpVersionAndUnknownOnesTouchNoFile) {
       {KW_TAI2UTC_PATH, {"-h"}, 0, "Usage: kw_tai2utc"},
       {KW_TAI2UTC_PATH, {"-V"}, 0, "kw_tai2utc 1."},
       {KW_TAI2UTC_PATH, {"--bogus"}, 2, ""},
-      {KW_TAI2UTC_PATH, {"ls.ini"}, 2, ""},
+      {KW_TAI2UTC_PATH, {"--table"}, 2, ""},
       {KW_LSINI_PATH, {"--help"}, 0, "Usage: kw_lsini"},
       {KW_LSINI_PATH, {"--version"}, 0, "kw_lsini 1."},
       {KW_LSINI_PATH, {"-h"}, 0, "Usage: kw_lsini"},
