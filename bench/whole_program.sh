@@ -11,10 +11,12 @@
 # interleaved over ROUNDS rounds (default 5), like for like:
 #   (a) the program converting the file over the new.txt of the run
 #       before (a first run makes it), and
-#   (b) dd bs=1M conv=notrunc copying the same file over a copy of it.
+#   (b) dd bs=1M conv=notrunc copying the same file over a copy of it,
+#   (c) the named form, file to file: kw_tai2utc --table ls.ini F out.txt,
+#   (d) the named form through pipes: cat F | kw_tai2utc --table ls.ini - > out.
 # Prints each round's times, then per layout the medians, the ratio
-# (a)/(b), the program's processor time per record and its peak resident
-# memory; then the time of a typical small file (36,525 records, a century
+# (a)/(b), the program's processor time per record, its peak resident
+# memory, and the ratios (c)/(b) and (d)/(b); then the time of a typical small file (36,525 records, a century
 # of days) from process start to exit, against cat of the same file.
 set -euo pipefail
 
@@ -50,6 +52,18 @@ for layout in "${layouts[@]}"; do
   cp "$dir/KW_PVZ.DAT" "$dir/copy.dat"
   : >"$dir/program.times"
   : >"$dir/copy.times"
+  : >"$dir/named.times"
+  : >"$dir/piped.times"
+  run_named() {
+    sync
+    "$timed" "$dir/site/run" "$program" --table ls.ini ../../KW_PVZ.DAT named.txt \
+      >>"$dir/named.times"
+  }
+  run_piped() {
+    sync
+    "$timed" "$dir/site/run" sh -c "cat ../../KW_PVZ.DAT | '$program' --table ls.ini - > piped.txt" \
+      >>"$dir/piped.times"
+  }
   run_program() {
     sync
     "$timed" "$dir/site/run" "$program" >>"$dir/program.times"
@@ -61,26 +75,39 @@ for layout in "${layouts[@]}"; do
   }
   for ((i = 1; i <= rounds; ++i)); do
     if ((i % 2)); then run_copy; run_program; else run_program; run_copy; fi
+    run_named
+    run_piped
   done
   out_bytes=$(stat -c %s "$dir/site/run/new.txt")
   if [ "$out_bytes" -ne $((records * 38)) ]; then
     echo "$layout: new.txt has $out_bytes bytes, not $((records * 38))" >&2
     exit 1
   fi
+  for form in named piped; do
+    cmp -s "$dir/site/run/new.txt" "$dir/site/run/$form.txt" || {
+      echo "$layout: the $form form wrote other bytes than the fixed run" >&2
+      exit 1
+    }
+  done
   echo "$layout: program $(cut -d" " -f1 "$dir/program.times" | tr "\n" " ")" \
-    "/ copy $(cut -d" " -f1 "$dir/copy.times" | tr "\n" " ")"
-  printf '%s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
+    "/ copy $(cut -d" " -f1 "$dir/copy.times" | tr "\n" " ")" \
+    "/ named $(cut -d" " -f1 "$dir/named.times" | tr "\n" " ")" \
+    "/ piped $(cut -d" " -f1 "$dir/piped.times" | tr "\n" " ")"
+  printf '%s %s %s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
     "$(cut -d' ' -f1 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/copy.times" | median)" \
     "$(cut -d' ' -f2 "$dir/program.times" | sort -n | tail -1)" \
-    "$(cut -d' ' -f3 "$dir/program.times" | median)" >>"$summary"
-  rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir/site/run/new.txt"
+    "$(cut -d' ' -f3 "$dir/program.times" | median)" \
+    "$(cut -d' ' -f1 "$dir/named.times" | median)" \
+    "$(cut -d' ' -f1 "$dir/piped.times" | median)" >>"$summary"
+  rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir"/site/run/*.txt
 done
 
 echo
-printf '%-12s %8s %10s %10s %8s %12s %9s\n' layout MB program_s copy_s ratio cpu_ns/record peak_MiB
-awk -v n="$records" '{ printf "%-12s %8.0f %10.3f %10.3f %8.2f %12.1f %9.2f\n",
-  $1, $2 / 1e6, $3, $4, $3 / $4, $6 / n * 1e9, $5 / 1024 }' "$summary"
+printf '%-12s %6s %9s %8s %7s %13s %9s %7s %7s\n' layout MB program_s copy_s ratio \
+  cpu_ns/record peak_MiB named piped
+awk -v n="$records" '{ printf "%-12s %6.0f %9.3f %8.3f %7.2f %13.1f %9.2f %7.2f %7.2f\n",
+  $1, $2 / 1e6, $3, $4, $3 / $4, $6 / n * 1e9, $5 / 1024, $7 / $4, $8 / $4 }' "$summary"
 
 # A small file: a century of days, from start to exit, against cat.
 small=$tree/small
