@@ -29,7 +29,7 @@ inline constexpr PowersOfTwoMod kPowersOfTwoMod;
 // (n * 2^(52 - e)) mod 15625 is above 15625 / 2 (it is never a half, 15625
 // being odd). From n >= 5, e >= -12 and 52 - e <= 64.
 inline bool double_above(std::uint32_t n) {
-  const int top = std::bit_width(n) - 1;  // 2^top <= n
+  const int top = static_cast<int>(std::bit_width(n)) - 1;  // 2^top <= n
   // 2^13 <= 15625 < 2^14: e is top - 13 or one less.
   const int e = top - 13;
   const std::uint64_t scaled_n = std::uint64_t{n} << (e < 0 ? -e : 0);
