@@ -2,7 +2,8 @@
 // leap-second table (TAI-UTC) with its loader and lookup.
 //
 // Every argument is passed by reference and results come back through the
-// arguments. All arithmetic is in 64-bit IEEE doubles.
+// arguments. Values are 64-bit IEEE doubles; JUDDY truncates two of its terms
+// to 32-bit integers (see below).
 #pragma once
 
 #include <array>
