@@ -88,6 +88,9 @@ class File {
   static constexpr Handle kNoHandle = -1;
 
   void record_error();
+  // Takes the handle of an open that may have failed (kNoHandle, the
+  // system's error still set): a directory is refused and closed.
+  void adopt(Handle handle, bool writable, OpenError& error);
 
   Handle handle_ = kNoHandle;
   bool writable_ = false;

@@ -73,39 +73,32 @@ File File::open(std::string_view name, OpenError& error) {
     writable = false;
     if (fd < 0) errno = write_error;
   }
+  file.adopt(fd, writable, error);
+  return file;
+}
+
+File File::open_to_read(std::string_view name, OpenError& error) {
+  File file;
+  file.adopt(open_flags(system_path(name), O_RDONLY), false, error);
+  return file;
+}
+
+void File::adopt(Handle handle, bool writable, OpenError& error) {
+  const int fd = fd_of(handle);
   if (fd < 0) {
     error = classify(errno);
-    return file;
+    return;
   }
   struct stat info {};
   if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     // A directory opened for reading is no file of records.
     ::close(fd);
     error = OpenError::access_denied;
-    return file;
+    return;
   }
-  file.handle_ = static_cast<Handle>(fd);
-  file.writable_ = writable;
+  handle_ = handle;
+  writable_ = writable;
   error = OpenError::none;
-  return file;
-}
-
-File File::open_to_read(std::string_view name, OpenError& error) {
-  File file;
-  const int fd = open_flags(system_path(name), O_RDONLY);
-  if (fd < 0) {
-    error = classify(errno);
-    return file;
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    error = OpenError::access_denied;
-    return file;
-  }
-  file.handle_ = static_cast<Handle>(fd);
-  error = OpenError::none;
-  return file;
 }
 
 File File::standard_input() {

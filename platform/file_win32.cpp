@@ -70,38 +70,33 @@ File File::open(std::string_view name, OpenError& error) {
       handle = open_handle(path, GENERIC_READ, OPEN_EXISTING);
       writable = false;
     }
-    if (handle == INVALID_HANDLE_VALUE) {
-      error = classify(write_error);
-      return file;
-    }
+    if (handle == INVALID_HANDLE_VALUE) ::SetLastError(write_error);
   }
-  if (is_directory(handle)) {
-    ::CloseHandle(handle);
-    error = OpenError::access_denied;
-    return file;
-  }
-  file.handle_ = reinterpret_cast<Handle>(handle);
-  file.writable_ = writable;
-  error = OpenError::none;
+  file.adopt(reinterpret_cast<Handle>(handle), writable, error);
   return file;
 }
 
 File File::open_to_read(std::string_view name, OpenError& error) {
-  const std::string path(name);
   File file;
-  HANDLE handle = open_handle(path, GENERIC_READ, OPEN_EXISTING);
-  if (handle == INVALID_HANDLE_VALUE) {
-    error = classify(::GetLastError());
-    return file;
-  }
-  if (is_directory(handle)) {
-    ::CloseHandle(handle);
-    error = OpenError::access_denied;
-    return file;
-  }
-  file.handle_ = reinterpret_cast<Handle>(handle);
-  error = OpenError::none;
+  file.adopt(reinterpret_cast<Handle>(open_handle(std::string(name), GENERIC_READ, OPEN_EXISTING)),
+             false, error);
   return file;
+}
+
+void File::adopt(Handle handle, bool writable, OpenError& error) {
+  if (handle == kNoHandle) {
+    error = classify(::GetLastError());
+    return;
+  }
+  if (is_directory(native(handle))) {
+    // A directory opened for reading is no file of records.
+    ::CloseHandle(native(handle));
+    error = OpenError::access_denied;
+    return;
+  }
+  handle_ = handle;
+  writable_ = writable;
+  error = OpenError::none;
 }
 
 namespace {

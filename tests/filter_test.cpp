@@ -30,13 +30,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-std::set<std::string> names_in(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return names;
-}
-
 struct DataCase {
   const char* name;
   std::string data;
@@ -55,7 +48,7 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   test::write_file(dir.path() / "ls.ini", test::read_file(fixed.work() / "ls.ini"));
   test::write_file(dir.path() / "in.dat", GetParam().data);
   test::write_file(dir.path() / "out.txt", "old contents\r\n");
-  const std::set<std::string> before = names_in(dir.path());
+  const std::set<std::string> before = test::names_in(dir.path());
 
   // File to file.
   const test::RunResult named =
@@ -80,7 +73,7 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   EXPECT_EQ(piped.standard_output, fixed_output);
   EXPECT_EQ(piped.standard_error,
             replaced(replaced(by_fixed.standard_error, data_name, "-"), "file new.txt", "file -"));
-  EXPECT_EQ(names_in(dir.path()), before);  // no log, new.txt or temporary file
+  EXPECT_EQ(test::names_in(dir.path()), before);  // no log, new.txt or temporary file
 }
 
 std::string repeated(const std::string& text, int times) {
@@ -154,7 +147,7 @@ TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
   EXPECT_NE(no_input.exit_status, 0);
   EXPECT_EQ(no_input.standard_error,
             "forrtl: severe (602): file not found\nKW_TAI2UTC: out.txt is left as it was\n");
-  EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"ls.ini", "out.txt"}));
+  EXPECT_EQ(test::names_in(dir.path()), (std::set<std::string>{"ls.ini", "out.txt"}));
   EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old");
 }
 

@@ -407,8 +407,7 @@ TEST(Lsini, HandlesLinksDevicesLimitsAndBadListsSafely) {
     fs::create_directories(work);
     if (c.arguments.empty()) test::write_file(dir.path() / "list", list);
     c.arrange(work, dir.path());
-    std::set<std::string> before;
-    for (const auto& e : fs::directory_iterator(work)) before.insert(e.path().filename().string());
+    std::set<std::string> before = test::names_in(work);
     before.insert("ls.ini");
     const test::RunResult result = test::run_program(
         KW_LSINI_PATH, work,
@@ -419,8 +418,7 @@ TEST(Lsini, HandlesLinksDevicesLimitsAndBadListsSafely) {
     EXPECT_EQ(result.exit_status, c.status) << c.name << ": " << result.standard_error;
     EXPECT_NE(result.standard_error.find(c.message), std::string::npos)
         << c.name << ": " << result.standard_error;
-    std::set<std::string> after;
-    for (const auto& e : fs::directory_iterator(work)) after.insert(e.path().filename().string());
+    std::set<std::string> after = test::names_in(work);
     after.insert("ls.ini");
     EXPECT_EQ(after, before) << c.name;  // no temporary left beside the table
     if (c.check) c.check(work, dir.path());

@@ -22,13 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::set<std::string> names_in(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return names;
-}
-
 struct ReadCase {
   const char* name;
   std::function<void(const fs::path&)> arrange;  // makes "f" in the folder
@@ -123,16 +116,16 @@ TEST(WholeFile, ReplacesWholeOrLeavesEverythingAsItWas) {
   for (const ReplaceCase& c : cases) {
     const test::TempDir dir;
     c.arrange(dir.path());
-    const std::set<std::string> before = names_in(dir.path());
+    const std::set<std::string> before = test::names_in(dir.path());
     std::string why;
     const bool replaced = os::replace_file((dir.path() / "t").string(), "new", c.links, why);
     EXPECT_EQ(replaced, c.replaced) << c.name << ": " << why;
-    EXPECT_EQ(names_in(dir.path()), c.names_after) << c.name;
+    EXPECT_EQ(test::names_in(dir.path()), c.names_after) << c.name;
     if (c.replaced) {
       EXPECT_EQ(test::read_file(dir.path() / c.file_with_new_content), "new") << c.name;
     } else {
       EXPECT_FALSE(why.empty()) << c.name;
-      EXPECT_EQ(names_in(dir.path()), before) << c.name;
+      EXPECT_EQ(test::names_in(dir.path()), before) << c.name;
       if (fs::is_regular_file(dir.path() / "real")) {
         EXPECT_EQ(test::read_file(dir.path() / "real"), "old") << c.name;
       }
@@ -160,7 +153,7 @@ TEST(WholeFile, KeepsTheOldPermissionsAndFailsInAMissingFolder) {
   // A read-only file is not replaced on Windows: the old one stays.
   EXPECT_FALSE(os::replace_file(target.string(), "new", os::Links::refuse, why));
   EXPECT_EQ(test::read_file(target), "old");
-  EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"t"});
+  EXPECT_EQ(test::names_in(dir.path()), std::set<std::string>{"t"});
 #endif
   EXPECT_FALSE(os::replace_file((dir.path() / "no" / "t").string(), "new", os::Links::refuse, why));
   EXPECT_FALSE(fs::exists(dir.path() / "no"));

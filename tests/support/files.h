@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ class ScopedCwd {
 };
 
 void write_file(const std::filesystem::path& file, std::string_view bytes);
+
+// The names of the entries of `dir`.
+std::set<std::string> names_in(const std::filesystem::path& dir);
 std::string read_file(const std::filesystem::path& file);
 
 }  // namespace kw::test
