@@ -124,8 +124,8 @@ class OutputUnit {
 
   int unit_;
   std::string name_;
-  os::File own_;     // the file opened by name
-  os::File* file_;   // the file written: own_ or the caller's
+  os::File own_;    // the file opened by name
+  os::File* file_;  // the file written: own_ or the caller's
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::vector<std::size_t> record_ends_;  // where each record in buffer_ ends

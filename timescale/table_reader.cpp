@@ -18,9 +18,8 @@ std::string describe(const TableFault& fault, std::string_view name) {
     case TableFault::Kind::conversion:
       return file + ", line " + line + ": a value that does not fit its item";
     case TableFault::Kind::too_many:
-      return file + " holds more than " + std::to_string(LS_MAX) +
-             " leap-second entries (line " + line + " is entry " + std::to_string(fault.entry) +
-             ")";
+      return file + " holds more than " + std::to_string(LS_MAX) + " leap-second entries (line " +
+             line + " is entry " + std::to_string(fault.entry) + ")";
     case TableFault::Kind::out_of_order:
       return file + ", line " + line +
              ": the date lies before the date of the entry above it (line " +
