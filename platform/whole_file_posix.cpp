@@ -226,8 +226,15 @@ bool Replacement::commit(std::string& why) {
   if (made_.empty()) {
     // Named now, through the process's view of its descriptor.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (!name_beside(target_, made_, [&self](const std::string& name) {
-          return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (!name_beside(target_, made_, [&self, fd](const std::string& name) {
+          if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+          }
+#ifdef AT_EMPTY_PATH
+          // Without /proc: the descriptor itself (a privilege on Linux).
+          if (errno == ENOENT) return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+#endif
+          return false;
         })) {
       made_.clear();
       return fail("cannot give the new file a name");
