@@ -4,6 +4,7 @@
 
 #include "conversion/convert_records.h"
 #include "conversion/lsconv.h"
+#include "platform/process.h"
 #include "platform/whole_file.h"
 #include "records/failure.h"
 #include "records/run_files.h"
