@@ -59,7 +59,8 @@ TEST(ExampleData, TheConversionGivesBackThePublishedSeries) {
   if (!fs::exists(c04)) GTEST_SKIP() << "no published series at " << c04;
   test::Tree tree;
   test::write_file(tree.data(), test::read_file(fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT"));
-  ASSERT_EQ(tree.run().exit_status, 0);
+  const test::RunResult run = tree.run();
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
   std::string expected;
   int days = 0;
   for (const auto& f : data_lines(c04)) {

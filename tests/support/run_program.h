@@ -17,10 +17,10 @@ struct RunOptions {
 };
 
 struct RunResult {
-  int exit_status = -1;  // -1 when the child did not exit normally
+  int exit_status = -1;  // -1 when the child did not start or exit normally
   bool timed_out = false;
   std::string standard_output;
-  std::string standard_error;
+  std::string standard_error;  // without a child: why it did not start
 };
 
 // Runs `program` with `options.arguments` in `working_directory`.

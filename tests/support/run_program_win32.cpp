@@ -3,12 +3,22 @@
 #endif
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/files.h"
 #include "support/run_program.h"
 
 namespace kw::test {
+
+namespace {
+
+// "STEP failed: error N", for a result that has no child's output to show.
+std::string failed(const char* step) {
+  return std::string("run_program: ") + step + " failed: error " + std::to_string(::GetLastError());
+}
+
+}  // namespace
 
 // Options that only a POSIX system can apply (open-file and file-size
 // limits, another user) are not used here: the tests that need them are
@@ -31,6 +41,7 @@ RunResult run_program(const std::filesystem::path& program,
                                 &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (err == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE ||
         null == INVALID_HANDLE_VALUE) {
+      result.standard_error = failed("opening the child's standard files");
       for (HANDLE h : {err, out, null}) {
         if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
       }
@@ -48,8 +59,18 @@ RunResult run_program(const std::filesystem::path& program,
     }
     PROCESS_INFORMATION process{};
     const std::wstring cwd = working_directory.wstring();
-    const BOOL started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE,
-                                          0, nullptr, cwd.c_str(), &startup, &process);
+    // Under Wine a start can fail for the emulator's own reasons, before
+    // the program runs at all: such a start is tried again, and said.
+    BOOL started = FALSE;
+    for (int attempt = 1; attempt <= 3 && started == 0; ++attempt) {
+      started = ::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, cwd.c_str(), &startup, &process);
+      if (started == 0) {
+        result.standard_error = failed("CreateProcessW");
+        std::fprintf(stderr, "%s (attempt %d of 3)\n", result.standard_error.c_str(), attempt);
+        ::Sleep(500);
+      }
+    }
     ::CloseHandle(err);
     ::CloseHandle(out);
     ::CloseHandle(null);
