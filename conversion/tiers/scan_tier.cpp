@@ -178,6 +178,83 @@ inline bool edit_text(const char* slot, const RealText& t, char* out) {
   return true;
 }
 
+// The places before the point of an F10.6 field, point included, as four
+// bytes: "  0." to "999." without a minus, " -0." to "-99." with one.
+struct HeadText {
+  std::uint32_t plus[1000]{};
+  std::uint32_t minus[100]{};
+  static constexpr std::uint32_t pack(char a, char b, char c) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
+           static_cast<std::uint32_t>('.') << 24;
+  }
+  constexpr HeadText() {
+    for (int i = 0; i < 1000; ++i) {
+      const auto ones = static_cast<char>('0' + i % 10);
+      plus[i] = pack(i >= 100 ? static_cast<char>('0' + i / 100) : ' ',
+                     i >= 10 ? static_cast<char>('0' + i / 10 % 10) : ' ', ones);
+      if (i < 100) {
+        minus[i] =
+            i >= 10 ? pack('-', static_cast<char>('0' + i / 10), ones) : pack(' ', '-', ones);
+      }
+    }
+  }
+};
+constexpr HeadText kHeads;
+
+// Six decimals as text, the last in the lowest byte, less their value
+// from one: the nines' complement of each digit, plus one carried through
+// the nines from the last (the decimals are not all zero).
+inline std::uint64_t complement_to_one(std::uint64_t decimals) {
+  constexpr std::uint64_t kPlaces = 0x0000FFFFFFFFFFFFULL;
+  constexpr std::uint64_t kToTop = 0x0000C6C6C6C6C6C6ULL;  // '9' becomes 0xFF
+  std::uint64_t raised = (0x0000696969696969ULL - decimals) + kToTop + 1;
+  const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & kPlaces;
+  raised |= ((wrapped >> 7) * 0xFF) & 0x0000F6F6F6F6F6F6ULL;  // a byte carried out of: '0'
+  return raised - kToTop;
+}
+
+// F10.6 of the third value plus a whole offset, from the value's text when
+// it has at most six decimals: they stay as written when the sum keeps the
+// value's sign or the offset is the smaller, and become their complement
+// to one second otherwise. The field is the double sum's, which lies
+// within 2e-13 of this exact one. False when the sum needs more places
+// before the point than the field has.
+inline bool put_sum_text(const char* slot, const RealText& t, std::int32_t offset, char* out) {
+  const std::uint32_t whole = digits_before(slot + t.point, t.whole_digits());
+  // A column, the point, six decimals: those written kept, zeros after.
+  std::uint64_t text = 0;
+  std::memcpy(&text, slot + t.point - 1, 8);
+  constexpr std::uint64_t kPlaces = 0xFFFFFFFFFFFF0000ULL;
+  constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
+  const int decimals = t.decimals() > 0 ? t.decimals() : 0;
+  const std::uint64_t kept = bits_below(8 * decimals) << 16;
+  text = (text & kept) | (kZeros & kPlaces & ~kept);
+  const bool no_decimals = ((text ^ kZeros) & kPlaces) == 0;
+  const bool offset_negative = offset < 0;
+  const auto size = static_cast<std::uint32_t>(offset_negative ? -offset : offset);
+  std::uint32_t sum_whole = 0;
+  bool minus = offset_negative;
+  if (offset_negative == t.negative || size <= whole) {
+    sum_whole = offset_negative == t.negative ? whole + size : whole - size;
+    minus = t.negative && (sum_whole != 0 || !no_decimals);
+  } else if (no_decimals) {
+    sum_whole = size - whole;
+  } else {
+    sum_whole = size - whole - 1;
+    text = __builtin_bswap64(complement_to_one(__builtin_bswap64(text & kPlaces)));
+  }
+  if (sum_whole >= (minus ? 100U : 1000U)) return false;
+  const std::uint32_t head = minus ? kHeads.minus[sum_whole] : kHeads.plus[sum_whole];
+  // The decimals are bytes 2..7 of the 8 stored at the field's third
+  // column; the head, stored after them, covers the two bytes before.
+  char* field = out + kZField.at;
+  std::memcpy(field + 2, &text, 8);
+  std::memcpy(field, &head, 4);
+  return true;
+}
+
 // F10.6 of the third value plus a whole offset.
 inline Converted edit_sum(const Real& z, std::int32_t offset, char* out) {
   const auto z_units = static_cast<std::int64_t>(z.units);
@@ -262,8 +339,10 @@ Converted scan_record(const char* slot, const DateOffsets& offsets, char* out) {
     return Converted::undecided;
   }
   put_two_digit_dates(date[0], date[1], date[2], out);
-  return worse(worse(edit_real<kXField>(slot, x, out), edit_real<kYField>(slot, y, out)),
-               edit_sum(read_real(slot, z), offset, out));
+  const Converted sum = z.decimals() <= 6 && put_sum_text(slot, z, offset, out)
+                            ? Converted::fits
+                            : edit_sum(read_real(slot, z), offset, out);
+  return worse(worse(edit_real<kXField>(slot, x, out), edit_real<kYField>(slot, y, out)), sum);
 }
 
 }  // namespace kw
