@@ -37,8 +37,9 @@ class File {
   // as it stands. Never blocks on a FIFO.
   static File open(std::string_view name, OpenError& error);
 
-  // Opens an existing file for reading only: a missing one is not made.
-  // Never blocks on a FIFO (one without a writer reads as empty).
+  // Opens an existing file for reading only: a missing one is not made. A
+  // FIFO is waited on until its writer opens it, as any reader of one is,
+  // so that it is read to its end.
   static File open_to_read(std::string_view name, OpenError& error);
 
   // The process's standard input and output, as files of their own:

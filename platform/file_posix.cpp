@@ -78,8 +78,15 @@ File File::open(std::string_view name, OpenError& error) {
 }
 
 File File::open_to_read(std::string_view name, OpenError& error) {
+  // Without O_NONBLOCK: a FIFO opened before its writer would read as
+  // empty at once.
+  const std::string path = system_path(name);
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
   File file;
-  file.adopt(open_flags(system_path(name), O_RDONLY), false, error);
+  file.adopt(fd, false, error);
   return file;
 }
 

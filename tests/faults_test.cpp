@@ -4,6 +4,7 @@
 // in "new.txt" (and no part of a record after them), and no hang.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -275,18 +276,33 @@ TEST(Faults, ANamedOutputOutlivesAKilledRun) {
     ::_exit(127);
   }
   ASSERT_GT(child, 0);
-  {
+  // The run opens the FIFO before its writer does, and waits for it: a
+  // writer that opens without waiting finds it there as the reader.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  int writer = -1;
+  for (int tries = 0; writer < 0 && tries < 500; ++tries) {
+    writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (writer >= 0) {
     // Half a file's worth of records, then the writer stays: the run is
     // halfway, waiting for more.
-    std::ofstream writer(fifo);
-    for (int i = 0; i < 50'000; ++i) writer << "96 01 05 0.123456 -0.012345 -29.451350\n";
-    writer.flush();
+    ::fcntl(writer, F_SETFL, 0);
+    const auto old_handler = std::signal(SIGPIPE, SIG_IGN);  // a run gone is a failed write
+    const std::string records = repeat("96 01 05 0.123456 -0.012345 -29.451350\n", 50'000);
+    std::size_t written = 0;
+    for (ssize_t n = 0; written < records.size() && n >= 0; written += static_cast<std::size_t>(n))
+      n = ::write(writer, records.data() + written, records.size() - written);
+    std::signal(SIGPIPE, old_handler);
+    EXPECT_EQ(written, records.size());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
   }
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (writer >= 0) ::close(writer);
+  ASSERT_GE(writer, 0) << "the run did not wait for the FIFO's writer";
+  EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir.path())) {
