@@ -49,14 +49,42 @@ inline SlotClasses classify_slot(const char* slot) {
   SlotClasses classes;
   const __m128i digit_base = _mm_set1_epi8(static_cast<char>('0' + 0x80));
   const __m128i digit_limit = _mm_set1_epi8(static_cast<char>(-0x80 + 10));
+  // c - '0' below 10 as unsigned bytes: shifted by 0x80, a signed compare.
+  const auto digits_of = [&](__m128i v) {
+    return _mm_cmplt_epi8(_mm_sub_epi8(v, digit_base), digit_limit);
+  };
+  // Most records hold nothing but digits, blanks, points and minus signs:
+  // their masks come from three compares a chunk.
+  std::uint64_t values = 0;
+  std::uint64_t points = 0;
+  std::uint64_t minus = 0;
+  std::uint64_t known = 0;
+  for (int i = 0; i < kSlotWidth; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + i));
+    const auto mask = [i](__m128i m) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << i;
+    };
+    const __m128i point = _mm_cmpeq_epi8(v, _mm_set1_epi8('.'));
+    const __m128i sign = _mm_cmpeq_epi8(v, _mm_set1_epi8('-'));
+    const __m128i value = _mm_or_si128(digits_of(v), _mm_or_si128(point, sign));
+    values |= mask(value);
+    points |= mask(point);
+    minus |= mask(sign);
+    known |= mask(_mm_or_si128(value, _mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
+  }
+  if (known == (std::uint64_t{1} << kSlotWidth) - 1) {
+    classes.values = values;
+    classes.marks = points | minus;
+    classes.signs = minus;
+    return classes;
+  }
   for (int i = 0; i < kSlotWidth; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slot + i));
     const auto mask = [i](__m128i m) {
       return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << i;
     };
     const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
-    // c - '0' below 10 as unsigned bytes: shifted by 0x80, a signed compare.
-    const __m128i digits = _mm_cmplt_epi8(_mm_sub_epi8(v, digit_base), digit_limit);
+    const __m128i digits = digits_of(v);
     const __m128i signs = _mm_or_si128(is('-'), is('+'));
     const __m128i marks = _mm_or_si128(signs, is('.'));
     const __m128i values = _mm_or_si128(digits, marks);
