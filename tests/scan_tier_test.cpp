@@ -153,7 +153,7 @@ TEST(SlotClasses, AreThoseOfThePlainLoop) {
     const SlotClasses fast = classify_slot(slot);
     const SlotClasses plain = classify_columns(slot);
     ASSERT_EQ(fast.values, plain.values);
-    ASSERT_EQ(fast.marks, plain.marks);
+    ASSERT_EQ(fast.points, plain.points);
     ASSERT_EQ(fast.signs, plain.signs);
     ASSERT_EQ(fast.commas, plain.commas);
     ASSERT_EQ(fast.others, plain.others);

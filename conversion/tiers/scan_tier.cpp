@@ -40,14 +40,13 @@ struct RealText {
 // (one at most, at the start): false unless it has at most one point, at
 // most 3 digits before it and a digit somewhere.
 inline bool find_real(const char* slot, const SlotClasses& c, int start, int end, RealText& t) {
-  const std::uint64_t points = c.marks & ~c.signs & bits_from(start) & bits_below(end + 1);
+  const std::uint64_t points = c.points >> start & bits_below(end + 1 - start);
   if ((points & (points - 1)) != 0) return false;
   t.first = start + static_cast<int>(c.signs >> start & 1U);
-  t.point = points != 0 ? std::countr_zero(points) : end + 1;
+  t.point = points != 0 ? start + std::countr_zero(points) : end + 1;
   t.end = end;
   t.negative = slot[start] == '-';
-  const int decimals = t.decimals() > 0 ? t.decimals() : 0;
-  return t.whole_digits() <= 3 && t.whole_digits() + decimals > 0;
+  return t.whole_digits() <= 3 && (t.whole_digits() > 0 || t.decimals() > 0);
 }
 
 // A real's value: (negative ? -1 : 1) * (units + a bit more when beyond)
@@ -310,7 +309,7 @@ Converted scan_record(const char* slot, const DateOffsets& offsets, char* out) {
   // comma before the first value, and at most one between two values.
   const std::uint64_t read = bits_below(end[5] + 2);
   if (((c.others | (c.signs & ~all_starts)) & read) != 0 ||
-      (c.marks & bits_below(end[2] + 1)) != 0) {
+      ((c.points | c.signs) & bits_below(end[2] + 1)) != 0) {
     return Converted::undecided;
   }
   if (const std::uint64_t commas = c.commas & read; commas != 0) {

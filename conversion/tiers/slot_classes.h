@@ -17,7 +17,7 @@ namespace kw {
 
 struct SlotClasses {
   std::uint64_t values = 0;  // the characters of values: digits, signs, points
-  std::uint64_t marks = 0;   // signs ('-', '+') and points
+  std::uint64_t points = 0;  // '.'
   std::uint64_t signs = 0;   // '-' and '+'
   std::uint64_t commas = 0;  // ','
   std::uint64_t others = 0;  // neither of a value nor a separator (blank, tab, comma)
@@ -35,7 +35,7 @@ inline SlotClasses classify_columns(const char* slot) {
     const bool sign = c == '-' || c == '+';
     const bool mark = sign || c == '.';
     if (digit || mark) classes.values |= bit;
-    if (mark) classes.marks |= bit;
+    if (c == '.') classes.points |= bit;
     if (sign) classes.signs |= bit;
     if (c == ',') classes.commas |= bit;
     if (!digit && !mark && c != ' ' && c != '\t' && c != ',') classes.others |= bit;
@@ -74,7 +74,7 @@ inline SlotClasses classify_slot(const char* slot) {
   }
   if (known == (std::uint64_t{1} << kSlotWidth) - 1) {
     classes.values = values;
-    classes.marks = points | minus;
+    classes.points = points;
     classes.signs = minus;
     return classes;
   }
@@ -86,12 +86,12 @@ inline SlotClasses classify_slot(const char* slot) {
     const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
     const __m128i digits = digits_of(v);
     const __m128i signs = _mm_or_si128(is('-'), is('+'));
-    const __m128i marks = _mm_or_si128(signs, is('.'));
-    const __m128i values = _mm_or_si128(digits, marks);
+    const __m128i point = is('.');
+    const __m128i values = _mm_or_si128(digits, _mm_or_si128(signs, point));
     const __m128i commas = is(',');
     const __m128i separators = _mm_or_si128(_mm_or_si128(is(' '), is('\t')), commas);
     classes.values |= mask(values);
-    classes.marks |= mask(marks);
+    classes.points |= mask(point);
     classes.signs |= mask(signs);
     classes.commas |= mask(commas);
     classes.others |= mask(_mm_or_si128(values, separators)) ^ mask(_mm_set1_epi8(-1));
