@@ -6,14 +6,6 @@
 
 namespace kw {
 
-void put_two_digit_dates(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, char* out) {
-  put_pair(yy, out + kYearField.at);
-  out[kMonthField.at] = ' ';
-  put_pair(mm, out + kMonthField.at + 1);
-  out[kDayField.at] = ' ';
-  put_pair(dd, out + kDayField.at + 1);
-}
-
 bool is_blank_record(std::string_view columns) {
   return is_blank_text(columns);
 }

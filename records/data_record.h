@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "records/digits.h"
 #include "records/free_format.h"
 
 namespace kw {
@@ -34,7 +35,13 @@ inline constexpr OutputField kZField{26, 10};    // F10.6
 
 // Writes the date fields (I2.2, 2I3.2) of a date whose numbers are all
 // below 100 into out[0..8).
-void put_two_digit_dates(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, char* out);
+inline void put_two_digit_dates(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, char* out) {
+  put_pair(yy, out + kYearField.at);
+  out[kMonthField.at] = ' ';
+  put_pair(mm, out + kMonthField.at + 1);
+  out[kDayField.at] = ' ';
+  put_pair(dd, out + kDayField.at + 1);
+}
 
 struct DataRecord {
   std::array<std::int32_t, 3> idate{};  // two-digit year, month, day

@@ -159,7 +159,9 @@ inline bool edit_text(const char* slot, const RealText& t, char* out) {
           digits_before(p, whole_digits) * 1000000 + leading_digits_value(p + 1, 6);
       up = tie_rounds_up(micro);
     }
-    if (up && fifth == '9') return false;  // the carry goes on
+    // Bitwise: whether a value rounds up is not predictable, a carry into
+    // the places before is rare.
+    if ((static_cast<unsigned>(up) & static_cast<unsigned>(fifth == '9')) != 0) return false;
     fifth = static_cast<char>(fifth + static_cast<int>(up));
   }
   if (t.negative) {
@@ -326,7 +328,8 @@ Converted scan_record(const char* slot, const DateOffsets& offsets, char* out) {
     if (end[k] - start[k] > 1) return Converted::undecided;
     const auto last = static_cast<std::uint32_t>(slot[end[k]] - '0');
     const auto first = static_cast<std::uint32_t>(slot[start[k]] - '0');
-    date[k] = end[k] > start[k] ? first * 10 + last : last;
+    // Dates of one and of two digits alternate in some files: no branch.
+    date[k] = last + first * 10 * static_cast<std::uint32_t>(end[k] > start[k]);
   }
   std::int32_t offset = 0;
   RealText x;
