@@ -151,19 +151,18 @@ inline bool edit_text(const char* slot, const RealText& t, char* out) {
   // Blanks before the whole digits, and the minus right before them.
   const std::uint64_t before = bits_below(8 * (3 - whole_digits));
   text = (text & ~before) | (0x2020202020202020ULL & before);
-  if (decimals == 6) {
-    const char sixth = p[6];
-    bool up = sixth > '5';
-    if (sixth == '5') {
-      const std::uint32_t micro =
-          digits_before(p, whole_digits) * 1000000 + leading_digits_value(p + 1, 6);
-      up = tie_rounds_up(micro);
-    }
-    // Bitwise: whether a value rounds up is not predictable, a carry into
-    // the places before is rare.
-    if ((static_cast<unsigned>(up) & static_cast<unsigned>(fifth == '9')) != 0) return false;
-    fifth = static_cast<char>(fifth + static_cast<int>(up));
+  // The sixth decimal rounds into the fifth (none written: a zero).
+  const char sixth = decimals == 6 ? p[6] : '0';
+  bool up = sixth > '5';
+  if (sixth == '5') {
+    const std::uint32_t micro =
+        digits_before(p, whole_digits) * 1000000 + leading_digits_value(p + 1, 6);
+    up = tie_rounds_up(micro);
   }
+  // Bitwise: whether a value rounds up is not predictable, a carry into
+  // the places before is rare.
+  if ((static_cast<unsigned>(up) & static_cast<unsigned>(fifth == '9')) != 0) return false;
+  fifth = static_cast<char>(fifth + static_cast<int>(up));
   if (t.negative) {
     // A value that rounds to zero has no sign.
     if (whole_digits == 1 && slot[t.first] == '0' && (text >> 32) == (kZeros >> 32) &&
