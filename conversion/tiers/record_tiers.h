@@ -12,6 +12,8 @@
 #pragma once
 
 #include "conversion/tiers/converted.h"
+#include "conversion/tiers/general_tier.h"
+#include "conversion/tiers/scan_tier.h"
 #include "records/free_format.h"
 #include "timescale/date_offsets.h"
 
@@ -21,7 +23,12 @@ namespace kw {
 // blanks) into out[0..kOutputWidth), the offset of its date added to the
 // third value. On `failed`, `status` tells which read error the record
 // raises. Never undecided.
-Converted convert_record(const char* slot, const DateOffsets& offsets, char* out,
-                         ReadStatus& status);
+inline Converted convert_record(const char* slot, const DateOffsets& offsets, char* out,
+                                ReadStatus& status) {
+  status = ReadStatus::ok;
+  const Converted scanned = scan_record(slot, offsets, out);
+  if (scanned != Converted::undecided) return scanned;
+  return convert_generally(slot, offsets, out, status);
+}
 
 }  // namespace kw
