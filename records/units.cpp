@@ -29,7 +29,7 @@ constexpr std::size_t kShortRecordSpan = 48;
 int take_short_record(const char* start, std::size_t kept, char* slot) {
   __m128i bytes[3];
   std::uint64_t ends = 0;
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < 3; ++i) {
     bytes[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + 16 * i));
     const auto lf =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes[i], _mm_set1_epi8('\n'))));
@@ -42,7 +42,7 @@ int take_short_record(const char* start, std::size_t kept, char* slot) {
   const __m128i limit = _mm_set1_epi8(static_cast<char>(columns));
   const __m128i blanks = _mm_set1_epi8(' ');
   __m128i column = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < 3; ++i) {
     const __m128i keep = _mm_cmplt_epi8(column, limit);
     const __m128i text =
         _mm_or_si128(_mm_and_si128(keep, bytes[i]), _mm_andnot_si128(keep, blanks));
