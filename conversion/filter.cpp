@@ -16,50 +16,60 @@ namespace {
 
 constexpr int kTableUnit = 3;
 
-// A file named on the command line, or standard input; a missing one is
-// not made. `missing` is called when the name names no file.
+// A file named on the command line, or standard input ("-"); a missing one
+// is not made. `missing` is called when the name names no file.
 template <class Missing>
 os::File open_named(int unit, const std::string& name, const Missing& missing) {
-  if (name == "-") return os::File::standard_input();
   os::OpenError error = os::OpenError::none;
-  os::File file = os::File::open_to_read(name, error);
-  if (error == os::OpenError::path_not_found) missing();
-  if (error != os::OpenError::none) stop_open(error, unit, name);
+  std::string why;
+  os::File file =
+      name == "-" ? os::File::standard_input(error, why) : os::File::open_to_read(name, error, why);
+  if (error == os::OpenError::path_not_found) missing(why);
+  if (error != os::OpenError::none) stop_open(error, unit, name, why);
   return file;
 }
 
 LeapTable load_table(const std::string& name) {
   LeapTable table;
   InputUnit unit(
-      kTableUnit, name, open_named(kTableUnit, name, [&name] {
+      kTableUnit, name, open_named(kTableUnit, name, [&name](const std::string&) {
         stop_table(describe({.kind = TableFault::Kind::empty}, name) + "; no record converted");
       }));
   load_leap_table(unit, table.LS_MJD, table.LS_DT, table.LS_N);
   return table;
 }
 
-void convert(const FilterRun& run, std::optional<os::Replacement>& replacement) {
-  const DateOffsets offsets(load_table(run.table), run.direction);
-  InputUnit data(kDataUnit, run.input, open_named(kDataUnit, run.input, [] {
-                   stop_severe(err::file_not_found, "file not found");
-                 }));
-  if (run.output == "-") {
-    os::File standard_output = os::File::standard_output();
-    OutputUnit out(kOutputUnit, run.output, standard_output);
-    convert_records(data, out, offsets, worker_count());
-    data.close();
-    out.close();
-    return;
-  }
-  std::string why;
-  replacement.emplace();
-  if (!replacement->begin(run.output, os::Links::follow, why)) {
-    stop_severe(err::access_not_allowed, "access not allowed");
-  }
-  OutputUnit out(kOutputUnit, run.output, replacement->file());
+void convert_to(OutputUnit& out, InputUnit& data, const DateOffsets& offsets) {
   convert_records(data, out, offsets, worker_count());
   data.close();
   out.close();
+}
+
+void convert(const FilterRun& run, std::optional<os::Replacement>& replacement) {
+  std::string why;
+  if (run.output != "-") {
+    // The output's folder is held from here to the rename.
+    replacement.emplace();
+    const os::OpenError error = replacement->begin(run.output, os::Links::follow, why);
+    if (error != os::OpenError::none) stop_open(error, kOutputUnit, run.output, why);
+  }
+  const DateOffsets offsets(load_table(run.table), run.direction);
+  InputUnit data(kDataUnit, run.input,
+                 open_named(kDataUnit, run.input, [&run](const std::string& why) {
+                   stop_severe(err::file_not_found, "file not found", about(run.input, why));
+                 }));
+  os::OpenError error = os::OpenError::none;
+  if (!replacement) {
+    os::File standard_output = os::File::standard_output(error, why);
+    if (error != os::OpenError::none) stop_open(error, kOutputUnit, run.output, why);
+    OutputUnit out(kOutputUnit, run.output, standard_output);
+    convert_to(out, data, offsets);
+    return;
+  }
+  error = replacement->create(why);
+  if (error != os::OpenError::none) stop_open(error, kOutputUnit, run.output, why);
+  OutputUnit out(kOutputUnit, run.output, replacement->file());
+  convert_to(out, data, offsets);
   if (!replacement->commit(why)) {
     stop_severe(err::write_failed,
                 unit_message("error during write", kOutputUnit, run.output) + " (" + why + ")");
@@ -70,10 +80,12 @@ void convert(const FilterRun& run, std::optional<os::Replacement>& replacement) 
 
 int run_filter(const FilterRun& run) {
   std::optional<os::Replacement> replacement;
-  const int status = run_and_report([&] { convert(run, replacement); });
-  if (status != 0 && run.output != "-") {
+  const int status = run_and_report([&] { convert(run, replacement); }, Details::written);
+  if (status != 0 && replacement) {
+    const bool existed = replacement->found();
     replacement.reset();  // the new file goes
-    os::write_standard_error("KW_TAI2UTC: " + run.output + " is left as it was\n");
+    os::write_standard_error(std::string(kProgramPrefix) + shown(run.output) +
+                             (existed ? " is left as it was\n" : " was not written\n"));
   }
   return status;
 }

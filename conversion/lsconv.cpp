@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -40,16 +41,21 @@ unsigned worker_count() {
   return std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
 }
 
-int run_and_report(const std::function<void()>& run) {
+int run_and_report(const std::function<void()>& run, Details details) {
   os::prepare_process();
   try {
     run();
     return 0;
   } catch (const RunStop& stop) {
-    os::write_standard_error(std::string(stop.line()) + "\n");
+    std::string lines = std::string(stop.line()) + "\n";
+    if (details == Details::written && !stop.detail().empty()) lines += stop.detail() + "\n";
+    os::write_standard_error(lines);
     return stop.status();
+  } catch (const std::bad_alloc&) {
+    os::write_standard_error(std::string(kProgramPrefix) + "out of memory\n");
+    return out_of_memory_status;
   } catch (const std::exception& e) {
-    os::write_standard_error(std::string("KW_TAI2UTC: ") + e.what() + "\n");
+    os::write_standard_error(std::string(kProgramPrefix) + e.what() + "\n");
     return 1;
   }
 }

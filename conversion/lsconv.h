@@ -15,9 +15,13 @@ void KW_TAI2UTC();
 // the failure line on standard error. Returns the process exit status.
 int run_program();
 
+// Whether a failure's detail line (its reason, the line of a bad record)
+// is written after its failure line: the fixed run writes one line.
+enum class Details { left_out, written };
+
 // Prepares the process, runs `run` and reports its outcome as run_program
-// does.
-int run_and_report(const std::function<void()>& run);
+// does; running out of memory ends the run with its own status.
+int run_and_report(const std::function<void()>& run, Details details = Details::left_out);
 
 // How many threads convert the records.
 unsigned worker_count();

@@ -13,27 +13,29 @@ RecordBatch::RecordBatch()
   overflowed_.reserve(kCapacity);
 }
 
-bool RecordBatch::fill(InputUnit& data) {
+bool RecordBatch::fill(InputUnit& data) noexcept {
   count_ = 0;
   read_failure_ = nullptr;
-  while (count_ < kCapacity) {
-    // Records the input buffer holds whole, then one at a time.
-    count_ += data.take_records(records_.get() + count_ * kSlotWidth, kSlotWidth, kParsedColumns,
-                                kCapacity - count_);
-    if (count_ == kCapacity) break;
-    if (data.at_end()) return false;
-    char* slot = records_.get() + count_ * kSlotWidth;
-    try {
+  try {
+    while (count_ < kCapacity) {
+      // Records the input buffer holds whole, then one at a time.
+      count_ += data.take_records(records_.get() + count_ * kSlotWidth, kSlotWidth, kParsedColumns,
+                                  kCapacity - count_);
+      if (count_ == kCapacity) break;
+      if (data.at_end()) return false;
+      char* slot = records_.get() + count_ * kSlotWidth;
       data.read_record(slot, kParsedColumns);
-    } catch (...) {
-      read_failure_ = std::current_exception();
-      return false;
+      // Blanks after the parsed columns end every value.
+      std::memset(slot + kParsedColumns, ' ', kSlotWidth - kParsedColumns);
+      ++count_;
     }
-    // Blanks after the parsed columns end every value.
-    std::memset(slot + kParsedColumns, ' ', kSlotWidth - kParsedColumns);
-    ++count_;
+    return true;
+  } catch (...) {
+    // A read that failed (the end-of-file test's too): reported in this
+    // batch's turn, after the records before it.
+    read_failure_ = std::current_exception();
+    return false;
   }
-  return true;
 }
 
 void RecordBatch::convert(const DateOffsets& offsets) noexcept {

@@ -41,8 +41,9 @@ class RecordBatch {
   RecordBatch();
 
   // Reads records while there are any and there is room: false when the
-  // data has ended (or a read failed, reported by emit).
-  bool fill(InputUnit& data);
+  // data has ended (or a read failed, reported by emit). Never throws, so
+  // that every batch taken reaches its turn to be written.
+  bool fill(InputUnit& data) noexcept;
 
   // Converts the records read; stops at the first bad one. Never throws:
   // a failure is kept for emit.

@@ -29,9 +29,16 @@ std::vector<std::string_view> words_of(std::string_view line) {
   }
 }
 
+// The special comments a list holds one each of: #$, #@ and #h.
+struct Seen {
+  int update = 0;
+  int expiry = 0;
+  int hash = 0;
+};
+
 // Reads one line; `seen` counts the special comments met.
 bool read_line(std::string_view line, LeapList& list, std::string& update, std::string& expiry,
-               int& seen, std::string& why) {
+               Seen& seen, std::string& why) {
   const std::vector<std::string_view> words = words_of(line.substr(line.size() > 1 ? 2 : 0));
   if (line.starts_with("#$") || line.starts_with("#@")) {
     std::uint64_t& time = line[1] == '$' ? list.updated : list.expires;
@@ -40,7 +47,7 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
       return false;
     }
     (line[1] == '$' ? update : expiry) = std::string(words[0]);
-    ++seen;
+    ++(line[1] == '$' ? seen.update : seen.expiry);
     return true;
   }
   if (line.starts_with("#h")) {
@@ -51,7 +58,7 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
       good = result.ec == std::errc{} && result.ptr == words[k].data() + words[k].size();
     }
     if (!good) why = "a hash that is not five groups of hex digits";
-    seen += static_cast<int>(good);
+    seen.hash += static_cast<int>(good);
     return good;
   }
   const std::vector<std::string_view> fields = words_of(line.substr(0, line.find('#')));
@@ -73,7 +80,7 @@ bool read_leap_list(std::string_view text, LeapList& list, std::string& error) {
   list = LeapList{};
   std::string update;
   std::string expiry;
-  int seen = 0;
+  Seen seen;
   std::istringstream lines{std::string(text)};
   int number = 0;
   for (std::string line; std::getline(lines, line);) {
@@ -84,8 +91,7 @@ bool read_leap_list(std::string_view text, LeapList& list, std::string& error) {
       return false;
     }
   }
-  constexpr int kSpecialComments = 3;
-  if (seen != kSpecialComments || list.entries.empty()) {
+  if (seen.update != 1 || seen.expiry != 1 || seen.hash != 1 || list.entries.empty()) {
     error = "not a leap-second list: it needs entries and one each of #$, #@ and #h";
     return false;
   }

@@ -7,6 +7,7 @@
 #include "lsini/table_text.h"
 #include "platform/process.h"
 #include "platform/whole_file.h"
+#include "records/failure.h"
 #include "timescale/table_reader.h"
 
 namespace kw {
@@ -60,23 +61,6 @@ void say(const std::string& text) {
   os::write_standard_error("kw_lsini: " + text + "\n");
 }
 
-// A name as it may be shown on a terminal: control characters escaped.
-std::string shown(std::string_view name) {
-  std::string text;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      constexpr const char* kHex = "0123456789abcdef";
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
 std::string count_of(std::size_t n) {
   return std::to_string(n) + (n == 1 ? " entry" : " entries");
 }
@@ -118,11 +102,11 @@ bool read_list(const std::string& path, std::int64_t now, LeapList& list) {
 
 enum class OldTable { none, shorter, same, kept };
 
-// What the existing ls.ini is to the list: none (missing or empty), the
-// list's first entries, all of them, or something to keep (with `why`).
-OldTable compare_old_table(const LeapList& list, std::string& why) {
-  std::string text;
-  const os::ReadWhole read = os::read_whole_file(kTable, kLongestList, text, why);
+// What the existing table, read as `read` gave `text`, is to the list:
+// none (missing or empty), the list's first entries, all of them, or
+// something to keep (with `why`).
+OldTable compare_old_table(const LeapList& list, os::ReadWhole read, const std::string& text,
+                           std::string& why) {
   if (read == os::ReadWhole::missing) return OldTable::none;
   if (read != os::ReadWhole::ok) {
     why = "cannot read ls.ini: " + why;
@@ -153,6 +137,55 @@ OldTable compare_old_table(const LeapList& list, std::string& why) {
   return static_cast<std::size_t>(n) == list.entries.size() ? OldTable::same : OldTable::shorter;
 }
 
+// Another run may replace the table between the reading and the renaming:
+// the table is then read and compared again, a few times at most.
+constexpr int kAttempts = 5;
+
+// One attempt to bring ls.ini up to date with `text`; `again` is set when
+// another program replaced the table meanwhile.
+int try_update(const LeapList& list, const std::string& text, bool& again) {
+  again = false;
+  os::Replacement table;
+  std::string why;
+  if (table.begin(kTable, os::Links::follow, why) != os::OpenError::none) {
+    say("cannot write ls.ini: " + why + "; ls.ini is left as it is");
+    return table.found() ? lsini_status::table_kept : lsini_status::write_failed;
+  }
+  std::string old_text;
+  const os::ReadWhole read = table.read_old(kLongestTable, old_text, why);
+  const OldTable old = compare_old_table(list, read, old_text, why);
+  switch (old) {
+    case OldTable::kept:
+      say(why + "; ls.ini is left as it is");
+      return lsini_status::table_kept;
+    case OldTable::same:
+      say("ls.ini is up to date: " + span_of(list) + "; left untouched");
+      return lsini_status::ok;
+    case OldTable::none:
+    case OldTable::shorter:
+      break;
+  }
+  // Only a table the list extends is written through a link.
+  if (table.through_link() && old != OldTable::shorter) {
+    say("cannot write ls.ini: a symbolic link, which is not written through; ls.ini is as it was");
+    return lsini_status::write_failed;
+  }
+  std::size_t written = 0;
+  const os::HeldSignals held;
+  if (table.create(why) != os::OpenError::none) {
+    // why says it
+  } else if (!table.file().write(text, written)) {
+    why = "cannot write the new file: " + table.file().error_text();
+  } else if (table.commit(why)) {
+    say("wrote ls.ini: " + span_of(list));
+    return lsini_status::ok;
+  } else {
+    again = table.changed();
+  }
+  if (!again) say("cannot write ls.ini: " + why + "; ls.ini is as it was");
+  return lsini_status::write_failed;
+}
+
 int update_table(const std::string& path, std::int64_t now) {
   LeapList list;
   if (!read_list(path, now, list)) return lsini_status::list_refused;
@@ -162,25 +195,12 @@ int update_table(const std::string& path, std::int64_t now) {
     say(why + "; nothing written");
     return lsini_status::list_refused;
   }
-  const OldTable old = compare_old_table(list, why);
-  switch (old) {
-    case OldTable::kept:
-      say(why + "; ls.ini is left as it is");
-      return lsini_status::table_kept;
-    case OldTable::same:
-      say("ls.ini is up to date: " + span_of(list) + "; left untouched");
-      return lsini_status::ok;
-    default:
-      break;
-  }
-  // Only a table the list extends is written through a link.
-  const os::Links links = old == OldTable::shorter ? os::Links::follow : os::Links::refuse;
-  if (!os::replace_file(kTable, text, links, why)) {
-    say("cannot write ls.ini: " + why + "; ls.ini is as it was");
-    return lsini_status::write_failed;
-  }
-  say("wrote ls.ini: " + span_of(list));
-  return lsini_status::ok;
+  bool again = true;
+  int status = lsini_status::write_failed;
+  for (int attempt = 0; again && attempt < kAttempts; ++attempt)
+    status = try_update(list, text, again);
+  if (again) say("cannot write ls.ini: other programs kept replacing it; ls.ini is as it was");
+  return status;
 }
 
 int print(std::string_view text) {

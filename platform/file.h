@@ -17,6 +17,14 @@ enum class OpenError {
   access_denied,   // refused by the system (permission, a directory, ...)
   too_many_files,  // no handle left for the process
   invalid_name,    // the name cannot name a file (too long, ...)
+  untrusted_link,  // a symbolic link on the path that another user made
+  no_reader,       // a FIFO opened to be written that no program reads
+};
+
+// What a file named by the program is opened for.
+enum class Use {
+  input,   // to be read
+  output,  // to be written: a FIFO must have a reader
 };
 
 // An open file. Move-only; closes itself when destroyed.
@@ -34,20 +42,25 @@ class File {
   // start. A file the system lets the process read but not write is opened
   // for reading only (see writable()). Backslashes in the name are the
   // program's directory separators; on Windows the name goes to the system
-  // as it stands. Never blocks on a FIFO.
-  static File open(std::string_view name, OpenError& error);
+  // as it stands. Never blocks on a FIFO; a FIFO opened as an output must
+  // have a reader. POSIX: the name is resolved once, and a symbolic link is
+  // followed only when the user, the owner of its folder or root made it;
+  // an input named by a link that leads to no file is not made, and the
+  // result is then a File that is not open (an empty input). Any failure
+  // leaves the system's reason, or the rule broken, in `why`.
+  static File open(std::string_view name, Use use, OpenError& error, std::string& why);
 
   // Opens an existing file for reading only: a missing one is not made. A
   // FIFO is waited on until its writer opens it, as any reader of one is,
-  // so that it is read to its end.
-  static File open_to_read(std::string_view name, OpenError& error);
+  // so that it is read to its end. Links as for open().
+  static File open_to_read(std::string_view name, OpenError& error, std::string& why);
 
   // The process's standard input and output, as files of their own:
   // closing them leaves the process's handles open. Bytes pass as they
-  // stand (no CR LF translation on Windows). Not open when the process
-  // has no such handle.
-  static File standard_input();
-  static File standard_output();
+  // stand (no CR LF translation on Windows). Not open, with `error` set,
+  // when the process has no such handle or no handle left.
+  static File standard_input(OpenError& error, std::string& why);
+  static File standard_output(OpenError& error, std::string& why);
 
   bool is_open() const { return handle_ != kNoHandle; }
   bool writable() const { return writable_; }
@@ -64,6 +77,11 @@ class File {
   // (pipes, devices), whose size the system does not know.
   std::uint64_t size() const;
 
+  // Where the next byte is written, for a regular file: its size when
+  // every write goes to its end (standard output opened to append).
+  // False for anything else, or when the system cannot say.
+  bool write_offset(std::uint64_t& offset, bool& appends) const;
+
   // Cuts a regular file at the current position; other kinds of file
   // cannot be cut and are left alone. False on failure.
   bool cut_here();
@@ -71,9 +89,6 @@ class File {
   // Cuts a regular file to `size` bytes and moves the position there;
   // other kinds of file are left alone. False on failure.
   bool cut_at(std::uint64_t size);
-
-  // Flushes what was written to the disk. False on failure.
-  bool sync();
 
   // Closes the file. False when the system reports a failure.
   bool close();
@@ -88,10 +103,9 @@ class File {
   using Handle = std::intptr_t;
   static constexpr Handle kNoHandle = -1;
 
+  File(Handle handle, bool writable) : handle_(handle), writable_(writable) {}
+
   void record_error();
-  // Takes the handle of an open that may have failed (kNoHandle, the
-  // system's error still set): a directory is refused and closed.
-  void adopt(Handle handle, bool writable, OpenError& error);
 
   Handle handle_ = kNoHandle;
   bool writable_ = false;

@@ -1,5 +1,6 @@
 // POSIX side of the operating-system file layer.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/place_posix.h"
 
 namespace kw::os {
 namespace {
@@ -22,114 +24,149 @@ std::string system_path(std::string_view name) {
   return path;
 }
 
-OpenError classify(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-      return OpenError::path_not_found;
-    case EMFILE:
-    case ENFILE:
-      return OpenError::too_many_files;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EILSEQ:
-    case ELOOP:
-      return OpenError::invalid_name;
-    default:
-      return OpenError::access_denied;
-  }
-}
-
-// Opens without blocking (a FIFO without a writer would otherwise wait
-// forever), then turns blocking back on for the reads and writes.
-int open_flags(const std::string& path, int flags) {
+// Opens the entry `place` found, in its held folder, never through a link.
+int open_at(const Place& place, int flags) {
   int fd = -1;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    fd = ::openat(place.folder.get(), place.name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                  0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) {
-    int status = ::fcntl(fd, F_GETFL);
-    if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
-  }
   return fd;
 }
 
-// The descriptor held in a File's handle.
+void set_blocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+// Waits until `fd` is ready for `events`: a descriptor the process was
+// handed in non-blocking mode is used as a blocking one.
+void wait_for(int fd, short events) {
+  pollfd wanted{fd, events, 0};
+  while (::poll(&wanted, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
+// A name whose entry changes under every attempt to open it is refused.
+constexpr int kAttempts = 8;
+
 int fd_of(std::intptr_t handle) {
   return static_cast<int>(handle);
 }
 
-}  // namespace
-
-File File::open(std::string_view name, OpenError& error) {
-  const std::string path = system_path(name);
-  File file;
-  int fd = open_flags(path, O_RDWR | O_CREAT);
-  bool writable = true;
-  if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
+// The outcome of one attempt to open the entry `place` found: an open
+// descriptor, a failure (error set), or -1 with error none when the entry
+// changed in between and the name is to be resolved again.
+int open_found(const Place& place, Use use, bool& writable, OpenError& error, std::string& why) {
+  if (place.exists && S_ISDIR(place.entry.st_mode)) {
+    error = OpenError::access_denied;
+    why = "a folder, not a file";
+    return -1;
+  }
+  const bool fifo_output = use == Use::output && place.exists && S_ISFIFO(place.entry.st_mode);
+  // Without blocking: a FIFO without a writer would otherwise wait forever;
+  // one written to must have a reader, or what is written would be lost.
+  int fd = open_at(place, (fifo_output ? O_WRONLY : O_RDWR | O_CREAT) | O_NONBLOCK);
+  writable = true;
+  if (fd < 0 && !fifo_output &&
+      (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
     // Readable but not writable: the run may only need to read it.
     const int write_error = errno;
-    fd = open_flags(path, O_RDONLY);
+    fd = open_at(place, O_RDONLY | O_NONBLOCK);
     writable = false;
     if (fd < 0) errno = write_error;
   }
-  file.adopt(fd, writable, error);
-  return file;
-}
-
-File File::open_to_read(std::string_view name, OpenError& error) {
-  // Without O_NONBLOCK: a FIFO opened before its writer would read as
-  // empty at once.
-  const std::string path = system_path(name);
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  File file;
-  file.adopt(fd, false, error);
-  return file;
-}
-
-void File::adopt(Handle handle, bool writable, OpenError& error) {
-  const int fd = fd_of(handle);
   if (fd < 0) {
-    error = classify(errno);
-    return;
+    if (errno == ELOOP) return -1;  // a link put there since: resolve again
+    error = errno == ENXIO && fifo_output ? OpenError::no_reader : open_error_of(errno);
+    why = errno == ENXIO && fifo_output ? "a FIFO that no program reads" : system_reason();
+    return -1;
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    // A directory opened for reading is no file of records.
+  const bool changed = ::fstat(fd, &info) != 0 || (place.exists && !same_entry(fd, place)) ||
+                       (!fifo_output && use == Use::output && S_ISFIFO(info.st_mode));
+  if (changed) {
+    ::close(fd);
+    return -1;
+  }
+  if (S_ISDIR(info.st_mode)) {
     ::close(fd);
     error = OpenError::access_denied;
-    return;
+    why = "a folder, not a file";
+    return -1;
   }
-  handle_ = handle;
-  writable_ = writable;
-  error = OpenError::none;
+  set_blocking(fd);
+  return fd;
 }
 
-File File::standard_input() {
-  File file;
-  const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (fd >= 0) file.handle_ = static_cast<Handle>(fd);
-  return file;
-}
+}  // namespace
 
-File File::standard_output() {
-  File file;
-  const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (fd >= 0) {
-    file.handle_ = static_cast<Handle>(fd);
-    file.writable_ = true;
+File File::open(std::string_view name, Use use, OpenError& error, std::string& why) {
+  const std::string path = system_path(name);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    Place place;
+    error = locate(path, place, why);
+    if (error != OpenError::none) return {};
+    // An input that a link names but that is not there is not made.
+    if (!place.exists && place.through_link && use == Use::input) return {};
+    bool writable = false;
+    const int fd = open_found(place, use, writable, error, why);
+    if (fd >= 0) return {fd, writable};
+    if (error != OpenError::none) return {};
   }
-  return file;
+  error = OpenError::access_denied;
+  why = "its entry changed at every attempt to open it";
+  return {};
 }
 
-bool File::sync() {
-  if (::fsync(fd_of(handle_)) == 0 || errno == EINVAL || errno == EROFS)
-    return true;  // pipes, devices
-  record_error();
-  return false;
+File File::open_to_read(std::string_view name, OpenError& error, std::string& why) {
+  const std::string path = system_path(name);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    Place place;
+    error = locate(path, place, why);
+    if (error != OpenError::none) return {};
+    if (!place.exists) {
+      error = OpenError::path_not_found;
+      why = "no such file";
+      return {};
+    }
+    if (S_ISDIR(place.entry.st_mode)) {
+      error = OpenError::access_denied;
+      why = "a folder, not a file";
+      return {};
+    }
+    // Without O_NONBLOCK: a FIFO opened before its writer would read as
+    // empty at once.
+    const int fd = open_at(place, O_RDONLY);
+    if (fd < 0 && errno != ELOOP) {
+      error = open_error_of(errno);
+      why = system_reason();
+      return {};
+    }
+    if (fd >= 0 && same_entry(fd, place)) return {fd, false};
+    if (fd >= 0) ::close(fd);
+  }
+  error = OpenError::access_denied;
+  why = "its entry changed at every attempt to open it";
+  return {};
+}
+
+namespace {
+int copy_of(int fd, OpenError& error, std::string& why) {
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  error = copy >= 0 ? OpenError::none : open_error_of(errno);
+  if (copy < 0) why = system_reason();
+  return copy;
+}
+}  // namespace
+
+File File::standard_input(OpenError& error, std::string& why) {
+  return {copy_of(STDIN_FILENO, error, why), false};
+}
+
+File File::standard_output(OpenError& error, std::string& why) {
+  const int fd = copy_of(STDOUT_FILENO, error, why);
+  return {fd, fd >= 0};
 }
 
 void File::record_error() {
@@ -140,9 +177,12 @@ std::ptrdiff_t File::read(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(fd_of(handle_), buffer, size);
     if (n >= 0) return n;
-    if (errno == EINTR) continue;
-    record_error();
-    return -1;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      wait_for(fd_of(handle_), POLLIN);
+    } else if (errno != EINTR) {
+      record_error();
+      return -1;
+    }
   }
 }
 
@@ -151,6 +191,10 @@ bool File::write(std::string_view data, std::size_t& written) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd_of(handle_), data.data(), data.size());
     if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        wait_for(fd_of(handle_), POLLOUT);
+        continue;
+      }
       if (errno == EINTR) continue;
       record_error();
       return false;
@@ -172,13 +216,35 @@ std::uint64_t File::size() const {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool File::cut_here() {
+bool File::write_offset(std::uint64_t& offset, bool& appends) const {
   struct stat info {};
-  if (::fstat(fd_of(handle_), &info) != 0) {
+  const int flags = ::fcntl(fd_of(handle_), F_GETFL);
+  if (::fstat(fd_of(handle_), &info) != 0 || !S_ISREG(info.st_mode) || flags < 0) return false;
+  appends = (flags & O_APPEND) != 0;
+  const off_t here = appends ? info.st_size : ::lseek(fd_of(handle_), 0, SEEK_CUR);
+  if (here < 0) return false;
+  offset = static_cast<std::uint64_t>(here);
+  return true;
+}
+
+namespace {
+// Whether `fd` is a regular file, the only kind that can be cut; false
+// with errno set when the system cannot say.
+bool is_regular(int fd, bool& regular) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return false;
+  regular = S_ISREG(info.st_mode);
+  return true;
+}
+}  // namespace
+
+bool File::cut_here() {
+  bool regular = false;
+  if (!is_regular(fd_of(handle_), regular)) {
     record_error();
     return false;
   }
-  if (!S_ISREG(info.st_mode)) return true;
+  if (!regular) return true;
   const off_t here = ::lseek(fd_of(handle_), 0, SEEK_CUR);
   if (here < 0 || ::ftruncate(fd_of(handle_), here) != 0) {
     record_error();
@@ -188,12 +254,12 @@ bool File::cut_here() {
 }
 
 bool File::cut_at(std::uint64_t size) {
-  struct stat info {};
-  if (::fstat(fd_of(handle_), &info) != 0) {
+  bool regular = false;
+  if (!is_regular(fd_of(handle_), regular)) {
     record_error();
     return false;
   }
-  if (!S_ISREG(info.st_mode)) return true;
+  if (!regular) return true;
   const auto offset = static_cast<off_t>(size);
   if (::ftruncate(fd_of(handle_), offset) != 0 || ::lseek(fd_of(handle_), offset, SEEK_SET) < 0) {
     record_error();

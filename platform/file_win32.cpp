@@ -57,9 +57,34 @@ constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
 
 }  // namespace
 
-File File::open(std::string_view name, OpenError& error) {
+namespace {
+
+// The handle of an open that may have failed (INVALID_HANDLE_VALUE, the
+// system's error still set), as a File's: a directory is refused and
+// closed.
+std::intptr_t checked(HANDLE handle, OpenError& error, std::string& why) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    error = classify(code);
+    // As the POSIX side says it, whatever the system's language.
+    why = code == ERROR_FILE_NOT_FOUND ? "no such file" : message_for(code);
+    return -1;
+  }
+  if (is_directory(handle)) {
+    // A directory opened for reading is no file of records.
+    ::CloseHandle(handle);
+    error = OpenError::access_denied;
+    why = "a folder, not a file";
+    return -1;
+  }
+  error = OpenError::none;
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+
+}  // namespace
+
+File File::open(std::string_view name, Use /*use*/, OpenError& error, std::string& why) {
   const std::string path(name);
-  File file;
   HANDLE handle = open_handle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
   bool writable = true;
   if (handle == INVALID_HANDLE_VALUE) {
@@ -72,67 +97,38 @@ File File::open(std::string_view name, OpenError& error) {
     }
     if (handle == INVALID_HANDLE_VALUE) ::SetLastError(write_error);
   }
-  file.adopt(reinterpret_cast<Handle>(handle), writable, error);
-  return file;
+  return {checked(handle, error, why), writable};
 }
 
-File File::open_to_read(std::string_view name, OpenError& error) {
-  File file;
-  file.adopt(reinterpret_cast<Handle>(open_handle(std::string(name), GENERIC_READ, OPEN_EXISTING)),
-             false, error);
-  return file;
-}
-
-void File::adopt(Handle handle, bool writable, OpenError& error) {
-  if (handle == kNoHandle) {
-    error = classify(::GetLastError());
-    return;
-  }
-  if (is_directory(native(handle))) {
-    // A directory opened for reading is no file of records.
-    ::CloseHandle(native(handle));
-    error = OpenError::access_denied;
-    return;
-  }
-  handle_ = handle;
-  writable_ = writable;
-  error = OpenError::none;
+File File::open_to_read(std::string_view name, OpenError& error, std::string& why) {
+  return {checked(open_handle(std::string(name), GENERIC_READ, OPEN_EXISTING), error, why), false};
 }
 
 namespace {
 // A handle of this process's own to the same file as standard handle `which`.
-HANDLE copy_of_standard(DWORD which) {
+HANDLE copy_of_standard(DWORD which, OpenError& error, std::string& why) {
   HANDLE original = ::GetStdHandle(which);
   HANDLE copy = INVALID_HANDLE_VALUE;
   if (original == nullptr || original == INVALID_HANDLE_VALUE ||
       ::DuplicateHandle(::GetCurrentProcess(), original, ::GetCurrentProcess(), &copy, 0, FALSE,
                         DUPLICATE_SAME_ACCESS) == 0) {
+    const DWORD code = original == nullptr ? ERROR_INVALID_HANDLE : ::GetLastError();
+    error = classify(code);
+    why = message_for(code);
     return INVALID_HANDLE_VALUE;
   }
+  error = OpenError::none;
   return copy;
 }
 }  // namespace
 
-File File::standard_input() {
-  File file;
-  file.handle_ = reinterpret_cast<Handle>(copy_of_standard(STD_INPUT_HANDLE));
-  return file;
+File File::standard_input(OpenError& error, std::string& why) {
+  return {reinterpret_cast<Handle>(copy_of_standard(STD_INPUT_HANDLE, error, why)), false};
 }
 
-File File::standard_output() {
-  File file;
-  file.handle_ = reinterpret_cast<Handle>(copy_of_standard(STD_OUTPUT_HANDLE));
-  file.writable_ = file.is_open();
-  return file;
-}
-
-bool File::sync() {
-  if (::GetFileType(native(handle_)) != FILE_TYPE_DISK ||
-      ::FlushFileBuffers(native(handle_)) != 0) {
-    return true;
-  }
-  record_error();
-  return false;
+File File::standard_output(OpenError& error, std::string& why) {
+  HANDLE handle = copy_of_standard(STD_OUTPUT_HANDLE, error, why);
+  return {reinterpret_cast<Handle>(handle), handle != INVALID_HANDLE_VALUE};
 }
 
 void File::record_error() {
@@ -178,6 +174,18 @@ std::uint64_t File::size() const {
     return 0;
   }
   return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool File::write_offset(std::uint64_t& offset, bool& appends) const {
+  LARGE_INTEGER here{};
+  if (::GetFileType(native(handle_)) != FILE_TYPE_DISK ||
+      ::SetFilePointerEx(native(handle_), LARGE_INTEGER{}, &here, FILE_CURRENT) == 0 ||
+      here.QuadPart < 0) {
+    return false;
+  }
+  appends = false;  // a handle opened to append writes where it is told
+  offset = static_cast<std::uint64_t>(here.QuadPart);
+  return true;
 }
 
 bool File::cut_here() {

@@ -1,5 +1,6 @@
-// Operating-system side of ending a run: the failure line on standard error
-// and the process exit status.
+// Operating-system side of the process: preparing it for a run, its
+// standard error and output, the signals that would end it, and its exit
+// status.
 #pragma once
 
 #include <string>
@@ -7,10 +8,28 @@
 
 namespace kw::os {
 
-// Prepares the process for a run: on POSIX systems a file-size limit
-// makes a write fail (error 38, the file ending at a whole record) rather
-// than kill the process with SIGXFSZ halfway through a record.
+// Prepares the process for a run, before any file is opened:
+//  - standard input, output and error are made sure to be open (to the
+//    null device where the process was started without one), so that no
+//    file the program opens takes their place;
+//  - on POSIX systems a file-size limit makes a write fail (error 38, the
+//    file ending at a whole record) rather than kill the process with
+//    SIGXFSZ halfway through a record.
 void prepare_process();
+
+// Holds back the signals that end a process by default (a user's ^C, a
+// hang-up, a terminate, a quit, a broken pipe) until the object goes; one
+// pending is then taken. Nothing on Windows, which has no such signals.
+class HeldSignals {
+ public:
+  HeldSignals();
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+  ~HeldSignals();
+
+ private:
+  unsigned long long previous_[16] = {};  // the mask before, as the system keeps it
+};
 
 // Writes `text` to standard error exactly as it stands: a "\n" is written
 // as one byte on every system, never turned into CR LF.

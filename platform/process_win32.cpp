@@ -12,7 +12,12 @@
 
 namespace kw::os {
 
-void prepare_process() {}  // no signal stands for a file-size limit
+// Handles are never taken by a later open as POSIX descriptors are, and no
+// signal stands for a file-size limit: nothing to prepare.
+void prepare_process() {}
+
+HeldSignals::HeldSignals() = default;
+HeldSignals::~HeldSignals() = default;
 
 void write_standard_error(std::string_view text) {
   // Straight to the handle: the C run-time's text mode would add a CR.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,64 +16,69 @@ enum class ReadWhole {
   missing,      // no file of that name (or a symbolic link to none)
   not_regular,  // a directory, a FIFO, a device, ...
   too_large,    // more than the limit
-  failed,       // the system refused or failed the open or a read
+  failed,       // the system refused or failed the open or a read, or a link is not followed
 };
 
 // Reads the whole of the regular file `path`, or of standard input when
 // `path` is "-", into `content`. Never blocks on opening a FIFO, never
-// reads more than `limit` + 1 bytes. Anything but `ok` leaves the system's
-// reason, or the rule broken, in `why`.
+// reads more than `limit` + 1 bytes; links are followed as File::open
+// follows them. Anything but `ok` leaves the system's reason, or the rule
+// broken, in `why`.
 ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string& content,
                           std::string& why);
 
-// Whether replace_file may write through a symbolic link.
+// Whether a replacement may write through a symbolic link.
 enum class Links {
   follow,  // the file the link leads to is replaced, and the link stays
-  refuse,  // a link at `path` is not replaced, nor what it leads to
+  refuse,  // a link at the path is not replaced, nor what it leads to
 };
 
-// Replaces the file `path` with `content`, whole:
-//  - a new file is made beside it under a name no other file has, made
-//    exclusively and never through a link, with the old file's
-//    permissions (a new one gets the usual ones);
-//  - `content` is written to it and flushed to the disk;
-//  - it is renamed over `path`, and the rename is flushed too.
-// Where `path` is a symbolic link, `links` says what is done; a link that
-// leads nowhere is always refused, and so is, on Windows, a read-only
-// file. On any failure
-// the new file is removed (this call made it, nobody else's file is
-// touched), `path` is as it was, and `why` holds the system's reason.
-// Signals that would end the process wait until the file is in place or
-// removed.
-bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why);
-
-// The same for a file written a piece at a time: begin() makes the new
-// file (on Linux one without a name, so that even a process killed halfway
-// leaves nothing behind), file() writes it, commit() flushes it to disk and
-// puts it in the target's place. Until commit() succeeds the target is as
-// it was; an uncommitted new file is removed when the object goes.
+// Replaces a file whole. begin() resolves the path once (following links
+// as File::open does, and as `links` allows) and holds the folder the file
+// lies in and the file there, if any; everything after acts on what is
+// held, never on the name again:
+//  - read_old() reads the file held;
+//  - create() makes the new file in the held folder, exclusively and never
+//    through a link: on Linux one without a name where the file system
+//    has them, so that even a killed run leaves nothing behind; elsewhere
+//    one with a short name of its own, which a signal that ends the
+//    process (SIGINT, SIGTERM, SIGHUP, SIGQUIT) removes first;
+//  - file() is written;
+//  - commit() flushes it to disk, gives it the owner (where the process
+//    may) and permissions of the file held, and renames it over the path
+//    in the held folder, provided the entry there is still the file held
+//    (or still none); otherwise nothing is replaced and changed() is true.
+// Until commit() succeeds the target is as it was; an uncommitted new file
+// is removed when the object goes. Every failure leaves the reason in
+// `why`; on Windows a read-only file is refused too.
 class Replacement {
  public:
-  Replacement() = default;
+  Replacement();
   Replacement(const Replacement&) = delete;
   Replacement& operator=(const Replacement&) = delete;
   ~Replacement();
 
-  bool begin(std::string_view path, Links links, std::string& why);
-  File& file() { return file_; }
+  OpenError begin(std::string_view path, Links links, std::string& why);
+  // Whether begin() found an entry at the path (whatever it is), and
+  // whether the path led to it through a symbolic link.
+  bool found() const;
+  bool through_link() const;
+  ReadWhole read_old(std::size_t limit, std::string& content, std::string& why) const;
+  OpenError create(std::string& why);
+  File& file();
   bool commit(std::string& why);
+  bool changed() const;
 
  private:
+  struct State;
   void discard();
-
-  std::string target_;  // the file replaced (where a link leads)
-  std::string made_;    // the new file's name, empty while it has none
-  File file_;           // the new file
-  unsigned mode_ = 0;   // the permissions it gets
-  bool keep_owner_ = false;
-  unsigned owner_ = 0;
-  unsigned group_ = 0;
-  bool committed_ = false;
+  std::unique_ptr<State> state_;
 };
+
+// begin(), create(), one write of `content`, commit(): false, with the
+// reason in `why`, when any of them fails; the target is then as it was.
+// Signals that would end the process wait until the file is in place or
+// removed.
+bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why);
 
 }  // namespace kw::os

@@ -6,20 +6,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <utility>
 
+#include "platform/place_posix.h"
+#include "platform/process.h"
 #include "platform/whole_file.h"
 
 namespace kw::os {
 namespace {
-
-std::string reason() {
-  return std::strerror(errno);
-}
 
 // The process's file-mode mask, read without changing it for long.
 mode_t current_umask() {
@@ -28,18 +26,22 @@ mode_t current_umask() {
   return mask;
 }
 
-// Reads `fd` to its end, at most limit + 1 bytes.
-ReadWhole read_all(int fd, std::size_t limit, std::string& content, std::string& why) {
+// Reads `fd` from `offset` (or from where it stands, for -1) to its end,
+// at most limit + 1 bytes.
+ReadWhole read_all(int fd, off_t offset, std::size_t limit, std::string& content,
+                   std::string& why) {
   content.clear();
   char buffer[1 << 16];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n =
+        offset < 0 ? ::read(fd, buffer, sizeof buffer) : ::pread(fd, buffer, sizeof buffer, offset);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      why = reason();
+      why = system_reason();
       return ReadWhole::failed;
     }
     if (n == 0) return ReadWhole::ok;
+    if (offset >= 0) offset += n;
     content.append(buffer, static_cast<std::size_t>(n));
     if (content.size() > limit) {
       why = "larger than " + std::to_string(limit) + " bytes";
@@ -48,212 +50,259 @@ ReadWhole read_all(int fd, std::size_t limit, std::string& content, std::string&
   }
 }
 
-// Closes a descriptor when it goes.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now; false (errno set) when the system reports a failure.
-  bool close() {
-    if (fd_ < 0) return true;
-    return ::close(std::exchange(fd_, -1)) == 0 || errno == EINTR;
-  }
-
- private:
-  int fd_;
-};
-
-// Holds back the signals that end a process by default (a user's ^C, a
-// hang-up, a terminate) until the object goes; one pending is then taken.
-class HeldSignals {
- public:
-  HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ}) sigaddset(&held, s);
-    ::sigprocmask(SIG_BLOCK, &held, &previous_);
-  }
-  HeldSignals(const HeldSignals&) = delete;
-  HeldSignals& operator=(const HeldSignals&) = delete;
-  ~HeldSignals() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-
- private:
-  sigset_t previous_{};
-};
-
-// The file a path leads to: the path itself, or where its links end.
-bool final_target(const std::string& path, Links links, std::string& target, std::string& why) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-    target = path;
-    return true;
-  }
-  if (links == Links::refuse) {
-    why = "a symbolic link, which is not written through";
-    return false;
-  }
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) {
-    why = "a symbolic link that leads to no file (" + reason() + ")";
-    return false;
-  }
-  target = resolved;
-  std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath's allocation
-  return true;
+ReadWhole not_regular(const struct stat& info, std::string& why) {
+  why = S_ISDIR(info.st_mode) ? "a directory, not a file" : "not a regular file";
+  return ReadWhole::not_regular;
 }
 
-std::string folder_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+// The one new file with a name on disk, removed by a signal that ends the
+// process before the signal takes its course. Set and cleared with those
+// signals held; read only by the handler.
+volatile std::sig_atomic_t g_armed = 0;
+int g_folder = AT_FDCWD;
+char g_name[256];
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction g_previous[std::size(kEndingSignals)];
+
+extern "C" void remove_new_file_and_end(int signal) {
+  if (g_armed != 0) ::unlinkat(g_folder, g_name, 0);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
 }
 
-// A name beside `target` that no file has yet, for the new file: made
-// exclusively by `make(name)`, which returns false with errno EEXIST when
-// the name is taken.
-template <class Make>
-bool name_beside(const std::string& target, std::string& made, const Make& make) {
+// Called with the signals held.
+void arm(int folder, const std::string& name) {
+  g_folder = folder;
+  std::memcpy(g_name, name.c_str(), name.size() + 1);
+  g_armed = 1;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    struct sigaction action {};
+    action.sa_handler = remove_new_file_and_end;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(kEndingSignals[i], nullptr, &g_previous[i]);
+    // A signal the process was told to ignore stays ignored.
+    if (g_previous[i].sa_handler != SIG_IGN) ::sigaction(kEndingSignals[i], &action, nullptr);
+  }
+}
+
+void disarm() {
+  if (g_armed == 0) return;
+  const HeldSignals held;
+  g_armed = 0;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    ::sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+  }
+}
+
+// A short name of its own for the new file, beside the target `name`:
+// "NAME.<12 digits>.tmp", NAME cut to 64 bytes so that any legal name has
+// one.
+std::string name_beside(const std::string& name) {
   static unsigned counter = 0;
   const auto seed = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ULL ^
                     static_cast<std::uint64_t>(std::time(nullptr));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::uint64_t tag = seed + 0x2545F4914F6CDD1DULL * ++counter;
-    made = target + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
-    if (make(made)) return true;
-    if (errno != EEXIST) return false;
-  }
-  return false;
-}
-
-void flush_folder(const std::string& folder) {
-  const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());  // some file systems cannot: nothing to do then
+  const std::uint64_t tag = seed + 0x2545F4914F6CDD1DULL * ++counter;
+  return name.substr(0, 64) + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
 }
 
 }  // namespace
 
+struct Replacement::State {
+  Place place;
+  Links links = Links::follow;
+  Descriptor old;            // the file replaced, when there is one
+  bool old_regular = false;  // it is a regular file (the only kind replaced)
+  std::string made;          // the new file's name in the folder, empty while it has none
+  File file;                 // the new file
+  bool committed = false;
+  bool changed = false;
+};
+
 ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string& content,
                           std::string& why) {
-  if (path == "-") return read_all(STDIN_FILENO, limit, content, why);
-  const std::string name(path);
-  // Without blocking: a FIFO without a writer would otherwise wait forever.
-  Descriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    why = reason();
-    return errno == ENOENT ? ReadWhole::missing : ReadWhole::failed;
+  if (path == "-") return read_all(STDIN_FILENO, -1, limit, content, why);
+  Place place;
+  if (const OpenError error = locate(path, place, why); error != OpenError::none) {
+    return error == OpenError::path_not_found ? ReadWhole::missing : ReadWhole::failed;
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) {
-    why = reason();
+  if (!place.exists) {
+    why = "no such file";
+    return ReadWhole::missing;
+  }
+  if (!S_ISREG(place.entry.st_mode)) return not_regular(place.entry, why);
+  const Descriptor fd(::openat(place.folder.get(), place.name.c_str(),
+                               O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) {
+    why = system_reason();
     return ReadWhole::failed;
   }
-  if (!S_ISREG(info.st_mode)) {
-    why = S_ISDIR(info.st_mode) ? "a directory, not a file" : "not a regular file";
-    return ReadWhole::not_regular;
+  if (!same_entry(fd.get(), place)) {
+    why = "it changed while it was opened";
+    return ReadWhole::failed;
   }
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-  return read_all(fd.get(), limit, content, why);
+  return read_all(fd.get(), 0, limit, content, why);
 }
 
-bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why) {
-  const HeldSignals held;
-  Replacement replacement;
-  std::size_t written = 0;
-  if (!replacement.begin(path, links, why)) return false;
-  if (!replacement.file().write(content, written)) {
-    why = "cannot write the new file: " + replacement.file().error_text();
-    return false;
-  }
-  return replacement.commit(why);
+Replacement::Replacement() : state_(std::make_unique<State>()) {}
+
+Replacement::~Replacement() {
+  if (!state_->committed) discard();
 }
 
-bool Replacement::begin(std::string_view path, Links links, std::string& why) {
-  if (!final_target(std::string(path), links, target_, why)) return false;
-  struct stat old {};
-  const bool has_old = ::lstat(target_.c_str(), &old) == 0;
-  if (has_old && !S_ISREG(old.st_mode)) {
+bool Replacement::found() const {
+  return state_->place.exists;
+}
+
+bool Replacement::through_link() const {
+  return state_->place.through_link;
+}
+
+bool Replacement::changed() const {
+  return state_->changed;
+}
+
+File& Replacement::file() {
+  return state_->file;
+}
+
+OpenError Replacement::begin(std::string_view path, Links links, std::string& why) {
+  State& s = *state_;
+  s.links = links;
+  if (const OpenError error = locate(path, s.place, why); error != OpenError::none) return error;
+  if (s.place.through_link && links == Links::refuse) {
+    why = "a symbolic link, which is not written through";
+    return OpenError::access_denied;
+  }
+  if (s.place.exists && S_ISDIR(s.place.entry.st_mode)) {
+    why = "a directory, not a file";
+    return OpenError::access_denied;
+  }
+  s.old_regular = s.place.exists && S_ISREG(s.place.entry.st_mode);
+  if (!s.old_regular) return OpenError::none;
+  s.old = Descriptor(::openat(s.place.folder.get(), s.place.name.c_str(),
+                              O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+  if (!s.old.valid()) {
+    why = system_reason();
+    return open_error_of(errno);
+  }
+  if (!same_entry(s.old.get(), s.place)) {
+    why = "it changed while it was opened";
+    return OpenError::access_denied;
+  }
+  return OpenError::none;
+}
+
+ReadWhole Replacement::read_old(std::size_t limit, std::string& content, std::string& why) const {
+  const State& s = *state_;
+  content.clear();
+  if (!s.place.exists) return ReadWhole::missing;
+  if (!s.old_regular) return not_regular(s.place.entry, why);
+  return read_all(s.old.get(), 0, limit, content, why);
+}
+
+OpenError Replacement::create(std::string& why) {
+  State& s = *state_;
+  if (s.place.exists && !s.old_regular) {
     why = "not a regular file";
-    return false;
+    return OpenError::access_denied;
   }
-  // The old file's permissions, and its owner where the caller may give
-  // it (as root); a new file gets the usual ones (the umask applies).
-  mode_ = has_old ? (old.st_mode & 07777) : 0666 & ~current_umask();
-  keep_owner_ = has_old && ::geteuid() == 0;
-  owner_ = old.st_uid;
-  group_ = old.st_gid;
+  const int folder = s.place.folder.get();
   int fd = -1;
 #ifdef O_TMPFILE
-  fd = ::open(folder_of(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 #endif
-  if (fd < 0) {  // no unnamed files here: one with a name of its own
-    name_beside(target_, made_, [&fd](const std::string& name) {
-      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-      return fd >= 0;
-    });
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    // No unnamed files here: one with a name of its own, which a signal
+    // that ends the process removes.
+    const HeldSignals held;
+    s.made = name_beside(s.place.name);
+    fd = ::openat(folder, s.made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  0600);
+    if (fd >= 0) {
+      arm(folder, s.made);
+    } else {
+      s.made.clear();
+      if (errno != EEXIST) break;
+    }
   }
   if (fd < 0) {
-    why = "cannot make a new file beside it: " + reason();
-    made_.clear();
-    return false;
+    why = "cannot make a new file beside it: " + system_reason();
+    return open_error_of(errno);
   }
-  file_.handle_ = fd;
-  file_.writable_ = true;
-  return true;
+  s.file = File(fd, true);
+  return OpenError::none;
 }
 
 bool Replacement::commit(std::string& why) {
+  State& s = *state_;
   const HeldSignals held;
-  const int fd = static_cast<int>(file_.handle_);
+  const int fd = static_cast<int>(s.file.handle_);
+  const int folder = s.place.folder.get();
   const auto fail = [&](const char* step) {
-    why = std::string(step) + ": " + reason();
+    why = std::string(step) + ": " + system_reason();
     discard();
     return false;
   };
-  if (keep_owner_ && ::fchown(fd, owner_, group_) != 0) {
+  // The old file's permissions, and its owner where the process may give
+  // it (as root), from the file held; a new one gets the usual ones.
+  struct stat old {};
+  if (s.old_regular && ::fstat(s.old.get(), &old) != 0) return fail("cannot read the old file");
+  if (s.old_regular && ::geteuid() == 0 && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
     return fail("cannot give the new file its owner");
   }
-  if (::fchmod(fd, static_cast<mode_t>(mode_)) != 0) {
-    return fail("cannot give the new file its permissions");
-  }
+  const mode_t mode = s.old_regular ? old.st_mode & 07777 : 0666 & ~current_umask();
+  if (::fchmod(fd, mode) != 0) return fail("cannot give the new file its permissions");
   if (::fsync(fd) != 0) return fail("cannot flush the new file to disk");
-  if (made_.empty()) {
+  if (s.made.empty()) {
     // Named now, through the process's view of its descriptor.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (!name_beside(target_, made_, [&self, fd](const std::string& name) {
-          if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            return true;
-          }
+    for (int attempt = 0; s.made.empty() && attempt < 100; ++attempt) {
+      const std::string name = name_beside(s.place.name);
+      if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
 #ifdef AT_EMPTY_PATH
           // Without /proc: the descriptor itself (a privilege on Linux).
-          if (errno == ENOENT) return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+          (errno == ENOENT && ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) ||
 #endif
-          return false;
-        })) {
-      made_.clear();
-      return fail("cannot give the new file a name");
+          false) {
+        s.made = name;
+      } else if (errno != EEXIST) {
+        return fail("cannot give the new file a name");
+      }
     }
+    if (s.made.empty()) return fail("cannot give the new file a name");
   }
-  if (!file_.close()) return fail("cannot close the new file");
-  if (::rename(made_.c_str(), target_.c_str()) != 0) return fail("cannot rename the new file");
-  committed_ = true;
-  flush_folder(folder_of(target_));
+  if (!s.file.close()) return fail("cannot close the new file");
+  // The entry replaced must be the file held, or still none.
+  struct stat now {};
+  const bool present = ::fstatat(folder, s.place.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!present && errno != ENOENT) return fail("cannot look at the file replaced");
+  const bool same =
+      s.old_regular ? present && now.st_dev == old.st_dev && now.st_ino == old.st_ino : !present;
+  if (!same) {
+    s.changed = true;
+    why = "another program replaced it meanwhile";
+    discard();
+    return false;
+  }
+  if (::renameat(folder, s.made.c_str(), folder, s.place.name.c_str()) != 0) {
+    return fail("cannot rename the new file");
+  }
+  s.committed = true;
+  s.made.clear();
+  disarm();
+  // The rename reaches the disk; some file systems cannot say so.
+  const Descriptor flushed(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (flushed.valid()) ::fsync(flushed.get());
   return true;
 }
 
 void Replacement::discard() {
-  file_.close();
-  if (!made_.empty()) ::unlink(made_.c_str());
-  made_.clear();
-}
-
-Replacement::~Replacement() {
-  if (!committed_) discard();
+  State& s = *state_;
+  s.file.close();
+  if (!s.made.empty()) ::unlinkat(s.place.folder.get(), s.made.c_str(), 0);
+  s.made.clear();
+  disarm();
 }
 
 }  // namespace kw::os

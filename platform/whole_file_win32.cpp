@@ -1,4 +1,8 @@
-// Windows side of whole-file reading and replacing.
+// Windows side of whole-file reading and replacing. The folder of a file
+// replaced is held by a handle that does not share deletion, so that it
+// can be neither renamed nor removed while the replacement goes on, and
+// the names used afterwards are built from that handle's final path; the
+// file replaced is known by its file id.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -19,23 +23,26 @@ std::string reason(DWORD code = ::GetLastError()) {
 }
 
 // Closes a handle when it goes.
-class Handle {
+class HeldHandle {
  public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { close(); }
+  HeldHandle() = default;
+  explicit HeldHandle(HANDLE handle) : handle_(handle) {}
+  HeldHandle(const HeldHandle&) = delete;
+  HeldHandle& operator=(const HeldHandle&) = delete;
+  HeldHandle& operator=(HeldHandle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~HeldHandle() { close(); }
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  bool close() {
-    if (!valid()) return true;
-    const HANDLE handle = handle_;
+  void close() {
+    if (valid()) ::CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
-    return ::CloseHandle(handle) != 0;
   }
 
  private:
-  HANDLE handle_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 ReadWhole read_all(HANDLE handle, std::size_t limit, std::string& content, std::string& why) {
@@ -58,39 +65,83 @@ ReadWhole read_all(HANDLE handle, std::size_t limit, std::string& content, std::
   }
 }
 
-// Where `target` is a symbolic link: refused, or the name of the file it
-// leads to.
-bool final_target(Links links, std::string& target, std::string& why) {
-  const DWORD attributes = ::GetFileAttributesA(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-    return true;
+OpenError open_error_of(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      return OpenError::path_not_found;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return OpenError::too_many_files;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return OpenError::invalid_name;
+    default:
+      return OpenError::access_denied;
   }
-  if (links == Links::refuse) {
-    why = "a symbolic link, which is not written through";
-    return false;
-  }
-  const Handle file(::CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  char final_name[MAX_PATH * 4] = {};
-  const DWORD length =
-      file.valid() ? ::GetFinalPathNameByHandleA(file.get(), final_name, sizeof final_name, 0) : 0;
-  if (length == 0 || length >= sizeof final_name) {
-    why = "a symbolic link that leads to no file (" + reason() + ")";
-    return false;
-  }
-  target.assign(final_name, length);
+}
+
+// The final path of an open handle ("\\?\C:\folder"), or false.
+bool final_path(HANDLE handle, std::string& path) {
+  char text[MAX_PATH * 4] = {};
+  const DWORD length = ::GetFinalPathNameByHandleA(handle, text, sizeof text, 0);
+  if (length == 0 || length >= sizeof text) return false;
+  path.assign(text, length);
   return true;
 }
 
+bool same_file(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The new file with a name on disk, removed when the console asks the
+// process to end (Ctrl+C, Ctrl+Break, the window closed) before it does.
+// The file is open with FILE_SHARE_DELETE, so the removal takes effect
+// when the process's handle goes.
+std::string g_pending;  // set and cleared on the thread that makes the file
+volatile LONG g_armed = 0;
+
+BOOL WINAPI remove_new_file(DWORD /*event*/) {
+  if (g_armed != 0) ::DeleteFileA(g_pending.c_str());
+  return FALSE;  // then the process ends as it would have
+}
+
+void arm(const std::string& name) {
+  g_pending = name;
+  ::InterlockedExchange(&g_armed, 1);
+  ::SetConsoleCtrlHandler(remove_new_file, TRUE);
+}
+
+void disarm() {
+  if (::InterlockedExchange(&g_armed, 0) != 0) ::SetConsoleCtrlHandler(remove_new_file, FALSE);
+}
+
 }  // namespace
+
+struct Replacement::State {
+  HeldHandle folder;    // the held folder
+  std::string in;       // its final path and a backslash
+  std::string name;     // the file's name there
+  bool exists = false;  // an entry of that name was there
+  bool through_link = false;
+  HeldHandle old;  // the file replaced, when there is one
+  BY_HANDLE_FILE_INFORMATION old_info{};
+  bool old_regular = false;
+  std::string made;  // the new file's path, empty while there is none
+  File file;
+  bool committed = false;
+  bool changed = false;
+};
 
 ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string& content,
                           std::string& why) {
   if (path == "-") return read_all(::GetStdHandle(STD_INPUT_HANDLE), limit, content, why);
   const std::string name(path);
-  const Handle file(::CreateFileA(name.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const HeldHandle file(::CreateFileA(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file.valid()) {
     const DWORD code = ::GetLastError();
     why = reason(code);
@@ -108,72 +159,196 @@ ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string&
   return read_all(file.get(), limit, content, why);
 }
 
-bool replace_file(std::string_view path, std::string_view content, Links links, std::string& why) {
-  Replacement replacement;
-  if (!replacement.begin(path, links, why)) return false;
-  std::size_t written = 0;
-  if (!replacement.file().write(content, written)) {
-    why = "cannot write the new file: " + replacement.file().error_text();
-    return false;
-  }
-  return replacement.commit(why);
+Replacement::Replacement() : state_(std::make_unique<State>()) {}
+
+Replacement::~Replacement() {
+  if (!state_->committed) discard();
 }
 
-bool Replacement::begin(std::string_view path, Links links, std::string& why) {
-  target_ = std::string(path);
-  if (!final_target(links, target_, why)) return false;
+bool Replacement::found() const {
+  return state_->exists;
+}
+
+bool Replacement::through_link() const {
+  return state_->through_link;
+}
+
+bool Replacement::changed() const {
+  return state_->changed;
+}
+
+File& Replacement::file() {
+  return state_->file;
+}
+
+OpenError Replacement::begin(std::string_view path, Links links, std::string& why) {
+  State& s = *state_;
+  std::string target(path);
+  if (target.empty()) {
+    why = "an empty name";
+    return OpenError::invalid_name;
+  }
+  const DWORD attributes = ::GetFileAttributesA(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    s.exists = true;
+    if (links == Links::refuse) {
+      why = "a symbolic link, which is not written through";
+      return OpenError::access_denied;
+    }
+    const HeldHandle linked(
+        ::CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!linked.valid() || !final_path(linked.get(), target)) {
+      why = "a symbolic link that leads to no file (" + reason() + ")";
+      return OpenError::access_denied;
+    }
+    s.through_link = true;
+  }
+  // The folder, held, and the name in it.
+  char full[MAX_PATH * 4] = {};
+  char* leaf = nullptr;
+  const DWORD length = ::GetFullPathNameA(target.c_str(), sizeof full, full, &leaf);
+  if (length == 0 || length >= sizeof full || leaf == nullptr) {
+    why = "not a file's name";
+    return OpenError::invalid_name;
+  }
+  s.name = leaf;
+  const std::string folder(full, static_cast<std::size_t>(leaf - full));
+  s.folder = HeldHandle(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!s.folder.valid()) {
+    const DWORD code = ::GetLastError();
+    why = reason(code);
+    return open_error_of(code);
+  }
+  if (!final_path(s.folder.get(), s.in)) {
+    why = reason();
+    return OpenError::access_denied;
+  }
+  if (s.in.back() != '\\') s.in += '\\';
+  // The file there, if any, held and known by its id.
+  const std::string at = s.in + s.name;
+  s.old = HeldHandle(::CreateFileA(at.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!s.old.valid()) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND) return OpenError::none;
+    s.exists = true;
+    why = reason(code);
+    return open_error_of(code);
+  }
+  s.exists = true;
+  if (::GetFileInformationByHandle(s.old.get(), &s.old_info) == 0) {
+    why = reason();
+    return OpenError::access_denied;
+  }
+  if ((s.old_info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    why = "a directory, not a file";
+    return OpenError::access_denied;
+  }
   // Windows keeps a read-only file from being replaced; so does this, the
   // same way on every version and under Wine.
-  const DWORD attributes = ::GetFileAttributesA(target_.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  if ((s.old_info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
     why = "a read-only file";
-    return false;
+    return OpenError::access_denied;
+  }
+  s.old_regular = ::GetFileType(s.old.get()) == FILE_TYPE_DISK;
+  return OpenError::none;
+}
+
+ReadWhole Replacement::read_old(std::size_t limit, std::string& content, std::string& why) const {
+  const State& s = *state_;
+  content.clear();
+  if (!s.exists) return ReadWhole::missing;
+  if (!s.old_regular) {
+    why = "not a regular file";
+    return ReadWhole::not_regular;
+  }
+  LARGE_INTEGER start{};
+  if (::SetFilePointerEx(s.old.get(), start, nullptr, FILE_BEGIN) == 0) {
+    why = reason();
+    return ReadWhole::failed;
+  }
+  return read_all(s.old.get(), limit, content, why);
+}
+
+OpenError Replacement::create(std::string& why) {
+  State& s = *state_;
+  if (s.exists && !s.old_regular) {
+    why = "not a regular file";
+    return OpenError::access_denied;
   }
   static unsigned counter = 0;
   HANDLE made = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::uint64_t tag = (std::uint64_t{::GetCurrentProcessId()} << 20) +
                               ::GetTickCount() * 7919ULL + 0x9E3779B9ULL * ++counter;
-    made_ = target_ + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
+    s.made = s.in + s.name.substr(0, 64) + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
     // CREATE_NEW: made here and now, never an existing file or link.
-    made = ::CreateFileA(made_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    made = ::CreateFileA(s.made.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (made != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (made == INVALID_HANDLE_VALUE) {
-    why = "cannot make a new file beside it: " + reason();
-    made_.clear();
-    return false;
+    const DWORD code = ::GetLastError();
+    why = "cannot make a new file beside it: " + reason(code);
+    s.made.clear();
+    return open_error_of(code);
   }
-  file_.handle_ = reinterpret_cast<File::Handle>(made);
-  file_.writable_ = true;
-  return true;
+  arm(s.made);
+  s.file = File(reinterpret_cast<File::Handle>(made), true);
+  return OpenError::none;
 }
 
 bool Replacement::commit(std::string& why) {
+  State& s = *state_;
   const auto fail = [&](const char* step) {
     why = std::string(step) + ": " + reason();
     discard();
     return false;
   };
-  if (!file_.sync()) return fail("cannot flush the new file to disk");
-  if (!file_.close()) return fail("cannot close the new file");
-  if (::MoveFileExA(made_.c_str(), target_.c_str(),
+  if (::FlushFileBuffers(reinterpret_cast<HANDLE>(s.file.handle_)) == 0) {
+    return fail("cannot flush the new file to disk");
+  }
+  if (!s.file.close()) return fail("cannot close the new file");
+  // The entry replaced must be the file held, or still none.
+  const std::string at = s.in + s.name;
+  HeldHandle now(::CreateFileA(at.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const DWORD look = ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool same = s.old_regular
+                        ? now.valid() && ::GetFileInformationByHandle(now.get(), &info) != 0 &&
+                              same_file(info, s.old_info)
+                        : !now.valid() && look == ERROR_FILE_NOT_FOUND;
+  // No handle of this process's stays on the file replaced.
+  now.close();
+  s.old.close();
+  if (!same) {
+    s.changed = true;
+    why = "another program replaced it meanwhile";
+    discard();
+    return false;
+  }
+  if (::MoveFileExA(s.made.c_str(), at.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
     return fail("cannot rename the new file");
   }
-  committed_ = true;
+  s.committed = true;
+  s.made.clear();
+  disarm();
   return true;
 }
 
 void Replacement::discard() {
-  file_.close();
-  if (!made_.empty()) ::DeleteFileA(made_.c_str());
-  made_.clear();
-}
-
-Replacement::~Replacement() {
-  if (!committed_) discard();
+  State& s = *state_;
+  s.file.close();
+  if (!s.made.empty()) ::DeleteFileA(s.made.c_str());
+  s.made.clear();
+  disarm();
 }
 
 }  // namespace kw::os

@@ -27,11 +27,36 @@ std::string forrtl_line(std::string_view severity, int number, std::string_view 
 }
 }  // namespace
 
-void stop_severe(int number, std::string_view message) {
-  throw RunStop(forrtl_line("severe", number, message), os::exit_status_for_error(number));
+void stop_severe(int number, std::string_view message, std::string detail) {
+  throw RunStop(forrtl_line("severe", number, message), os::exit_status_for_error(number),
+                std::move(detail));
 }
 
-void stop_unit(int number, int unit, std::string_view file) {
+std::string shown(std::string_view name) {
+  std::string text;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      constexpr const char* kHex = "0123456789abcdef";
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xF];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+std::string about(std::string_view name, std::string_view text) {
+  std::string line(kProgramPrefix);
+  line += shown(name);
+  line += ": ";
+  line += text;
+  return line;
+}
+
+void stop_unit(int number, int unit, std::string_view file, std::string detail) {
   std::string_view text = "list-directed I/O syntax error";
   switch (number) {
     case err::end_of_file:
@@ -47,7 +72,7 @@ void stop_unit(int number, int unit, std::string_view file) {
       number = err::syntax;
       break;
   }
-  stop_severe(number, unit_message(text, unit, file));
+  stop_severe(number, unit_message(text, unit, file), std::move(detail));
 }
 
 int error_for(ReadStatus status) {
@@ -56,13 +81,16 @@ int error_for(ReadStatus status) {
       return err::end_of_file;
     case ReadStatus::conversion:
       return err::input_conversion;
-    default:
+    case ReadStatus::malformed:
       return err::syntax;
+    case ReadStatus::ok:
+      break;
   }
+  return err::syntax;  // not a failure: callers never ask
 }
 
 void stop_table(std::string_view what) {
-  std::string line = "KW_TAI2UTC: ";
+  std::string line(kProgramPrefix);
   line += what;
   throw RunStop(std::move(line), table_problem_status);
 }

@@ -29,33 +29,52 @@ inline constexpr int file_not_found = 602;      // open: a directory on the path
 inline constexpr int too_many_files = 603;      // open: no handle left
 }  // namespace err
 
-// Exit status of a run stopped because the leap-second table is unusable.
-inline constexpr int table_problem_status = 1;
+// The program's own lines on standard error begin with its name.
+inline constexpr std::string_view kProgramPrefix = "KW_TAI2UTC: ";
+
+// Exit statuses of the program's own stops (the run-time's failures exit
+// with their error number, see os::exit_status_for_error).
+inline constexpr int table_problem_status = 1;   // the leap-second table cannot be used
+inline constexpr int untrusted_link_status = 3;  // a symbolic link another user made
+inline constexpr int out_of_memory_status = 4;   // no memory for the run
 
 // Thrown to end the run; main() writes `line()` to standard error and exits
-// with `status()`. Units close themselves (flushing) while it unwinds. Not
-// a std::exception: nothing on the failure path needs a dynamic type, which
-// keeps it working when the process has no file handle left.
+// with `status()`. `detail` is a line saying more (a reason, the line of a
+// bad record), which the named form writes after it. Units close
+// themselves (flushing) while it unwinds. Not a std::exception: nothing on
+// the failure path needs a dynamic type, which keeps it working when the
+// process has no file handle left.
 class RunStop {
  public:
-  RunStop(std::string line, int status) : line_(std::move(line)), status_(status) {}
+  RunStop(std::string line, int status, std::string detail = {})
+      : line_(std::move(line)), status_(status), detail_(std::move(detail)) {}
   const char* line() const { return line_.c_str(); }
   int status() const { return status_; }
+  const std::string& detail() const { return detail_; }
 
  private:
   std::string line_;
   int status_;
+  std::string detail_;
 };
+
+// A name as it may be shown in the program's own lines: control
+// characters written as \xNN, so that none reaches a terminal.
+std::string shown(std::string_view name);
+
+// "KW_TAI2UTC: NAME: text", NAME shown.
+std::string about(std::string_view name, std::string_view text);
 
 // "message, unit U, file F", the body that names a unit and its file.
 std::string unit_message(std::string_view text, int unit, std::string_view file);
 
-// Ends the run with "forrtl: severe (number): message".
-[[noreturn]] void stop_severe(int number, std::string_view message);
+// Ends the run with "forrtl: severe (number): message"; `detail` as for
+// RunStop.
+[[noreturn]] void stop_severe(int number, std::string_view message, std::string detail = {});
 
 // Ends the run with "forrtl: severe (number): message, unit U, file F" for
 // the failures that name their unit: 24, 43, 59 and 64.
-[[noreturn]] void stop_unit(int number, int unit, std::string_view file);
+[[noreturn]] void stop_unit(int number, int unit, std::string_view file, std::string detail = {});
 
 // Ends the run because the leap-second table cannot be used; `what` says
 // why, and the line begins with the program's name.

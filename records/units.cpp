@@ -55,35 +55,47 @@ int take_short_record(const char* start, std::size_t kept, char* slot) {
 
 }  // namespace
 
-os::File open_unit(int unit, std::string_view name) {
+os::File open_unit(int unit, std::string_view name, os::Use use) {
   // Leading and trailing blanks are not part of the name.
   const auto first = name.find_first_not_of(' ');
   const std::string_view trimmed = first == std::string_view::npos
                                        ? std::string_view{}
                                        : name.substr(first, name.find_last_not_of(' ') - first + 1);
   os::OpenError error = os::OpenError::none;
-  os::File file = os::File::open(trimmed, error);
-  if (error != os::OpenError::none) stop_open(error, unit, name);
+  std::string why;
+  os::File file = os::File::open(trimmed, use, error, why);
+  if (error != os::OpenError::none) stop_open(error, unit, name, why);
   return file;
 }
 
-void stop_open(os::OpenError error, int unit, std::string_view name) {
+void stop_open(os::OpenError error, int unit, std::string_view name, std::string_view why) {
+  std::string detail = about(name, why);
   switch (error) {
     case os::OpenError::path_not_found:
-      stop_severe(err::file_not_found, "file not found");
+      stop_severe(err::file_not_found, "file not found", std::move(detail));
     case os::OpenError::too_many_files:
-      stop_severe(err::too_many_files, "too many open files");
+      stop_severe(err::too_many_files, "too many open files", std::move(detail));
     case os::OpenError::invalid_name:
-      stop_unit(err::bad_file_name, unit, name);
-    default:
-      stop_severe(err::access_not_allowed, "access not allowed");
+      stop_unit(err::bad_file_name, unit, name, std::move(detail));
+    case os::OpenError::untrusted_link:
+      throw RunStop(about(name, why) + "; nothing read or written", untrusted_link_status);
+    case os::OpenError::no_reader:
+      // Success would lose what is written: said on a line of its own.
+      stop_severe(err::access_not_allowed, "access not allowed\n" + detail);
+    case os::OpenError::access_denied:
+    case os::OpenError::none:
+      break;
   }
+  stop_severe(err::access_not_allowed, "access not allowed", std::move(detail));
 }
 
 // ---------------------------------------------------------------- input
 
 InputUnit::InputUnit(int unit, std::string_view name)
-    : unit_(unit), name_(name), file_(open_unit(unit, name)), buffer_(new char[kBufferSize]) {}
+    : unit_(unit),
+      name_(name),
+      file_(open_unit(unit, name, os::Use::input)),
+      buffer_(new char[kBufferSize]) {}
 
 InputUnit::InputUnit(int unit, std::string_view name, os::File stream)
     : unit_(unit),
@@ -205,11 +217,20 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
   return taken;
 }
 
-void InputUnit::read_record(std::string& record) {
-  record.clear();
-  const bool ended_by_lf =
-      scan_record([&](const char* bytes, std::size_t count) { record.append(bytes, count); });
-  if (ended_by_lf && !record.empty() && record.back() == '\r') record.pop_back();
+bool InputUnit::read_rest(std::size_t limit, std::string& text) {
+  text.clear();
+  while (!at_end()) {
+    if (head_ == tail_ && !fill()) {
+      met_end_ = true;
+      break;
+    }
+    const std::size_t count = std::min(tail_ - head_, limit + 1 - text.size());
+    text.append(buffer_.get() + head_, count);
+    head_ += count;
+    position_ += count;
+    if (text.size() > limit) return false;
+  }
+  return true;
 }
 
 void InputUnit::close() {
@@ -224,12 +245,15 @@ void InputUnit::close() {
 OutputUnit::OutputUnit(int unit, std::string_view name)
     : unit_(unit),
       name_(name),
-      own_(open_unit(unit, name)),
+      own_(open_unit(unit, name, os::Use::output)),
       file_(&own_),
       buffer_(new char[kBufferSize]) {}
 
 OutputUnit::OutputUnit(int unit, std::string_view name, os::File& file)
-    : unit_(unit), name_(name), file_(&file), buffer_(new char[kBufferSize]) {}
+    : unit_(unit), name_(name), file_(&file), buffer_(new char[kBufferSize]) {
+  // Not a regular file (a pipe, a terminal): nothing to cut anyway.
+  start_known_ = file.write_offset(start_, appends_);
+}
 
 OutputUnit::~OutputUnit() {
   if (!file_->is_open()) return;
@@ -252,23 +276,31 @@ void OutputUnit::fail(std::string_view reason) {
   stop_severe(err::write_failed, message);
 }
 
-void OutputUnit::fail_write(std::uint64_t whole_records_end) {
+void OutputUnit::fail_write(std::uint64_t reached, std::uint64_t whole) {
   const std::string reason = file_->error_text();
   // The file ends after the last record that reached it whole: no part of
-  // a record, and no old bytes, follow it.
-  file_->cut_at(whole_records_end);
-  flushed_ = whole_records_end;
+  // a record, and no old bytes, follow it. What the file held before this
+  // unit's first record stays; a file appended to is cut only while its
+  // end is this unit's (no other program appended since).
+  const bool cut = start_known_ && (!appends_ || file_->size() == start_ + reached);
+  if (cut) file_->cut_at(start_ + whole);
+  flushed_ = whole;
   fail(reason);
+}
+
+void OutputUnit::cut_once() {
+  // Where every write goes to the end, nothing old follows the records.
+  if (!cut_done_ && !appends_ && !file_->cut_here()) fail(file_->error_text());
+  cut_done_ = true;
 }
 
 void OutputUnit::write_direct(std::string_view records, std::size_t record_size) {
   std::size_t written = 0;
-  if (!file_->write(records, written)) fail_write(flushed_ + (written - written % record_size));
-  flushed_ += records.size();
-  if (!cut_done_) {
-    if (!file_->cut_here()) fail(file_->error_text());
-    cut_done_ = true;
+  if (!file_->write(records, written)) {
+    fail_write(flushed_ + written, flushed_ + (written - written % record_size));
   }
+  flushed_ += records.size();
+  cut_once();
 }
 
 void OutputUnit::write_record(std::string_view chars) {
@@ -314,17 +346,12 @@ void OutputUnit::flush() {
   std::size_t written = 0;
   if (!file_->write(std::string_view(buffer_.get(), used_), written)) {
     const auto whole = std::upper_bound(record_ends_.begin(), record_ends_.end(), written);
-    fail_write(flushed_ + (whole == record_ends_.begin() ? 0 : *(whole - 1)));
+    fail_write(flushed_ + written, flushed_ + (whole == record_ends_.begin() ? 0 : *(whole - 1)));
   }
   flushed_ += used_;
   used_ = 0;
   record_ends_.clear();
-  // Cutting once, right after the first records, leaves the file ending at
-  // the last record written: later writes only extend it.
-  if (!cut_done_) {
-    if (!file_->cut_here()) fail(file_->error_text());
-    cut_done_ = true;
-  }
+  cut_once();
 }
 
 void OutputUnit::close() {

@@ -14,12 +14,18 @@
 
 namespace kw {
 
-// Opens `name` for a unit: an existing file keeps its contents, a missing
-// one is created empty; a refused open ends the run with 602, 600, 603 or 43.
-os::File open_unit(int unit, std::string_view name);
+// Opens `name` for a unit, to be read or written: an existing file keeps
+// its contents, a missing one is created empty (but for an input that a
+// symbolic link names: then no file is made, and the unit reads as empty);
+// a refused open ends the run (stop_open).
+os::File open_unit(int unit, std::string_view name, os::Use use);
 
-// Ends the run as a refused open of `name` on `unit`: 602, 600, 603 or 43.
-[[noreturn]] void stop_open(os::OpenError error, int unit, std::string_view name);
+// Ends the run as a refused open of `name` on `unit`: 602, 600, 603 or 43,
+// the reason `why` as the stop's detail; a FIFO that nothing reads is 600
+// with its reason on a line of its own, and a symbolic link that another
+// user made the program's own stop (untrusted_link_status).
+[[noreturn]] void stop_open(os::OpenError error, int unit, std::string_view name,
+                            std::string_view why);
 
 class InputUnit {
  public:
@@ -41,8 +47,10 @@ class InputUnit {
   // with the record's length.
   void read_record(char* line, std::size_t width);
 
-  // Reads one whole record.
-  void read_record(std::string& record);
+  // Reads the rest of the data, as at_end() tells where they end, into
+  // `text`: false, with the first limit + 1 bytes read, when there are more
+  // than `limit` bytes.
+  bool read_rest(std::size_t limit, std::string& text);
 
   // Takes up to `most` records that are already in the buffer, as
   // read_record(slot, kept + 1) would read them one by one while at_end()
@@ -86,7 +94,10 @@ class OutputUnit {
   OutputUnit(int unit, std::string_view name);
 
   // The unit on a file already open, which stays open after close() (the
-  // caller's to close, commit or discard).
+  // caller's to close, commit or discard). Its records are written from
+  // where the file stands (its end, when it appends); a failed write cuts
+  // it back to whole records from there, never into what it held before,
+  // and not at all where that place cannot be known.
   OutputUnit(int unit, std::string_view name, os::File& file);
   OutputUnit(const OutputUnit&) = delete;
   OutputUnit& operator=(const OutputUnit&) = delete;
@@ -118,9 +129,14 @@ class OutputUnit {
 
  private:
   [[noreturn]] void fail(std::string_view reason);
-  // A write failed: cuts the file after its last whole record, then fails.
-  [[noreturn]] void fail_write(std::uint64_t whole_records_end);
+  // A write failed after `reached` bytes of this unit's reached the file,
+  // `whole` of them those of whole records: cuts the file after them, then
+  // fails.
+  [[noreturn]] void fail_write(std::uint64_t reached, std::uint64_t whole);
   void write_direct(std::string_view records, std::size_t record_size);
+  // After a write: the file is cut once, right after the first records, so
+  // that it ends at the last record written (later writes only extend it).
+  void cut_once();
 
   int unit_;
   std::string name_;
@@ -129,7 +145,10 @@ class OutputUnit {
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::vector<std::size_t> record_ends_;  // where each record in buffer_ ends
-  std::uint64_t flushed_ = 0;             // bytes of the file written so far
+  std::uint64_t flushed_ = 0;             // bytes of this unit's written so far
+  std::uint64_t start_ = 0;               // where in the file they begin
+  bool start_known_ = true;               // whether the file can be cut back
+  bool appends_ = false;                  // every write goes to the file's end
   bool cut_done_ = false;
 };
 

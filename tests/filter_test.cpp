@@ -146,7 +146,8 @@ TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
       test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in", "out.txt"}});
   EXPECT_NE(no_input.exit_status, 0);
   EXPECT_EQ(no_input.standard_error,
-            "forrtl: severe (602): file not found\nKW_TAI2UTC: out.txt is left as it was\n");
+            "forrtl: severe (602): file not found\nKW_TAI2UTC: in: no such file\n"
+            "KW_TAI2UTC: out.txt is left as it was\n");
   EXPECT_EQ(test::names_in(dir.path()), (std::set<std::string>{"ls.ini", "out.txt"}));
   EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old");
 }

@@ -22,17 +22,16 @@ namespace {
 }  // namespace
 
 void load_leap_table(InputUnit& unit, LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {
-  TableReader reader(ls_mjd, ls_dt, ls_n);
-  std::string line;
-  while (!unit.at_end()) {
-    unit.read_record(line);
-    if (const TableFault fault = reader.add_line(line)) {
-      unit.close();
-      stop_on(fault, unit);
-    }
-  }
+  // Read whole, with a bound: no table, however large or endless, takes
+  // more memory than that.
+  std::string text;
+  const bool whole = unit.read_rest(kLongestTable, text);
   unit.close();
-  if (const TableFault fault = reader.finish()) stop_on(fault, unit);
+  if (!whole) {
+    stop_table("\"" + shown(unit.name()) + "\" is larger than " + std::to_string(kLongestTable) +
+               " bytes, more than any table holds; no record converted");
+  }
+  if (const TableFault fault = load_table_text(text, ls_mjd, ls_dt, ls_n)) stop_on(fault, unit);
 }
 
 void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {

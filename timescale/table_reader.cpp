@@ -1,5 +1,6 @@
 #include "timescale/table_reader.h"
 
+#include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
 
@@ -7,7 +8,7 @@ namespace kw {
 
 std::string describe(const TableFault& fault, std::string_view name) {
   std::string file = "\"";
-  file += name;
+  file += shown(name);
   file += '"';
   const std::string line = std::to_string(fault.line);
   switch (fault.kind) {

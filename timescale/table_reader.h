@@ -13,6 +13,9 @@
 
 namespace kw {
 
+// The longest table read: a hundred entries with notes are a few KB.
+inline constexpr std::size_t kLongestTable = std::size_t{1} << 20;
+
 // Why a table does not load.
 struct TableFault {
   enum class Kind {
