@@ -84,7 +84,8 @@ int run_filter(const FilterRun& run) {
   if (status != 0 && replacement) {
     const bool existed = replacement->found();
     replacement.reset();  // the new file goes
-    os::write_standard_error(std::string(kProgramPrefix) + shown(run.output) +
+    const std::string said = about(run.output, "");
+    os::write_standard_error(said.substr(0, said.size() - 2) +
                              (existed ? " is left as it was\n" : " was not written\n"));
   }
   return status;

@@ -50,7 +50,7 @@ std::string shown(std::string_view name) {
 
 std::string about(std::string_view name, std::string_view text) {
   std::string line(kProgramPrefix);
-  line += shown(name);
+  line += name.empty() ? "\"\"" : shown(name);
   line += ": ";
   line += text;
   return line;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -14,10 +15,12 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,6 +163,15 @@ TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
        refused,
        88,
        std::nullopt},
+      {"new.txt a FIFO that nothing reads",
+       [](const Tree& tree) {
+         test::write_file(tree.data(), kRecord);
+         ASSERT_EQ(::mkfifo((tree.work() / "new.txt").c_str(), 0666), 0);
+       },
+       {},
+       refused + "KW_TAI2UTC: new.txt: a FIFO that no program reads\n",
+       88,
+       std::nullopt},
       {"a new.txt the system refuses to the user",
        [](const Tree& tree) {
          test::write_file(tree.data(), kRecord);
@@ -224,6 +236,48 @@ TEST(OddFiles, PipesAndDevicesAreEmptyDataFiles) {
   }
 }
 
+// The user's own links are followed; one that leads to no file names an
+// output to make, but never an input: no file is made for it.
+TEST(OddFiles, TheUsersOwnLinksAreFollowed) {
+  {
+    const Tree tree;
+    test::write_file(tree.data(), kRecord);
+    fs::create_symlink("../made.txt", tree.work() / "new.txt");
+    EXPECT_EQ(tree.run().exit_status, 0);
+    EXPECT_EQ(test::read_file(tree.root() / "site" / "made.txt"), kConverted);
+  }
+  {
+    const Tree tree;
+    fs::create_symlink("gone.dat", tree.data());
+    const test::RunResult result = tree.run();
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_FALSE(fs::exists(tree.root() / "gone.dat"));
+    EXPECT_EQ(tree.log(), kStart + kEnd);
+  }
+  {
+    const Tree tree;
+    fs::remove(tree.work() / "ls.ini");
+    fs::create_symlink("gone.ini", tree.work() / "ls.ini");
+    EXPECT_EQ(tree.run().exit_status, 1);
+    EXPECT_FALSE(fs::exists(tree.work() / "gone.ini"));
+  }
+}
+
+// A FIFO as new.txt with a reader gets the records, as a file would.
+TEST(OddFiles, AFifoWithAReaderGetsTheRecords) {
+  const Tree tree;
+  test::write_file(tree.data(), repeat(kRecord, 5000));
+  ASSERT_EQ(::mkfifo((tree.work() / "new.txt").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = test::read_file(tree.work() / "new.txt"); });
+  // The reader is there before the run opens the FIFO.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const test::RunResult result = tree.run({.timeout_seconds = 20});
+  reader.join();
+  EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+  EXPECT_TRUE(received == repeat(kConverted, 5000));
+}
+
 // A file that grows while it is read: the end-of-file test asks the size
 // again when the reading reaches it, so records appended meanwhile are
 // converted too; the run ends once the file stops growing.
@@ -254,6 +308,175 @@ TEST(OddFiles, AGrowingDataFileIsReadUntilItStopsGrowing) {
   EXPECT_EQ(tree.log(), kStart + kEnd);
 }
 
+// A failed write on standard output cuts back only what the run wrote:
+// what the file held before stays, whether the run appends to it (">>")
+// or writes after what another program wrote ("{ header; kw_tai2utc; } >").
+TEST(Faults, AFailedWriteOnStandardOutputKeepsWhatTheFileHeld) {
+  const std::string before = repeat("an earlier line of the log\n", 30'000);
+  for (const bool append : {true, false}) {
+    SCOPED_TRACE(append ? "appended" : "written after");
+    const Tree tree;
+    test::write_file(tree.data(), repeat(kRecord, 20'000));
+    const fs::path log = tree.root() / "log";
+    test::write_file(log, before);
+    const int fd = ::open(log.c_str(), O_WRONLY | O_CLOEXEC | (append ? O_APPEND : 0));
+    ASSERT_GE(::lseek(fd, 0, append ? SEEK_SET : SEEK_END), 0);
+    const test::RunResult result = test::run_program(
+        KW_TAI2UTC_PATH, tree.work(),
+        {.max_file_size = 1'000'000, .arguments = {"../../KW_PVZ.DAT"}, .output_descriptor = fd});
+    ::close(fd);
+    EXPECT_EQ(result.exit_status, 38) << result.standard_error;
+    const std::string after = test::read_file(log);
+    ASSERT_GE(after.size(), before.size());
+    EXPECT_TRUE(after.substr(0, before.size()) == before) << "the earlier bytes are not kept";
+    const std::size_t records = (after.size() - before.size()) / kConverted.size();
+    EXPECT_GT(records, 0U);
+    EXPECT_TRUE(after.substr(before.size()) == repeat(kConverted, static_cast<int>(records)));
+  }
+}
+
+// A stream that pauses (a socket with a receive timeout, a descriptor
+// handed over in non-blocking mode) is read to its end: every worker ends,
+// every record is converted.
+TEST(Faults, AStreamThatPausesIsReadToItsEnd) {
+  const Tree tree;
+  const auto old_handler = std::signal(SIGPIPE, SIG_IGN);
+  const std::string data = repeat(kRecord, 40'000);
+  for (const bool socket : {true, false}) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      SCOPED_TRACE(socket ? "socket with a receive timeout" : "non-blocking pipe");
+      int ends[2];
+      ASSERT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends)
+                       : ::pipe2(ends, O_CLOEXEC),
+                0);
+      const timeval timeout{0, 100'000};
+      if (socket) ::setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+      if (!socket) ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+      std::thread writer([&] {
+        for (std::size_t at = 0; at < data.size(); at += 200'000) {
+          const std::string_view piece = std::string_view(data).substr(at, 200'000);
+          for (std::size_t done = 0; done < piece.size();) {
+            const ssize_t n = ::write(ends[1], piece.data() + done, piece.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        }
+        ::close(ends[1]);
+      });
+      const test::RunResult result = test::run_program(
+          KW_TAI2UTC_PATH, tree.work(),
+          {.timeout_seconds = 20, .arguments = {"-"}, .input_descriptor = ends[0]});
+      ::close(ends[0]);  // a writer left waiting on a hung run fails now
+      writer.join();
+      EXPECT_FALSE(result.timed_out);
+      EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+      EXPECT_TRUE(result.standard_output == repeat(kConverted, 40'000));
+    }
+  }
+  std::signal(SIGPIPE, old_handler);
+}
+
+// No table, however large or endless, is read past its bound: such a
+// table cannot be used (status 1), and memory stays that of the bound.
+// (The fixed run reads a device as an empty file, as it reads the data.)
+TEST(Faults, TablesAreReadWithABound) {
+  const std::string too_large =
+      "KW_TAI2UTC: \"ls.ini\" is larger than 1048576 bytes, more than any table holds; no record "
+      "converted\n";
+  const std::string empty =
+      "KW_TAI2UTC: \"ls.ini\" holds no leap-second entry (the file is missing or empty); no "
+      "record converted\n";
+  struct Table {
+    const char* what;
+    std::function<void(const Tree&)> arrange;
+    const std::string& fixed_run;  // the line of each form
+    const std::string& named_form;
+  };
+  const std::vector<Table> tables = {
+      {"a sparse 8 GiB ls.ini",
+       [](const Tree& tree) {
+         test::write_file(tree.work() / "ls.ini", "1972 1 1 10\n");
+         fs::resize_file(tree.work() / "ls.ini", std::uintmax_t{8} << 30);
+       },
+       too_large, too_large},
+      {"one entry, then 2 MB of blanks",
+       [](const Tree& tree) {
+         test::write_file(tree.work() / "ls.ini", "1972 1 1 10.0" + std::string(2'000'000, ' '));
+       },
+       too_large, too_large},
+      {"an endless device",
+       [](const Tree& tree) {
+         fs::remove(tree.work() / "ls.ini");
+         fs::create_symlink("/dev/zero", tree.work() / "ls.ini");
+       },
+       empty, too_large},
+  };
+  for (const Table& table : tables) {
+    SCOPED_TRACE(table.what);
+    const Tree tree;
+    table.arrange(tree);
+    const test::RunResult fixed = tree.run({.timeout_seconds = 20});
+    const test::RunResult named =
+        tree.run({.timeout_seconds = 20, .arguments = {"../../KW_PVZ.DAT", "out"}});
+    EXPECT_FALSE(fixed.timed_out || named.timed_out);
+    EXPECT_EQ(fixed.exit_status, 1);
+    EXPECT_EQ(named.exit_status, 1);
+    EXPECT_EQ(fixed.standard_error, table.fixed_run);
+    EXPECT_EQ(named.standard_error, table.named_form + "KW_TAI2UTC: out was not written\n");
+  }
+}
+
+// Where the file system has no unnamed files, the named form's new file
+// has a name from the start: a signal that ends the run removes it, and
+// OUTPUT is as it was.
+TEST(Faults, NoTemporaryOutlivesASignalWhereFilesHaveNames) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    const test::TempDir dir;
+    test::write_file(dir.path() / "ls.ini",
+                     test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+    test::write_file(dir.path() / "out.txt", "old contents\r\n");
+    ASSERT_EQ(::mkfifo((dir.path() / "in").c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::setenv("LD_PRELOAD", KW_NO_TMPFILE, 1);
+      ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(127);
+      ::execl(KW_TAI2UTC_PATH, KW_TAI2UTC_PATH, "in", "out.txt", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    const int writer = ::open((dir.path() / "in").c_str(), O_WRONLY | O_CLOEXEC);
+    const std::string records = repeat(kRecord, 1000);
+    EXPECT_EQ(::write(writer, records.data(), records.size()),
+              static_cast<ssize_t>(records.size()));
+    // The run is converting, its new file beside OUTPUT under a name.
+    bool named = false;
+    for (int wait = 0; wait < 200 && !named; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      for (const std::string& name : test::names_in(dir.path()))
+        named = named || name.ends_with(".tmp");
+    }
+    EXPECT_TRUE(named) << "no named new file: the shim did not take";
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(writer);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+    EXPECT_EQ(test::names_in(dir.path()), (std::set<std::string>{"in", "ls.ini", "out.txt"}));
+    EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
+  }
+}
+
+// Started without a standard error, the run's error lines go nowhere, not
+// into a file the run opened in its place.
+TEST(Faults, WithoutStandardErrorTheLogGetsOnlyItsLines) {
+  const Tree tree;
+  test::write_file(tree.data(), "96 01 05 1000.0 0 0\n");
+  const test::RunResult result = tree.run({.closed_standard_error = true});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(tree.log(), kStart + kEnd);
+}
 }  // namespace
 }  // namespace kw
 

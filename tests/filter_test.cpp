@@ -6,6 +6,7 @@
 // or temporary file appears; --reverse undoes the conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -15,6 +16,10 @@
 #include "support/files.h"
 #include "support/program_tree.h"
 #include "support/run_program.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace kw {
 namespace {
@@ -150,6 +155,85 @@ TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
             "KW_TAI2UTC: out.txt is left as it was\n");
   EXPECT_EQ(test::names_in(dir.path()), (std::set<std::string>{"ls.ini", "out.txt"}));
   EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old");
+}
+
+// The exit status that reports run-time error `number`.
+int status_of(int number) {
+#ifdef _WIN32
+  return number;
+#else
+  return number & 0xFF;
+#endif
+}
+
+struct Refusal {
+  const char* what;
+  std::string output;         // OUTPUT as named
+  std::string shown;          // as the program's lines show it
+  int status;                 // the exit status
+  std::string first;          // the failure line
+  std::string detail_prefix;  // the start of the line after it, with the reason
+  bool existed;               // whether OUTPUT was there before
+  int max_open_files = 0;
+};
+
+// Every refused OUTPUT: its failure line, then its reason naming it (its
+// control characters escaped), then whether it is as it was or was not
+// written; nothing is left in the folder.
+TEST(Filter, RefusedOutputsSayWhyAndStayAsTheyWere) {
+  const std::string access = "forrtl: severe (600): access not allowed";
+  const std::vector<Refusal> refusals = {
+      {"a missing folder", "no/out.txt", "no/out.txt", status_of(602),
+       "forrtl: severe (602): file not found", "KW_TAI2UTC: no/out.txt: ", false},
+      {"a control character", "bad\x1b[31m/out", "bad\\x1b[31m/out", status_of(602),
+       "forrtl: severe (602): file not found", "KW_TAI2UTC: bad\\x1b[31m/out: ", false},
+      {"a folder", "folder", "folder", status_of(600), access,
+       "KW_TAI2UTC: folder: a directory, not a file", true},
+      {"an empty name", "", "\"\"", status_of(43),
+       "forrtl: severe (43): file name specification error, unit 2, file ",
+       "KW_TAI2UTC: \"\": an empty name", false},
+#ifndef _WIN32
+      {"a FIFO", "fifo", "fifo", status_of(600), access, "KW_TAI2UTC: fifo: not a regular file",
+       true},
+      {"a device", "/dev/null", "/dev/null", status_of(600), access,
+       "KW_TAI2UTC: /dev/null: not a regular file", true},
+      {"no descriptor left", "out.txt", "out.txt", status_of(603),
+       "forrtl: severe (603): too many open files", "KW_TAI2UTC: out.txt: ", false, 4},
+#endif
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.what);
+    const test::TempDir dir;
+    test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
+    test::write_file(dir.path() / "in.dat", "96 01 05 0 0 0\n");
+    fs::create_directory(dir.path() / "folder");
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo").string().c_str(), 0600), 0);
+#endif
+    const std::set<std::string> before = test::names_in(dir.path());
+    const test::RunResult result =
+        test::run_program(KW_TAI2UTC_PATH, dir.path(),
+                          {.max_open_files = r.max_open_files, .arguments = {"in.dat", r.output}});
+    EXPECT_EQ(result.exit_status, r.status);
+    const std::string& err = result.standard_error;
+    EXPECT_EQ(err.substr(0, err.find('\n')), r.first) << err;
+    const std::size_t second = err.find('\n') + 1;
+    EXPECT_EQ(err.substr(second, r.detail_prefix.size()), r.detail_prefix) << err;
+    EXPECT_TRUE(err.ends_with("\nKW_TAI2UTC: " + r.shown +
+                              (r.existed ? " is left as it was\n" : " was not written\n")))
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+    EXPECT_EQ(test::names_in(dir.path()), before);
+  }
+  // Any legal name works, the longest too: the new file's own name is short.
+  const test::TempDir dir;
+  test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
+  test::write_file(dir.path() / "in.dat", "96 01 05 0 0 0\n");
+  const std::string longest(255, 'n');
+  EXPECT_EQ(test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in.dat", longest}})
+                .exit_status,
+            0);
+  EXPECT_EQ(test::read_file(dir.path() / longest), "96 01 05  0.00000  0.00000 10.000000\r\n");
 }
 
 }  // namespace

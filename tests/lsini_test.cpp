@@ -179,6 +179,9 @@ TEST(Lsini, RefusesWhatItCannotTrustAndKeepsWhatTheListContradicts) {
   const std::string extra = shipped + "2030  1  1  38.0\r\n";
   const std::string changed = changed_number(list);
   const std::string not_a_list = "3692217600\t37\n";
+  // Re-signed with its expiry made a second update time.
+  std::string two_updates = list;
+  two_updates.replace(two_updates.find("\n#@"), 3, "\n#$");
   const std::string not_a_table = "1999 x\r\n";
 
   struct Case {
@@ -192,6 +195,7 @@ TEST(Lsini, RefusesWhatItCannotTrustAndKeepsWhatTheListContradicts) {
   const std::vector<Case> cases = {
       {"one number changed", &changed, nullptr, 1, "do not match its hash", ""},
       {"not a list", &not_a_list, nullptr, 1, "not a leap-second list", ""},
+      {"two update times and no expiry", &two_updates, nullptr, 1, "one each of #$, #@ and #h", ""},
       {"no list", nullptr, nullptr, 1, "cannot read", ""},
       {"a table with a value the list contradicts", &list, &wrong_value, 3,
        "entry 23 (1999-01-01, 33 s) differs from the list's 1999-01-01, 32 s", wrong_value},

@@ -10,10 +10,20 @@ namespace kw::test {
 struct RunOptions {
   int max_open_files = 0;  // RLIMIT_NOFILE for the child when > 0
   long max_file_size = 0;  // RLIMIT_FSIZE for the child when > 0 (SIGXFSZ as a shell leaves it)
-  bool as_unprivileged = false;            // when running as root, run the child as "nobody"
+  // When running as root, run the child as "nobody" (a copy of the
+  // program, in a folder that user can reach).
+  bool as_unprivileged = false;
   int timeout_seconds = 120;               // the child is killed after this long
   std::vector<std::string> arguments{};    // after the program's name
   std::filesystem::path standard_input{};  // the child's standard input; empty: none
+  // POSIX only:
+  int input_descriptor = -1;   // the child's standard input, when >= 0
+  int output_descriptor = -1;  // the child's standard output, when >= 0
+  std::filesystem::path
+      standard_output{};               // where the child's standard output goes, if not captured
+  bool append_output = false;          // ... opened to append, as ">>" does
+  bool closed_standard_error = false;  // the child starts without one, as after "2>&-"
+  std::vector<std::string> environment{};  // NAME=VALUE pairs added to the child's
 };
 
 struct RunResult {

@@ -13,52 +13,86 @@
 #include "support/files.h"
 #include "support/run_program.h"
 
+extern char** environ;
+
 namespace kw::test {
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// In the child, before exec: its standard files, its folder, its user and
+// its limits; exits with 125-127 when one cannot be had.
+void prepare_child(const RunOptions& options, const std::string& cwd, const std::string& in_path,
+                   const std::string& out_path, const std::string& err_path) {
+  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int out =
+      options.output_descriptor >= 0
+          ? options.output_descriptor
+          : ::open(out_path.c_str(),
+                   O_WRONLY | O_CREAT | (options.append_output ? O_APPEND : O_TRUNC), 0644);
+  const int in =
+      options.input_descriptor >= 0 ? options.input_descriptor : ::open(in_path.c_str(), O_RDONLY);
+  if (err < 0 || out < 0 || in < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+  ::dup2(in, 0);
+  ::dup2(out, 1);
+  ::dup2(err, 2);
+  // Nothing of the test's own: limits on descriptors count the child's.
+  ::close_range(3, ~0U, 0);
+  if (options.closed_standard_error) ::close(2);
+  if (options.as_unprivileged && ::geteuid() == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+  }
+  if (options.max_file_size > 0) {
+    // Writes beyond the limit fail with EFBIG instead of killing the child.
+    const rlimit limit{static_cast<rlim_t>(options.max_file_size),
+                       static_cast<rlim_t>(options.max_file_size)};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+  }
+  if (options.max_open_files > 0) {
+    const rlimit limit{static_cast<rlim_t>(options.max_open_files),
+                       static_cast<rlim_t>(options.max_open_files)};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
+  }
+}
+
+}  // namespace
 
 RunResult run_program(const std::filesystem::path& program,
                       const std::filesystem::path& working_directory, const RunOptions& options) {
   TempDir capture;
   const std::filesystem::path err_file = capture.path() / "stderr";
-  const std::string out_path = (capture.path() / "stdout").string();
-  std::vector<char*> argv;
-  std::string program_name = program.string();
-  argv.push_back(program_name.data());
+  const std::filesystem::path out_file =
+      options.standard_output.empty() ? capture.path() / "stdout" : options.standard_output;
+  // Another user may not reach the build tree (root's home is 0700): that
+  // user runs a copy of the program from a folder anybody may enter.
+  std::filesystem::path runnable = program;
+  if (options.as_unprivileged && ::geteuid() == 0) {
+    runnable = capture.path() / program.filename();
+    std::filesystem::copy_file(program, runnable);
+    std::filesystem::permissions(capture.path(), std::filesystem::perms::owner_all |
+                                                     std::filesystem::perms::group_exec |
+                                                     std::filesystem::perms::others_exec);
+  }
   std::vector<std::string> arguments = options.arguments;
+  std::string program_name = program.string();
+  std::vector<char*> argv{program_name.data()};
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  const std::string program_path = program.string();
-  const std::string err_path = err_file.string();
-  const std::string cwd = working_directory.string();
+  std::vector<std::string> environment = options.environment;
+  std::vector<char*> envp;
+  for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
+  for (std::string& pair : environment) envp.push_back(pair.data());
+  envp.push_back(nullptr);
+  const std::string program_path = runnable.string();
   const std::string in_path =
       options.standard_input.empty() ? std::string("/dev/null") : options.standard_input.string();
 
   const pid_t child = ::fork();
   if (child == 0) {
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int null = ::open(in_path.c_str(), O_RDONLY);
-    if (err < 0 || out < 0 || null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
-    ::dup2(null, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::close(err);
-    ::close(out);
-    ::close(null);
-    if (options.as_unprivileged && ::geteuid() == 0) {
-      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
-    }
-    if (options.max_file_size > 0) {
-      // Writes beyond the limit fail with EFBIG instead of killing the child.
-      const rlimit limit{static_cast<rlim_t>(options.max_file_size),
-                         static_cast<rlim_t>(options.max_file_size)};
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
-    }
-    if (options.max_open_files > 0) {
-      const rlimit limit{static_cast<rlim_t>(options.max_open_files),
-                         static_cast<rlim_t>(options.max_open_files)};
-      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
-    }
-    ::execv(program_path.c_str(), argv.data());
+    prepare_child(options, working_directory.string(), in_path, out_file.string(),
+                  err_file.string());
+    ::execve(program_path.c_str(), argv.data(), envp.data());
     ::_exit(124);
   }
   RunResult result;
@@ -81,7 +115,9 @@ RunResult run_program(const std::filesystem::path& program,
   }
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   result.standard_error = read_file(err_file);
-  result.standard_output = read_file(out_path);
+  if (options.standard_output.empty() && options.output_descriptor < 0) {
+    result.standard_output = read_file(out_file);
+  }
   return result;
 }
 
