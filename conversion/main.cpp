@@ -95,7 +95,7 @@ int run_named(const std::vector<std::string>& arguments) {
     } else if (argument.starts_with("--table=")) {
       run.table = argument.substr(8);
     } else {
-      return usage("unknown option or missing value: " + argument);
+      return usage("unknown option or missing value: " + kw::shown(argument));
     }
   }
   if (names.empty() || names.size() > 2) return usage("give one INPUT and at most one OUTPUT");
