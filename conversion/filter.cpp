@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "conversion/convert_records.h"
-#include "conversion/lsconv.h"
+#include "conversion/run.h"
 #include "platform/process.h"
 #include "platform/whole_file.h"
 #include "records/failure.h"
@@ -13,8 +13,6 @@
 
 namespace kw {
 namespace {
-
-constexpr int kTableUnit = 3;
 
 // A file named on the command line, or standard input ("-"); a missing one
 // is not made. `missing` is called when the name names no file.
@@ -32,7 +30,7 @@ os::File open_named(int unit, const std::string& name, const Missing& missing) {
 LeapTable load_table(const std::string& name) {
   LeapTable table;
   InputUnit unit(
-      kTableUnit, name, open_named(kTableUnit, name, [&name](const std::string&) {
+      kTableFile.unit, name, open_named(kTableFile.unit, name, [&name](const std::string&) {
         stop_table(describe({.kind = TableFault::Kind::empty}, name) + "; no record converted");
       }));
   load_leap_table(unit, table.LS_MJD, table.LS_DT, table.LS_N);
@@ -45,34 +43,35 @@ void convert_to(OutputUnit& out, InputUnit& data, const DateOffsets& offsets) {
   out.close();
 }
 
-void convert(const FilterRun& run, std::optional<os::Replacement>& replacement) {
+void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replacement) {
   std::string why;
   if (run.output != "-") {
     // The output's folder is held from here to the rename.
     replacement.emplace();
     const os::OpenError error = replacement->begin(run.output, os::Links::follow, why);
-    if (error != os::OpenError::none) stop_open(error, kOutputUnit, run.output, why);
+    if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
   }
   const DateOffsets offsets(load_table(run.table), run.direction);
-  InputUnit data(kDataUnit, run.input,
-                 open_named(kDataUnit, run.input, [&run](const std::string& why) {
+  InputUnit data(kDataFile.unit, run.input,
+                 open_named(kDataFile.unit, run.input, [&run](const std::string& why) {
                    stop_severe(err::file_not_found, "file not found", about(run.input, why));
                  }));
   os::OpenError error = os::OpenError::none;
   if (!replacement) {
     os::File standard_output = os::File::standard_output(error, why);
-    if (error != os::OpenError::none) stop_open(error, kOutputUnit, run.output, why);
-    OutputUnit out(kOutputUnit, run.output, standard_output);
+    if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
+    OutputUnit out(kOutputFile.unit, run.output, standard_output);
     convert_to(out, data, offsets);
     return;
   }
   error = replacement->create(why);
-  if (error != os::OpenError::none) stop_open(error, kOutputUnit, run.output, why);
-  OutputUnit out(kOutputUnit, run.output, replacement->file());
+  if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
+  OutputUnit out(kOutputFile.unit, run.output, replacement->file());
   convert_to(out, data, offsets);
   if (!replacement->commit(why)) {
-    stop_severe(err::write_failed,
-                unit_message("error during write", kOutputUnit, run.output) + " (" + why + ")");
+    stop_severe(
+        err::write_failed,
+        unit_message("error during write", kOutputFile.unit, run.output) + " (" + why + ")");
   }
 }
 
@@ -80,7 +79,7 @@ void convert(const FilterRun& run, std::optional<os::Replacement>& replacement) 
 
 int run_filter(const FilterRun& run) {
   std::optional<os::Replacement> replacement;
-  const int status = run_and_report([&] { convert(run, replacement); }, Details::written);
+  const int status = run_and_report([&] { run_named_form(run, replacement); }, Details::written);
   if (status != 0 && replacement) {
     const bool existed = replacement->found();
     replacement.reset();  // the new file goes

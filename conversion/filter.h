@@ -5,12 +5,13 @@
 
 #include <string>
 
+#include "records/run_files.h"
 #include "timescale/date_offsets.h"
 
 namespace kw {
 
 struct FilterRun {
-  std::string table = "ls.ini";  // the leap-second table
+  std::string table = kTableFile.name;  // the leap-second table
   Direction direction = Direction::add;
   std::string input;         // the data file; "-": standard input
   std::string output = "-";  // the converted file; "-": standard output

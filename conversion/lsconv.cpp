@@ -1,15 +1,7 @@
 #include "conversion/lsconv.h"
 
-#include <algorithm>
-#include <exception>
-#include <new>
-#include <string>
-#include <string_view>
-#include <thread>
-
 #include "conversion/convert_records.h"
-#include "platform/process.h"
-#include "records/failure.h"
+#include "conversion/run.h"
 #include "records/run_files.h"
 #include "records/units.h"
 #include "timescale/date_offsets.h"
@@ -19,16 +11,15 @@
 namespace kw {
 
 void KW_TAI2UTC() {
-  const int LU = 50;
-  OutputUnit log(LU, kLogFile);
+  OutputUnit log(kLogFile.unit, kLogFile.name);
   log.write_text("PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS");
   log.flush();  // visible while a long run goes on
 
   LeapTable table;
   LS_L(table.LS_MJD, table.LS_DT, table.LS_N);
 
-  InputUnit data(kDataUnit, kDataFile);
-  OutputUnit out(kOutputUnit, kOutputFile);
+  InputUnit data(kDataFile.unit, kDataFile.name);
+  OutputUnit out(kOutputFile.unit, kOutputFile.name);
   const DateOffsets offsets(table);
   convert_records(data, out, offsets, worker_count());
   data.close();
@@ -37,30 +28,7 @@ void KW_TAI2UTC() {
   log.close();
 }
 
-unsigned worker_count() {
-  return std::clamp(std::thread::hardware_concurrency(), 1U, 4U);
-}
-
-int run_and_report(const std::function<void()>& run, Details details) {
-  os::prepare_process();
-  try {
-    run();
-    return 0;
-  } catch (const RunStop& stop) {
-    std::string lines = std::string(stop.line()) + "\n";
-    if (details == Details::written && !stop.detail().empty()) lines += stop.detail() + "\n";
-    os::write_standard_error(lines);
-    return stop.status();
-  } catch (const std::bad_alloc&) {
-    os::write_standard_error(std::string(kProgramPrefix) + "out of memory\n");
-    return out_of_memory_status;
-  } catch (const std::exception& e) {
-    os::write_standard_error(std::string(kProgramPrefix) + e.what() + "\n");
-    return 1;
-  }
-}
-
-int run_program() {
+int run_fixed() {
   return run_and_report(KW_TAI2UTC);
 }
 

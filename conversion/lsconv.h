@@ -1,7 +1,5 @@
-// The conversion run.
+// The fixed run: every file name fixed, relative to the current folder.
 #pragma once
-
-#include <functional>
 
 namespace kw {
 
@@ -11,19 +9,8 @@ namespace kw {
 // to "lsconv.lst". Ends by throwing RunStop when the run fails.
 void KW_TAI2UTC();
 
-// Runs the conversion and reports its outcome the way the program does:
-// the failure line on standard error. Returns the process exit status.
-int run_program();
-
-// Whether a failure's detail line (its reason, the line of a bad record)
-// is written after its failure line: the fixed run writes one line.
-enum class Details { left_out, written };
-
-// Prepares the process, runs `run` and reports its outcome as run_program
-// does; running out of memory ends the run with its own status.
-int run_and_report(const std::function<void()>& run, Details details = Details::left_out);
-
-// How many threads convert the records.
-unsigned worker_count();
+// Runs KW_TAI2UTC and reports its outcome the way the program does: the
+// failure line on standard error. Returns the process exit status.
+int run_fixed();
 
 }  // namespace kw

@@ -107,7 +107,7 @@ int run_named(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 1) return kw::run_program();
+  if (argc == 1) return kw::run_fixed();
   const std::string_view argument = argv[1];
   if (argc == 2 && (argument == "--help" || argument == "-h")) return print(kHelp);
   if (argc == 2 && (argument == "--version" || argument == "-V")) {

@@ -8,12 +8,12 @@
 #include "platform/process.h"
 #include "platform/whole_file.h"
 #include "records/failure.h"
+#include "records/run_files.h"
 #include "timescale/table_reader.h"
 
 namespace kw {
 namespace {
 
-constexpr const char* kTable = "ls.ini";
 #ifdef _WIN32
 constexpr const char* kDefaultList = nullptr;  // Windows keeps no such list
 #define KW_DEFAULT_LIST_HELP ""
@@ -117,7 +117,7 @@ OldTable compare_old_table(const LeapList& list, os::ReadWhole read, const std::
   LeapColumn dt{};
   std::int32_t n = 0;
   if (const TableFault fault = load_table_text(text, mjd, dt, n)) {
-    why = "ls.ini does not read as a table: " + describe(fault, "ls.ini");
+    why = "ls.ini does not read as a table: " + describe(fault, kTableFile.name);
     return OldTable::kept;
   }
   for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
@@ -147,7 +147,7 @@ int try_update(const LeapList& list, const std::string& text, bool& again) {
   again = false;
   os::Replacement table;
   std::string why;
-  if (table.begin(kTable, os::Links::follow, why) != os::OpenError::none) {
+  if (table.begin(kTableFile.name, os::Links::follow, why) != os::OpenError::none) {
     say("cannot write ls.ini: " + why + "; ls.ini is left as it is");
     return table.found() ? lsini_status::table_kept : lsini_status::write_failed;
   }

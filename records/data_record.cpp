@@ -1,14 +1,9 @@
 #include "records/data_record.h"
 
-#include "records/digits.h"
 #include "records/field_edit.h"
 #include "records/separators.h"
 
 namespace kw {
-
-bool is_blank_record(std::string_view columns) {
-  return is_blank_text(columns);
-}
 
 ReadStatus parse_data_record(std::string_view columns, DataRecord& record) {
   ListReader reader(columns);

@@ -48,9 +48,6 @@ struct DataRecord {
   std::array<double, 3> xval{};         // the three values
 };
 
-// True when `columns` holds only blanks (spaces or tabs).
-bool is_blank_record(std::string_view columns);
-
 // Parses six values from `columns`; `missing` means fewer than six.
 ReadStatus parse_data_record(std::string_view columns, DataRecord& record);
 

@@ -20,7 +20,7 @@ std::string forrtl_line(std::string_view severity, int number, std::string_view 
   std::string line = "forrtl: ";
   line += severity;
   line += " (";
-  line += std::to_string(number & 0xFFFF);
+  line += std::to_string(number & 0xFFFF);  // the number is the status code's low 16 bits
   line += "): ";
   line += message;
   return line;
@@ -56,37 +56,36 @@ std::string about(std::string_view name, std::string_view text) {
   return line;
 }
 
-void stop_unit(int number, int unit, std::string_view file, std::string detail) {
-  std::string_view text = "list-directed I/O syntax error";
-  switch (number) {
-    case err::end_of_file:
+void stop_unit(UnitError error, int unit, std::string_view file, std::string detail) {
+  std::string_view text;
+  switch (error) {
+    case UnitError::end_of_file:
       text = "end-of-file during read";
       break;
-    case err::bad_file_name:
+    case UnitError::bad_file_name:
       text = "file name specification error";
       break;
-    case err::input_conversion:
+    case UnitError::syntax:
+      text = "list-directed I/O syntax error";
+      break;
+    case UnitError::input_conversion:
       text = "input conversion error";
       break;
-    default:
-      number = err::syntax;
-      break;
   }
-  stop_severe(number, unit_message(text, unit, file), std::move(detail));
+  stop_severe(static_cast<int>(error), unit_message(text, unit, file), std::move(detail));
 }
 
-int error_for(ReadStatus status) {
+UnitError error_for(ReadStatus status) {
   switch (status) {
     case ReadStatus::missing:
-      return err::end_of_file;
+      return UnitError::end_of_file;
     case ReadStatus::conversion:
-      return err::input_conversion;
-    case ReadStatus::malformed:
-      return err::syntax;
+      return UnitError::input_conversion;
+    case ReadStatus::syntax:
     case ReadStatus::ok:
       break;
   }
-  return err::syntax;  // not a failure: callers never ask
+  return UnitError::syntax;
 }
 
 void stop_table(std::string_view what) {

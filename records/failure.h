@@ -72,17 +72,27 @@ std::string unit_message(std::string_view text, int unit, std::string_view file)
 // RunStop.
 [[noreturn]] void stop_severe(int number, std::string_view message, std::string detail = {});
 
-// Ends the run with "forrtl: severe (number): message, unit U, file F" for
-// the failures that name their unit: 24, 43, 59 and 64.
-[[noreturn]] void stop_unit(int number, int unit, std::string_view file, std::string detail = {});
+// The failures that name their unit and file.
+enum class UnitError {
+  end_of_file = err::end_of_file,            // 24: a read that runs out of input
+  bad_file_name = err::bad_file_name,        // 43: open: the name is invalid
+  syntax = err::syntax,                      // 59: a malformed free-format value
+  input_conversion = err::input_conversion,  // 64: a value that does not fit its item
+};
+
+// Ends the run with "forrtl: severe (N): message, unit U, file F";
+// `detail` as for RunStop.
+[[noreturn]] void stop_unit(UnitError error, int unit, std::string_view file,
+                            std::string detail = {});
 
 // Ends the run because the leap-second table cannot be used; `what` says
 // why, and the line begins with the program's name.
 [[noreturn]] void stop_table(std::string_view what);
 
 // The error a record's read status raises: 24 for a missing value, 64 for
-// one that does not fit its item, 59 for a malformed one.
-int error_for(ReadStatus status);
+// one that does not fit its item, 59 for a malformed one. `ok` raises
+// none, and is not asked.
+UnitError error_for(ReadStatus status);
 
 // Writes "forrtl: error (63): output conversion error, unit U, file F" to
 // standard error; the run goes on.

@@ -115,7 +115,7 @@ ReadStatus ListReader::next_token(std::string_view& token) {
   const std::size_t n = record_.size();
   while (position_ < n && is_blank(record_[position_])) ++position_;
   if (position_ == n) return ReadStatus::missing;
-  if (record_[position_] == ',') return ReadStatus::malformed;  // a null value
+  if (record_[position_] == ',') return ReadStatus::syntax;  // a null value
   const std::size_t start = position_;
   while (position_ < n && !ends_value(record_[position_])) ++position_;
   token = record_.substr(start, position_ - start);
@@ -130,7 +130,7 @@ ReadStatus ListReader::next_integer(std::int32_t& value) {
   if (const ReadStatus status = next_token(token); status != ReadStatus::ok) return status;
   switch (classify_number(token)) {
     case NumberForm::malformed:
-      return ReadStatus::malformed;
+      return ReadStatus::syntax;
     case NumberForm::real:
       return ReadStatus::conversion;
     case NumberForm::integer:
@@ -142,7 +142,7 @@ ReadStatus ListReader::next_integer(std::int32_t& value) {
 ReadStatus ListReader::next_real(double& value) {
   std::string_view token;
   if (const ReadStatus status = next_token(token); status != ReadStatus::ok) return status;
-  if (classify_number(token) == NumberForm::malformed) return ReadStatus::malformed;
+  if (classify_number(token) == NumberForm::malformed) return ReadStatus::syntax;
   return convert_real(token, value) ? ReadStatus::ok : ReadStatus::conversion;
 }
 

@@ -17,7 +17,7 @@ namespace kw {
 enum class ReadStatus {
   ok,
   missing,     // the record ended before this value
-  malformed,   // not a number at all, or a null value (a comma where a value starts)
+  syntax,      // not a number at all, or a null value (a comma where a value starts)
   conversion,  // a well-formed number that does not fit the item
 };
 

@@ -4,10 +4,14 @@
 
 namespace kw {
 
-inline constexpr int kDataUnit = 1;
-inline constexpr const char* kDataFile = "..\\..\\KW_PVZ.DAT";
-inline constexpr int kOutputUnit = 2;
-inline constexpr const char* kOutputFile = "new.txt";
-inline constexpr const char* kLogFile = "lsconv.lst";
+struct RunFile {
+  int unit;
+  const char* name;
+};
+
+inline constexpr RunFile kDataFile{1, "..\\..\\KW_PVZ.DAT"};  // read; backslashes as separators
+inline constexpr RunFile kOutputFile{2, "new.txt"};           // the converted records
+inline constexpr RunFile kTableFile{3, "ls.ini"};             // the leap-second table
+inline constexpr RunFile kLogFile{50, "lsconv.lst"};          // the run log
 
 }  // namespace kw

@@ -76,7 +76,7 @@ void stop_open(os::OpenError error, int unit, std::string_view name, std::string
     case os::OpenError::too_many_files:
       stop_severe(err::too_many_files, "too many open files", std::move(detail));
     case os::OpenError::invalid_name:
-      stop_unit(err::bad_file_name, unit, name, std::move(detail));
+      stop_unit(UnitError::bad_file_name, unit, name, std::move(detail));
     case os::OpenError::untrusted_link:
       throw RunStop(about(name, why) + "; nothing read or written", untrusted_link_status);
     case os::OpenError::no_reader:
@@ -141,7 +141,7 @@ bool InputUnit::scan_record(Take&& take) {
   bool any = false;
   for (;;) {
     if (head_ == tail_ && !fill()) {
-      if (!any) stop_unit(err::end_of_file, unit_, name_);
+      if (!any) stop_unit(UnitError::end_of_file, unit_, name_);
       met_end_ = true;
       return false;
     }

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "conversion/lsconv.h"
+#include "conversion/run.h"
 #include "records/failure.h"
 
 namespace kw {

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "records/failure.h"
+#include "records/run_files.h"
 #include "records/units.h"
 #include "timescale/lsconv_s.h"
 #include "timescale/table_reader.h"
@@ -11,12 +12,16 @@ namespace {
 [[noreturn]] void stop_on(const TableFault& fault, const InputUnit& unit) {
   switch (fault.kind) {
     case TableFault::Kind::syntax:
-      stop_unit(err::syntax, unit.unit(), unit.name());
+      stop_unit(UnitError::syntax, unit.unit(), unit.name());
     case TableFault::Kind::conversion:
-      stop_unit(err::input_conversion, unit.unit(), unit.name());
-    default:
-      stop_table(describe(fault, unit.name()) + "; no record converted");
+      stop_unit(UnitError::input_conversion, unit.unit(), unit.name());
+    case TableFault::Kind::too_many:
+    case TableFault::Kind::out_of_order:
+    case TableFault::Kind::empty:
+    case TableFault::Kind::none:
+      break;
   }
+  stop_table(describe(fault, unit.name()) + "; no record converted");
 }
 
 }  // namespace
@@ -35,8 +40,7 @@ void load_leap_table(InputUnit& unit, LeapColumn& ls_mjd, LeapColumn& ls_dt, std
 }
 
 void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {
-  constexpr int kTableUnit = 3;
-  InputUnit unit(kTableUnit, "ls.ini");
+  InputUnit unit(kTableFile.unit, kTableFile.name);
   load_leap_table(unit, ls_mjd, ls_dt, ls_n);
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "records/data_record.h"
+#include "records/separators.h"
 
 namespace kw {
 
@@ -10,7 +11,7 @@ Converted convert_generally(const char* slot, const DateOffsets& offsets, char* 
                             ReadStatus& status) {
   const std::string_view columns(slot, kParsedColumns);
   status = ReadStatus::ok;
-  if (is_blank_record(columns)) return Converted::blank;
+  if (is_blank_text(columns)) return Converted::blank;
   DataRecord record;
   status = parse_data_record(columns, record);
   if (status != ReadStatus::ok) return Converted::failed;

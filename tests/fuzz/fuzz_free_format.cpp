@@ -39,7 +39,7 @@ struct Token {
 Token next_token(std::string_view record, std::size_t& at) {
   while (at < record.size() && blank(record[at])) ++at;
   if (at == record.size()) return {ReadStatus::missing, {}};
-  if (record[at] == ',') return {ReadStatus::malformed, {}};
+  if (record[at] == ',') return {ReadStatus::syntax, {}};
   Token token;
   while (at < record.size() && !blank(record[at]) && record[at] != ',') token.text += record[at++];
   while (at < record.size() && blank(record[at])) ++at;
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool integer_shape = false;
     const bool well_formed = real_shape(token.text, integer_shape);
     if (!well_formed) {
-      FUZZ_CHECK(status == ReadStatus::malformed);
+      FUZZ_CHECK(status == ReadStatus::syntax);
       return 0;
     }
     if (want_integer) {
