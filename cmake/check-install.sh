@@ -8,6 +8,12 @@
 #   cmake/check-install.sh BUILD_DIR
 set -eu
 build=$1
+for tool in file dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null 2>&1 || {
+    echo "the package needs $tool: install the Debian packages file and dpkg-dev" >&2
+    exit 1
+  }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/kw_install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 expected="bin/kw_lsini
@@ -39,6 +45,13 @@ if [ "$packed" != "$expected" ]; then
   printf '%s holds:\n%s\nexpected:\n%s\n' "$deb" "$packed" "$expected" >&2
   exit 1
 fi
+# Its dependencies, computed from the programs (dpkg-shlibdeps): a package
+# without them would install where the programs cannot run.
+depends=$(dpkg-deb -f "$deb" Depends)
+case "$depends" in
+  *libc6*) ;;
+  *) echo "$deb has no computed Depends (\"$depends\")" >&2; exit 1 ;;
+esac
 tarball=$(ls "$work"/packages/*.tar.gz)
 tar -tzf "$tarball" | grep -q '/bin/kw_lsini$'
 tar -tzf "$tarball" | grep -q '/share/doc/kw-tai2utc/LICENSE$'

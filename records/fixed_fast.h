@@ -46,10 +46,8 @@ inline bool put_scaled(std::uint64_t n, bool minus, char* field) {
   const int whole_digits = whole < 10 ? 1 : whole < 100 ? 2 : digit_count(whole);
   const int before = static_cast<int>(minus) + whole_digits;
   if (before <= kBefore && Decimals + kBefore <= 16) {
-    // The usual case: all digits, zero before the point included, from
-    // sixteen at once.
-    // Here n < 10^(kBefore + Decimals): the digits needed, from eight at
-    // a time.
+    // The usual case: n < 10^(kBefore + Decimals), all its digits, the
+    // zero before the point included, eight at a time.
     char digits[16];
     if constexpr (kBefore + Decimals <= 8) {
       put_eight_digits(static_cast<std::uint32_t>(n), digits + 8);

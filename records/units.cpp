@@ -6,26 +6,22 @@
 #include <cstring>
 #include <utility>
 
+#include "records/data_record.h"
 #include "records/failure.h"
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define KW_TAKE_RECORDS_SSE2 1
-#endif
+#include "records/simd.h"
 
 namespace kw {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 18;
 
-#ifdef KW_TAKE_RECORDS_SSE2
-// Records of real data are short: the 48 bytes from a record's start
-// (which the buffer holds) usually hold its LF. Then they are loaded once,
+// Records of real data are short: the kSlotWidth bytes from a record's
+// start (which the buffer holds) usually hold its LF. Then they are loaded once,
 // the LF found in them, and the slot stored from them: the first `kept`
 // columns (a CR before the LF dropped), blanks after. The record's length
 // without its LF, or -1 (nothing stored) when no LF is among them.
-constexpr std::size_t kShortRecordSpan = 48;
-
+#ifdef KW_SSE2
+static_assert(kSlotWidth == 48, "three 16-byte loads");
 int take_short_record(const char* start, std::size_t kept, char* slot) {
   __m128i bytes[3];
   std::uint64_t ends = 0;
@@ -50,6 +46,11 @@ int take_short_record(const char* start, std::size_t kept, char* slot) {
     column = _mm_add_epi8(column, _mm_set1_epi8(16));
   }
   return length;
+}
+#else
+// Without vector code every record takes the plain path.
+int take_short_record(const char* /*start*/, std::size_t /*kept*/, char* /*slot*/) {
+  return -1;
 }
 #endif
 
@@ -190,15 +191,12 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
     const char* start = buffer + head;
     char* slot = slots + taken * slot_width;
     std::size_t length = 0;
-#ifdef KW_TAKE_RECORDS_SSE2
-    const int short_length = slot_width == kShortRecordSpan && tail - head >= kShortRecordSpan
+    const int short_length = slot_width == kSlotWidth && tail - head >= kSlotWidth
                                  ? take_short_record(start, kept, slot)
                                  : -1;
     if (short_length >= 0) {
       length = static_cast<std::size_t>(short_length);
-    } else
-#endif
-    {
+    } else {
       const void* lf = std::memchr(start, '\n', tail - head);
       if (lf == nullptr) break;
       length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);

@@ -195,7 +195,7 @@ class RecordText {
 
 // Records in the layouts of real data files, most of them with the digits
 // the rounding finds hardest, some changed by one step (a character, a
-// blank, a digit more or less) that the layout tier must refuse or read
+// blank, a digit more or less) that the scan tier must refuse or read
 // right.
 class LayoutText {
  public:

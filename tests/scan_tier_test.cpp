@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "62 1 5 0.1000050000000 0.999995 -37.0000005", "7 12 31 .5 5. -.5",
                     "7 2 1 0.999999999999 -0.000005 -0.0000005"},
                    true},
-        // Records the layout tier leaves to the others: signs and exponents,
+        // Records the scan tier leaves to the general one: signs and exponents,
         // more digits, dates out of the table, a fraction of a day, bad
         // records and blank ones.
         LayoutCase{

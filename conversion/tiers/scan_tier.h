@@ -8,7 +8,8 @@
 // operations. A record is taken when its first six values are three dates
 // of 1 or 2 digits and three reals of an optional sign, at most 3 digits
 // before the point and any number after it, separated by blanks or one
-// comma with blanks around it, with nothing but blanks before the first.
+// comma with or without blanks around it, with nothing but blanks before
+// the first.
 //
 // Each real is held as its digits to the twelfth decimal, W * 10^12 + F,
 // and whether a later decimal is not zero. A field rounded at decimal d

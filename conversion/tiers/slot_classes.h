@@ -1,17 +1,13 @@
 // The characters of a record slot as bit masks, bit i for column i: the
-// first stage of the scan tier. SSE2 (which every build of the program
-// requires) classifies 16 columns at a time; elsewhere a plain loop gives
-// the same masks.
+// first stage of the scan tier. SSE2 classifies 16 columns at a time; a
+// plain loop gives the same masks, elsewhere and as the test oracle.
 #pragma once
 
 #include <cstdint>
 
 #include "records/data_record.h"
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define KW_SLOT_CLASSES_SSE2 1
-#endif
+#include "records/simd.h"
 
 namespace kw {
 
@@ -45,7 +41,7 @@ inline SlotClasses classify_columns(const char* slot) {
 
 // The masks of slot[0..kSlotWidth), as classify_columns gives them.
 inline SlotClasses classify_slot(const char* slot) {
-#ifdef KW_SLOT_CLASSES_SSE2
+#ifdef KW_SSE2
   SlotClasses classes;
   const __m128i digit_base = _mm_set1_epi8(static_cast<char>('0' + 0x80));
   const __m128i digit_limit = _mm_set1_epi8(static_cast<char>(-0x80 + 10));

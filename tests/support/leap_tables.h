@@ -33,7 +33,7 @@ inline LeapTable real_leap_table() {
 
 // Changes in the middle of months, fractions of a second, equal dates,
 // negative offsets and offsets at and beyond the largest whole one the
-// fast tier adds (1000 s).
+// scan tier adds (1000 s).
 inline LeapTable odd_leap_table() {
   const double entries[][2] = {{33282, 1.4228180}, {37300, 3.5},   {41317, 10},   {41330, 10.25},
                                {44000, 1000},      {44400, -1000}, {44800, 1001}, {45200, -37},
