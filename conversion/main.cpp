@@ -2,78 +2,82 @@
 // With no arguments, every file name is fixed and relative to the current
 // directory; with a data file named, it converts that file to another one
 // or to standard output (see --help and README.md).
+#include "build_info.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "conversion/filter.h"
 #include "conversion/lsconv.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "records/failure.h"
+#include "records/run_files.h"
 
 namespace {
 
-#ifdef _WIN32
-#define KW_DATA_FILE "..\\..\\KW_PVZ.DAT"
-#define KW_README_PLACE "README.md beside the program"
-#define KW_PROGRAM "KW_TAI2UTC"
-#else
-#define KW_DATA_FILE "../../KW_PVZ.DAT"
-#define KW_README_PLACE KW_DOC_DIR "/README.md"
-#define KW_PROGRAM "kw_tai2utc"
-#endif
-
-constexpr std::string_view kHelp =
-    "Usage: kw_tai2utc\n"
-    "  or:  kw_tai2utc [--table FILE] [--reverse] INPUT [OUTPUT]\n"
-    "Adds to the third value of every daily record the TAI-UTC offset in force\n"
-    "on its date (UT1-TAI to UT1-UTC), from a leap-second table.\n\n"
-    "Without arguments it reads the table ls.ini in the current folder and the\n"
-    "data file KW_PVZ.DAT two folders above it (" KW_DATA_FILE
-    "), writes the records\n"
-    "to new.txt, and logs the run's start and end to lsconv.lst: every file\n"
-    "name is fixed.\n\n"
-    "With INPUT it converts that file (- for standard input) to OUTPUT, or to\n"
-    "standard output when OUTPUT is - or left out, with the same records,\n"
-    "rounding and messages, and no run log. A named OUTPUT is replaced whole,\n"
-    "and only by a run that ends normally: after a failure it is as it was.\n\n"
-    "  --table FILE   the leap-second table (default: ls.ini in the current folder)\n"
-    "  --reverse      subtract TAI-UTC instead (UT1-UTC to UT1-TAI)\n"
-    "  -h, --help     show this text and exit\n"
-    "  -V, --version  show the version and exit\n\n"
-    "Examples:\n"
-    "  cd station/run && " KW_PROGRAM
-    "\n"
-    "  " KW_PROGRAM
-    " --table ls.ini ut1-tai.txt ut1-utc.txt\n"
-    "  " KW_PROGRAM
-    " --table ls.ini --reverse - < ut1-utc.txt > ut1-tai.txt\n\n"
-    "A table holds one line per change of TAI-UTC: year, month, day and the\n"
-    "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
-    "leap-second list.\n\n"
-    "Exit status:\n"
-    "  0   the run ended normally (possibly with output conversion errors, 63)\n"
-    "  1   the table cannot be used (empty, more than 100 entries, out of order)\n"
-    "  2   wrong arguments\n"
-    "  other: the run-time error of the line on standard error, "
-#ifdef _WIN32
-    "its number\n"
-    "  (24, 38, 39, 43, 59, 64, 600, 602, 603)\n\n"
-#else
-    "its number's\n"
-    "  low 8 bits (24, 38, 39, 43, 59, 64; 88 for 600, 90 for 602, 91 for 603)\n\n"
-#endif
-    "More in " KW_README_PLACE ".\n";
+// The help text, in this system's terms: the data file's name as the
+// system takes it, the exit statuses as it reports them.
+std::string help_text() {
+  const auto status = [](int number) {
+    return std::to_string(kw::os::exit_status_for_error(number));
+  };
+  std::string text = "Usage: " KW_TAI2UTC_NAME
+                     "\n"
+                     "  or:  " KW_TAI2UTC_NAME
+                     " [--table FILE] [--reverse] INPUT [OUTPUT]\n"
+                     "Adds to the third value of every daily record the TAI-UTC offset in force\n"
+                     "on its date (UT1-TAI to UT1-UTC), from a leap-second table.\n\n"
+                     "Without arguments it reads the table ls.ini in the current folder and the\n"
+                     "data file KW_PVZ.DAT two folders above it (";
+  text += kw::os::native_name(kw::kDataFile.name);
+  text +=
+      "), writes the\n"
+      "records to new.txt, and logs the run's start and end to lsconv.lst: every\n"
+      "file name is fixed.\n\n"
+      "With INPUT it converts that file (- for standard input) to OUTPUT, or to\n"
+      "standard output when OUTPUT is - or left out, with the same records,\n"
+      "rounding and messages, and no run log. A named OUTPUT is replaced whole,\n"
+      "and only by a run that ends normally: after a failure it is as it was.\n\n"
+      "  --table FILE   the leap-second table (default: ls.ini in the current folder)\n"
+      "  --reverse      subtract TAI-UTC instead (UT1-UTC to UT1-TAI)\n"
+      "  -h, --help     show this text and exit\n"
+      "  -V, --version  show the version and exit\n\n"
+      "Examples:\n"
+      "  cd examples/station/run && " KW_TAI2UTC_NAME
+      "\n\n"
+      "  " KW_TAI2UTC_NAME
+      " --table ls.ini ut1-tai.txt ut1-utc.txt\n\n"
+      "  " KW_TAI2UTC_NAME
+      " --table ls.ini --reverse - < ut1-utc.txt > ut1-tai.txt\n\n"
+      "A table holds one line per change of TAI-UTC: year, month, day and the\n"
+      "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
+      "leap-second list.\n\n"
+      "Exit status:\n"
+      "  0   the run ended normally (possibly with output conversion errors, 63)\n"
+      "  1   the table cannot be used (empty, more than 100 entries, out of date\n"
+      "      order, larger than 1 MiB)\n"
+      "  2   wrong arguments\n"
+      "  3   a symbolic link that another user made: not followed\n"
+      "  4   out of memory\n"
+      "  24, 38, 39, 43, 59, 64   run-time error N (the forrtl: line), as N\n  ";
+  text += status(600) + ", " + status(602) + ", " + status(603) +
+          "   run-time errors 600, 602 and 603\n\n"
+          "More in README.md: " KW_README_PLACE ".\n";
+  return text;
+}
 
 int print(std::string_view text) {
   std::string why;
   if (kw::os::write_standard_output(text, why)) return 0;
-  kw::os::write_standard_error("KW_TAI2UTC: cannot write to standard output: " + why + "\n");
+  kw::os::write_standard_error(std::string(kw::kProgramPrefix) +
+                               "cannot write to standard output: " + why + "\n");
   return kw::os::exit_status_for_error(kw::err::write_failed);
 }
 
 int usage(const std::string& what) {
-  kw::os::write_standard_error("KW_TAI2UTC: " + what + " (see --help)\n");
+  kw::os::write_standard_error(std::string(kw::kProgramPrefix) + what + " (see --help)\n");
   return 2;
 }
 
@@ -109,7 +113,7 @@ int run_named(const std::vector<std::string>& arguments) {
 int main(int argc, char** argv) {
   if (argc == 1) return kw::run_fixed();
   const std::string_view argument = argv[1];
-  if (argc == 2 && (argument == "--help" || argument == "-h")) return print(kHelp);
+  if (argc == 2 && (argument == "--help" || argument == "-h")) return print(help_text());
   if (argc == 2 && (argument == "--version" || argument == "-V")) {
     return print(std::string("kw_tai2utc ") + KW_VERSION + "\n");
   }

@@ -19,6 +19,7 @@ column is UT1-TAI. The program's conversion of the file gives back the
 published UT1-UTC to the sixth decimal. Every record fits the 38 columns
 the program reads.
 """
+import argparse
 import pathlib
 import subprocess
 import sys
@@ -41,8 +42,14 @@ def six_decimals(text):
 
 
 def main():
-    c04 = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else DATA / "eopc04_IAU2000.62-now"
-    program = sys.argv[2] if len(sys.argv) > 2 else EXAMPLES.parent / "build/default/kw_tai2utc"
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("c04", nargs="?", type=pathlib.Path, default=DATA / "eopc04_IAU2000.62-now",
+                        help="the published C04 series (default: python3-astropy's copy)")
+    parser.add_argument("program", nargs="?", default=EXAMPLES.parent / "build/default/kw_tai2utc",
+                        help="the program (default: build/default/kw_tai2utc)")
+    arguments = parser.parse_args()
+    c04, program = arguments.c04, arguments.program
     dates, poles, ut1_utc = [], [], []
     for line in c04.read_text().splitlines():
         fields = line.split()
@@ -63,7 +70,7 @@ def main():
         sys.exit(f"{program} gave {len(converted)} records for {len(dates)}")
     out = []
     for date, pole, record in zip(dates, poles, converted):
-        line = f"{date} {pole} {record[26:36].strip()}"
+        line = f"{date} {pole} {record[26:].strip()}"
         if len(line) > 38:
             sys.exit(f"{date}: the record does not fit 38 columns: {line}")
         out.append(line + "\r\n")

@@ -8,10 +8,10 @@ The program (default: build/default/kw_tai2utc) converts the file with the
 shipped table; the picture goes to examples/ut1.png. Needs matplotlib
 (Debian: python3-matplotlib).
 """
+import argparse
 import datetime
 import pathlib
 import subprocess
-import sys
 
 import matplotlib
 
@@ -27,7 +27,10 @@ def when(yy, mm, dd):
 
 
 def main():
-    program = sys.argv[1] if len(sys.argv) > 1 else EXAMPLES.parent / "build/default/kw_tai2utc"
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("program", nargs="?", default=EXAMPLES.parent / "build/default/kw_tai2utc",
+                        help="the program (default: build/default/kw_tai2utc)")
+    program = parser.parse_args().program
     data = EXAMPLES / "KW_PVZ.DAT"
     days, ut1_tai = [], []
     for line in data.read_text().splitlines():

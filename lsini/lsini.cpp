@@ -1,5 +1,7 @@
 #include "lsini/lsini.h"
 
+#include "build_info.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -14,51 +16,52 @@
 namespace kw {
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kDefaultList = nullptr;  // Windows keeps no such list
-#define KW_DEFAULT_LIST_HELP ""
-#define KW_TZDATA ""
-#define KW_README_PLACE "README.md beside the program"
-#else
-constexpr const char* kDefaultList = "/usr/share/zoneinfo/leap-seconds.list";
-#define KW_DEFAULT_LIST_HELP "By default LIST is /usr/share/zoneinfo/leap-seconds.list.\n"
-#define KW_TZDATA "the time-zone data package (tzdata) brings one, or "
-#define KW_README_PLACE KW_DOC_DIR "/README.md"
-#endif
-#define KW_PUBLISHER          \
-  "the IERS publishes it at " \
-  "https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list"
+// Where a fresh list comes from.
+std::string fresh_list() {
+  return std::string(os::system_leap_list().empty()
+                         ? ""
+                         : "the time-zone data package (tzdata) brings one, or\n") +
+         "the IERS publishes it at\n  https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list";
+}
 
-constexpr std::string_view kHelp =
-    "Usage: kw_lsini [--] [LIST]\n"
-    "Writes the leap-second table ls.ini in the current folder from LIST, a\n"
-    "leap-second list in the IETF format (leap-seconds.list); - reads it from\n"
-    "standard input. " KW_DEFAULT_LIST_HELP
-    "\n"
-    "The list's SHA-1 hash is checked first: a list whose numbers do not match\n"
-    "it is refused. The dates of its last update and of its expiry are shown;\n"
-    "past the expiry, the table may miss a leap second announced since.\n\n"
-    "An existing ls.ini whose entries are the list's first ones is replaced\n"
-    "whole by the longer table, keeping its permissions (a symbolic link stays\n"
-    "and the file it leads to is replaced); one that holds all of the list's\n"
-    "entries is left untouched; one that the list contradicts, or that does not\n"
-    "read as a table, is left as it is.\n\n"
-    "  -h, --help     show this text and exit\n"
-    "  -V, --version  show the version and exit\n"
-    "  --             the next argument is the list, even if it begins with -\n\n"
-    "Exit status:\n"
-    "  0  ls.ini written, or already up to date\n"
-    "  1  the list refused: unreadable, not a list, its hash does not match,\n"
-    "     or it gives no table the converter reads\n"
-    "  2  wrong arguments\n"
-    "  3  the existing ls.ini kept: the list does not extend it\n"
-    "  4  a write failed: ls.ini is as it was\n\n"
-    "A fresh list: " KW_TZDATA KW_PUBLISHER
-    "\n\n"
-    "More in " KW_README_PLACE ".\n";
+std::string help_text() {
+  const std::string_view system_list = os::system_leap_list();
+  std::string text = "Usage: " KW_LSINI_NAME
+                     " [--] [LIST]\n"
+                     "Writes the leap-second table ls.ini in the current folder from LIST, a\n"
+                     "leap-second list in the IETF format (leap-seconds.list); - reads it from\n"
+                     "standard input.";
+  if (!system_list.empty()) text += " By default LIST is\n" + std::string(system_list) + ".";
+  text +=
+      "\n\n"
+      "The list's SHA-1 hash is checked first: a list whose numbers do not match\n"
+      "it is refused. The dates of its last update and of its expiry are shown;\n"
+      "past the expiry, the table may miss a leap second announced since.\n\n"
+      "An existing ls.ini whose entries are the list's first ones is replaced\n"
+      "whole by the longer table, keeping its permissions (a symbolic link stays\n"
+      "and the file it leads to is replaced); one that holds all of the list's\n"
+      "entries is left untouched; one that the list contradicts, or that does not\n"
+      "read as a table, is left as it is.\n\n"
+      "  -h, --help     show this text and exit\n"
+      "  -V, --version  show the version and exit\n"
+      "  --             the next argument is the list, even if it begins with -\n\n"
+      "Exit status:\n"
+      "  0   ls.ini written, or already up to date\n"
+      "  1   the list refused: unreadable, not a list, its hash does not match,\n"
+      "      or it gives no table the converter reads\n"
+      "  2   wrong arguments\n"
+      "  3   the existing ls.ini kept: the list does not extend it\n"
+      "  4   a write failed, or no memory: ls.ini is as it was\n\n"
+      "A fresh list: " +
+      fresh_list() + "\n\nMore in README.md: " KW_README_PLACE ".\n";
+  return text;
+}
+
+// The program's own lines begin with its name, as the converter's do.
+constexpr std::string_view kPrefix = "KW_LSINI: ";
 
 void say(const std::string& text) {
-  os::write_standard_error("kw_lsini: " + text + "\n");
+  os::write_standard_error(std::string(kPrefix) + text + "\n");
 }
 
 std::string count_of(std::size_t n) {
@@ -94,8 +97,7 @@ bool read_list(const std::string& path, std::int64_t now, LeapList& list) {
       iso_date(mjd_of_ntp(list.expires)));
   if (static_cast<std::int64_t>(list.expires) <= ntp_of_posix(now)) {
     say("warning: the list expired on " + iso_date(mjd_of_ntp(list.expires)) +
-        ": the table may miss a leap second announced since; for a fresh list, " KW_TZDATA
-            KW_PUBLISHER);
+        ": the table may miss a leap second announced since; for a fresh list, " + fresh_list());
   }
   return true;
 }
@@ -214,7 +216,7 @@ int print(std::string_view text) {
 
 int run_lsini(const std::vector<std::string>& arguments, std::int64_t now) {
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-    return print(kHelp);
+    return print(help_text());
   }
   if (arguments.size() == 1 && (arguments[0] == "--version" || arguments[0] == "-V")) {
     return print(std::string("kw_lsini ") + KW_VERSION + "\n");
@@ -231,11 +233,12 @@ int run_lsini(const std::vector<std::string>& arguments, std::int64_t now) {
       lists.push_back(argument);
     }
   }
-  if (lists.size() > 1 || (lists.empty() && kDefaultList == nullptr)) {
+  const std::string system_list(os::system_leap_list());
+  if (lists.size() > 1 || (lists.empty() && system_list.empty())) {
     say("usage: kw_lsini [--] [LIST] (see --help)");
     return lsini_status::usage;
   }
-  return update_table(lists.empty() ? kDefaultList : lists[0], now);
+  return update_table(lists.empty() ? system_list : lists[0], now);
 }
 
 }  // namespace kw

@@ -27,6 +27,13 @@ enum class Use {
   output,  // to be written: a FIFO must have a reader
 };
 
+// `name` as this system takes it: the program writes its folders with
+// backslashes, which are slashes on POSIX systems.
+std::string native_name(std::string_view name);
+
+// The leap-second list this system keeps, or empty where it keeps none.
+std::string_view system_leap_list();
+
 // An open file. Move-only; closes itself when destroyed.
 class File {
  public:

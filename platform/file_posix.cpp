@@ -14,16 +14,6 @@
 namespace kw::os {
 namespace {
 
-// "..\..\KW_PVZ.DAT" names ../../KW_PVZ.DAT here: the backslash is the
-// program's separator, the slash the system's.
-std::string system_path(std::string_view name) {
-  std::string path(name);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  return path;
-}
-
 // Opens the entry `place` found, in its held folder, never through a link.
 int open_at(const Place& place, int flags) {
   int fd = -1;
@@ -101,8 +91,22 @@ int open_found(const Place& place, Use use, bool& writable, OpenError& error, st
 
 }  // namespace
 
+// "..\..\KW_PVZ.DAT" names ../../KW_PVZ.DAT here: the backslash is the
+// program's separator, the slash the system's.
+std::string_view system_leap_list() {
+  return "/usr/share/zoneinfo/leap-seconds.list";  // the time-zone data's
+}
+
+std::string native_name(std::string_view name) {
+  std::string path(name);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
 File File::open(std::string_view name, Use use, OpenError& error, std::string& why) {
-  const std::string path = system_path(name);
+  const std::string path = native_name(name);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Place place;
     error = locate(path, place, why);
@@ -120,7 +124,7 @@ File File::open(std::string_view name, Use use, OpenError& error, std::string& w
 }
 
 File File::open_to_read(std::string_view name, OpenError& error, std::string& why) {
-  const std::string path = system_path(name);
+  const std::string path = native_name(name);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Place place;
     error = locate(path, place, why);

@@ -83,6 +83,14 @@ std::intptr_t checked(HANDLE handle, OpenError& error, std::string& why) {
 
 }  // namespace
 
+std::string_view system_leap_list() {
+  return {};  // Windows keeps none
+}
+
+std::string native_name(std::string_view name) {
+  return std::string(name);  // Windows takes the program's names as they stand
+}
+
 File File::open(std::string_view name, Use /*use*/, OpenError& error, std::string& why) {
   const std::string path(name);
   HANDLE handle = open_handle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
