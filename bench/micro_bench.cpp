@@ -41,10 +41,10 @@ std::vector<std::string> sample_columns(const char* format = "%02d %02d %02d %.6
   return columns;
 }
 
-using kw::test::real_leap_table;
+using kw::test::shipped_leap_table;
 
 void BM_JuddyAndLsD(benchmark::State& state) {
-  const kw::LeapTable table = real_leap_table();
+  const kw::LeapTable table = shipped_leap_table();
   // Consecutive days, as in a daily series: 1962 to 2049.
   int year = 1962;
   int month = 1;
@@ -72,7 +72,7 @@ BENCHMARK(BM_JuddyAndLsD);
 
 // What every run pays before its first record: the offsets of all dates.
 void BM_BuildDateOffsets(benchmark::State& state) {
-  const kw::LeapTable table = real_leap_table();
+  const kw::LeapTable table = shipped_leap_table();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const kw::DateOffsets dates(table);
     benchmark::DoNotOptimize(&dates);
@@ -84,7 +84,7 @@ BENCHMARK(BM_BuildDateOffsets);
 // read, offset looked up, edited.
 void BM_ScanTier(benchmark::State& state, const char* format) {
   const auto columns = sample_columns(format);
-  const kw::DateOffsets offsets(real_leap_table());
+  const kw::DateOffsets offsets(shipped_leap_table());
   std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;
   std::size_t decided = 0;
@@ -105,7 +105,7 @@ BENCHMARK_CAPTURE(BM_ScanTier, shortest_floats, "%d %d %d %.9g %.7g %.8g");
 
 void BM_GeneralTier(benchmark::State& state) {
   const auto columns = sample_columns();
-  const kw::DateOffsets offsets(real_leap_table());
+  const kw::DateOffsets offsets(shipped_leap_table());
   std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;
   kw::ReadStatus status = kw::ReadStatus::ok;

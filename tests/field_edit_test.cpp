@@ -75,7 +75,16 @@ TEST(EditFixed, WorkedValuesTiesAndOverflow) {
 
 using test::reference_fixed;
 
-TEST(EditFixed, AgreesWithTheExactExpansionOnRandomAndAdversarialValues) {
+// The program's fields as edit_field makes them: the fast path where it
+// decides, the exact expansion otherwise.
+template <int Width, int Decimals>
+std::string field(double value) {
+  std::string text(Width, '?');
+  edit_field<Width, Decimals>(value, text.data());
+  return text;
+}
+
+TEST(EditField, AgreesWithTheExactExpansionOnRandomAndAdversarialValues) {
   std::mt19937_64 rng(20261208);
   std::uniform_real_distribution<double> uniform(-1100.0, 1100.0);
   std::uniform_int_distribution<std::int64_t> sixths(-999'999'999, 999'999'999);
@@ -90,14 +99,14 @@ TEST(EditFixed, AgreesWithTheExactExpansionOnRandomAndAdversarialValues) {
     values[2] = std::nextafter(tie, 0.0);
     values[3] = std::nextafter(tie, 1e9);
     for (const double v : values) {
-      ASSERT_EQ(fixed(v, 9, 5), reference_fixed(v, 9, 5)) << v;
-      ASSERT_EQ(fixed(v, 10, 6), reference_fixed(v, 10, 6)) << v;
+      ASSERT_EQ((field<9, 5>(v)), reference_fixed(v, 9, 5)) << v;
+      ASSERT_EQ((field<10, 6>(v)), reference_fixed(v, 10, 6)) << v;
     }
   }
   for (int k = -64'000; k <= 64'000; ++k) {  // every multiple of 1/64 up to the field edges
     const double v = k / 64.0;
-    ASSERT_EQ(fixed(v, 9, 5), reference_fixed(v, 9, 5)) << v;
-    ASSERT_EQ(fixed(v, 10, 6), reference_fixed(v, 10, 6)) << v;
+    ASSERT_EQ((field<9, 5>(v)), reference_fixed(v, 9, 5)) << v;
+    ASSERT_EQ((field<10, 6>(v)), reference_fixed(v, 10, 6)) << v;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/bits.h"
+#include "support/calendar.h"
 #include "support/leap_tables.h"
 #include "support/oracles.h"
 #include "timescale/date_offsets.h"
@@ -67,34 +69,18 @@ INSTANTIATE_TEST_SUITE_P(
         DateCase{"sum_wraps", 5879489, 12, 1, -2148206641.0, 5879489, 12}),
     [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
 
-// Days since 1970-01-01 of a proleptic Gregorian date, by integer
-// arithmetic only: an independent reference for whole days.
-long long days_from_civil(long long y, unsigned m, unsigned d) {
-  y -= m <= 2 ? 1 : 0;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-unsigned days_in_month(long long y, unsigned m) {
-  static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return m == 2 && leap ? 29 : kDays[m - 1];
-}
-
 TEST(Juddy, AgreesWithIntegerCalendarOnEveryGregorianDay) {
   constexpr long long kMjdOf1970 = 40587;
   for (long long y = 1583; y <= 2199; ++y) {
     for (unsigned m = 1; m <= 12; ++m) {
-      for (unsigned d = 1; d <= days_in_month(y, m); ++d) {
+      for (unsigned d = 1; d <= static_cast<unsigned>(test::days_in_month(y, static_cast<int>(m)));
+           ++d) {
         double mjd = 0.0;
         auto year = static_cast<double>(y);
         double month = m;
         const double day = d;
         JUDDY(mjd, year, month, day);
-        ASSERT_EQ(mjd, static_cast<double>(days_from_civil(y, m, d) + kMjdOf1970))
+        ASSERT_EQ(mjd, static_cast<double>(test::days_from_civil(y, m, d) + kMjdOf1970))
             << y << "-" << m << "-" << d;
       }
     }
@@ -113,25 +99,6 @@ TEST(Int32Arithmetic, TruncatesLikeX86) {
   EXPECT_EQ(wrapping_add(INT32_MIN, -1), INT32_MAX);
 }
 
-// A table given as (mjd, value) pairs.
-struct Table {
-  LeapColumn mjd{};
-  LeapColumn dt{};
-  std::int32_t n = 0;
-  Table(std::initializer_list<std::pair<double, double>> entries) {
-    for (const auto& [m, v] : entries) {
-      mjd[static_cast<std::size_t>(n)] = m;
-      dt[static_cast<std::size_t>(n)] = v;
-      ++n;
-    }
-  }
-  double lookup(double date) const {
-    double result = -12345.0;
-    LS_D(result, date, mjd, dt, n);
-    return result;
-  }
-};
-
 struct LookupCase {
   double mjd;
   double expected;
@@ -139,82 +106,75 @@ struct LookupCase {
 
 TEST(LsD, BoundariesAreInclusiveBelowWithEqualDates) {
   // Entries 2 and 3 share a date: entry 2 never applies.
-  const Table table{{100, 10}, {200, 11}, {200, 12}, {300, 13}};
+  const LeapTable table = test::table_of({{100, 10}, {200, 11}, {200, 12}, {300, 13}});
   const std::vector<LookupCase> cases = {
       {-1e9, 9}, {99.5, 9}, {100, 10}, {199.5, 10}, {199.999, 10},
       {200, 12}, {250, 12}, {299, 12}, {300, 13},   {1e12, 13},
   };
-  for (const auto& c : cases) EXPECT_EQ(table.lookup(c.mjd), c.expected) << c.mjd;
+  for (const auto& c : cases) EXPECT_EQ(test::tai_utc(table, c.mjd), c.expected) << c.mjd;
 }
 
 TEST(LsD, SingleEntryTable) {
-  const Table table{{41317, 10}};
-  EXPECT_EQ(table.lookup(41316), 9);
-  EXPECT_EQ(table.lookup(41317), 10);
-  EXPECT_EQ(table.lookup(99999), 10);
+  const LeapTable table = test::table_of({{41317, 10}});
+  EXPECT_EQ(test::tai_utc(table, 41316), 9);
+  EXPECT_EQ(test::tai_utc(table, 41317), 10);
+  EXPECT_EQ(test::tai_utc(table, 99999), 10);
 }
 
 TEST(LsD, EmptyOrOversizedCountStaysInsideTheTable) {
-  Table table{};
-  EXPECT_EQ(table.lookup(50000), 0.0);
-  table.n = -5;
-  EXPECT_EQ(table.lookup(50000), 0.0);
-  Table full{};
+  LeapTable table;
+  EXPECT_EQ(test::tai_utc(table, 50000), 0.0);
+  table.LS_N = -5;
+  EXPECT_EQ(test::tai_utc(table, 50000), 0.0);
+  LeapTable full;
   for (int i = 0; i < LS_MAX; ++i) {
-    full.mjd[static_cast<std::size_t>(i)] = i;
-    full.dt[static_cast<std::size_t>(i)] = i;
+    full.LS_MJD[static_cast<std::size_t>(i)] = i;
+    full.LS_DT[static_cast<std::size_t>(i)] = i;
   }
-  full.n = LS_MAX + 50;  // more than the arrays hold
-  EXPECT_EQ(full.lookup(1e9), LS_MAX - 1);
-  EXPECT_EQ(full.lookup(41.5), 41);
-}
-
-double walk_the_table(const Table& table, double mjd) {
-  return test::walk_the_table(table.mjd, table.dt, table.n, mjd);
+  full.LS_N = LS_MAX + 50;  // more than the arrays hold
+  EXPECT_EQ(test::tai_utc(full, 1e9), LS_MAX - 1);
+  EXPECT_EQ(test::tai_utc(full, 41.5), 41);
 }
 
 TEST(LsD, AgreesWithAWalkOfTheTableOnRandomTables) {
   std::mt19937 random(1972);
   for (int round = 0; round < 2000; ++round) {
-    Table table{};
-    table.n = 1 + static_cast<std::int32_t>(random() % LS_MAX);
+    LeapTable table;
+    table.LS_N = 1 + static_cast<std::int32_t>(random() % LS_MAX);
     double date = 40000.0;
-    for (std::int32_t i = 0; i < table.n; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table.LS_N); ++i) {
       if (random() % 3 != 0) date += static_cast<double>(random() % 400);  // else an equal date
-      table.mjd[static_cast<std::size_t>(i)] = date;
-      table.dt[static_cast<std::size_t>(i)] = i;
+      table.LS_MJD[i] = date;
+      table.LS_DT[i] = static_cast<double>(i);
     }
-    for (std::int32_t i = 0; i < table.n; ++i) {
-      const double at = table.mjd[static_cast<std::size_t>(i)];
-      for (const double mjd : {at, at - 0.5, at + 0.5, std::nextafter(at, 0.0)}) {
-        ASSERT_EQ(table.lookup(mjd), walk_the_table(table, mjd)) << "round " << round;
-      }
+    std::vector<double> dates = {-1e300, 39999.0, 1e300, std::numeric_limits<double>::quiet_NaN()};
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table.LS_N); ++i) {
+      const double at = table.LS_MJD[i];
+      dates.insert(dates.end(), {at, at - 0.5, at + 0.5, std::nextafter(at, 0.0)});
     }
-    for (const double mjd : {-1e300, 39999.0, 1e300, std::numeric_limits<double>::quiet_NaN()}) {
-      ASSERT_EQ(table.lookup(mjd), walk_the_table(table, mjd)) << "round " << round;
+    for (const double mjd : dates) {
+      ASSERT_TRUE(test::same_bits(test::tai_utc(table, mjd), test::walk_the_table(table, mjd)))
+          << "round " << round << ", MJD " << mjd;
     }
   }
 }
 
-}  // namespace
-}  // namespace kw
-
-namespace kw {
-namespace {
-
 // The offsets of all two-digit dates, built with JUDDY once a month, are
-// those JUDDY and LS_D give each date (days 29 to 31 of every month too),
-// for the real table and for one with changes in the middle of months and
-// fractions of a second.
+// those of a walk of the table at each date's MJD (days 29 to 31 of every
+// month too), for the real table and for one with changes in the middle
+// of months and fractions of a second; dates outside them are answered
+// from the table itself.
 TEST(DateOffsets, AreTheOffsetsOfEachDate) {
-  for (const LeapTable& table : {test::real_leap_table(), test::odd_leap_table()}) {
+  for (const LeapTable& table : {test::shipped_leap_table(), test::odd_leap_table()}) {
     const DateOffsets offsets(table);
-    // Every date of real data, and dates outside them (answered from the
-    // table itself).
     for (std::int32_t yy = -1; yy <= 100; ++yy) {
       for (std::int32_t mm = 0; mm <= 13; ++mm) {
         for (std::int32_t dd = 0; dd <= 32; ++dd) {
-          const double want = offset_on(table, {yy, mm, dd});
+          double year = full_year(yy);
+          double month = mm;
+          double mjd = 0.0;
+          JUDDY(mjd, year, month, dd);
+          const double want = test::walk_the_table(table, mjd);
           ASSERT_EQ(offsets.offset({yy, mm, dd}), want) << yy << "-" << mm << "-" << dd;
           std::int32_t seconds = 0;
           if (offsets.whole_seconds(static_cast<std::uint32_t>(yy), static_cast<std::uint32_t>(mm),

@@ -1,12 +1,11 @@
 // Shared parts of the fuzz targets: a check that stops the fuzzer with a
-// message, and a scratch directory that is the current directory.
+// message, and a scratch directory that is the current directory. (Files
+// are read and written with the tests' own helpers, support/files.h.)
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
@@ -34,16 +33,6 @@ inline const std::filesystem::path& scratch_directory() {
     return path;
   }();
   return dir;
-}
-
-inline void write_bytes(const std::filesystem::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string read_bytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace kw::fuzz

@@ -12,6 +12,8 @@
 
 #include "fuzz_check.h"
 #include "records/failure.h"
+#include "support/files.h"
+#include "support/leap_tables.h"
 #include "support/oracles.h"
 #include "timescale/lsconv_s.h"
 
@@ -19,12 +21,13 @@ using kw::test::walk_the_table;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kw::fuzz::scratch_directory();
-  kw::fuzz::write_bytes("ls.ini", std::string_view(reinterpret_cast<const char*>(data), size));
-  kw::LeapColumn mjd{};
-  kw::LeapColumn dt{};
-  std::int32_t n = 0;
+  kw::test::write_file("ls.ini", std::string_view(reinterpret_cast<const char*>(data), size));
+  kw::LeapTable table;
+  const kw::LeapColumn& mjd = table.LS_MJD;
+  const kw::LeapColumn& dt = table.LS_DT;
+  const std::int32_t& n = table.LS_N;
   try {
-    kw::LS_L(mjd, dt, n);
+    kw::LS_L(table.LS_MJD, table.LS_DT, table.LS_N);
   } catch (const kw::RunStop& stop) {
     const std::string line = stop.line();
     const int status = stop.status();
@@ -47,9 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < n; ++i) {
     const double at = mjd[static_cast<std::size_t>(i)];
     for (const double date : {at, at - 0.5, at + 0.5, std::nextafter(at, -INFINITY)}) {
-      double found = 0.0;
-      kw::LS_D(found, date, mjd, dt, n);
-      const double expected = walk_the_table(mjd, dt, n, date);
+      const double found = kw::test::tai_utc(table, date);
+      const double expected = walk_the_table(table, date);
       FUZZ_CHECK(found == expected || (std::isnan(found) && std::isnan(expected)));
     }
   }

@@ -15,22 +15,16 @@
 #include "conversion/lsconv.h"
 #include "fuzz_check.h"
 #include "records/failure.h"
+#include "support/files.h"
+#include "support/leap_tables.h"
+#include "support/run_log.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kStart = " PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS\r\n";
-const std::string kEnd = " PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS\r\n";
-
-constexpr char kTable[] =
-    "1972  1  1  10.0\n1972  7  1  11.0\n1973  1  1  12.0\n1974  1  1  13.0\n"
-    "1975  1  1  14.0\n1976  1  1  15.0\n1977  1  1  16.0\n1978  1  1  17.0\n"
-    "1979  1  1  18.0\n1980  1  1  19.0\n1981  7  1  20.0\n1982  7  1  21.0\n"
-    "1983  7  1  22.0\n1985  7  1  23.0\n1988  1  1  24.0\n1990  1  1  25.0\n"
-    "1991  1  1  26.0\n1992  7  1  27.0\n1993  7  1  28.0\n1994  7  1  29.0\n"
-    "1996  1  1  30.0\n1997  7  1  31.0\n1999  1  1  32.0\n2006  1  1  33.0\n"
-    "2009  1  1  34.0\n2012  7  1  35.0\n2015  7  1  36.0\n2017  1  1  37.0\n";
+using kw::test::kEnd;
+using kw::test::kStart;
 
 // Lines with something in the first 38 columns.
 std::size_t records_in(std::string_view data) {
@@ -57,11 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fs::path& root = kw::fuzz::scratch_directory();
     fs::create_directories(root / "site" / "run");
     fs::current_path(root / "site" / "run");
-    kw::fuzz::write_bytes("ls.ini", kTable);
+    kw::test::write_file("ls.ini", kw::test::shipped_table_text());
     return root / "site" / "run";
   }();
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  kw::fuzz::write_bytes("../../KW_PVZ.DAT", bytes);
+  kw::test::write_file("../../KW_PVZ.DAT", bytes);
   fs::remove("new.txt");
   fs::remove("lsconv.lst");
 
@@ -76,15 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(line.find(", unit 1, file ..\\..\\KW_PVZ.DAT") != std::string::npos);
   }
 
-  const std::string log = kw::fuzz::read_bytes("lsconv.lst");
+  const std::string log = kw::test::read_file("lsconv.lst");
   FUZZ_CHECK(log == (ended_normally ? kStart + kEnd : kStart));
-  const std::string out = fs::exists("new.txt") ? kw::fuzz::read_bytes("new.txt") : std::string();
+  const std::string out = fs::exists("new.txt") ? kw::test::read_file("new.txt") : std::string();
   FUZZ_CHECK(out.size() % 38 == 0);
   for (std::size_t at = 0; at < out.size(); at += 38) {
     for (std::size_t i = 0; i < 36; ++i) FUZZ_CHECK(out[at + i] >= ' ' && out[at + i] <= '~');
     FUZZ_CHECK(out.compare(at + 36, 2, "\r\n") == 0);
   }
   if (ended_normally) FUZZ_CHECK(out.size() / 38 == records_in(bytes));
-  FUZZ_CHECK(kw::fuzz::read_bytes("../../KW_PVZ.DAT") == bytes);
+  FUZZ_CHECK(kw::test::read_file("../../KW_PVZ.DAT") == bytes);
   return 0;
 }

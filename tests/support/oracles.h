@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-#include "timescale/lsconv_s.h"
+#include "timescale/leap_table.h"
 
 namespace kw::test {
 
@@ -40,8 +40,10 @@ inline std::string reference_fixed(double value, int width, int decimals) {
 // value minus one; on or after the last, the last value; otherwise every
 // entry whose interval holds the date is taken, the last one wins. An
 // empty table gives 0.
-inline double walk_the_table(const LeapColumn& mjd, const LeapColumn& dt, int n, double date) {
-  n = std::min(n, LS_MAX);
+inline double walk_the_table(const LeapTable& table, double date) {
+  const LeapColumn& mjd = table.LS_MJD;
+  const LeapColumn& dt = table.LS_DT;
+  const int n = std::min(table.LS_N, LS_MAX);
   if (n < 1) return 0.0;
   if (date >= mjd[static_cast<std::size_t>(n - 1)]) return dt[static_cast<std::size_t>(n - 1)];
   double result = dt[0] - 1.0;

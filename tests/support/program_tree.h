@@ -8,12 +8,11 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/leap_tables.h"
+#include "support/run_log.h"
 #include "support/run_program.h"
 
 namespace kw::test {
-
-inline const std::string kStart = " PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS\r\n";
-inline const std::string kEnd = " PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS\r\n";
 
 // The records, each followed by CR LF.
 inline std::string lines(const std::vector<std::string>& records) {
@@ -26,8 +25,7 @@ class Tree {
  public:
   Tree() {
     std::filesystem::create_directories(work());
-    write_file(work() / "ls.ini",
-               read_file(std::filesystem::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+    write_file(work() / "ls.ini", shipped_table_text());
   }
   std::filesystem::path root() const { return dir_.path(); }
   std::filesystem::path work() const { return dir_.path() / "site" / "run"; }
