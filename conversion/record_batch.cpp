@@ -16,6 +16,7 @@ RecordBatch::RecordBatch()
 bool RecordBatch::fill(InputUnit& data) noexcept {
   count_ = 0;
   read_failure_ = nullptr;
+  first_line_ = data.records() + 1;
   try {
     while (count_ < kCapacity) {
       // Records the input buffer holds whole, then one at a time.
@@ -56,7 +57,10 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
   for (std::size_t i = 0; i < count_; ++i) {
     const Converted converted =
         convert_record(records_.get() + i * kSlotWidth, offsets, out, stop_);
-    if (converted == Converted::failed) break;
+    if (converted == Converted::failed) {
+      stopped_at_ = i;
+      break;
+    }
     if (converted == Converted::blank) continue;
     if (converted == Converted::overflow) {
       overflowed_.push_back(static_cast<std::uint32_t>(output_size_ / kOutputRecord));
@@ -90,7 +94,11 @@ void RecordBatch::emit(OutputUnit& out, const InputUnit& data) const {
     throw;
   }
   report_overflows(output_size_ / kOutputRecord, out);
-  if (stop_ != ReadStatus::ok) stop_unit(error_for(stop_), data.unit(), data.name());
+  if (stop_ != ReadStatus::ok) {
+    stop_unit(error_for(stop_), data.unit(), data.name(),
+              std::string(kProgramPrefix) + "line " + with_thousands(first_line_ + stopped_at_) +
+                  " of " + (data.name().empty() ? "\"\"" : shown(data.name())));
+  }
   if (convert_failure_) std::rethrow_exception(convert_failure_);
   if (read_failure_) std::rethrow_exception(read_failure_);
 }

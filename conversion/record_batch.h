@@ -60,12 +60,14 @@ class RecordBatch {
 
   std::unique_ptr<char[]> records_;  // kCapacity slots of kSlotWidth columns
   std::size_t count_ = 0;            // records in records_
+  std::uint64_t first_line_ = 0;     // the line of the first of them
   std::exception_ptr read_failure_;  // the read after the last record failed
 
   std::unique_ptr<char[]> output_;  // converted records, kOutputRecord bytes each
   std::size_t output_size_ = 0;
   std::vector<std::uint32_t> overflowed_;  // records with a field of asterisks
   ReadStatus stop_ = ReadStatus::ok;       // the record after the converted ones
+  std::size_t stopped_at_ = 0;             // its place in records_
   std::exception_ptr convert_failure_;     // anything else that stopped the conversion
 };
 

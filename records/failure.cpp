@@ -48,6 +48,16 @@ std::string shown(std::string_view name) {
   return text;
 }
 
+std::string with_thousands(std::uint64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
 std::string about(std::string_view name, std::string_view text) {
   std::string line(kProgramPrefix);
   line += name.empty() ? "\"\"" : shown(name);

@@ -8,6 +8,7 @@
 // the run goes on.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -61,6 +62,9 @@ class RunStop {
 // A name as it may be shown in the program's own lines: control
 // characters written as \xNN, so that none reaches a terminal.
 std::string shown(std::string_view name);
+
+// 12345678 as "12,345,678".
+std::string with_thousands(std::uint64_t n);
 
 // "KW_TAI2UTC: NAME: text", NAME shown.
 std::string about(std::string_view name, std::string_view text);

@@ -165,6 +165,7 @@ bool InputUnit::scan_record(Take&& take) {
 }
 
 void InputUnit::read_record(char* line, std::size_t width) {
+  ++records_;
   std::size_t length = 0;  // length of the record, counted up to width + 1
   const bool ended_by_lf = scan_record([&](const char* bytes, std::size_t count) {
     if (length < width) std::memcpy(line + length, bytes, std::min(count, width - length));
@@ -212,6 +213,7 @@ std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::si
   }
   head_ = head;
   position_ = position;
+  records_ += taken;
   return taken;
 }
 

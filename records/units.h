@@ -60,6 +60,10 @@ class InputUnit {
   // would ask the size of the file again. Returns the records taken.
   std::size_t take_records(char* slots, std::size_t slot_width, std::size_t kept, std::size_t most);
 
+  // How many records were read or taken so far: the line number of the
+  // last one.
+  std::uint64_t records() const { return records_; }
+
   // Bytes between the next unread byte and the end of the file as it is
   // now (0 for pipes and devices).
   std::uint64_t remaining_bytes() const;
@@ -84,6 +88,7 @@ class InputUnit {
   std::size_t tail_ = 0;          // end of the bytes in buffer_
   std::uint64_t position_ = 0;    // offset of the next unread byte
   std::uint64_t known_size_ = 0;  // size of the file when last asked
+  std::uint64_t records_ = 0;     // records read or taken
   bool met_end_ = false;
   bool stream_ = false;  // the data end at the end of the reads, not at a size
 };

@@ -38,7 +38,15 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 struct DataCase {
   const char* name;
   std::string data;
+  const char* bad_line = nullptr;  // the line of the record that stops the run, if one does
 };
+
+// The line the named form adds after the fixed run's failure line, when a
+// record stops the run.
+std::string line_of_the_record(const DataCase& c, const std::string& file) {
+  return c.bad_line == nullptr ? ""
+                               : "KW_TAI2UTC: line " + std::string(c.bad_line) + " of " + file + "\n";
+}
 
 class Filter : public ::testing::TestWithParam<DataCase> {};
 
@@ -62,7 +70,8 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   std::string expected_error = replaced(replaced(by_fixed.standard_error, data_name, "in.dat"),
                                         "file new.txt", "file out.txt");
   if (by_fixed.exit_status != 0) {
-    expected_error += "KW_TAI2UTC: out.txt is left as it was\n";
+    expected_error += line_of_the_record(GetParam(), "in.dat") +
+                      "KW_TAI2UTC: out.txt is left as it was\n";
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
   } else {
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), fixed_output);
@@ -77,7 +86,8 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   EXPECT_EQ(piped.exit_status, by_fixed.exit_status);
   EXPECT_EQ(piped.standard_output, fixed_output);
   EXPECT_EQ(piped.standard_error,
-            replaced(replaced(by_fixed.standard_error, data_name, "-"), "file new.txt", "file -"));
+            replaced(replaced(by_fixed.standard_error, data_name, "-"), "file new.txt", "file -") +
+                line_of_the_record(GetParam(), "-"));
   EXPECT_EQ(test::names_in(dir.path()), before);  // no log, new.txt or temporary file
 }
 
@@ -97,9 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
                       DataCase{
                           "layouts_and_overflows",
                           "96,1,5,0.1,-0.2,-29.5\r\n96\t01\t06\t1000 0 0\r\n 7 2 1 .5 5. -.5\r\n"},
-                      DataCase{"bad_record_after_many", kMany + "96 01 05 0.1 x 0.3\n" + kMany},
-                      DataCase{"missing_value", "96 01 05 0.1 0.2\n"},
-                      DataCase{"value_too_large", "96 01 05 1e400 0 0\n"}, DataCase{"empty", ""}),
+                      DataCase{"bad_record_after_many", kMany + "96 01 05 0.1 x 0.3\n" + kMany,
+                               "12,001"},
+                      DataCase{"missing_value", "96 01 05 0.1 0.2\n", "1"},
+                      DataCase{"value_too_large", "96 01 05 1e400 0 0\n", "1"}, DataCase{"empty", ""}),
     [](const ::testing::TestParamInfo<DataCase>& info) { return std::string(info.param.name); });
 
 // Records in the output layout, with values that stay readable both ways:
