@@ -89,7 +89,9 @@ void BM_ScanTier(benchmark::State& state, const char* format) {
   std::size_t i = 0;
   std::size_t decided = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    const kw::Converted done = kw::scan_record(columns[i++ & 4095].data(), offsets, text.data());
+    kw::DateZone zone{};
+    const kw::Converted done =
+        kw::scan_record(columns[i++ & 4095].data(), offsets, text.data(), zone);
     decided += static_cast<std::size_t>(done != kw::Converted::undecided);
     benchmark::DoNotOptimize(text);
   }
@@ -109,9 +111,10 @@ void BM_GeneralTier(benchmark::State& state) {
   std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;
   kw::ReadStatus status = kw::ReadStatus::ok;
+  kw::DateZone zone{};
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     benchmark::DoNotOptimize(
-        kw::convert_generally(columns[i++ & 4095].data(), offsets, text.data(), status));
+        kw::convert_generally(columns[i++ & 4095].data(), offsets, text.data(), status, zone));
     benchmark::DoNotOptimize(text);
   }
   state.SetItemsProcessed(state.iterations());

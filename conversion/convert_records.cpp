@@ -19,8 +19,8 @@ namespace {
 // it is written.
 class Pipeline {
  public:
-  Pipeline(InputUnit& data, OutputUnit& out, const DateOffsets& offsets)
-      : data_(data), out_(out), offsets_(offsets) {}
+  Pipeline(InputUnit& data, OutputUnit& out, const DateOffsets& offsets, ZoneCounts& counts)
+      : data_(data), out_(out), offsets_(offsets), counts_(counts) {}
 
   void work() {
     RecordBatch batch;
@@ -38,7 +38,7 @@ class Pipeline {
         write_turn_.wait(lock, [&] { return next_write_ == ticket; });
         if (!failure_) {
           try {
-            batch.emit(out_, data_);
+            batch.emit(out_, data_, counts_);
           } catch (...) {
             failure_ = std::current_exception();
             const std::lock_guard read_lock(read_mutex_);
@@ -59,6 +59,7 @@ class Pipeline {
   InputUnit& data_;
   OutputUnit& out_;
   const DateOffsets& offsets_;
+  ZoneCounts& counts_;  // written under the write turn
 
   std::mutex read_mutex_;
   bool reading_done_ = false;
@@ -72,9 +73,9 @@ class Pipeline {
 
 }  // namespace
 
-void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offsets,
-                     unsigned threads) {
-  Pipeline pipeline(data, out, offsets);
+void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offsets, unsigned threads,
+                     ZoneCounts& counts) {
+  Pipeline pipeline(data, out, offsets, counts);
   std::vector<std::thread> helpers;
   // Only a file of more than a batch of typical records is worth a thread.
   // A typical record, "96 01 05 0.123456 -0.012345 -29.451350", and its LF.

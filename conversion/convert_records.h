@@ -1,6 +1,7 @@
 // The copy of the data file to the converted file, record by record.
 #pragma once
 
+#include "conversion/record_batch.h"
 #include "records/units.h"
 #include "timescale/date_offsets.h"
 
@@ -14,7 +15,9 @@ namespace kw {
 // Batches of records are read in order, converted by up to `threads`
 // threads at once and written in order; a file of one batch is converted
 // without starting a thread.
-void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offsets,
-                     unsigned threads);
+// The records written whose dates the table does not vouch for are
+// counted in `counts`, also when the run ends early.
+void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offsets, unsigned threads,
+                     ZoneCounts& counts);
 
 }  // namespace kw

@@ -33,14 +33,24 @@ LeapTable load_table(const std::string& name) {
       kTableFile.unit, name, open_named(kTableFile.unit, name, [&name](const std::string&) {
         stop_table(describe({.kind = TableFault::Kind::empty}, name) + "; no record converted");
       }));
-  load_leap_table(unit, table.LS_MJD, table.LS_DT, table.LS_N);
+  load_leap_table(unit, table, TableForms::published);
   return table;
 }
 
-void convert_to(OutputUnit& out, InputUnit& data, const DateOffsets& offsets) {
-  convert_records(data, out, offsets, worker_count());
-  data.close();
-  out.close();
+// Converts `data` into `out`; what the table does not know is said once
+// the records are written, when the run fails too, if `out` keeps them
+// (`kept`); otherwise it is left in `counts`.
+void convert_to(OutputUnit& out, InputUnit& data, const DateOffsets& offsets, bool kept,
+                ZoneCounts& counts) {
+  try {
+    convert_records(data, out, offsets, worker_count(), counts);
+    data.close();
+    out.close();
+  } catch (...) {
+    if (kept) os::write_standard_error(outside_the_table(counts, offsets.table()));
+    throw;
+  }
+  if (kept) os::write_standard_error(outside_the_table(counts, offsets.table()));
 }
 
 void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replacement) {
@@ -61,18 +71,22 @@ void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replac
     os::File standard_output = os::File::standard_output(error, why);
     if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
     OutputUnit out(kOutputFile.unit, run.output, standard_output);
-    convert_to(out, data, offsets);
+    ZoneCounts counts;
+    convert_to(out, data, offsets, true, counts);
     return;
   }
   error = replacement->create(why);
   if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
   OutputUnit out(kOutputFile.unit, run.output, replacement->file());
-  convert_to(out, data, offsets);
+  ZoneCounts counts;
+  convert_to(out, data, offsets, false, counts);
   if (!replacement->commit(why)) {
     stop_severe(
         err::write_failed,
         unit_message("error during write", kOutputFile.unit, run.output) + " (" + why + ")");
   }
+  // The records are in OUTPUT now: what the table does not know of them.
+  os::write_standard_error(outside_the_table(counts, offsets.table()));
 }
 
 }  // namespace

@@ -2,11 +2,12 @@
 
 #include "conversion/convert_records.h"
 #include "conversion/run.h"
+#include "platform/process.h"
 #include "records/run_files.h"
 #include "records/units.h"
 #include "timescale/date_offsets.h"
 #include "timescale/leap_table.h"
-#include "timescale/lsconv_s.h"
+#include "timescale/table_reader.h"
 
 namespace kw {
 
@@ -15,15 +16,25 @@ void KW_TAI2UTC() {
   log.write_text("PROGRAM KW_TAI2UTC SUCCESSFULLY STARTS");
   log.flush();  // visible while a long run goes on
 
+  // LS_L's table, with the notes of its lines (rates, the expiry).
   LeapTable table;
-  LS_L(table.LS_MJD, table.LS_DT, table.LS_N);
+  load_leap_table(table);
 
   InputUnit data(kDataFile.unit, kDataFile.name);
   OutputUnit out(kOutputFile.unit, kOutputFile.name);
   const DateOffsets offsets(table);
-  convert_records(data, out, offsets, worker_count());
-  data.close();
-  out.close();
+  // What the table does not know is said once the records are written,
+  // whether the run goes on to its end or not.
+  ZoneCounts counts;
+  try {
+    convert_records(data, out, offsets, worker_count(), counts);
+    data.close();
+    out.close();
+  } catch (...) {
+    os::write_standard_error(outside_the_table(counts, table));
+    throw;
+  }
+  os::write_standard_error(outside_the_table(counts, table));
   log.write_text("PROGRAM KW_TAI2UTC SUCCESSFULLY ENDS");
   log.close();
 }

@@ -9,7 +9,9 @@
 namespace kw {
 
 RecordBatch::RecordBatch()
-    : records_(new char[kCapacity * kSlotWidth]), output_(new char[kCapacity * kOutputRecord]) {
+    : records_(new char[kCapacity * kSlotWidth]),
+      output_(new char[kCapacity * kReverseRecord]),
+      zones_(new DateZone[kCapacity]) {
   overflowed_.reserve(kCapacity);
 }
 
@@ -53,22 +55,29 @@ void RecordBatch::convert(const DateOffsets& offsets) noexcept {
 }
 
 void RecordBatch::convert_all(const DateOffsets& offsets) {
+  const bool reverse = offsets.direction() == Direction::subtract;
+  record_size_ = reverse ? kReverseRecord : kOutputRecord;
   char* out = output_.get();
   for (std::size_t i = 0; i < count_; ++i) {
+    DateZone& zone = zones_[output_size_ / record_size_];
     const Converted converted =
-        convert_record(records_.get() + i * kSlotWidth, offsets, out, stop_);
+        convert_record(records_.get() + i * kSlotWidth, offsets, out, stop_, zone);
     if (converted == Converted::failed) {
       stopped_at_ = i;
       break;
     }
     if (converted == Converted::blank) continue;
     if (converted == Converted::overflow) {
-      overflowed_.push_back(static_cast<std::uint32_t>(output_size_ / kOutputRecord));
+      overflowed_.push_back(static_cast<std::uint32_t>(output_size_ / record_size_));
     }
-    out[kOutputWidth] = '\r';
-    out[kOutputWidth + 1] = '\n';
-    out += kOutputRecord;
-    output_size_ += kOutputRecord;
+    if (reverse) {
+      std::memmove(out + kZField.at + 1, out + kZField.at, kZField.width);
+      out[kZField.at] = ' ';
+    }
+    out[record_size_ - 2] = '\r';
+    out[record_size_ - 1] = '\n';
+    out += record_size_;
+    output_size_ += record_size_;
   }
 }
 
@@ -81,19 +90,29 @@ void RecordBatch::report_overflows(std::size_t records, const OutputUnit& out) c
   }
 }
 
-void RecordBatch::emit(OutputUnit& out, const InputUnit& data) const {
+void RecordBatch::count_zones(std::size_t records, ZoneCounts& counts) const {
+  for (std::size_t k = 0; k < records; ++k) {
+    counts.before_table += static_cast<std::uint64_t>(zones_[k] == DateZone::before_table);
+    counts.expired += static_cast<std::uint64_t>(zones_[k] == DateZone::expired);
+  }
+}
+
+void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts) const {
   // The records reach the file before the batch is done with, so that a
   // write that fails names the record it failed on: its line and those
   // before it are reported, then the failure.
   const std::uint64_t before = out.whole_bytes();
   try {
-    out.write_block(std::string_view(output_.get(), output_size_), kOutputRecord);
+    out.write_block(std::string_view(output_.get(), output_size_), record_size_);
     out.flush();
   } catch (const RunStop&) {
-    report_overflows((out.whole_bytes() - before) / kOutputRecord + 1, out);
+    const std::size_t written = (out.whole_bytes() - before) / record_size_;
+    report_overflows(written + 1, out);
+    count_zones(written, counts);
     throw;
   }
-  report_overflows(output_size_ / kOutputRecord, out);
+  report_overflows(output_size_ / record_size_, out);
+  count_zones(output_size_ / record_size_, counts);
   if (stop_ != ReadStatus::ok) {
     stop_unit(error_for(stop_), data.unit(), data.name(),
               std::string(kProgramPrefix) + "line " + with_thousands(first_line_ + stopped_at_) +

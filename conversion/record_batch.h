@@ -22,7 +22,8 @@ namespace kw {
 //   its parsed columns then blanks; read_failure_ is the failure of the
 //   read that followed them, if one failed.
 // - after convert: output_ holds, in file order, the converted records up
-//   to the first bad one (blank records give none); overflowed_ lists
+//   to the first bad one (blank records give none), and zones_ their
+//   dates' zones; overflowed_ lists
 //   those with a field of asterisks, by their place in output_; stop_ is
 //   the read error of the bad record, convert_failure_ anything else that
 //   stopped the conversion.
@@ -31,12 +32,20 @@ namespace kw {
 //   one, then its bytes; when a write fails, the lines of the records up to
 //   the one whose write failed, then that failure; then the failure that
 //   ended the batch, if any.
+// How many records written had dates that the table does not vouch for.
+struct ZoneCounts {
+  std::uint64_t before_table = 0;  // before its first entry
+  std::uint64_t expired = 0;       // on or after its expiry
+};
+
 class RecordBatch {
  public:
   static constexpr std::size_t kCapacity = 8192;
-  static constexpr std::size_t kOutputRecord = kOutputWidth + 2;  // with CR LF
-  // What a batch holds in memory per record: a slot and an output record.
-  static constexpr std::size_t kBytesPerRecord = kSlotWidth + kOutputRecord;
+  // An output record with its CR LF; in reverse, a blank more before the
+  // third value, which is then below -10 s (UT1-TAI) and would otherwise
+  // run into the second.
+  static constexpr std::size_t kOutputRecord = kOutputWidth + 2;
+  static constexpr std::size_t kReverseRecord = kOutputRecord + 1;
 
   RecordBatch();
 
@@ -49,22 +58,25 @@ class RecordBatch {
   // a failure is kept for emit.
   void convert(const DateOffsets& offsets) noexcept;
 
-  // Writes the converted records and reports each too wide a field, then
-  // ends the run (throws) if a record (of `data`), a read or the conversion
-  // failed.
-  void emit(OutputUnit& out, const InputUnit& data) const;
+  // Writes the converted records and reports each too wide a field, adds
+  // the zones of their dates to `counts`, then ends the run (throws) if a
+  // record (of `data`), a read or the conversion failed.
+  void emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts) const;
 
  private:
   void convert_all(const DateOffsets& offsets);
   void report_overflows(std::size_t records, const OutputUnit& out) const;
+  void count_zones(std::size_t records, ZoneCounts& counts) const;
 
   std::unique_ptr<char[]> records_;  // kCapacity slots of kSlotWidth columns
   std::size_t count_ = 0;            // records in records_
   std::uint64_t first_line_ = 0;     // the line of the first of them
   std::exception_ptr read_failure_;  // the read after the last record failed
 
-  std::unique_ptr<char[]> output_;  // converted records, kOutputRecord bytes each
+  std::unique_ptr<char[]> output_;  // converted records, record_size_ bytes each
   std::size_t output_size_ = 0;
+  std::size_t record_size_ = kOutputRecord;
+  std::unique_ptr<DateZone[]> zones_;      // the zone of each record's date
   std::vector<std::uint32_t> overflowed_;  // records with a field of asterisks
   ReadStatus stop_ = ReadStatus::ok;       // the record after the converted ones
   std::size_t stopped_at_ = 0;             // its place in records_

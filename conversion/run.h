@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace kw {
 
@@ -17,5 +18,14 @@ int run_and_report(const std::function<void()>& run, Details details = Details::
 
 // How many threads convert the records.
 unsigned worker_count();
+
+struct ZoneCounts;
+struct LeapTable;
+
+// The lines that say how many records written lie outside what `table`
+// knows, for standard error: "KW_TAI2UTC: 3,652 records dated before
+// 1972-01-01, the table's first entry, took 9.0 s (its first value less
+// one second)" and the like for its expiry; empty when none do.
+std::string outside_the_table(const ZoneCounts& counts, const LeapTable& table);
 
 }  // namespace kw

@@ -34,6 +34,9 @@ class ListReader {
   // or a subnormal.
   ReadStatus next_real(double& value);
 
+  // What is left of the record after the values read and their separator.
+  std::string_view rest() const { return record_.substr(position_); }
+
  private:
   ReadStatus next_token(std::string_view& token);
 

@@ -49,7 +49,9 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
           "12 06 30 -1.5 -99.999994 -35");  // no line end after the last record
   const auto result = tree.run();
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(result.standard_error, "");
+  EXPECT_EQ(result.standard_error,
+            "KW_TAI2UTC: 3 records dated before 1972-01-01, the table's first entry, took 9.0 s "
+            "(its first value less one second)\n");
   EXPECT_EQ(tree.output(), lines({
                                "96 01 05  0.12346 -0.01235 29.654322",
                                "98 12 31  0.10000  0.20000 -0.500000",
@@ -67,6 +69,34 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
                            }));
   EXPECT_EQ(tree.log(), kStart + kEnd);
   EXPECT_EQ(test::read_file(tree.data()).substr(0, 8), "96 01 05");  // the data file is untouched
+}
+
+// A table that carries its expiry and the rates of 1961-1971: records get
+// the drifting offset of their day, and the run says how many lie before
+// the table and past its expiry, changing nothing else.
+TEST(Program, SaysWhatTheTableDoesNotKnow) {
+  Tree tree;
+  test::write_file(tree.work() / "ls.ini",
+                   "1961  1  1   1.4228180 rate 0.0012960 s/day\r\n1972  1  1  10.0\r\n"
+                   "2017  1  1  37.0   expires 2027-06-28, leap-seconds.list of 2026-07-08\r\n");
+  test::write_file(
+      tree.data(),
+      "60 12 31 0 0 0\n61 01 02 0 0 0\n27 06 27 0 0 0\n27 06 28 0 0 0\n30 1 1 0 0 0\n");
+  const auto result = tree.run();
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.standard_error,
+            "KW_TAI2UTC: 1 record dated before 1961-01-01, the table's first entry, took "
+            "0.422818 s (its first value less one second)\n"
+            "KW_TAI2UTC: 2 records dated on or after 2027-06-28, when the table expires, took "
+            "37.0 s (its last value; a fresh list may know a leap second since)\n");
+  EXPECT_EQ(tree.output(), lines({
+                               "60 12 31  0.00000  0.00000  0.422818",
+                               "61 01 02  0.00000  0.00000  1.424114",
+                               "27 06 27  0.00000  0.00000 37.000000",
+                               "27 06 28  0.00000  0.00000 37.000000",
+                               "30 01 01  0.00000  0.00000 37.000000",
+                           }));
+  EXPECT_EQ(tree.log(), kStart + kEnd);
 }
 
 TEST(Program, ConvertsTheShippedExample) {

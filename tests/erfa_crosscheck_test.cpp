@@ -5,16 +5,19 @@
 // ERFA's eraCal2jd uses the Gregorian calendar for every date, so it is a
 // reference from 1 March 1583 on; JUDDY takes earlier dates as Julian
 // calendar dates. ERFA's eraDat gives the real TAI-UTC, in whole leap
-// seconds from 1972 on; before 1972 it gives the earlier drifting offsets,
-// which the table (and so LS_D) does not hold.
+// seconds from 1972 on and drifting before, which LS_D gives from a table
+// that carries the rates of 1961-1971.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "support/calendar.h"
 #include "support/leap_tables.h"
 #include "timescale/lsconv_s.h"
+#include "timescale/published_table.h"
 
 #if KW_HAVE_ERFA
 #include <erfa.h>
@@ -77,6 +80,30 @@ TEST(ErfaCrossCheck, LsDWithTheShippedTableGivesErfasOffsetFrom1972To2049) {
     ++days;
   });
   EXPECT_EQ(days, 28'490);
+}
+
+// With the history of 1961-1971 before the shipped entries, as kw_lsini
+// --since-1961 writes it, the rates give ERFA's drifting offsets on every
+// day of those years.
+TEST(ErfaCrossCheck, TheTableSince1961GivesErfasOffsetFrom1961To1971) {
+  PublishedTable published;
+  published.entries = entries_of_1961_to_1971();
+  std::vector<PublishedEntry> shipped;
+  std::optional<std::int64_t> no_expiry;
+  std::string why;
+  ASSERT_TRUE(table_entries(test::shipped_table_text(), shipped, no_expiry, why)) << why;
+  published.entries.insert(published.entries.end(), shipped.begin(), shipped.end());
+  std::string text;
+  ASSERT_TRUE(table_text(published, text, why)) << why;
+  const LeapTable table = test::table_from_text(text);
+  long days = 0;
+  for_each_day(1961, 1, 1, 1971, 12, 31, false, [&](int y, int m, int d) {
+    double reference = 0.0;
+    ASSERT_GE(eraDat(y, m, d, 0.0, &reference), 0) << y << '-' << m << '-' << d;
+    ASSERT_NEAR(test::tai_utc(table, juddy(y, m, d)), reference, 1e-9) << y << '-' << m << '-' << d;
+    ++days;
+  });
+  EXPECT_EQ(days, 4017);
 }
 
 #else

@@ -340,12 +340,14 @@ void check_scan(const kw::DateOffsets& offsets, Counts& counts, std::string slot
   char got[kw::kOutputWidth];
   char want[kw::kOutputWidth];
   ++counts.checked;
-  const kw::Converted scanned = kw::scan_record(slot.data(), offsets, got);
+  kw::DateZone got_zone{};
+  const kw::Converted scanned = kw::scan_record(slot.data(), offsets, got, got_zone);
   if (scanned == kw::Converted::undecided) return;
   ++counts.decided;
   kw::ReadStatus status = kw::ReadStatus::ok;
-  if ((kw::convert_generally(slot.data(), offsets, want, status) != scanned ||
-       std::memcmp(got, want, sizeof want) != 0) &&
+  kw::DateZone want_zone{};
+  if ((kw::convert_generally(slot.data(), offsets, want, status, want_zone) != scanned ||
+       std::memcmp(got, want, sizeof want) != 0 || got_zone != want_zone) &&
       ++counts.failures <= 20) {
     std::printf("SCAN MISMATCH \"%.38s\": \"%.36s\" want \"%.36s\"\n", slot.c_str(), got, want);
   }
@@ -394,7 +396,8 @@ int main(int argc, char** argv) {
     char want[9];
     const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;
-    const kw::Converted converted = kw::scan_record(text.data(), real_offsets, scanned);
+    kw::DateZone zone{};
+    const kw::Converted converted = kw::scan_record(text.data(), real_offsets, scanned, zone);
     if (converted == kw::Converted::undecided) {
       if (++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);
       continue;

@@ -8,6 +8,8 @@
 #include "records/failure.h"
 #include "support/files.h"
 #include "timescale/lsconv_s.h"
+#include "timescale/published_table.h"
+#include "timescale/table_reader.h"
 
 namespace kw {
 namespace {
@@ -104,6 +106,47 @@ TEST(LsL, StopsOnBadLinesAndUnusableTables) {
     const Loaded t = c.contents != nullptr ? load(text) : load(nullptr);
     EXPECT_EQ(t.stop, c.stop) << text;
     EXPECT_NE(t.status, 0) << text;
+  }
+}
+
+}  // namespace
+}  // namespace kw
+
+namespace kw {
+namespace {
+
+struct NoteCase {
+  const char* text;
+  double first_rate;    // of the first entry
+  double last_rate;     // of the last one
+  const char* expires;  // nullptr: none
+};
+
+// The notes the loader reads after a line's four values: a rate on any
+// entry, the expiry on the last entry's line only; any other note is the
+// user's, and changes nothing.
+TEST(TableNotes, RatesOnAnyLineAndTheExpiryOnTheLastOne) {
+  const NoteCase cases[] = {
+      {"1962 1 1 1.8458580 rate 0.0011232 s/day\n1972 1 1 10\n", 0.0011232, 0, nullptr},
+      {"1962 1 1 1.8 rate 0.0011232 a day\n1972 1 1 10 from the rate 2 s/day note\n", 0, 2,
+       nullptr},
+      {"1972 1 1 10 expires 2027-06-28\n1973 1 1 12\n", 0, 0, nullptr},
+      {"1972 1 1 10\n1973 1 1 12   expires 2027-06-28, leap-seconds.list of 2026-07-08\n", 0, 0,
+       "2027-06-28"},
+      {"1972,1,1,10,expires 2027-06-28\n", 0, 0, "2027-06-28"},
+      {"1972 1 1 10 expires 2027-13-01\n", 0, 0, nullptr},
+      {"1972 1 1 10 expires soon\n", 0, 0, nullptr},
+  };
+  for (const NoteCase& c : cases) {
+    LeapTable table;
+    ASSERT_FALSE(load_table_text(c.text, table)) << c.text;
+    EXPECT_EQ(table.LS_RATE[0], c.first_rate) << c.text;
+    EXPECT_EQ(table.LS_RATE[static_cast<std::size_t>(table.LS_N - 1)], c.last_rate) << c.text;
+    if (c.expires == nullptr) {
+      EXPECT_EQ(table.expires, kNoExpiry) << c.text;
+    } else {
+      EXPECT_EQ(iso_date(static_cast<std::int64_t>(table.expires)), c.expires) << c.text;
+    }
   }
 }
 

@@ -1,8 +1,9 @@
-// kw_lsini and the arguments of both programs: SHA-1 on the standard test
-// vectors; the system's leap-second list (where there is one) read, its
-// hash checked, and written as the shipped table; lists and tables that
-// must be refused or kept; --help, --version and unknown arguments, which
-// touch no file.
+// kw_lsini and the published tables it reads: SHA-1 on the standard test
+// vectors; the three published sources against each other, and damaged
+// copies and impostors of each; the program run on them against old
+// tables (kept, brought up to date line by line, or refused), and against
+// what another user or a careless one may leave in the folder; and the
+// arguments of both programs, which touch no file.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -20,12 +21,14 @@
 #include <thread>
 #include <vector>
 
-#include "lsini/leap_list.h"
 #include "lsini/lsini.h"
-#include "lsini/sha1.h"
+#include "support/calendar.h"
 #include "support/files.h"
+#include "support/leap_tables.h"
 #include "support/run_program.h"
-#include "timescale/lsconv_s.h"
+#include "timescale/leap_list.h"
+#include "timescale/published_table.h"
+#include "timescale/sha1.h"
 
 namespace kw {
 namespace {
@@ -65,11 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {0xc2db330f, 0x6083854c, 0x99d4b5bf, 0xb6e8f29f, 0x201be699}}),
     [](const ::testing::TestParamInfo<Sha1Case>& info) { return std::string(info.param.name); });
 
-const fs::path kSystemList = KW_LEAP_LIST;
-const fs::path kShippedTable = fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini";
-
-std::string system_list() {
-  return fs::exists(kSystemList) ? test::read_file(kSystemList) : std::string();
+std::string contents_of(const fs::path& file) {
+  return fs::exists(file) ? test::read_file(file) : std::string();
 }
 
 // A list of `entries` (NTP time, TAI-UTC) with its hash made to match.
@@ -88,159 +88,6 @@ std::string signed_list(const std::string& updated, const std::string& expiry,
   return "#$\t" + updated + "\n#@\t" + expiry + "\n" + text + "#h\t" + groups + "\n";
 }
 
-// The list with its expiry replaced and its hash made to match again.
-std::string with_expiry(const std::string& list, const std::string& expiry) {
-  LeapList read;
-  std::string error;
-  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
-  return signed_list(std::to_string(read.updated), expiry, read.entries);
-}
-
-// The list with the TAI-UTC of 1 January 2017 changed from 37 to 38.
-std::string changed_number(std::string list) {
-  const std::size_t at = list.find("37", list.find("\n3692217600"));
-  EXPECT_NE(at, std::string::npos);
-  list.replace(at, 2, "38");
-  return list;
-}
-
-TEST(LeapList, TheSystemListReadsAndItsHashMatches) {
-  const std::string list = system_list();
-  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
-  LeapList read;
-  std::string error;
-  ASSERT_TRUE(read_leap_list(list, read, error)) << error;
-  EXPECT_TRUE(hash_matches(read));
-  ASSERT_EQ(read.entries.size(), 28U);
-  EXPECT_EQ(mjd_of_ntp(read.entries.front().ntp), 41317);  // 1972-01-01
-  EXPECT_EQ(read.entries.back().tai_utc, 37);
-
-  ASSERT_TRUE(read_leap_list(changed_number(list), read, error)) << error;
-  EXPECT_FALSE(hash_matches(read));
-}
-
-struct LsiniRun {
-  test::RunResult result;
-  std::string table;  // ls.ini afterwards, empty when there is none
-  std::vector<std::string> files;
-};
-
-LsiniRun run_lsini(const std::string* list, const std::string* old_table) {
-  const test::TempDir dir;
-  const fs::path work = dir.path() / "work";
-  fs::create_directories(work);
-  if (list != nullptr) test::write_file(dir.path() / "list", *list);
-  if (old_table != nullptr) test::write_file(work / "ls.ini", *old_table);
-  LsiniRun run;
-  run.result = test::run_program(KW_LSINI_PATH, work, {.arguments = {"../list"}});
-  if (fs::exists(work / "ls.ini")) run.table = test::read_file(work / "ls.ini");
-  for (const auto& entry : fs::directory_iterator(work)) {
-    run.files.push_back(entry.path().filename().string());
-  }
-  return run;
-}
-
-TEST(Lsini, WritesTheShippedTableFromTheSystemList) {
-  const std::string list = system_list();
-  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
-  const LsiniRun run = run_lsini(&list, nullptr);
-  ASSERT_EQ(run.result.exit_status, 0) << run.result.standard_error;
-  EXPECT_EQ(run.table, test::read_file(kShippedTable));
-  EXPECT_EQ(run.files, std::vector<std::string>{"ls.ini"});
-  EXPECT_NE(run.result.standard_error.find(", expires "), std::string::npos);
-  EXPECT_NE(run.result.standard_error.find("28 entries, 1972-01-01 (10 s) to 2017-01-01 (37 s)"),
-            std::string::npos);
-
-  // LS_L dates the table's lines at the list's days.
-  const test::TempDir dir;
-  test::write_file(dir.path() / "ls.ini", run.table);
-  const test::ScopedCwd cwd(dir.path());
-  LeapColumn mjd{};
-  LeapColumn dt{};
-  std::int32_t n = 0;
-  LS_L(mjd, dt, n);
-  LeapList read;
-  std::string error;
-  ASSERT_TRUE(read_leap_list(list, read, error));
-  ASSERT_EQ(static_cast<std::size_t>(n), read.entries.size());
-  for (std::size_t i = 0; i < read.entries.size(); ++i) {
-    EXPECT_EQ(mjd[i], static_cast<double>(mjd_of_ntp(read.entries[i].ntp))) << i;
-    EXPECT_EQ(dt[i], read.entries[i].tai_utc) << i;
-  }
-}
-
-TEST(Lsini, RefusesWhatItCannotTrustAndKeepsWhatTheListContradicts) {
-  const std::string list = system_list();
-  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
-  const std::string shipped = test::read_file(kShippedTable);
-  const std::string older = shipped.substr(0, shipped.rfind("2017"));
-  std::string wrong_value = shipped;
-  wrong_value.replace(wrong_value.find("1999  1  1  32.0"), 16, "1999  1  1  33.0");
-  const std::string extra = shipped + "2030  1  1  38.0\r\n";
-  const std::string changed = changed_number(list);
-  const std::string not_a_list = "3692217600\t37\n";
-  // Re-signed with its expiry made a second update time.
-  std::string two_updates = list;
-  two_updates.replace(two_updates.find("\n#@"), 3, "\n#$");
-  const std::string not_a_table = "1999 x\r\n";
-
-  struct Case {
-    const char* what;
-    const std::string* list;
-    const std::string* old_table;
-    int status;
-    const char* message;  // part of the standard error
-    std::string table;    // ls.ini afterwards
-  };
-  const std::vector<Case> cases = {
-      {"one number changed", &changed, nullptr, 1, "do not match its hash", ""},
-      {"not a list", &not_a_list, nullptr, 1, "not a leap-second list", ""},
-      {"two update times and no expiry", &two_updates, nullptr, 1, "one each of #$, #@ and #h", ""},
-      {"no list", nullptr, nullptr, 1, "cannot read", ""},
-      {"a table with a value the list contradicts", &list, &wrong_value, 3,
-       "entry 23 (1999-01-01, 33 s) differs from the list's 1999-01-01, 32 s", wrong_value},
-      {"a table with an entry the list lacks", &list, &extra, 3,
-       "entry 29 (2030-01-01, 38 s) is not in the list", extra},
-      {"a table that does not read", &list, &not_a_table, 3, "does not read as a table",
-       not_a_table},
-      {"an older table", &list, &older, 0, "wrote ls.ini", shipped},
-  };
-  for (const Case& c : cases) {
-    const LsiniRun run = run_lsini(c.list, c.old_table);
-    EXPECT_EQ(run.result.exit_status, c.status) << c.what;
-    EXPECT_NE(run.result.standard_error.find(c.message), std::string::npos)
-        << c.what << ": " << run.result.standard_error;
-    EXPECT_EQ(run.table, c.table) << c.what;
-    EXPECT_LE(run.files.size(), 1U) << c.what;  // nothing left beside ls.ini
-  }
-}
-
-TEST(Lsini, WarnsWhenTheListHasExpired) {
-  const std::string list = system_list();
-  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
-  const std::string expired = with_expiry(list, "3899836800");  // 2023-08-01
-  const LsiniRun run = run_lsini(&expired, nullptr);
-  EXPECT_EQ(run.result.exit_status, 0) << run.result.standard_error;
-  EXPECT_NE(run.result.standard_error.find("warning: the list expired on 2023-08-01"),
-            std::string::npos)
-      << run.result.standard_error;
-  const std::string current = with_expiry(list, "9000000000");
-  EXPECT_EQ(run_lsini(&current, nullptr).result.standard_error.find("warning"), std::string::npos);
-
-  // The expiry is an instant: from that second on, not from the next day.
-  const test::TempDir dir;
-  test::write_file(dir.path() / "list", expired);
-  const test::ScopedCwd cwd(dir.path());
-  const std::int64_t expiry = 3899836800 - ntp_of_posix(0);
-  for (const std::int64_t now : {expiry - 1, expiry, expiry + 86399}) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(kw::run_lsini({"list"}, now), lsini_status::ok);
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said.find("warning") != std::string::npos, now >= expiry) << now << ": " << said;
-  }
-}
-
-#ifndef _WIN32
 std::vector<LeapListEntry> entries_of(const std::string& list) {
   LeapList read;
   std::string error;
@@ -248,197 +95,429 @@ std::vector<LeapListEntry> entries_of(const std::string& list) {
   return read.entries;
 }
 
-// What another user of the machine, or a careless one, may leave in the
-// folder or give as the list: the table is written whole or not at all,
-// never through a link to a file that is not a table the list extends,
-// and nothing is left beside it.
-struct FileCase {
+// The list with its expiry replaced, signed again.
+std::string with_expiry(const std::string& list, const std::string& expiry) {
+  LeapList read;
+  std::string error;
+  EXPECT_TRUE(read_leap_list(list, read, error)) << error;
+  return signed_list(std::to_string(read.updated), expiry, read.entries);
+}
+
+// What every run here starts from: the published texts, and tables made
+// from them.
+struct Texts {
+  std::string list;     // the system's IETF list
+  std::string iers;     // Leap_Second.dat
+  std::string usno;     // tai-utc.dat
+  std::string shipped;  // the shipped table, four values a line
+  std::string note;     // the expiry note the list gives the last line
+  std::string written;  // the table kw_lsini writes from the list
+  std::string older;    // the shipped table less its last entry
+};
+
+const Texts& texts() {
+  static const Texts t = [] {
+    Texts t;
+    t.list = contents_of(KW_LEAP_LIST);
+    t.iers = contents_of(fs::path(KW_IERS_DATA_DIR) / "Leap_Second.dat");
+    t.usno = contents_of(fs::path(KW_TEST_DATA_DIR) / "tai-utc.dat");
+    t.shipped = test::shipped_table_text();
+    t.older = t.shipped.substr(0, t.shipped.rfind("2017"));
+    PublishedTable published;
+    std::string why;
+    if (!t.list.empty() && read_published(t.list, published, why)) {
+      t.note = expiry_note(published);
+      t.written = t.shipped.substr(0, t.shipped.size() - 2) + "   " + t.note + "\r\n";
+    }
+    return t;
+  }();
+  return t;
+}
+
+bool have_the_list() {
+  return !texts().list.empty();
+}
+
+// The three sources give the same entries from 1972 on, the USNO's the
+// built-in history before them; each its own expiry.
+TEST(Sources, GiveTheSameTableAndTheirOwnExpiries) {
+  const Texts& t = texts();
+  if (t.list.empty() || t.iers.empty()) {
+    GTEST_SKIP() << "needs the system's list (tzdata) and Leap_Second.dat (python3-astropy)";
+  }
+  PublishedTable ietf;
+  PublishedTable iers;
+  PublishedTable usno;
+  std::string why;
+  ASSERT_TRUE(read_published(t.list, ietf, why)) << why;
+  ASSERT_TRUE(read_published(t.iers, iers, why)) << why;
+  ASSERT_TRUE(read_published(t.usno, usno, why)) << why;
+  EXPECT_EQ(ietf.source, Source::ietf_list);
+  EXPECT_EQ(iers.source, Source::iers_leap_second);
+  EXPECT_EQ(usno.source, Source::usno_tai_utc);
+  EXPECT_EQ(iers.entries, ietf.entries);
+  std::vector<PublishedEntry> since_1961 = entries_of_1961_to_1971();
+  since_1961.insert(since_1961.end(), ietf.entries.begin(), ietf.entries.end());
+  EXPECT_EQ(usno.entries, since_1961);
+  EXPECT_EQ(iso_date(*iers.expires), "2023-06-28");  // "File expires on 28 June 2023"
+  EXPECT_FALSE(usno.expires.has_value());
+  EXPECT_EQ(test::table_from_text(t.shipped).LS_N, static_cast<std::int32_t>(ietf.entries.size()));
+}
+
+struct Impostor {
   const char* name;
-  std::function<void(const fs::path& work, const fs::path& outside)> arrange;
+  std::string (*text)(const Texts&);
+  const char* why;  // part of the reason given
+};
+
+class DamagedSources : public ::testing::TestWithParam<Impostor> {};
+
+// Damaged copies and impostors are refused, saying what is wrong or what
+// was expected.
+TEST_P(DamagedSources, AreRefused) {
+  if (texts().list.empty() || texts().iers.empty()) GTEST_SKIP() << "needs tzdata and astropy";
+  PublishedTable table;
+  std::string why;
+  EXPECT_FALSE(read_published(GetParam().text(texts()), table, why));
+  EXPECT_NE(why.find(GetParam().why), std::string::npos) << why;
+}
+
+std::string replaced_once(std::string text, const std::string& from, const std::string& to) {
+  text.replace(text.find(from), from.size(), to);
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Published, DamagedSources,
+    ::testing::Values(
+        Impostor{"html_page",
+                 [](const Texts&) -> std::string {
+                   return "<!DOCTYPE html><html><body>404 Not Found</body></html>\n";
+                 },
+                 "expected the IETF leap-seconds.list"},
+        Impostor{"list_cut_before_its_hash",
+                 [](const Texts& t) { return t.list.substr(0, t.list.find("\n#h")); },
+                 "one each of #$, #@ and #h"},
+        Impostor{"list_number_changed",
+                 [](const Texts& t) {
+                   std::string list = t.list;  // 37 s from 1 January 2017, made 38
+                   list.replace(list.find("37", list.find("\n3692217600")), 2, "38");
+                   return list;
+                 },
+                 "do not match its hash"},
+        Impostor{"list_with_two_update_times",
+                 [](const Texts& t) { return replaced_once(t.list, "\n#@", "\n#$"); },
+                 "one each of #$, #@ and #h"},
+        Impostor{"list_out_of_order",
+                 [](const Texts& t) {
+                   std::vector<LeapListEntry> entries = entries_of(t.list);
+                   std::swap(entries[3], entries[4]);
+                   return signed_list("3900000000", "9000000000", entries);
+                 },
+                 "entry 5 (1974-01-01, 13 s) does not follow"},
+        Impostor{"list_change_mid_month",
+                 [](const Texts& t) {
+                   std::vector<LeapListEntry> entries = entries_of(t.list);
+                   entries.push_back({entries.back().ntp + 86400 * 400, 38});
+                   return signed_list("3900000000", "9000000000", entries);
+                 },
+                 "not a change of whole seconds on the first of a month"},
+        Impostor{"iers_cut_in_a_line",
+                 [](const Texts& t) { return t.iers.substr(0, t.iers.rfind("2017") + 2); },
+                 "not an MJD, a day, a month, a year and TAI-UTC"},
+        Impostor{"iers_date_not_its_mjd",
+                 [](const Texts& t) { return replaced_once(t.iers, "41499.0", "41500.0"); },
+                 "is not the date given beside it"},
+        Impostor{"iers_without_its_expiry",
+                 [](const Texts& t) { return replaced_once(t.iers, "File expires on", "File:"); },
+                 "without its expiry"},
+        Impostor{"usno_jd_not_its_date",
+                 [](const Texts& t) { return replaced_once(t.usno, "2437512.5", "2437513.5"); },
+                 "line 2: not a date, its JD"},
+        Impostor{"usno_cut_in_a_line",
+                 [](const Texts& t) { return t.usno.substr(0, t.usno.size() - 20); },
+                 "line 41: not a date, its JD"}),
+    [](const ::testing::TestParamInfo<Impostor>& info) { return std::string(info.param.name); });
+
+// One run of kw_lsini in `work`, with the list in the folder above it.
+struct RunCase {
+  const char* name;
+  void (*arrange)(const Texts& t, const fs::path& work, const fs::path& outside);
   std::vector<std::string> arguments;  // the list is ../list unless given
   int status;
   const char* message;  // part of the standard error
-  std::function<void(const fs::path& work, const fs::path& outside)> check;
+  void (*check)(const Texts& t, const fs::path& work, const fs::path& outside);
   long max_file_size = 0;
 };
 
-TEST(Lsini, HandlesLinksDevicesLimitsAndBadListsSafely) {
-  const std::string list = system_list();
-  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
-  const std::string shipped = test::read_file(kShippedTable);
-  const std::string older = shipped.substr(0, shipped.rfind("2017"));
-  const std::string noted = "1972  1  1  10.0 from the bulletin" + shipped.substr(16);
-  const auto file_is = [](const fs::path& file, const std::string& bytes) {
-    EXPECT_EQ(test::read_file(file), bytes) << file;
-  };
-  const auto victim = [&](const std::string& bytes) {
-    return [bytes](const fs::path& work, const fs::path& outside) {
-      test::write_file(outside / "victim", bytes);
-      fs::create_symlink(outside / "victim", work / "ls.ini");
-    };
-  };
-  std::vector<LeapListEntry> swapped = entries_of(list);
-  std::swap(swapped[3], swapped[4]);
-  std::vector<LeapListEntry> too_many = entries_of(list);
-  while (too_many.size() <= LS_MAX) too_many.push_back({too_many.back().ntp + 86400, 37});
-  std::vector<LeapListEntry> wide = entries_of(list);
-  wide.push_back({wide.back().ntp + 86400 * 366, 12000});
-  const auto refused = [&](const std::vector<LeapListEntry>& entries) {
-    return [&older, entries](const fs::path& work, const fs::path& outside) {
-      test::write_file(outside / "list", signed_list("3900000000", "9000000000", entries));
-      test::write_file(work / "ls.ini", older);
-    };
-  };
-  const auto table_is = [&](const std::string& bytes) {
-    return [bytes](const fs::path& work, const fs::path&) {
-      EXPECT_EQ(test::read_file(work / "ls.ini"), bytes);
-    };
-  };
-
-  const std::vector<FileCase> cases = {
-      {"planted_link_as_the_old_temporary",
-       [](const fs::path& work, const fs::path& outside) {
-         test::write_file(outside / "victim", "precious");
-         fs::create_symlink(outside / "victim", work / "ls.ini.new");
-       },
-       {},
-       0,
-       "wrote ls.ini",
-       [&](const fs::path& work, const fs::path& outside) {
-         file_is(outside / "victim", "precious");
-         file_is(work / "ls.ini", shipped);
-       }},
-      {"link_to_a_file_that_is_no_table",
-       victim("precious\n"),
-       {},
-       3,
-       "does not read as a table",
-       [&](const fs::path&, const fs::path& outside) {
-         file_is(outside / "victim", "precious\n");
-       }},
-      {"link_to_an_empty_file",
-       victim(""),
-       {},
-       4,
-       "symbolic link",
-       [&](const fs::path&, const fs::path& outside) { file_is(outside / "victim", ""); }},
-      {"link_to_an_older_table",
-       victim(older),
-       {},
-       0,
-       "wrote ls.ini",
-       [&](const fs::path& work, const fs::path& outside) {
-         file_is(outside / "victim", shipped);
-         EXPECT_TRUE(fs::is_symlink(work / "ls.ini"));
-       }},
-      {"agreeing_read_only_table_with_notes",
-       [&](const fs::path& work, const fs::path&) {
-         test::write_file(work / "ls.ini", noted);
-         fs::permissions(work / "ls.ini", fs::perms::owner_read | fs::perms::group_read);
-       },
-       {},
-       0,
-       "ls.ini is up to date",
-       [&](const fs::path& work, const fs::path&) {
-         file_is(work / "ls.ini", noted);
-         EXPECT_EQ(fs::status(work / "ls.ini").permissions() & fs::perms::all,
-                   fs::perms::owner_read | fs::perms::group_read);
-       }},
-      {"fifo_as_the_list",
-       [](const fs::path&, const fs::path& outside) {
-         fs::remove(outside / "list");
-         ::mkfifo((outside / "list").c_str(), 0600);
-       },
-       {},
-       1,
-       "not a regular file",
-       nullptr},
-      {"endless_device_as_the_list",
-       [](const fs::path&, const fs::path&) {},
-       {"/dev/zero"},
-       1,
-       "not a regular file",
-       nullptr},
-      {"oversized_list",
-       [&](const fs::path&, const fs::path& outside) {
-         test::write_file(outside / "list", list + std::string(kLongestList, '#'));
-       },
-       {},
-       1,
-       "larger than",
-       nullptr},
-      {"fifo_as_the_table",
-       [](const fs::path& work, const fs::path&) { ::mkfifo((work / "ls.ini").c_str(), 0600); },
-       {},
-       3,
-       "not a regular file",
-       nullptr},
-      {"file_size_limit",
-       [&](const fs::path& work, const fs::path&) { test::write_file(work / "ls.ini", older); },
-       {},
-       4,
-       "File too large",
-       table_is(older),
-       300},  // standard error fits, the table not
-      {"entries_out_of_order",
-       refused(swapped),
-       {},
-       1,
-       "lies before its entry 4, out of date order",
-       table_is(older)},
-      {"more_entries_than_a_table_holds",
-       refused(too_many),
-       {},
-       1,
-       "more than the 100",
-       table_is(older)},
-      {"value_too_wide_for_its_column",
-       refused(wide),
-       {},
-       1,
-       "entry 29 (2018-01-02, 12000 s) does not fit",
-       table_is(older)},
-      {"list_named_like_an_option",
-       [&](const fs::path&, const fs::path& outside) { test::write_file(outside / "-list", list); },
-       {"--", "../-list"},
-       0,
-       "wrote ls.ini",
-       table_is(shipped)},
-  };
-  for (const FileCase& c : cases) {
-    const test::TempDir dir;
-    const fs::path work = dir.path() / "work";
-    fs::create_directories(work);
-    if (c.arguments.empty()) test::write_file(dir.path() / "list", list);
-    c.arrange(work, dir.path());
-    std::set<std::string> before = test::names_in(work);
-    before.insert("ls.ini");
-    const test::RunResult result = test::run_program(
-        KW_LSINI_PATH, work,
-        {.max_file_size = c.max_file_size,
-         .timeout_seconds = 20,
-         .arguments = c.arguments.empty() ? std::vector<std::string>{"../list"} : c.arguments});
-    EXPECT_FALSE(result.timed_out) << c.name;
-    EXPECT_EQ(result.exit_status, c.status) << c.name << ": " << result.standard_error;
-    EXPECT_NE(result.standard_error.find(c.message), std::string::npos)
-        << c.name << ": " << result.standard_error;
-    std::set<std::string> after = test::names_in(work);
-    after.insert("ls.ini");
-    EXPECT_EQ(after, before) << c.name;  // no temporary left beside the table
-    if (c.check) c.check(work, dir.path());
-  }
+void table_is(const fs::path& work, const std::string& bytes) {
+  EXPECT_EQ(test::read_file(work / "ls.ini"), bytes);
 }
 
-TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
-  const std::string list = system_list();
-  if (list.empty()) GTEST_SKIP() << "no leap-second list at " << kSystemList;
-  const std::string shipped = test::read_file(kShippedTable);
+class LsiniRuns : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(LsiniRuns, EndAsTheyShould) {
+  if (!have_the_list()) GTEST_SKIP() << "no leap-second list at " << KW_LEAP_LIST;
+  const RunCase& c = GetParam();
   const test::TempDir dir;
   const fs::path work = dir.path() / "work";
   fs::create_directories(work);
-  test::write_file(dir.path() / "list", list);
+  test::write_file(dir.path() / "list", texts().list);
+  c.arrange(texts(), work, dir.path());
+  std::set<std::string> before = test::names_in(work);
+  before.insert("ls.ini");
+  const test::RunResult result = test::run_program(
+      KW_LSINI_PATH, work,
+      {.max_file_size = c.max_file_size,
+       .timeout_seconds = 20,
+       .arguments = c.arguments.empty() ? std::vector<std::string>{"../list"} : c.arguments});
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.exit_status, c.status) << result.standard_error;
+  EXPECT_NE(result.standard_error.find(c.message), std::string::npos) << result.standard_error;
+  std::set<std::string> after = test::names_in(work);
+  after.insert("ls.ini");
+  EXPECT_EQ(after, before);  // no temporary left beside the table
+  if (c.check != nullptr) c.check(texts(), work, dir.path());
+}
+
+void nothing(const Texts&, const fs::path&, const fs::path&) {}
+
+// Tables kept, brought up to date, or refused, and lists refused.
+INSTANTIATE_TEST_SUITE_P(
+    Tables, LsiniRuns,
+    ::testing::Values(
+        RunCase{"no_table",
+                nothing,
+                {},
+                0,
+                "wrote ls.ini: 28 entries, 1972-01-01 (10 s) to "
+                "2017-01-01 (37 s)",
+                [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.written); }},
+        RunCase{"older_table_with_notes",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  test::write_file(w / "ls.ini",
+                                   "\r\n" + replaced_once(t.older, "10.0", "10.0 my note"));
+                },
+                {},
+                0,
+                "(1 added)",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  table_is(w, "\r\n" + replaced_once(t.written, "10.0", "10.0 my note"));
+                }},
+        RunCase{"same_entries_an_earlier_expiry",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  test::write_file(w / "ls.ini",
+                                   replaced_once(t.written, t.note, "expires 2020-01-01, old"));
+                },
+                {},
+                0,
+                "(0 added)",
+                [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.written); }},
+        RunCase{"up_to_date_read_only_and_noted",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  test::write_file(w / "ls.ini", replaced_once(t.written, "10.0", "10.0 x"));
+                  fs::permissions(w / "ls.ini", fs::perms::owner_read | fs::perms::group_read);
+                },
+                {},
+                0,
+                "ls.ini is up to date",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  table_is(w, replaced_once(t.written, "10.0", "10.0 x"));
+                  EXPECT_EQ(fs::status(w / "ls.ini").permissions() & fs::perms::all,
+                            fs::perms::owner_read | fs::perms::group_read);
+                }},
+        RunCase{"since_1961_before_a_table_of_1972",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  test::write_file(w / "ls.ini", t.written);
+                },
+                {"--since-1961", "../list"},
+                0,
+                "(13 added)",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  const std::string table = test::read_file(w / "ls.ini");
+                  EXPECT_EQ(table.substr(0, 45), "1961  1  1   1.4228180 rate 0.0012960 s/day\r\n");
+                  EXPECT_TRUE(table.ends_with(t.written));
+                  EXPECT_EQ(test::table_from_text(table).LS_N, 41);
+                }},
+        RunCase{"usno_list_as_since_1961",
+                [](const Texts& t, const fs::path&, const fs::path& o) {
+                  test::write_file(o / "list", t.usno);
+                },
+                {},
+                0,
+                "tai-utc.dat, which gives no expiry",
+                [](const Texts&, const fs::path& w, const fs::path&) {
+                  const LeapTable table = test::table_from_text(test::read_file(w / "ls.ini"));
+                  EXPECT_EQ(table.LS_N, 41);
+                  EXPECT_EQ(table.LS_RATE[12], 0.002592);
+                  EXPECT_EQ(table.expires, kNoExpiry);
+                }},
+        RunCase{"html_page_as_the_list",
+                [](const Texts& t, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "list", "<html><body>Service unavailable</body></html>\n");
+                  test::write_file(w / "ls.ini", t.older);
+                },
+                {},
+                1,
+                "expected the IETF leap-seconds.list",
+                [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.older); }},
+        RunCase{"a_value_the_list_contradicts",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  test::write_file(w / "ls.ini", replaced_once(t.shipped, "1999  1  1  32.0",
+                                                               "1999  1  1  33.0"));
+                },
+                {},
+                3,
+                "entry 23 (1999-01-01, 33 s) differs from the list's 1999-01-01, 32 s",
+                nullptr},
+        RunCase{
+            "an_entry_the_list_lacks",
+            [](const Texts& t, const fs::path& w,
+               const fs::
+                   path&) { test::write_file(w / "ls.ini", t.shipped + "2030  1  1  38.0\r\n"); },
+            {},
+            3,
+            "entry 29 (2030-01-01, 38 s) is not in the list",
+            nullptr},
+        RunCase{
+            "a_table_that_does_not_read",
+            [](const Texts&, const fs::path& w, const fs::path&) {
+              test::write_file(w / "ls.ini", "1999 x\r\n");
+            },
+            {},
+            3,
+            "does not read as a table",
+            [](const Texts&, const fs::path& w, const fs::path&) { table_is(w, "1999 x\r\n"); }},
+        RunCase{"more_entries_than_a_table_holds",
+                [](const Texts& t, const fs::path& w, const fs::path& o) {
+                  std::vector<LeapListEntry> entries = entries_of(t.list);
+                  for (int year = 2018; entries.size() <= LS_MAX; ++year) {  // each 1 January
+                    const long long days = test::days_from_civil(year, 1, 1) + 40587 - 15020;
+                    entries.push_back({static_cast<std::uint64_t>(days) * 86400, year - 1980});
+                  }
+                  test::write_file(o / "list", signed_list("3900000000", "9000000000", entries));
+                  test::write_file(w / "ls.ini", t.older);
+                },
+                {},
+                1,
+                "more than 100",
+                [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.older); }},
+        RunCase{"no_list",
+                [](const Texts&, const fs::path&, const fs::path& o) { fs::remove(o / "list"); },
+                {},
+                1,
+                "cannot read the list",
+                nullptr},
+        RunCase{
+            "list_named_like_an_option",
+            [](const Texts& t, const fs::path&, const fs::path& o) {
+              test::write_file(o / "-list", t.list);
+            },
+            {"--", "../-list"},
+            0,
+            "wrote ls.ini",
+            [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.written); }}),
+    [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+
+#ifndef _WIN32
+// What another user, or a careless one, may leave in the folder or give as
+// the list: the table is written whole or not at all, never through a link
+// to a file that is not a table the list extends.
+INSTANTIATE_TEST_SUITE_P(
+    Files, LsiniRuns,
+    ::testing::Values(
+        RunCase{"planted_link_as_the_old_temporary",
+                [](const Texts&, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "victim", "precious");
+                  fs::create_symlink(o / "victim", w / "ls.ini.new");
+                },
+                {},
+                0,
+                "wrote ls.ini",
+                [](const Texts& t, const fs::path& w, const fs::path& o) {
+                  EXPECT_EQ(test::read_file(o / "victim"), "precious");
+                  table_is(w, t.written);
+                }},
+        RunCase{"link_to_a_file_that_is_no_table",
+                [](const Texts&, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "victim", "precious\n");
+                  fs::create_symlink(o / "victim", w / "ls.ini");
+                },
+                {},
+                3,
+                "does not read as a table",
+                [](const Texts&, const fs::path&, const fs::path& o) {
+                  EXPECT_EQ(test::read_file(o / "victim"), "precious\n");
+                }},
+        RunCase{"link_to_an_empty_file",
+                [](const Texts&, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "victim", "");
+                  fs::create_symlink(o / "victim", w / "ls.ini");
+                },
+                {},
+                4,
+                "symbolic link",
+                [](const Texts&, const fs::path&, const fs::path& o) {
+                  EXPECT_EQ(test::read_file(o / "victim"), "");
+                }},
+        RunCase{"link_to_an_older_table",
+                [](const Texts& t, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "victim", t.older);
+                  fs::create_symlink(o / "victim", w / "ls.ini");
+                },
+                {},
+                0,
+                "wrote ls.ini",
+                [](const Texts& t, const fs::path& w, const fs::path& o) {
+                  EXPECT_EQ(test::read_file(o / "victim"), t.written);
+                  EXPECT_TRUE(fs::is_symlink(w / "ls.ini"));
+                }},
+        RunCase{"fifo_as_the_list",
+                [](const Texts&, const fs::path&, const fs::path& o) {
+                  fs::remove(o / "list");
+                  ::mkfifo((o / "list").c_str(), 0600);
+                },
+                {},
+                1,
+                "not a regular file",
+                nullptr},
+        RunCase{
+            "endless_device_as_the_list", nothing, {"/dev/zero"}, 1, "not a regular file", nullptr},
+        RunCase{"oversized_list",
+                [](const Texts& t, const fs::path&, const fs::path& o) {
+                  test::write_file(o / "list", t.list + std::string(kLongestList, '#'));
+                },
+                {},
+                1,
+                "larger than",
+                nullptr},
+        RunCase{"fifo_as_the_table",
+                [](const Texts&, const fs::path& w, const fs::path&) {
+                  ::mkfifo((w / "ls.ini").c_str(), 0600);
+                },
+                {},
+                3,
+                "not a regular file",
+                nullptr},
+        RunCase{"file_size_limit",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  test::write_file(w / "ls.ini", t.older);
+                },
+                {},
+                4,
+                "File too large",
+                [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.older); },
+                300}),  // standard error fits, the table not
+    [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+
+TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
+  if (!have_the_list()) GTEST_SKIP() << "no leap-second list at " << KW_LEAP_LIST;
+  const test::TempDir dir;
+  const fs::path work = dir.path() / "work";
+  fs::create_directories(work);
+  test::write_file(dir.path() / "list", texts().list);
   for (int round = 0; round < 5; ++round) {
-    test::write_file(work / "ls.ini", shipped.substr(0, shipped.find("1980")));
+    test::write_file(work / "ls.ini", texts().shipped.substr(0, texts().shipped.find("1980")));
     std::vector<std::thread> runs;
     std::vector<int> statuses(3, -1);
     for (int& status : statuses) {
@@ -448,11 +527,30 @@ TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
     }
     for (std::thread& run : runs) run.join();
     EXPECT_EQ(statuses, std::vector<int>(3, 0)) << round;
-    EXPECT_EQ(test::read_file(work / "ls.ini"), shipped) << round;
+    EXPECT_EQ(test::read_file(work / "ls.ini"), texts().written) << round;
     EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), 1) << round;
   }
 }
 #endif
+
+TEST(Lsini, WarnsWhenTheListHasExpired) {
+  if (!have_the_list()) GTEST_SKIP() << "no leap-second list at " << KW_LEAP_LIST;
+  const test::TempDir dir;
+  const std::string expired = with_expiry(texts().list, "3899836800");  // 2023-08-01
+  test::write_file(dir.path() / "list", expired);
+  const test::ScopedCwd cwd(dir.path());
+  // The expiry is an instant: from that second on, not from the next day.
+  const std::int64_t expiry = 3899836800 - ntp_of_posix(0);
+  for (const std::int64_t now : {expiry - 1, expiry, expiry + 86399}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(kw::run_lsini({"list"}, now), lsini_status::ok);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("warning: the list expired on 2023-08-01") != std::string::npos,
+              now >= expiry)
+        << now << ": " << said;
+    fs::remove(dir.path() / "ls.ini");
+  }
+}
 
 struct ArgumentCase {
   const char* program;
@@ -489,6 +587,16 @@ TEST(Arguments, HelpVersionAndUnknownOnesTouchNoFile) {
           << what << ": " << result.standard_error;
     }
     EXPECT_TRUE(fs::is_empty(dir.path())) << what;
+  }
+  // Every help line fits 80 columns.
+  for (const char* program : {KW_TAI2UTC_PATH, KW_LSINI_PATH}) {
+    const test::TempDir dir;
+    const std::string help =
+        test::run_program(program, dir.path(), {.arguments = {"--help"}}).standard_output;
+    for (std::size_t at = 0, end = 0; at < help.size(); at = end + 1) {
+      end = help.find('\n', at);
+      EXPECT_LE(end - at, 80U) << help.substr(at, end - at);
+    }
   }
 }
 

@@ -43,11 +43,14 @@ TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
       const std::string slot = slot_of(line);
       char want[kOutputWidth] = {};
       ReadStatus status = ReadStatus::ok;
-      const Converted expected = convert_generally(slot.data(), offsets, want, status);
+      DateZone want_zone{};
+      const Converted expected = convert_generally(slot.data(), offsets, want, status, want_zone);
       char scanned[kOutputWidth] = {};
-      const Converted by_scan = scan_record(slot.data(), offsets, scanned);
+      DateZone zone{};
+      const Converted by_scan = scan_record(slot.data(), offsets, scanned, zone);
       if (by_scan != Converted::undecided) {
         EXPECT_EQ(by_scan, expected) << line;
+        EXPECT_EQ(zone, want_zone) << line;
         EXPECT_EQ(std::string(scanned, kOutputWidth), std::string(want, kOutputWidth)) << line;
       } else {
         // With the shipped table's whole offsets, every record of a

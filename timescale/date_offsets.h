@@ -37,6 +37,28 @@ class DateOffsets {
     return offsets_[i];
   }
 
+  // Where a record's date lies against what the table knows.
+  DateZone zone(const std::array<std::int32_t, 3>& idate) const {
+    std::size_t i = 0;
+    if (!index(static_cast<std::uint32_t>(idate[0]), static_cast<std::uint32_t>(idate[1]),
+               static_cast<std::uint32_t>(idate[2]), i)) {
+      return zone_of(table_, mjd_of(idate));
+    }
+    return zones_[i];
+  }
+
+  // The same for a date of real data (two-digit numbers).
+  DateZone zone(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd) const {
+    std::size_t i = 0;
+    return index(yy, mm, dd, i)
+               ? zones_[i]
+               : zone({static_cast<std::int32_t>(yy), static_cast<std::int32_t>(mm),
+                       static_cast<std::int32_t>(dd)});
+  }
+
+  Direction direction() const { return direction_; }
+  const LeapTable& table() const { return table_; }
+
   // What is added on yy-mm-dd when it is a whole number of seconds of at
   // most 1000 in magnitude; false otherwise, and for dates outside those
   // computed.
@@ -54,7 +76,7 @@ class DateOffsets {
   static constexpr std::uint32_t kDays = 31;
   static constexpr std::int16_t kNotWhole = -32768;
 
-  void set(std::size_t i, double offset);
+  void set(std::size_t i, double offset, DateZone zone);
 
   static bool index(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::size_t& i) {
     const std::uint32_t m = mm - 1U;
@@ -68,6 +90,7 @@ class DateOffsets {
   Direction direction_;
   std::vector<double> offsets_;
   std::vector<std::int16_t> seconds_;
+  std::vector<DateZone> zones_;
 };
 
 }  // namespace kw

@@ -11,15 +11,25 @@ double full_year(std::int32_t yy) {
   return 1950.0;
 }
 
-double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate) {
+double mjd_of(const std::array<std::int32_t, 3>& idate) {
   double year = full_year(idate[0]);
   double month = idate[1];
   const double day = idate[2];
   double mjd = 0.0;
   JUDDY(mjd, year, month, day);  // changes its copies of year and month
+  return mjd;
+}
+
+double offset_on(const LeapTable& table, const std::array<std::int32_t, 3>& idate) {
   double dt = 0.0;
-  LS_D(dt, mjd, table.LS_MJD, table.LS_DT, table.LS_N);
+  LS_D(dt, mjd_of(idate), table.LS_MJD, table.LS_DT, table.LS_RATE, table.LS_N);
   return dt;
+}
+
+DateZone zone_of(const LeapTable& table, double mjd) {
+  if (table.LS_N > 0 && mjd < table.LS_MJD[0]) return DateZone::before_table;
+  if (mjd >= table.expires) return DateZone::expired;
+  return DateZone::known;
 }
 
 }  // namespace kw

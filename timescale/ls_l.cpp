@@ -4,6 +4,7 @@
 #include "records/run_files.h"
 #include "records/units.h"
 #include "timescale/lsconv_s.h"
+#include "timescale/published_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {
@@ -26,7 +27,7 @@ namespace {
 
 }  // namespace
 
-void load_leap_table(InputUnit& unit, LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {
+void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms) {
   // Read whole, with a bound: no table, however large or endless, takes
   // more memory than that.
   std::string text;
@@ -36,12 +37,30 @@ void load_leap_table(InputUnit& unit, LeapColumn& ls_mjd, LeapColumn& ls_dt, std
     stop_table("\"" + shown(unit.name()) + "\" is larger than " + std::to_string(kLongestTable) +
                " bytes, more than any table holds; no record converted");
   }
-  if (const TableFault fault = load_table_text(text, ls_mjd, ls_dt, ls_n)) stop_on(fault, unit);
+  if (forms == TableForms::published && looks_published(text)) {
+    PublishedTable published;
+    std::string why;
+    std::string own;
+    if (!read_published(text, published, why) || !table_text(published, own, why)) {
+      stop_table("\"" + shown(unit.name()) + "\" is not a table the program can use: " + why +
+                 "; no record converted");
+    }
+    text = own;
+  }
+  if (const TableFault fault = load_table_text(text, table)) stop_on(fault, unit);
+}
+
+void load_leap_table(LeapTable& table) {
+  InputUnit unit(kTableFile.unit, kTableFile.name);
+  load_leap_table(unit, table);
 }
 
 void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {
-  InputUnit unit(kTableFile.unit, kTableFile.name);
-  load_leap_table(unit, ls_mjd, ls_dt, ls_n);
+  LeapTable table;
+  load_leap_table(table);
+  ls_mjd = table.LS_MJD;
+  ls_dt = table.LS_DT;
+  ls_n = table.LS_N;
 }
 
 }  // namespace kw

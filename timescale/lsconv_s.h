@@ -48,7 +48,8 @@ void JUDDY(double& mjd, double& year, double& month, const double& day);
 //   ls_n    out  number of entries loaded
 //
 // Each non-blank line holds year, month, day (integers) and TAI-UTC in
-// seconds (real), free-format; values after the fourth are ignored. A
+// seconds (real), free-format; what follows the fourth value is a note
+// (see table_reader.h for the notes the program reads). A
 // missing file is created empty. The run is ended, with the log keeping
 // only its start line, when the table is empty, when it has more than
 // LS_MAX entries (as soon as entry LS_MAX + 1 is read), or when an entry's
@@ -72,5 +73,18 @@ void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n);
 // entry.
 void LS_D(double& dt, const double& mjd, const LeapColumn& ls_mjd, const LeapColumn& ls_dt,
           const std::int32_t& ls_n);
+
+// LS_D with rates: TAI-UTC in force on a date of a table whose entries may
+// change a day (1961-1971).
+//
+//   ls_rate  in   the change of TAI-UTC a day, in seconds, from each
+//                 entry's date on; 0 for an entry of a fixed value
+//
+// As LS_D, but on a date in the span of entry k with a rate, TAI-UTC is
+// LS_DT(k) + (mjd - LS_MJD(k)) * LS_RATE(k): LS_DT(k) is TAI-UTC on that
+// entry's own date. An entry of rate 0 gives LS_DT(k) as it stands, and
+// dates before the first entry its value minus 1.0, as LS_D gives them.
+void LS_D(double& dt, const double& mjd, const LeapColumn& ls_mjd, const LeapColumn& ls_dt,
+          const LeapColumn& ls_rate, const std::int32_t& ls_n);
 
 }  // namespace kw

@@ -4,6 +4,12 @@
 #include "records/free_format.h"
 #include "records/separators.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <tuple>
+#include <vector>
+
 namespace kw {
 
 std::string describe(const TableFault& fault, std::string_view name) {
@@ -31,9 +37,61 @@ std::string describe(const TableFault& fault, std::string_view name) {
   return {};
 }
 
-TableReader::TableReader(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n)
-    : mjd_(ls_mjd), dt_(ls_dt), n_(ls_n) {
-  n_ = 0;
+namespace {
+
+// The words of a note, blanks (and a comma after a word) apart.
+std::vector<std::string_view> words_of(std::string_view note) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while ((at = note.find_first_not_of(" \t,", at)) != std::string_view::npos) {
+    const std::size_t end = std::min(note.find_first_of(" \t,", at), note.size());
+    words.push_back(note.substr(at, end - at));
+    at = end;
+  }
+  return words;
+}
+
+bool number_in(std::string_view word, double& value) {
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+  return ec == std::errc{} && end == word.data() + word.size() && std::isfinite(value);
+}
+
+// The MJD of "YYYY-MM-DD".
+bool date_in(std::string_view word, double& mjd) {
+  if (word.size() != 10 || word[4] != '-' || word[7] != '-') return false;
+  int parts[3] = {};
+  for (const auto& [at, length, part] :
+       {std::tuple{0, 4, 0}, std::tuple{5, 2, 1}, std::tuple{8, 2, 2}}) {
+    const char* first = word.data() + at;
+    const auto [end, ec] = std::from_chars(first, first + length, parts[part]);
+    if (ec != std::errc{} || end != first + length) return false;
+  }
+  if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31) return false;
+  double year = parts[0];
+  double month = parts[1];
+  const double day = parts[2];
+  JUDDY(mjd, year, month, day);
+  return true;
+}
+
+// The notes the program reads, in the words after a line's four values.
+void read_notes(std::string_view note, double& rate, double& expiry) {
+  const std::vector<std::string_view> words = words_of(note);
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    double value = 0.0;
+    if (words[k] == "rate" && k + 2 < words.size() && words[k + 2] == "s/day" &&
+        number_in(words[k + 1], value)) {
+      rate = value;
+    } else if (words[k] == "expires" && k + 1 < words.size() && date_in(words[k + 1], value)) {
+      expiry = value;
+    }
+  }
+}
+
+}  // namespace
+
+TableReader::TableReader(LeapTable& table) : table_(table) {
+  table_ = LeapTable{};
 }
 
 TableFault TableReader::add_line(std::string_view line) {
@@ -55,24 +113,30 @@ TableFault TableReader::add_line(std::string_view line) {
                                                      : TableFault::Kind::syntax,
             .line = line_number_};
   }
-  if (n_ >= LS_MAX) {
-    return {.kind = TableFault::Kind::too_many, .line = line_number_, .entry = n_ + 1};
+  std::int32_t& n = table_.LS_N;
+  if (n >= LS_MAX) {
+    return {.kind = TableFault::Kind::too_many, .line = line_number_, .entry = n + 1};
   }
-  const auto k = static_cast<std::size_t>(n_);
-  dt_[k] = value;
+  const auto k = static_cast<std::size_t>(n);
+  table_.LS_DT[k] = value;
   double year = iy;
   double month = im;
   const double day = id;
-  JUDDY(mjd_[k], year, month, day);  // changes its copies of year and month
+  JUDDY(table_.LS_MJD[k], year, month, day);  // changes its copies of year and month
+  last_expiry_ = kNoExpiry;
+  read_notes(reader.rest(), table_.LS_RATE[k], last_expiry_);
   line_of_[k] = line_number_;
-  ++n_;
+  ++n;
   return {};
 }
 
-TableFault TableReader::finish() const {
-  if (n_ == 0) return {.kind = TableFault::Kind::empty};
-  for (std::size_t k = 1; k < static_cast<std::size_t>(n_); ++k) {
-    if (mjd_[k] < mjd_[k - 1]) {
+TableFault TableReader::finish() {
+  const std::int32_t n = table_.LS_N;
+  if (n == 0) return {.kind = TableFault::Kind::empty};
+  table_.expires = last_expiry_;
+  const LeapColumn& mjd = table_.LS_MJD;
+  for (std::size_t k = 1; k < static_cast<std::size_t>(n); ++k) {
+    if (mjd[k] < mjd[k - 1]) {
       return {.kind = TableFault::Kind::out_of_order,
               .line = line_of_[k],
               .line_above = line_of_[k - 1]};
@@ -81,9 +145,8 @@ TableFault TableReader::finish() const {
   return {};
 }
 
-TableFault load_table_text(std::string_view text, LeapColumn& ls_mjd, LeapColumn& ls_dt,
-                           std::int32_t& ls_n) {
-  TableReader reader(ls_mjd, ls_dt, ls_n);
+TableFault load_table_text(std::string_view text, LeapTable& table) {
+  TableReader reader(table);
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);

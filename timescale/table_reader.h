@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "timescale/lsconv_s.h"
+#include "timescale/leap_table.h"
 
 namespace kw {
 
@@ -38,40 +38,63 @@ struct TableFault {
 // the date lies before ...".
 std::string describe(const TableFault& fault, std::string_view name);
 
-// Fills the columns one line at a time. Blank lines (blanks and tabs
-// only) are skipped; of a line, year, month and day are read as integers
-// and TAI-UTC as a real, free-format, and values after the fourth are
-// ignored. Each date becomes an MJD through JUDDY.
+// Fills a table one line at a time. Blank lines (blanks and tabs only)
+// are skipped; of a line, year, month and day are read as integers and
+// TAI-UTC as a real, free-format. Each date becomes an MJD through JUDDY.
+//
+// What follows the fourth value is a note, the user's own but for two
+// that the program writes and reads back, each a keyword and its value:
+//   "rate R s/day"       TAI-UTC changes by R seconds a day from the
+//                        entry's date on (the rates of 1961-1971); the
+//                        line's value is TAI-UTC on its own date, so that a
+//                        reader of four values still has the right one there
+//   "expires YYYY-MM-DD" on the last entry's line: the date from which the
+//                        table no longer vouches for its last value
+// for example "1962  1  1   1.8458580 rate 0.0011232 s/day" and
+// "2017  1  1  37.0   expires 2027-06-28, leap-seconds.list of 2026-07-08".
+// Any other note is left alone.
 class TableReader {
  public:
-  TableReader(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n);
+  explicit TableReader(LeapTable& table);
 
   // Takes the next line (without its line end). A fault ends the table:
   // no further line may be added.
   TableFault add_line(std::string_view line);
 
   // After the last line: the table must hold an entry, in date order
-  // (equal dates are accepted).
-  TableFault finish() const;
+  // (equal dates are accepted). Takes the last entry's expiry.
+  TableFault finish();
+
+  // The line number of each entry read.
+  long long line_of(std::size_t entry) const { return line_of_[entry]; }
 
  private:
-  LeapColumn& mjd_;
-  LeapColumn& dt_;
-  std::int32_t& n_;
+  LeapTable& table_;
   long long line_number_ = 0;
   std::array<long long, LS_MAX> line_of_{};  // line number of each entry
+  double last_expiry_ = kNoExpiry;           // the expiry on the last entry's line
 };
 
 class InputUnit;
 
-// Loads the table from `unit` (read to its end), as LS_L loads "ls.ini":
-// a line that does not read ends the run with error 59 or 64 naming the
-// unit, a table that cannot be used with a line naming the file.
-void load_leap_table(InputUnit& unit, LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n);
+// Which texts a table may be.
+enum class TableForms {
+  own,        // the program's own table, as "ls.ini" holds it
+  published,  // that, or a published table of TAI-UTC (published_table.h)
+};
+
+// Loads the table from `unit` (read to its end, at most kLongestTable
+// bytes), as LS_L loads "ls.ini": a line that does not read ends the run
+// with error 59 or 64 naming the unit, a table that cannot be used with a
+// line naming the file. A published table is taken as the table kw_lsini
+// writes from it, and one that fails its checks cannot be used.
+void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms = TableForms::own);
+
+// Loads "ls.ini" in the current directory as LS_L does, with its notes.
+void load_leap_table(LeapTable& table);
 
 // Loads the text of a whole table, lines ending at a line feed with a
 // carriage return before it dropped, as LS_L loads "ls.ini".
-TableFault load_table_text(std::string_view text, LeapColumn& ls_mjd, LeapColumn& ls_dt,
-                           std::int32_t& ls_n);
+TableFault load_table_text(std::string_view text, LeapTable& table);
 
 }  // namespace kw

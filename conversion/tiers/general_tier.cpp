@@ -8,7 +8,7 @@
 namespace kw {
 
 Converted convert_generally(const char* slot, const DateOffsets& offsets, char* out,
-                            ReadStatus& status) {
+                            ReadStatus& status, DateZone& zone) {
   const std::string_view columns(slot, kParsedColumns);
   status = ReadStatus::ok;
   if (is_blank_text(columns)) return Converted::blank;
@@ -16,6 +16,7 @@ Converted convert_generally(const char* slot, const DateOffsets& offsets, char* 
   status = parse_data_record(columns, record);
   if (status != ReadStatus::ok) return Converted::failed;
   record.xval[2] = record.xval[2] + offsets.offset(record.idate);
+  zone = offsets.zone(record.idate);
   return edit_output_record(record, out) ? Converted::fits : Converted::overflow;
 }
 

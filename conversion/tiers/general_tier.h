@@ -10,8 +10,9 @@ namespace kw {
 
 // Converts the record in slot[0..kParsedColumns) into out[0..kOutputWidth):
 // fits, overflow, blank, or failed with `status` telling which read error
-// the record raises. Never undecided.
+// the record raises. Never undecided. `zone` says where the date of a
+// record converted lies against the table.
 Converted convert_generally(const char* slot, const DateOffsets& offsets, char* out,
-                            ReadStatus& status);
+                            ReadStatus& status, DateZone& zone);
 
 }  // namespace kw

@@ -22,13 +22,14 @@ namespace kw {
 // Converts the record in slot[0..kSlotWidth) (its parsed columns, then
 // blanks) into out[0..kOutputWidth), the offset of its date added to the
 // third value. On `failed`, `status` tells which read error the record
-// raises. Never undecided.
+// raises; on fits or overflow, `zone` where its date lies against the
+// table. Never undecided.
 inline Converted convert_record(const char* slot, const DateOffsets& offsets, char* out,
-                                ReadStatus& status) {
+                                ReadStatus& status, DateZone& zone) {
   status = ReadStatus::ok;
-  const Converted scanned = scan_record(slot, offsets, out);
+  const Converted scanned = scan_record(slot, offsets, out, zone);
   if (scanned != Converted::undecided) return scanned;
-  return convert_generally(slot, offsets, out, status);
+  return convert_generally(slot, offsets, out, status, zone);
 }
 
 }  // namespace kw

@@ -289,7 +289,7 @@ inline Converted edit_real(const char* slot, const RealText& t, char* out) {
 
 }  // namespace
 
-Converted scan_record(const char* slot, const DateOffsets& offsets, char* out) {
+Converted scan_record(const char* slot, const DateOffsets& offsets, char* out, DateZone& zone) {
   const SlotClasses c = classify_slot(slot);
   std::uint64_t starts = c.values & ~(c.values << 1) & kParsed;
   std::uint64_t ends = c.values & ~(c.values >> 1);
@@ -340,6 +340,7 @@ Converted scan_record(const char* slot, const DateOffsets& offsets, char* out) {
     return Converted::undecided;
   }
   put_two_digit_dates(date[0], date[1], date[2], out);
+  zone = offsets.zone(date[0], date[1], date[2]);
   const Converted sum = z.decimals() <= 6 && put_sum_text(slot, z, offset, out)
                             ? Converted::fits
                             : edit_sum(read_real(slot, z), offset, out);

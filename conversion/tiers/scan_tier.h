@@ -31,7 +31,8 @@
 namespace kw {
 
 // Converts the record in slot[0..kSlotWidth) (its parsed columns, then
-// blanks) into out[0..kOutputWidth): fits, overflow or undecided.
-Converted scan_record(const char* slot, const DateOffsets& offsets, char* out);
+// blanks) into out[0..kOutputWidth): fits, overflow or undecided; `zone`
+// says where its date lies against the table, when it is converted.
+Converted scan_record(const char* slot, const DateOffsets& offsets, char* out, DateZone& zone);
 
 }  // namespace kw

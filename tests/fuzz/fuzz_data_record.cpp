@@ -63,12 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const kw::DateOffsets odd_offsets(kw::test::odd_leap_table());
   for (const kw::DateOffsets* offsets : {&real_offsets, &odd_offsets}) {
     char scanned[kw::kOutputWidth];
-    const kw::Converted by_scan = kw::scan_record(slot.data(), *offsets, scanned);
+    kw::DateZone scan_zone{};
+    const kw::Converted by_scan = kw::scan_record(slot.data(), *offsets, scanned, scan_zone);
     if (by_scan == kw::Converted::undecided) continue;
     char want[kw::kOutputWidth];
     kw::ReadStatus general_status = kw::ReadStatus::ok;
-    FUZZ_CHECK(kw::convert_generally(slot.data(), *offsets, want, general_status) == by_scan);
+    kw::DateZone general_zone{};
+    FUZZ_CHECK(kw::convert_generally(slot.data(), *offsets, want, general_status, general_zone) ==
+               by_scan);
     FUZZ_CHECK(std::memcmp(scanned, want, kw::kOutputWidth) == 0);
+    FUZZ_CHECK(scan_zone == general_zone);
   }
 
   kw::DataRecord record{};

@@ -22,7 +22,7 @@ inline std::string shipped_table_text() {
 // A table's text as the loader reads it.
 inline LeapTable table_from_text(std::string_view text) {
   LeapTable table;
-  if (load_table_text(text, table.LS_MJD, table.LS_DT, table.LS_N)) {
+  if (load_table_text(text, table)) {
     throw std::runtime_error("the table does not load");
   }
   return table;
@@ -61,10 +61,10 @@ inline LeapTable odd_leap_table() {
                    {62000, -4}});
 }
 
-// What LS_D gives on `table` for `mjd`.
+// What LS_D gives on `table` for `mjd`, with its rates.
 inline double tai_utc(const LeapTable& table, double mjd) {
   double dt = -12345.0;
-  LS_D(dt, mjd, table.LS_MJD, table.LS_DT, table.LS_N);
+  LS_D(dt, mjd, table.LS_MJD, table.LS_DT, table.LS_RATE, table.LS_N);
   return dt;
 }
 

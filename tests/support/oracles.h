@@ -38,18 +38,22 @@ inline std::string reference_fixed(double value, int width, int decimals) {
 
 // LS_D as the table's definition states it: before the first entry, its
 // value minus one; on or after the last, the last value; otherwise every
-// entry whose interval holds the date is taken, the last one wins. An
-// empty table gives 0.
+// entry whose interval holds the date is taken, the last one wins; an
+// entry's value grows by its rate a day from its date. An empty table
+// gives 0.
 inline double walk_the_table(const LeapTable& table, double date) {
   const LeapColumn& mjd = table.LS_MJD;
-  const LeapColumn& dt = table.LS_DT;
   const int n = std::min(table.LS_N, LS_MAX);
   if (n < 1) return 0.0;
-  if (date >= mjd[static_cast<std::size_t>(n - 1)]) return dt[static_cast<std::size_t>(n - 1)];
-  double result = dt[0] - 1.0;
+  const auto value = [&table, date](std::size_t i) {
+    return table.LS_RATE[i] == 0.0 ? table.LS_DT[i]
+                                   : table.LS_DT[i] + (date - table.LS_MJD[i]) * table.LS_RATE[i];
+  };
+  if (date >= mjd[static_cast<std::size_t>(n - 1)]) return value(static_cast<std::size_t>(n - 1));
+  double result = table.LS_DT[0] - 1.0;
   for (int k = 1; k < n; ++k) {
     const auto i = static_cast<std::size_t>(k);
-    if (mjd[i - 1] <= date && date < mjd[i]) result = dt[i - 1];
+    if (mjd[i - 1] <= date && date < mjd[i]) result = value(i - 1);
   }
   return result;
 }

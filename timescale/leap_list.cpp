@@ -1,9 +1,9 @@
-#include "lsini/leap_list.h"
+#include "timescale/leap_list.h"
 
 #include <charconv>
-#include <sstream>
 
-#include "lsini/sha1.h"
+#include "timescale/published_readers.h"
+#include "timescale/sha1.h"
 
 namespace kw {
 namespace {
@@ -15,18 +15,6 @@ bool whole_number(std::string_view text, Number& value) {
   if (text.empty() || text.front() < '0' || text.front() > '9') return false;
   const auto result = std::from_chars(text.data(), end, value);
   return result.ec == std::errc{} && result.ptr == end;
-}
-
-std::vector<std::string_view> words_of(std::string_view line) {
-  std::vector<std::string_view> words;
-  std::size_t at = 0;
-  while (true) {
-    at = line.find_first_not_of(" \t\r", at);
-    if (at == std::string_view::npos) return words;
-    const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
-    words.push_back(line.substr(at, end - at));
-    at = end;
-  }
 }
 
 // The special comments a list holds one each of: #$, #@ and #h.
@@ -76,14 +64,20 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
 
 }  // namespace
 
+bool looks_like_leap_list(std::string_view text) {
+  for (const std::string_view line : lines_of(text)) {
+    if (line.starts_with("#$") || line.starts_with("#@") || line.starts_with("#h")) return true;
+  }
+  return false;
+}
+
 bool read_leap_list(std::string_view text, LeapList& list, std::string& error) {
   list = LeapList{};
   std::string update;
   std::string expiry;
   Seen seen;
-  std::istringstream lines{std::string(text)};
   int number = 0;
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string_view line : lines_of(text)) {
     ++number;
     std::string why;
     if (!read_line(line, list, update, expiry, seen, why)) {

@@ -1,4 +1,4 @@
-#include "lsini/sha1.h"
+#include "timescale/sha1.h"
 
 #include <bit>
 #include <cstddef>

@@ -1,0 +1,100 @@
+// The IERS's Leap_Second.dat.
+#include <array>
+#include <charconv>
+
+#include "timescale/published_readers.h"
+
+namespace kw {
+namespace {
+
+constexpr std::array<std::string_view, 12> kMonths = {
+    "January", "February", "March",     "April",   "May",      "June",
+    "July",    "August",   "September", "October", "November", "December"};
+
+template <class Number>
+bool number_of(std::string_view word, Number& value) {
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+  return ec == std::errc{} && end == word.data() + word.size() && !word.empty();
+}
+
+// "File expires on 28 June 2023": the MJD of that day.
+bool expiry_in(std::string_view line, std::int64_t& mjd) {
+  const std::vector<std::string_view> words = words_of(line.substr(line.find("expires on") + 10));
+  int day = 0;
+  int year = 0;
+  if (words.size() < 3 || !number_of(words[0], day) || !number_of(words[2], year)) return false;
+  for (std::size_t m = 0; m < kMonths.size(); ++m) {
+    if (words[1] == kMonths[m]) {
+      return mjd_of_date(year, static_cast<unsigned>(m + 1), static_cast<unsigned>(day), mjd);
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool looks_like_leap_second_dat(std::string_view text) {
+  for (const std::string_view line : lines_of(text)) {
+    if (line.starts_with("#")) {
+      if (line.find("File expires on") != std::string_view::npos) return true;
+      continue;
+    }
+    const std::vector<std::string_view> words = words_of(line);
+    if (words.empty()) continue;
+    // The first data line: an MJD with its ".0", then four numbers.
+    return words.size() == 5 && words[0].ends_with(".0") && words[0].size() >= 7;
+  }
+  return false;
+}
+
+bool read_leap_second_dat(std::string_view text, PublishedTable& table, std::string& why) {
+  table.source = Source::iers_leap_second;
+  std::size_t number = 0;
+  for (const std::string_view line : lines_of(text)) {
+    ++number;
+    const std::string at = "line " + std::to_string(number) + ": ";
+    if (line.starts_with("#")) {
+      std::int64_t mjd = 0;
+      if (line.find("File expires on") != std::string_view::npos) {
+        if (!expiry_in(line, mjd)) {
+          why = at + "an expiry that does not read";
+          return false;
+        }
+        table.expires = mjd;
+      }
+      if (const std::size_t issued = line.find("issued in "); issued != std::string_view::npos) {
+        const std::vector<std::string_view> words = words_of(line.substr(issued + 10));
+        for (const std::string_view word : words) {
+          table.updated += (table.updated.empty() ? "" : " ") + std::string(word);
+        }
+      }
+      continue;
+    }
+    const std::vector<std::string_view> words = words_of(line);
+    if (words.empty()) continue;
+    std::int64_t mjd = 0;
+    int day = 0;
+    unsigned month = 0;
+    int year = 0;
+    PublishedEntry entry;
+    if (words.size() != 5 || !words[0].ends_with(".0") ||
+        !number_of(words[0].substr(0, words[0].size() - 2), mjd) || !number_of(words[1], day) ||
+        !number_of(words[2], month) || !number_of(words[3], year) ||
+        !units_of(words[4], entry.value)) {
+      why = at + "not an MJD, a day, a month, a year and TAI-UTC";
+      return false;
+    }
+    if (!mjd_of_date(year, month, static_cast<unsigned>(day), entry.mjd) || entry.mjd != mjd) {
+      why = at + "MJD " + std::to_string(mjd) + " is not the date given beside it";
+      return false;
+    }
+    table.entries.push_back(entry);
+  }
+  if (!table.expires) {
+    why = "Leap_Second.dat without its expiry (\"File expires on ...\"): a part of the file only?";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kw

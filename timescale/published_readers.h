@@ -1,0 +1,40 @@
+// The readers of each published source, for published_table.cpp: whether
+// a text is of that source, and its entries. Each reader checks what its
+// own format allows; the rules all share are published_table's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "timescale/published_table.h"
+
+namespace kw {
+
+// The IETF list (leap_list.h reads it): it has the special comments "#$",
+// "#@" and "#h".
+bool looks_like_leap_list(std::string_view text);
+
+// The IERS's Leap_Second.dat: comment lines beginning with '#', one of
+// them "File expires on 28 June 2023", and lines of "41317.0    1  1 1972
+// 10": the MJD, the day, the month, the year and TAI-UTC.
+bool looks_like_leap_second_dat(std::string_view text);
+bool read_leap_second_dat(std::string_view text, PublishedTable& table, std::string& why);
+
+// The USNO's tai-utc.dat: lines of " 1961 JAN  1 =JD 2437300.5  TAI-UTC=
+// 1.4228180 S + (MJD - 37300.) X 0.001296 S".
+bool looks_like_tai_utc_dat(std::string_view text);
+bool read_tai_utc_dat(std::string_view text, PublishedTable& table, std::string& why);
+
+// Lines of a text (without their line ends), words of a line, and a
+// decimal of at most seven decimals in units of 10^-7 (an optional sign,
+// digits, a point): the pieces the readers share.
+std::vector<std::string_view> lines_of(std::string_view text);
+std::vector<std::string_view> words_of(std::string_view line);
+bool units_of(std::string_view decimal, std::int64_t& units);
+
+// The MJD of a calendar date, or false for one that is not a date.
+bool mjd_of_date(int year, unsigned month, unsigned day, std::int64_t& mjd);
+
+}  // namespace kw
