@@ -248,12 +248,6 @@ OpenError Replacement::begin(std::string_view path, Links links, std::string& wh
     why = "a directory, not a file";
     return OpenError::access_denied;
   }
-  // Windows keeps a read-only file from being replaced; so does this, the
-  // same way on every version and under Wine.
-  if ((s.old_info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    why = "a read-only file";
-    return OpenError::access_denied;
-  }
   s.old_regular = ::GetFileType(s.old.get()) == FILE_TYPE_DISK;
   return OpenError::none;
 }
@@ -278,6 +272,12 @@ OpenError Replacement::create(std::string& why) {
   State& s = *state_;
   if (s.exists && !s.old_regular) {
     why = "not a regular file";
+    return OpenError::access_denied;
+  }
+  // Windows keeps a read-only file from being replaced; so does this, the
+  // same way on every version and under Wine.
+  if (s.exists && (s.old_info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    why = "a read-only file";
     return OpenError::access_denied;
   }
   static unsigned counter = 0;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -323,8 +324,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "ls.ini is up to date",
                 [](const Texts& t, const fs::path& w, const fs::path&) {
                   table_is(w, replaced_once(t.written, "10.0", "10.0 x"));
-                  EXPECT_EQ(fs::status(w / "ls.ini").permissions() & fs::perms::all,
-                            fs::perms::owner_read | fs::perms::group_read);
+                  EXPECT_EQ(fs::status(w / "ls.ini").permissions() & fs::perms::owner_write,
+                            fs::perms::none);
                 }},
         RunCase{"since_1961_before_a_table_of_1972",
                 [](const Texts& t, const fs::path& w, const fs::path&) {
@@ -581,7 +582,15 @@ TEST(Arguments, HelpVersionAndUnknownOnesTouchNoFile) {
         test::run_program(c.program, dir.path(), {.arguments = c.arguments});
     const std::string what = std::string(c.program) + " " + c.arguments[0];
     EXPECT_EQ(result.exit_status, c.status) << what;
-    EXPECT_EQ(result.standard_output.substr(0, std::string(c.output).size()), c.output) << what;
+    // The program's name as the system knows it: KW_TAI2UTC on Windows.
+    const auto lower = [](std::string text) {
+      std::transform(text.begin(), text.end(), text.begin(),
+                     [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+      return text;
+    };
+    EXPECT_EQ(lower(result.standard_output.substr(0, std::string(c.output).size())),
+              lower(c.output))
+        << what;
     if (c.status != 0) {
       EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 1)
           << what << ": " << result.standard_error;
