@@ -14,6 +14,7 @@
 #include "conversion/tiers/general_tier.h"
 #include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
+#include "support/held_record.h"
 #include "support/leap_tables.h"
 #include "timescale/date_offsets.h"
 #include "timescale/leap_table.h"
@@ -83,15 +84,16 @@ BENCHMARK(BM_BuildDateOffsets);
 // Whole records through the scan tier, then through the general tier:
 // read, offset looked up, edited.
 void BM_ScanTier(benchmark::State& state, const char* format) {
-  const auto columns = sample_columns(format);
+  std::vector<kw::test::HeldRecord> records;
+  for (const std::string& line : sample_columns(format)) records.emplace_back(line);
   const kw::DateOffsets offsets(shipped_leap_table());
   std::array<char, kw::kOutputWidth> text{};
   std::size_t i = 0;
   std::size_t decided = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     kw::DateZone zone{};
-    const kw::Converted done =
-        kw::scan_record(columns[i++ & 4095].data(), offsets, text.data(), zone);
+    const kw::Converted done = kw::scan_record<kw::Reading::digits>(records[i++ & 4095].text(),
+                                                                    offsets, text.data(), zone);
     decided += static_cast<std::size_t>(done != kw::Converted::undecided);
     benchmark::DoNotOptimize(text);
   }

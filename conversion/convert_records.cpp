@@ -38,13 +38,14 @@ class Pipeline {
         write_turn_.wait(lock, [&] { return next_write_ == ticket; });
         if (!failure_) {
           try {
-            batch.emit(out_, data_, counts_);
+            batch.emit(out_, data_, counts_, lines_ + 1);
           } catch (...) {
             failure_ = std::current_exception();
             const std::lock_guard read_lock(read_mutex_);
             reading_done_ = true;
           }
         }
+        lines_ += batch.lines();
         ++next_write_;
       }
       write_turn_.notify_all();
@@ -59,7 +60,8 @@ class Pipeline {
   InputUnit& data_;
   OutputUnit& out_;
   const DateOffsets& offsets_;
-  ZoneCounts& counts_;  // written under the write turn
+  ZoneCounts& counts_;       // written under the write turn
+  std::uint64_t lines_ = 0;  // of the batches written
 
   std::mutex read_mutex_;
   bool reading_done_ = false;
@@ -77,12 +79,9 @@ void convert_records(InputUnit& data, OutputUnit& out, const DateOffsets& offset
                      ZoneCounts& counts) {
   Pipeline pipeline(data, out, offsets, counts);
   std::vector<std::thread> helpers;
-  // Only a file of more than a batch of typical records is worth a thread.
-  // A typical record, "96 01 05 0.123456 -0.012345 -29.451350", and its LF.
-  constexpr std::size_t kTypicalRecord = 40;
-  // A stream's length is not known: it may be long.
-  if (threads > 1 &&
-      (data.is_stream() || data.remaining_bytes() > RecordBatch::kCapacity * kTypicalRecord)) {
+  // Only a file of more than a batch is worth a thread; a stream's length
+  // is not known: it may be long.
+  if (threads > 1 && (data.is_stream() || data.remaining_bytes() > RecordBatch::kStoreBytes)) {
     for (unsigned i = 1; i < threads; ++i) {
       try {
         helpers.emplace_back([&pipeline] {

@@ -1,36 +1,191 @@
 #include "conversion/record_batch.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
 #include "conversion/tiers/record_tiers.h"
 #include "records/failure.h"
+#include "records/simd.h"
 
 namespace kw {
+namespace {
+
+// The store's bytes are classified a chunk past the one of the last
+// record's start, and each record's window is read 64 bytes from its
+// start: room for both after the records.
+constexpr std::size_t kReadPast = 2 * kChunkBytes;
+constexpr std::size_t kChunks = RecordBatch::kStoreBytes / kChunkBytes + 2;
+// Room a batch keeps for a record the input buffer does not hold whole,
+// read one at a time: its parsed columns, a blank, its line feed.
+constexpr std::size_t kOneRecord = kParsedColumns + 2;
+// A batch ends once its room falls below this: records are short.
+constexpr std::size_t kLeastRoom = 1024;
+
+// A record the scan tier planned, and where it is.
+struct PlannedRecord {
+  ScanPlan plan;
+  std::uint32_t start;   // its first byte in the store
+  std::uint32_t next;    // the first byte of the record after it
+  std::uint32_t line;    // its place among the batch's records
+  std::int32_t columns;  // its parsed columns
+};
+
+// Records planned, then edited, at a time: the plans stay in the cache.
+constexpr std::size_t kPlans = 64;
+
+// The records of a block as they are converted: where the next one
+// starts, and what the records before it gave.
+struct BlockRun {
+  const char* store;        // the records, each ending in its line feed
+  std::size_t size;         // of the records in store
+  const ChunkMasks* masks;  // of store, a chunk past its records too
+  std::size_t record_size;  // of an output record
+  bool reverse;
+  // The next record: its first byte, and the line feeds of its chunk from
+  // it on.
+  std::size_t start = 0;
+  std::size_t chunk = 0;
+  std::uint64_t line_feeds = 0;
+  std::uint32_t lines = 0;  // records read
+  // What they gave.
+  char* out = nullptr;  // the next output record
+  std::uint32_t converted = 0;
+  std::uint32_t* zoned = nullptr;  // 4 * a record's place + its zone, for the table's unknowns
+  std::size_t zoned_count = 0;
+
+  // Moves to the record that starts at `first`, the `line`-th.
+  void move_to(std::size_t first, std::uint32_t line) {
+    start = first;
+    chunk = first / kChunkBytes;
+    line_feeds = masks[chunk].line_feeds & bits_from(static_cast<int>(first % kChunkBytes));
+    lines = line;
+  }
+
+  RecordText record_at(std::size_t first, int columns) const {
+    return {store + first, columns, masks_at(masks, first)};
+  }
+
+  // Ends the output record just converted.
+  void put_record(DateZone zone) {
+    if (zone != DateZone::known) {
+      zoned[zoned_count++] = converted * 4 + static_cast<std::uint32_t>(zone);
+    }
+    if (reverse) {
+      std::memmove(out + kZField.at + 1, out + kZField.at, kZField.width);
+      out[kZField.at] = ' ';
+    }
+    out[record_size - 2] = '\r';
+    out[record_size - 1] = '\n';
+    out += record_size;
+    ++converted;
+  }
+};
+
+// Plans the records of `block` from the next one on, at most kPlans, and
+// stops before a record the scan tier does not plan (not blank), leaving
+// `block` at it. Works on a copy, in registers.
+[[gnu::always_inline]] inline std::size_t plan_records(BlockRun& block, const DateOffsets& offsets,
+                                                       PlannedRecord* plans) {
+  BlockRun run = block;
+  std::size_t planned = 0;
+  while (planned < kPlans && run.start < run.size) {
+    // Each record ends in a line feed: the next one of the block.
+    while (run.line_feeds == 0) run.line_feeds = run.masks[++run.chunk].line_feeds;
+    const std::size_t end =
+        run.chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(run.line_feeds));
+    const std::size_t length =
+        end - run.start - static_cast<std::size_t>(end > run.start && run.store[end - 1] == '\r');
+    const int columns = static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
+    PlannedRecord& record = plans[planned];
+    const Converted result = plan_record(run.record_at(run.start, columns), offsets, record.plan);
+    if (result == Converted::undecided) break;
+    if (result == Converted::fits) {
+      record.start = static_cast<std::uint32_t>(run.start);
+      record.next = static_cast<std::uint32_t>(end + 1);
+      record.line = run.lines;
+      record.columns = columns;
+      ++planned;
+    }
+    run.line_feeds &= run.line_feeds - 1;
+    run.start = end + 1;
+    ++run.lines;
+  }
+  block = run;
+  return planned;
+}
+
+// Edits the planned records from their values' text, and stops before the
+// first it cannot: how many it edited.
+[[gnu::always_inline]] inline std::size_t edit_records(BlockRun& block, const PlannedRecord* plans,
+                                                       std::size_t planned) {
+  BlockRun run = block;
+  std::size_t edited = 0;
+  for (; edited < planned; ++edited) {
+    const PlannedRecord& record = plans[edited];
+    if (edit_record<Reading::text>(run.store + record.start, record.plan, run.out) !=
+        Converted::fits) {
+      break;
+    }
+    run.put_record(record.plan.zone);
+  }
+  block = run;
+  return edited;
+}
+
+// One round of both: how many records were converted, of `planned`.
+[[gnu::always_inline]] inline std::size_t convert_round(BlockRun& run, const DateOffsets& offsets,
+                                                        PlannedRecord* plans,
+                                                        std::size_t& planned) {
+  planned = plan_records(run, offsets, plans);
+  return edit_records(run, plans, planned);
+}
+
+std::size_t convert_round_plainly(BlockRun& run, const DateOffsets& offsets, PlannedRecord* plans,
+                                  std::size_t& planned) {
+  return convert_round(run, offsets, plans, planned);
+}
+
+#ifdef KW_AVX2
+// The same, for processors with AVX2 and BMI: the bit operations of the
+// scan tier in one instruction each.
+KW_AVX2_TARGET std::size_t convert_round_avx2(BlockRun& run, const DateOffsets& offsets,
+                                              PlannedRecord* plans, std::size_t& planned) {
+  return convert_round(run, offsets, plans, planned);
+}
+#endif
+
+}  // namespace
 
 RecordBatch::RecordBatch()
-    : records_(new char[kCapacity * kSlotWidth]),
-      output_(new char[kCapacity * kReverseRecord]),
-      zones_(new DateZone[kCapacity]) {
-  overflowed_.reserve(kCapacity);
+    : store_(new char[kStoreBytes + kReadPast]()),
+      masks_(new ChunkMasks[kChunks]),
+      classify_(block_classifier()),
+      output_(new char[kMostConverted * kReverseRecord]),
+      zoned_(new std::uint32_t[kMostConverted]) {
+  overflowed_.reserve(kMostConverted);
 }
 
 bool RecordBatch::fill(InputUnit& data) noexcept {
-  count_ = 0;
+  size_ = 0;
   read_failure_ = nullptr;
-  first_line_ = data.records() + 1;
   try {
-    while (count_ < kCapacity) {
-      // Records the input buffer holds whole, then one at a time.
-      count_ += data.take_records(records_.get() + count_ * kSlotWidth, kSlotWidth, kParsedColumns,
-                                  kCapacity - count_);
-      if (count_ == kCapacity) break;
-      if (data.at_end()) return false;
-      char* slot = records_.get() + count_ * kSlotWidth;
-      data.read_record(slot, kParsedColumns);
-      // Blanks after the parsed columns end every value.
-      std::memset(slot + kParsedColumns, ' ', kSlotWidth - kParsedColumns);
-      ++count_;
+    while (kStoreBytes - size_ >= kLeastRoom) {
+      // Whole records, read straight into the store; then one at a time.
+      bool ended = false;
+      const std::size_t taken =
+          data.read_whole_records(store_.get() + size_, kStoreBytes - size_, ended);
+      size_ += taken;
+      if (taken > 0) continue;
+      if (ended || data.at_end()) return false;
+      char* record = store_.get() + size_;
+      data.read_record(record, kParsedColumns);
+      // Its columns and a blank: its line feed never follows a carriage
+      // return of its own.
+      record[kParsedColumns] = ' ';
+      record[kParsedColumns + 1] = '\n';
+      size_ += kOneRecord;
     }
     return true;
   } catch (...) {
@@ -44,6 +199,8 @@ bool RecordBatch::fill(InputUnit& data) noexcept {
 void RecordBatch::convert(const DateOffsets& offsets) noexcept {
   output_size_ = 0;
   overflowed_.clear();
+  zoned_count_ = 0;
+  lines_ = 0;
   stop_ = ReadStatus::ok;
   convert_failure_ = nullptr;
   try {
@@ -57,28 +214,64 @@ void RecordBatch::convert(const DateOffsets& offsets) noexcept {
 void RecordBatch::convert_all(const DateOffsets& offsets) {
   const bool reverse = offsets.direction() == Direction::subtract;
   record_size_ = reverse ? kReverseRecord : kOutputRecord;
-  char* out = output_.get();
-  for (std::size_t i = 0; i < count_; ++i) {
-    DateZone& zone = zones_[output_size_ / record_size_];
-    const Converted converted =
-        convert_record(records_.get() + i * kSlotWidth, offsets, out, stop_, zone);
-    if (converted == Converted::failed) {
-      stopped_at_ = i;
+  classify_(store_.get(), size_ / kChunkBytes + 2, masks_.get());
+  BlockRun run{.store = store_.get(),
+               .size = size_,
+               .masks = masks_.get(),
+               .record_size = record_size_,
+               .reverse = reverse,
+               .line_feeds = masks_[0].line_feeds,
+               .out = output_.get(),
+               .zoned = zoned_.get()};
+  PlannedRecord plans[kPlans];
+#ifdef KW_AVX2
+  const bool avx2 = instruction_set() == InstructionSet::avx2;
+#endif
+  while (run.start < run.size) {
+    std::size_t planned = 0;
+#ifdef KW_AVX2
+    const std::size_t edited = avx2 ? convert_round_avx2(run, offsets, plans, planned)
+                                    : convert_round_plainly(run, offsets, plans, planned);
+#else
+    const std::size_t edited = convert_round_plainly(run, offsets, plans, planned);
+#endif
+    // A record the first tier left, planned or not: all the tiers, then on
+    // after it.
+    std::size_t first = run.start;
+    std::size_t next = 0;
+    int columns = 0;
+    if (edited < planned) {
+      const PlannedRecord& left = plans[edited];
+      first = left.start;
+      next = left.next;
+      columns = left.columns;
+      run.lines = left.line;
+    } else if (planned < kPlans && run.start < run.size) {
+      while (run.line_feeds == 0) run.line_feeds = run.masks[++run.chunk].line_feeds;
+      const std::size_t end =
+          run.chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(run.line_feeds));
+      const std::size_t length =
+          end - first - static_cast<std::size_t>(end > first && run.store[end - 1] == '\r');
+      columns = static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
+      next = end + 1;
+    } else {
+      continue;
+    }
+    DateZone zone = DateZone::known;
+    const Converted result =
+        convert_record(run.record_at(first, columns), offsets, run.out, stop_, zone);
+    if (result == Converted::failed) {
+      stopped_at_ = run.lines;
+      ++run.lines;
       break;
     }
-    if (converted == Converted::blank) continue;
-    if (converted == Converted::overflow) {
-      overflowed_.push_back(static_cast<std::uint32_t>(output_size_ / record_size_));
-    }
-    if (reverse) {
-      std::memmove(out + kZField.at + 1, out + kZField.at, kZField.width);
-      out[kZField.at] = ' ';
-    }
-    out[record_size_ - 2] = '\r';
-    out[record_size_ - 1] = '\n';
-    out += record_size_;
-    output_size_ += record_size_;
+    if (result == Converted::overflow) overflowed_.push_back(run.converted);
+    if (result != Converted::blank) run.put_record(zone);
+    run.move_to(next, run.lines + 1);
   }
+  output_size_ = run.converted * record_size_;
+  lines_ = run.lines;
+  zoned_count_ = run.zoned_count;
 }
 
 // The error 63 lines of the overflowed records among the first `records`
@@ -91,13 +284,17 @@ void RecordBatch::report_overflows(std::size_t records, const OutputUnit& out) c
 }
 
 void RecordBatch::count_zones(std::size_t records, ZoneCounts& counts) const {
-  for (std::size_t k = 0; k < records; ++k) {
-    counts.before_table += static_cast<std::uint64_t>(zones_[k] == DateZone::before_table);
-    counts.expired += static_cast<std::uint64_t>(zones_[k] == DateZone::expired);
+  for (std::size_t k = 0; k < zoned_count_; ++k) {
+    const std::uint32_t z = zoned_[k];
+    if (z / 4 >= records) break;
+    const auto zone = static_cast<DateZone>(z % 4);
+    counts.before_table += static_cast<std::uint64_t>(zone == DateZone::before_table);
+    counts.expired += static_cast<std::uint64_t>(zone == DateZone::expired);
   }
 }
 
-void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts) const {
+void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts,
+                       std::uint64_t first_line) const {
   // The records reach the file before the batch is done with, so that a
   // write that fails names the record it failed on: its line and those
   // before it are reported, then the failure.
@@ -115,7 +312,7 @@ void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& count
   count_zones(output_size_ / record_size_, counts);
   if (stop_ != ReadStatus::ok) {
     stop_unit(error_for(stop_), data.unit(), data.name(),
-              std::string(kProgramPrefix) + "line " + with_thousands(first_line_ + stopped_at_) +
+              std::string(kProgramPrefix) + "line " + with_thousands(first_line + stopped_at_) +
                   " of " + (data.name().empty() ? "\"\"" : shown(data.name())));
   }
   if (convert_failure_) std::rethrow_exception(convert_failure_);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "conversion/tiers/block_masks.h"
 #include "records/data_record.h"
 #include "records/free_format.h"
 #include "records/units.h"
@@ -17,35 +18,43 @@
 
 namespace kw {
 
-// Invariants, between the calls of one round fill, convert, emit:
-// - after fill: records_ slots hold the records read, in file order, each
-//   its parsed columns then blanks; read_failure_ is the failure of the
-//   read that followed them, if one failed.
-// - after convert: output_ holds, in file order, the converted records up
-//   to the first bad one (blank records give none), and zones_ their
-//   dates' zones; overflowed_ lists
-//   those with a field of asterisks, by their place in output_; stop_ is
-//   the read error of the bad record, convert_failure_ anything else that
-//   stopped the conversion.
-// - emit reports, in this order, what a run converting and writing one
-//   record at a time would: for each record, its error 63 line if it has
-//   one, then its bytes; when a write fails, the lines of the records up to
-//   the one whose write failed, then that failure; then the failure that
-//   ended the batch, if any.
 // How many records written had dates that the table does not vouch for.
 struct ZoneCounts {
   std::uint64_t before_table = 0;  // before its first entry
   std::uint64_t expired = 0;       // on or after its expiry
 };
 
+// Invariants, between the calls of one round fill, convert, emit:
+// - after fill: store_ holds the records read, in file order, each ending
+//   in its line feed: those the input buffer held whole as they stand, the
+//   others as their parsed columns, a blank and the line feed;
+//   read_failure_ is the failure of the read that followed them, if one
+//   failed.
+// - after convert: output_ holds, in file order, the converted records up
+//   to the first bad one (blank records give none), and zones_ their
+//   dates' zones; overflowed_ lists those with a field of asterisks, by
+//   their place in output_; stop_ is the read error of the bad record and
+//   stopped_at_ its place among the records, convert_failure_ anything
+//   else that stopped the conversion; lines_ counts the records read;
+//   zoned_ lists the records converted whose dates the table does not
+//   vouch for, with their zones.
+// - emit reports, in this order, what a run converting and writing one
+//   record at a time would: for each record, its error 63 line if it has
+//   one, then its bytes; when a write fails, the lines of the records up to
+//   the one whose write failed, then that failure; then the failure that
+//   ended the batch, if any.
 class RecordBatch {
  public:
-  static constexpr std::size_t kCapacity = 8192;
+  // The bytes of records a batch holds, at most.
+  static constexpr std::size_t kStoreBytes = std::size_t{1} << 17;
   // An output record with its CR LF; in reverse, a blank more before the
   // third value, which is then below -10 s (UT1-TAI) and would otherwise
   // run into the second.
   static constexpr std::size_t kOutputRecord = kOutputWidth + 2;
   static constexpr std::size_t kReverseRecord = kOutputRecord + 1;
+  // A record converted has six values: eleven bytes and its line feed at
+  // the least, so a batch converts this many at most.
+  static constexpr std::size_t kMostConverted = kStoreBytes / 12 + 1;
 
   RecordBatch();
 
@@ -60,27 +69,35 @@ class RecordBatch {
 
   // Writes the converted records and reports each too wide a field, adds
   // the zones of their dates to `counts`, then ends the run (throws) if a
-  // record (of `data`), a read or the conversion failed.
-  void emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts) const;
+  // record (of `data`, the first of the batch on line `first_line`), a
+  // read or the conversion failed.
+  void emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts,
+            std::uint64_t first_line) const;
+
+  // The records read (lines of the data file), after convert.
+  std::uint64_t lines() const { return lines_; }
 
  private:
   void convert_all(const DateOffsets& offsets);
   void report_overflows(std::size_t records, const OutputUnit& out) const;
   void count_zones(std::size_t records, ZoneCounts& counts) const;
 
-  std::unique_ptr<char[]> records_;  // kCapacity slots of kSlotWidth columns
-  std::size_t count_ = 0;            // records in records_
-  std::uint64_t first_line_ = 0;     // the line of the first of them
+  std::unique_ptr<char[]> store_;        // kStoreBytes and room to read past them
+  std::size_t size_ = 0;                 // bytes of records in store_
+  std::unique_ptr<ChunkMasks[]> masks_;  // of store_, a chunk past its records too
+  BlockClassifier classify_;
   std::exception_ptr read_failure_;  // the read after the last record failed
 
   std::unique_ptr<char[]> output_;  // converted records, record_size_ bytes each
   std::size_t output_size_ = 0;
   std::size_t record_size_ = kOutputRecord;
-  std::unique_ptr<DateZone[]> zones_;      // the zone of each record's date
+  std::unique_ptr<std::uint32_t[]> zoned_;  // 4 * a record's place + its date's zone
+  std::size_t zoned_count_ = 0;
   std::vector<std::uint32_t> overflowed_;  // records with a field of asterisks
-  ReadStatus stop_ = ReadStatus::ok;       // the record after the converted ones
-  std::size_t stopped_at_ = 0;             // its place in records_
-  std::exception_ptr convert_failure_;     // anything else that stopped the conversion
+  std::uint64_t lines_ = 0;
+  ReadStatus stop_ = ReadStatus::ok;    // the record after the converted ones
+  std::uint64_t stopped_at_ = 0;        // its place among the records read
+  std::exception_ptr convert_failure_;  // anything else that stopped the conversion
 };
 
 }  // namespace kw

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "records/bytes.h"
+
 namespace kw {
 
 // 10^0 .. 10^19, exact in 64 bits.
@@ -53,8 +55,7 @@ inline int digit_count(std::uint32_t value) {
 // p[0..8): the characters after the digits are loaded, then shifted out.
 inline std::uint32_t leading_digits_value(const char* p, int n) {
   if (n == 0) return 0;
-  std::uint64_t v = 0;
-  std::memcpy(&v, p, 8);
+  auto v = load_word<std::uint64_t>(p);
   // Digits less '0' never borrow; a borrow of the bytes after them only
   // moves up, and the shift drops those bytes.
   v = (v - 0x3030303030303030ULL) << (8 * (8 - n));
@@ -67,8 +68,7 @@ inline std::uint32_t leading_digits_value(const char* p, int n) {
 
 // The value of the n <= 3 digits that end just before p: reads p[-3..0].
 inline std::uint32_t digits_before(const char* p, int n) {
-  std::uint32_t v = 0;
-  std::memcpy(&v, p - 3, 4);
+  auto v = load_word<std::uint32_t>(p - 3);
   const std::uint32_t keep = 0x00FFFFFFU >> (8 * (3 - n)) << (8 * (3 - n));
   v = (v & keep) - (0x00303030U & keep);          // digits less '0': no borrow
   const std::uint32_t pairs = v * 10 + (v >> 8);  // low byte: hundreds * 10 + tens
@@ -84,7 +84,7 @@ inline void put_eight_digits(std::uint32_t n, char* out) {
   const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;  // / 10
   const std::uint64_t digits = tens | ((pairs - tens * 10) << 8);
   const std::uint64_t text = digits + 0x3030303030303030ULL;
-  std::memcpy(out, &text, 8);
+  store_word(out, text);
 }
 
 }  // namespace kw

@@ -1,10 +1,33 @@
-// The one switch for the vector code: SSE2 wherever the compiler targets
-// it (every x86-64 build, and the 32-bit Windows build, made with
-// -msse2). Each vector kernel has a plain peer of the same signature,
-// used elsewhere and as the kernel's test oracle.
+// The one seam of the vector code: which instruction sets the kernels may
+// use, decided here and nowhere else.
+//
+// - SSE2 wherever the compiler targets it (every x86-64 build, and the
+//   32-bit Windows build, made with -msse2): used unconditionally.
+// - AVX2 with BMI1 and BMI2 on x86-64 Linux (GCC or Clang): kernels are
+//   compiled a second time with KW_AVX2_TARGET beside the others, and
+//   chosen at run time when the processor has all three. The Windows
+//   program keeps its SSE2 baseline.
+//
+// Each vector kernel has a plain peer of the same signature, the fallback
+// elsewhere and the kernel's test oracle.
 #pragma once
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define KW_SSE2 1
 #endif
+
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
+#include <immintrin.h>
+#define KW_AVX2 1
+#define KW_AVX2_TARGET __attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt")))
+#endif
+
+namespace kw {
+
+enum class InstructionSet { plain, sse2, avx2 };
+
+// The widest set built that this processor runs, chosen at the first call.
+InstructionSet instruction_set();
+
+}  // namespace kw

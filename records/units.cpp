@@ -1,58 +1,16 @@
 #include "records/units.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
-#include "records/data_record.h"
 #include "records/failure.h"
-#include "records/simd.h"
 
 namespace kw {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 18;
-
-// Records of real data are short: the kSlotWidth bytes from a record's
-// start (which the buffer holds) usually hold its LF. Then they are loaded once,
-// the LF found in them, and the slot stored from them: the first `kept`
-// columns (a CR before the LF dropped), blanks after. The record's length
-// without its LF, or -1 (nothing stored) when no LF is among them.
-#ifdef KW_SSE2
-static_assert(kSlotWidth == 48, "three 16-byte loads");
-int take_short_record(const char* start, std::size_t kept, char* slot) {
-  __m128i bytes[3];
-  std::uint64_t ends = 0;
-  for (std::size_t i = 0; i < 3; ++i) {
-    bytes[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + 16 * i));
-    const auto lf =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes[i], _mm_set1_epi8('\n'))));
-    ends |= std::uint64_t{lf} << (16 * i);
-  }
-  if (ends == 0) return -1;
-  const int length = std::countr_zero(ends);
-  int columns = length > 0 && start[length - 1] == '\r' ? length - 1 : length;
-  columns = std::min(columns, static_cast<int>(kept));
-  const __m128i limit = _mm_set1_epi8(static_cast<char>(columns));
-  const __m128i blanks = _mm_set1_epi8(' ');
-  __m128i column = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  for (std::size_t i = 0; i < 3; ++i) {
-    const __m128i keep = _mm_cmplt_epi8(column, limit);
-    const __m128i text =
-        _mm_or_si128(_mm_and_si128(keep, bytes[i]), _mm_andnot_si128(keep, blanks));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + 16 * i), text);
-    column = _mm_add_epi8(column, _mm_set1_epi8(16));
-  }
-  return length;
-}
-#else
-// Without vector code every record takes the plain path.
-int take_short_record(const char* /*start*/, std::size_t /*kept*/, char* /*slot*/) {
-  return -1;
-}
-#endif
 
 }  // namespace
 
@@ -112,9 +70,19 @@ bool InputUnit::at_end() {
     if (head_ == tail_ && !fill()) met_end_ = true;
     return met_end_;
   }
-  if (position_ < known_size_) return false;
+  return at_end_by_size();
+}
+
+bool InputUnit::at_end_by_size() {
+  if (met_end_) return true;
+  if (stream_ || position_ < known_size_) return false;
   known_size_ = file_.size();
   return position_ >= known_size_;
+}
+
+void InputUnit::fail_read() {
+  stop_severe(err::read_failed,
+              unit_message("error during read", unit_, name_) + " (" + file_.error_text() + ")");
 }
 
 std::uint64_t InputUnit::remaining_bytes() const {
@@ -125,10 +93,7 @@ std::uint64_t InputUnit::remaining_bytes() const {
 
 bool InputUnit::fill() {
   const std::ptrdiff_t n = file_.read(buffer_.get(), kBufferSize);
-  if (n < 0) {
-    stop_severe(err::read_failed,
-                unit_message("error during read", unit_, name_) + " (" + file_.error_text() + ")");
-  }
+  if (n < 0) fail_read();
   head_ = 0;
   tail_ = static_cast<std::size_t>(n);
   return n > 0;
@@ -165,7 +130,6 @@ bool InputUnit::scan_record(Take&& take) {
 }
 
 void InputUnit::read_record(char* line, std::size_t width) {
-  ++records_;
   std::size_t length = 0;  // length of the record, counted up to width + 1
   const bool ended_by_lf = scan_record([&](const char* bytes, std::size_t count) {
     if (length < width) std::memcpy(line + length, bytes, std::min(count, width - length));
@@ -177,44 +141,71 @@ void InputUnit::read_record(char* line, std::size_t width) {
   if (length < width) std::memset(line + length, ' ', width - length);
 }
 
-std::size_t InputUnit::take_records(char* slots, std::size_t slot_width, std::size_t kept,
-                                    std::size_t most) {
-  std::size_t taken = 0;
-  // Kept in locals: the slots are characters, which may alias anything.
-  const char* const buffer = buffer_.get();
-  std::size_t head = head_;
-  std::uint64_t position = position_;
-  const std::size_t tail = tail_;
-  const std::uint64_t known_size = known_size_;
-  if (met_end_) return 0;
-  // While at_end() would answer from the size it knows.
-  while (taken < most && position < known_size) {
-    const char* start = buffer + head;
-    char* slot = slots + taken * slot_width;
-    std::size_t length = 0;
-    const int short_length = slot_width == kSlotWidth && tail - head >= kSlotWidth
-                                 ? take_short_record(start, kept, slot)
-                                 : -1;
-    if (short_length >= 0) {
-      length = static_cast<std::size_t>(short_length);
-    } else {
-      const void* lf = std::memchr(start, '\n', tail - head);
-      if (lf == nullptr) break;
-      length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-      std::size_t columns = length;
-      if (columns > 0 && start[columns - 1] == '\r') --columns;
-      columns = std::min(columns, kept);
-      std::memcpy(slot, start, columns);
-      std::memset(slot + columns, ' ', slot_width - columns);
-    }
-    head += length + 1;
-    position += length + 1;
-    ++taken;
+namespace {
+
+// Where the last line feed of bytes[0..size) is, or size when there is
+// none: records are short, so it lies near the end.
+std::size_t last_line_feed(const char* bytes, std::size_t size) {
+  for (std::size_t i = size; i > 0; --i) {
+    if (bytes[i - 1] == '\n') return i - 1;
   }
-  head_ = head;
-  position_ = position;
-  records_ += taken;
-  return taken;
+  return size;
+}
+
+}  // namespace
+
+std::size_t InputUnit::whole_records_end(const char* bytes, std::size_t size) const {
+  // The records that begin before the size last known end at or after the
+  // byte before it.
+  const std::uint64_t readable = known_size_ - position_;
+  if (readable < size) {
+    const auto* lf = static_cast<const char*>(
+        std::memchr(bytes + readable - 1, '\n', size - static_cast<std::size_t>(readable) + 1));
+    if (lf != nullptr) return static_cast<std::size_t>(lf - bytes) + 1;
+  }
+  const std::size_t lf = last_line_feed(bytes, size);
+  return lf == size ? 0 : lf + 1;
+}
+
+std::size_t InputUnit::read_whole_records(char* store, std::size_t room, bool& ended) {
+  ended = at_end_by_size();
+  if (ended) return 0;
+  if (head_ != tail_) {
+    const std::size_t taken = take_whole_records(store, room);
+    if (taken > 0) return taken;
+  }
+  // What the buffer holds of the next record, completed in the store by a
+  // read straight into it; a long record is read one at a time instead.
+  const std::size_t held = tail_ - head_;
+  if (held >= room / 2) return 0;
+  std::memcpy(store, buffer_.get() + head_, held);
+  const std::ptrdiff_t n = file_.read(store + held, room - held);
+  if (n < 0) fail_read();
+  if (n == 0) {
+    // The data ended: what is left, if anything, is a last record without
+    // its line feed, read one at a time.
+    ended = stream_ && held == 0;
+    met_end_ = ended;
+    return 0;
+  }
+  const std::size_t total = held + static_cast<std::size_t>(n);
+  const std::size_t end = whole_records_end(store, total);
+  // The bytes after the last whole record go back to the buffer.
+  std::memmove(buffer_.get(), store + end, total - end);
+  head_ = 0;
+  tail_ = total - end;
+  position_ += end;
+  return end;
+}
+
+std::size_t InputUnit::take_whole_records(char* store, std::size_t room) {
+  if (met_end_ || position_ >= known_size_) return 0;
+  const char* const bytes = buffer_.get() + head_;
+  const std::size_t end = whole_records_end(bytes, std::min(tail_ - head_, room));
+  std::memcpy(store, bytes, end);
+  head_ += end;
+  position_ += end;
+  return end;
 }
 
 bool InputUnit::read_rest(std::size_t limit, std::string& text) {
@@ -324,8 +315,8 @@ void OutputUnit::write_block(std::string_view records, std::size_t record_size) 
   if (records.empty()) return;
   if (!file_->writable()) fail("the file may be read but not written");
   if (used_ + records.size() > kBufferSize) flush();
-  if (used_ == 0 && records.size() >= kBufferSize / 2) {
-    write_direct(records, record_size);  // a large block goes straight to the file
+  if (used_ == 0) {
+    write_direct(records, record_size);  // a block goes straight to the file
     return;
   }
   for (std::size_t end = record_size; end <= records.size(); end += record_size) {

@@ -52,17 +52,19 @@ class InputUnit {
   // than `limit` bytes.
   bool read_rest(std::size_t limit, std::string& text);
 
-  // Takes up to `most` records that are already in the buffer, as
-  // read_record(slot, kept + 1) would read them one by one while at_end()
-  // is false: slot k (at slots + k * slot_width) gets the first `kept`
-  // characters of record k, blanks after them up to slot_width. Stops
-  // before a record the buffer does not hold whole, and where at_end()
-  // would ask the size of the file again. Returns the records taken.
-  std::size_t take_records(char* slots, std::size_t slot_width, std::size_t kept, std::size_t most);
+  // Copies into store[0..room) the records the buffer holds whole, that
+  // at_end() would let be read one by one (each begins before the size of
+  // the file last known), as they stand, each with its line feed. Returns
+  // the bytes copied: none when no such record fits.
+  std::size_t take_whole_records(char* store, std::size_t room);
 
-  // How many records were read or taken so far: the line number of the
-  // last one.
-  std::uint64_t records() const { return records_; }
+  // The same, and when the buffer holds no whole record, the next records
+  // read from the file straight into `store` (the buffer keeps what
+  // follows the last whole one). None when the next record is to be read
+  // one at a time (read_record): a long one, or a last one without its
+  // line feed; none with `ended` when the data have ended, as at_end()
+  // would say.
+  std::size_t read_whole_records(char* store, std::size_t room, bool& ended);
 
   // Bytes between the next unread byte and the end of the file as it is
   // now (0 for pipes and devices).
@@ -79,6 +81,14 @@ class InputUnit {
   template <class Take>
   bool scan_record(Take&& take);
   bool fill();
+  [[noreturn]] void fail_read();
+  // at_end() of a file, which ends where its size says; false for a
+  // stream, which ends only where a read finds no more.
+  bool at_end_by_size();
+  // Where the whole records of bytes[0..size) (at the next unread byte)
+  // end: after the last line feed, of records that begin before the size
+  // last known.
+  std::size_t whole_records_end(const char* bytes, std::size_t size) const;
 
   int unit_;
   std::string name_;
@@ -88,7 +98,6 @@ class InputUnit {
   std::size_t tail_ = 0;          // end of the bytes in buffer_
   std::uint64_t position_ = 0;    // offset of the next unread byte
   std::uint64_t known_size_ = 0;  // size of the file when last asked
-  std::uint64_t records_ = 0;     // records read or taken
   bool met_end_ = false;
   bool stream_ = false;  // the data end at the end of the reads, not at a size
 };

@@ -37,6 +37,7 @@
 #include "records/data_record.h"
 #include "records/field_edit.h"
 #include "records/fixed_fast.h"
+#include "support/held_record.h"
 #include "support/leap_tables.h"
 #include "support/oracles.h"
 #include "timescale/date_offsets.h"
@@ -335,21 +336,22 @@ class LayoutText {
 
 // The scan tier against the general tier: every record it converts must
 // come out the same.
-void check_scan(const kw::DateOffsets& offsets, Counts& counts, std::string slot) {
-  slot.resize(kw::kSlotWidth, ' ');
+void check_scan(const kw::DateOffsets& offsets, Counts& counts, const std::string& line) {
+  kw::test::HeldRecord held(line);
   char got[kw::kOutputWidth];
   char want[kw::kOutputWidth];
   ++counts.checked;
   kw::DateZone got_zone{};
-  const kw::Converted scanned = kw::scan_record(slot.data(), offsets, got, got_zone);
+  const kw::Converted scanned =
+      kw::scan_record<kw::Reading::digits>(held.text(), offsets, got, got_zone);
   if (scanned == kw::Converted::undecided) return;
   ++counts.decided;
   kw::ReadStatus status = kw::ReadStatus::ok;
   kw::DateZone want_zone{};
-  if ((kw::convert_generally(slot.data(), offsets, want, status, want_zone) != scanned ||
+  if ((kw::convert_generally(held.slot(), offsets, want, status, want_zone) != scanned ||
        std::memcmp(got, want, sizeof want) != 0 || got_zone != want_zone) &&
       ++counts.failures <= 20) {
-    std::printf("SCAN MISMATCH \"%.38s\": \"%.36s\" want \"%.36s\"\n", slot.c_str(), got, want);
+    std::printf("SCAN MISMATCH \"%.38s\": \"%.36s\" want \"%.36s\"\n", line.c_str(), got, want);
   }
 }
 
@@ -391,13 +393,13 @@ int main(int argc, char** argv) {
     std::string text = "00 01 01 " + std::to_string(n / 1'000'000) + ".";
     const std::string fraction = std::to_string(1'000'000 + n % 1'000'000);
     text += fraction.substr(1) + " 0.000000 0.000000";
-    text.resize(kw::kSlotWidth, ' ');
     char scanned[kw::kOutputWidth];
     char want[9];
     const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;
     kw::DateZone zone{};
-    const kw::Converted converted = kw::scan_record(text.data(), real_offsets, scanned, zone);
+    const kw::Converted converted = kw::scan_record<kw::Reading::digits>(
+        kw::test::HeldRecord(text).text(), real_offsets, scanned, zone);
     if (converted == kw::Converted::undecided) {
       if (++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);
       continue;

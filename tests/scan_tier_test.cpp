@@ -1,30 +1,22 @@
 // The record conversion against the general tier, in the layouts of real
 // data files: whichever tier converts a record, the bytes are those of the
-// general reader and editor; the scan tier does take the records of every
-// layout it is meant to; and its masks are those of the plain loop.
+// general reader and editor, and the scan tier does take the records of
+// every layout it is meant to.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
 #include "conversion/tiers/general_tier.h"
+#include "conversion/tiers/record_tiers.h"
 #include "conversion/tiers/scan_tier.h"
-#include "conversion/tiers/slot_classes.h"
 #include "records/data_record.h"
+#include "support/held_record.h"
 #include "support/leap_tables.h"
 #include "timescale/date_offsets.h"
 
 namespace kw {
 namespace {
-
-// A record as the run hands it to the tiers: its parsed columns, then
-// blanks.
-std::string slot_of(const std::string& line) {
-  std::string slot = line.substr(0, kParsedColumns);
-  slot.resize(kSlotWidth, ' ');
-  return slot;
-}
 
 struct LayoutCase {
   const char* name;
@@ -40,14 +32,28 @@ TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
     const bool shipped = &table == &tables[0];
     const DateOffsets offsets(table);
     for (const std::string& line : GetParam().records) {
-      const std::string slot = slot_of(line);
+      test::HeldRecord held(line);
       char want[kOutputWidth] = {};
-      ReadStatus status = ReadStatus::ok;
+      ReadStatus want_status = ReadStatus::ok;
       DateZone want_zone{};
-      const Converted expected = convert_generally(slot.data(), offsets, want, status, want_zone);
+      const Converted expected =
+          convert_generally(held.slot(), offsets, want, want_status, want_zone);
+      // The entry, through all its tiers.
+      char got[kOutputWidth] = {};
+      ReadStatus status = ReadStatus::ok;
+      DateZone got_zone{};
+      EXPECT_EQ(convert_record(held.text(), offsets, got, status, got_zone), expected) << line;
+      if (expected == Converted::fits || expected == Converted::overflow) {
+        EXPECT_EQ(got_zone, want_zone) << line;
+        EXPECT_EQ(std::string(got, kOutputWidth), std::string(want, kOutputWidth)) << line;
+      }
+      if (expected == Converted::failed) {
+        EXPECT_EQ(status, want_status) << line;
+      }
+      // The scan tier alone.
       char scanned[kOutputWidth] = {};
       DateZone zone{};
-      const Converted by_scan = scan_record(slot.data(), offsets, scanned, zone);
+      const Converted by_scan = scan_record<Reading::digits>(held.text(), offsets, scanned, zone);
       if (by_scan != Converted::undecided) {
         EXPECT_EQ(by_scan, expected) << line;
         EXPECT_EQ(zone, want_zone) << line;
@@ -134,33 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
              "7 11 12 9.6 83.000004999999998 299.8"},
             false}),
     case_name);
-
-// The SSE2 masks are those of the plain loop, for every kind of byte.
-TEST(SlotClasses, AreThoseOfThePlainLoop) {
-  std::mt19937 random(20261209);
-  // Slots of the usual characters only (digits, blanks, points, minus
-  // signs), mostly of them, and of any bytes.
-  const std::string usual = " 0123456789-.";
-  const std::string typical = usual + "+,\t";
-  for (int round = 0; round < 20000; ++round) {
-    char slot[kSlotWidth];
-    const int kind = round % 3;
-    for (char& c : slot) {
-      const auto pick = static_cast<unsigned>(random());
-      const bool any = kind == 2 ? pick % 4 == 0 : kind == 1 && pick % 64 == 0;
-      c = any         ? static_cast<char>(pick >> 8)
-          : kind == 0 ? usual[(pick >> 8) % usual.size()]
-                      : typical[(pick >> 8) % typical.size()];
-    }
-    const SlotClasses fast = classify_slot(slot);
-    const SlotClasses plain = classify_columns(slot);
-    ASSERT_EQ(fast.values, plain.values);
-    ASSERT_EQ(fast.points, plain.points);
-    ASSERT_EQ(fast.signs, plain.signs);
-    ASSERT_EQ(fast.commas, plain.commas);
-    ASSERT_EQ(fast.others, plain.others);
-  }
-}
 
 }  // namespace
 }  // namespace kw

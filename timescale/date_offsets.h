@@ -1,15 +1,18 @@
 // The offset in force on a record's date: the one source of offsets for
-// the conversion. It holds the leap table, and the offsets of every date
-// of real data (two-digit years 0-99, months 1-12, days 1-31) computed
-// once for a run and shared by its workers; with them, for the tier that
-// adds the offset to the digits of the third value, the offset as a whole
-// number of seconds where it is one.
+// the conversion. It holds the leap table, and for every date of real data
+// (two-digit years 0-99, months 1-12, days 1-31) its offset, where it is a
+// whole number of seconds, and its zone: a date is found in one look,
+// without a search, for the tier that adds the offset to the digits of the
+// third value. The table is built a span of days at a time (between the
+// entries and the expiry), with a walk of the table per day only where a
+// rate moves the offset.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
+#include "records/contracts.h"
 #include "timescale/leap_table.h"
 
 namespace kw {
@@ -18,6 +21,9 @@ namespace kw {
 // UT1-UTC), or subtracted (the reverse).
 enum class Direction { add, subtract };
 
+// The largest whole offset the scan tier adds: its sums stay exact.
+inline constexpr std::int32_t kMostWholeSeconds = 1000;
+
 class DateOffsets {
  public:
   // The offsets of `table`, which is kept, going `direction`: what is
@@ -25,72 +31,48 @@ class DateOffsets {
   explicit DateOffsets(const LeapTable& table, Direction direction = Direction::add);
 
   // What is added to the third value of a record of this date (two-digit
-  // year, month, day as read): offset_on, or its negative, from the dates
-  // computed where they hold it.
-  double offset(const std::array<std::int32_t, 3>& idate) const {
-    std::size_t i = 0;
-    if (!index(static_cast<std::uint32_t>(idate[0]), static_cast<std::uint32_t>(idate[1]),
-               static_cast<std::uint32_t>(idate[2]), i)) {
-      const double on = offset_on(table_, idate);
-      return direction_ == Direction::add ? on : -on;
-    }
-    return offsets_[i];
-  }
+  // year, month, day as read): offset_on, or its negative.
+  double offset(const std::array<std::int32_t, 3>& idate) const;
 
   // Where a record's date lies against what the table knows.
-  DateZone zone(const std::array<std::int32_t, 3>& idate) const {
-    std::size_t i = 0;
-    if (!index(static_cast<std::uint32_t>(idate[0]), static_cast<std::uint32_t>(idate[1]),
-               static_cast<std::uint32_t>(idate[2]), i)) {
-      return zone_of(table_, mjd_of(idate));
-    }
-    return zones_[i];
-  }
+  DateZone zone(const std::array<std::int32_t, 3>& idate) const;
 
-  // The same for a date of real data (two-digit numbers).
-  DateZone zone(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd) const {
-    std::size_t i = 0;
-    return index(yy, mm, dd, i)
-               ? zones_[i]
-               : zone({static_cast<std::int32_t>(yy), static_cast<std::int32_t>(mm),
-                       static_cast<std::int32_t>(dd)});
+  // For a date of real data (year, month and day as read, each of one or
+  // two digits): what is added on yy-mm-dd, when it is a whole number of
+  // seconds of at most kMostWholeSeconds in magnitude, and the zone of the
+  // date; false otherwise, and for months and days outside 1-12 and 1-31.
+  bool whole_seconds(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::int32_t& seconds,
+                     DateZone& zone) const {
+    KW_EXPECTS(yy < kYears && mm < 100 && dd < 100);
+    if (((mm >> 4) | (dd >> 5)) != 0) return false;
+    const std::int32_t word = days_[(yy << 9) | (mm << 5) | dd];
+    seconds = word >> 2;
+    zone = static_cast<DateZone>(word & 3);
+    return word != kNotWhole;
   }
 
   Direction direction() const { return direction_; }
   const LeapTable& table() const { return table_; }
 
-  // What is added on yy-mm-dd when it is a whole number of seconds of at
-  // most 1000 in magnitude; false otherwise, and for dates outside those
-  // computed.
-  bool whole_seconds(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd,
-                     std::int32_t& seconds) const {
-    std::size_t i = 0;
-    if (!index(yy, mm, dd, i)) return false;
-    seconds = seconds_[i];
-    return seconds != kNotWhole;
-  }
-
  private:
   static constexpr std::uint32_t kYears = 100;
   static constexpr std::uint32_t kMonths = 12;
   static constexpr std::uint32_t kDays = 31;
-  static constexpr std::int16_t kNotWhole = -32768;
 
-  void set(std::size_t i, double offset, DateZone zone);
+  // The words of all dates, at yy * 512 + mm * 32 + dd (months 0-15, days
+  // 0-31): one load finds both; kNotWhole where the date is no real one or
+  // its offset is not whole.
+  static constexpr std::int16_t kNotWhole = -0x8000;
+  static_assert(kMostWholeSeconds * 4 + 3 < 0x8000, "a word holds the seconds and the zone");
 
-  static bool index(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::size_t& i) {
-    const std::uint32_t m = mm - 1U;
-    const std::uint32_t d = dd - 1U;
-    if (yy >= kYears || m >= kMonths || d >= kDays) return false;
-    i = (std::size_t{yy} * kMonths + m) * kDays + d;
-    return true;
-  }
+  std::int32_t word_of(const std::array<std::int32_t, 3>& idate) const;
+  void fill_month(std::int16_t* days, double first) const;
+  void fill_span(std::int16_t* days, double from, double to) const;
+  double signed_offset(double mjd) const;
 
   LeapTable table_;
   Direction direction_;
-  std::vector<double> offsets_;
-  std::vector<std::int16_t> seconds_;
-  std::vector<DateZone> zones_;
+  std::vector<std::int16_t> days_;
 };
 
 }  // namespace kw

@@ -21,6 +21,7 @@
 #include "conversion/tiers/scan_tier.h"
 #include "fuzz_check.h"
 #include "records/data_record.h"
+#include "support/held_record.h"
 #include "support/leap_tables.h"
 #include "support/oracles.h"
 #include "timescale/date_offsets.h"
@@ -55,21 +56,25 @@ void check_integer_field(std::int32_t value, const char* field, int width) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string slot(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 38));
-  slot.resize(kw::kSlotWidth, ' ');  // the 38 columns, then blanks
-  const std::string_view columns(slot.data(), kw::kParsedColumns);
+  // The input as one record, as a block holds it: its line ends at the
+  // first line feed.
+  std::string_view line(reinterpret_cast<const char*>(data), size);
+  line = line.substr(0, line.find('\n'));
+  kw::test::HeldRecord held(line);
+  const std::string_view columns(held.slot(), kw::kParsedColumns);
 
   static const kw::DateOffsets real_offsets(kw::test::shipped_leap_table());
   static const kw::DateOffsets odd_offsets(kw::test::odd_leap_table());
   for (const kw::DateOffsets* offsets : {&real_offsets, &odd_offsets}) {
     char scanned[kw::kOutputWidth];
     kw::DateZone scan_zone{};
-    const kw::Converted by_scan = kw::scan_record(slot.data(), *offsets, scanned, scan_zone);
+    const kw::Converted by_scan =
+        kw::scan_record<kw::Reading::digits>(held.text(), *offsets, scanned, scan_zone);
     if (by_scan == kw::Converted::undecided) continue;
     char want[kw::kOutputWidth];
     kw::ReadStatus general_status = kw::ReadStatus::ok;
     kw::DateZone general_zone{};
-    FUZZ_CHECK(kw::convert_generally(slot.data(), *offsets, want, general_status, general_zone) ==
+    FUZZ_CHECK(kw::convert_generally(held.slot(), *offsets, want, general_status, general_zone) ==
                by_scan);
     FUZZ_CHECK(std::memcmp(scanned, want, kw::kOutputWidth) == 0);
     FUZZ_CHECK(scan_zone == general_zone);

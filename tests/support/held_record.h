@@ -1,0 +1,49 @@
+// A record as a block holds it, for the tiers under test: its bytes, its
+// line feed, then bytes of values (so that a tier that reads past its
+// columns gives other bytes), its masks made by the plain classifier.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/scan_tier.h"
+#include "records/data_record.h"
+
+namespace kw::test {
+
+class HeldRecord {
+ public:
+  // `line` without its line feed; a carriage return at its end is left out
+  // of its columns, as the batch leaves it.
+  explicit HeldRecord(std::string_view line) {
+    const std::size_t length = std::min(line.size(), sizeof bytes_ - 1);
+    const std::string_view after = "\n7 1 2 0.25 -1.5 3.75 -8 9.5\n";
+    for (std::size_t i = 0; i < sizeof bytes_; ++i) bytes_[i] = after[i % after.size()];
+    std::memcpy(bytes_, line.data(), length);
+    bytes_[length] = '\n';
+    std::size_t kept = length;
+    if (kept > 0 && bytes_[kept - 1] == '\r') --kept;
+    columns_ = static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
+    classify_plainly(bytes_, kChunks, masks_);
+  }
+
+  RecordText text() const { return {bytes_, columns_, masks_at(masks_, 0)}; }
+
+  // The general tier's slot: the parsed columns, then blanks.
+  const char* slot() {
+    std::memcpy(slot_, bytes_, static_cast<std::size_t>(columns_));
+    std::memset(slot_ + columns_, ' ', sizeof slot_ - static_cast<std::size_t>(columns_));
+    return slot_;
+  }
+
+ private:
+  static constexpr std::size_t kChunks = 4;
+  char bytes_[kChunks * kChunkBytes] = {};
+  ChunkMasks masks_[kChunks];
+  int columns_ = 0;
+  char slot_[kSlotWidth] = {};
+};
+
+}  // namespace kw::test
