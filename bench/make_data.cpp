@@ -16,6 +16,10 @@
 //   decimals     "96 01 05 0.1235 -0.01 -29.45135": 1 to 6 decimals at
 //                random, no padding
 //   mixed        every record in one of the seven layouts above at random
+//   fixed3       "96 01 05 0.123 -0.012 -29.451": three decimals
+//   fixed5       "96 01 05 0.12346 -0.01235 -29.45135": five decimals
+//   indented     " 96  1  5  0.12346 -0.01235 -29.45135": a blank before the
+//                year, dates as I3 writes them, five decimals
 //
 // The dates run day by day from 1 January 1962 to 31 December 2049 and
 // start again; the values drift slowly like real daily series.
@@ -81,21 +85,26 @@ struct Layout {
   const char* separator;
   Dates dates;
   Values values;
-  int decimals;   // of the first two values
-  int widths[3];  // of the values, 0 for as long as they are
+  int decimals;    // of the first two values
+  int z_decimals;  // of the third
+  int widths[3];   // of the values, 0 for as long as they are
   const char* line_end;
+  const char* prefix = "";  // before the year
 };
 
 constexpr Layout kLayouts[] = {
-    {"single", " ", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\r\n"},
-    {"single_lf", " ", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\n"},
-    {"padded", " ", Dates::zeros, Values::fixed, 6, {9, 9, 10}, "\r\n"},
-    {"blank_dates", " ", Dates::blanks, Values::fixed, 6, {0, 0, 0}, "\r\n"},
-    {"output", "", Dates::blanks, Values::fixed, 5, {9, 9, 10}, "\r\n"},
-    {"commas", ",", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\r\n"},
-    {"tabs", "\t", Dates::zeros, Values::fixed, 6, {0, 0, 0}, "\r\n"},
-    {"python", " ", Dates::bare, Values::shortest, 6, {0, 0, 0}, "\n"},
-    {"decimals", " ", Dates::zeros, Values::random_decimals, 6, {0, 0, 0}, "\r\n"},
+    {"single", " ", Dates::zeros, Values::fixed, 6, 6, {0, 0, 0}, "\r\n"},
+    {"single_lf", " ", Dates::zeros, Values::fixed, 6, 6, {0, 0, 0}, "\n"},
+    {"padded", " ", Dates::zeros, Values::fixed, 6, 6, {9, 9, 10}, "\r\n"},
+    {"blank_dates", " ", Dates::blanks, Values::fixed, 6, 6, {0, 0, 0}, "\r\n"},
+    {"output", "", Dates::blanks, Values::fixed, 5, 6, {9, 9, 10}, "\r\n"},
+    {"commas", ",", Dates::zeros, Values::fixed, 6, 6, {0, 0, 0}, "\r\n"},
+    {"tabs", "\t", Dates::zeros, Values::fixed, 6, 6, {0, 0, 0}, "\r\n"},
+    {"python", " ", Dates::bare, Values::shortest, 6, 6, {0, 0, 0}, "\n"},
+    {"decimals", " ", Dates::zeros, Values::random_decimals, 6, 6, {0, 0, 0}, "\r\n"},
+    {"fixed3", " ", Dates::zeros, Values::fixed, 3, 3, {0, 0, 0}, "\r\n"},
+    {"fixed5", " ", Dates::zeros, Values::fixed, 5, 5, {0, 0, 0}, "\r\n"},
+    {"indented", " ", Dates::blanks, Values::fixed, 5, 5, {8, 8, 9}, "\r\n", " "},
 };
 constexpr int kFixedLayouts = 7;  // the ones "mixed" draws from
 
@@ -140,6 +149,7 @@ int main(int argc, char** argv) {
     // the day, and no separator of its own.
     const bool output = std::strcmp(layout->name, "output") == 0;
     const char* separator = output ? " " : layout->separator;
+    out += layout->prefix;
     put_2(out, year % 100, Dates::zeros);
     out += separator;
     put_2(out, month, layout->dates);
@@ -154,7 +164,7 @@ int main(int argc, char** argv) {
       } else if (layout->values == Values::random_decimals) {
         put_fixed(out, values[k], 1 + static_cast<int>((choice.next() + 1.0) * 2.99));
       } else {
-        put_fixed(out, values[k], k < 2 ? layout->decimals : 6, layout->widths[k]);
+        put_fixed(out, values[k], k < 2 ? layout->decimals : layout->z_decimals, layout->widths[k]);
       }
     }
     out += layout->line_end;

@@ -4,27 +4,34 @@
 #
 #   bench/whole_program.sh [N] [ROUNDS] [LAYOUT...]
 #
-# Builds the default (Release) preset; for each layout (default: all ten
-# of kw_make_data: single, single_lf, padded, blank_dates, output, commas,
-# tabs, python, decimals, mixed) writes N daily records (default
-# 5,000,000) and the shipped "ls.ini" into a temporary tree, then times,
-# interleaved over ROUNDS rounds (default 5), like for like:
+# Builds the default (Release) preset; for each layout (default: all
+# thirteen of kw_make_data: single, single_lf, padded, blank_dates, output,
+# commas, tabs, python, decimals, mixed, fixed3, fixed5, indented) writes N
+# daily records (default 5,000,000) and the shipped "ls.ini" into a
+# temporary tree, then times, interleaved over ROUNDS rounds (default 5),
+# like for like:
 #   (a) the program converting the file over the new.txt of the run
 #       before (a first run makes it), and
 #   (b) dd bs=1M conv=notrunc copying the same file over a copy of it,
 #   (c) the named form, file to file: kw_tai2utc --table ls.ini F out.txt,
-#   (d) the named form through pipes: cat F | kw_tai2utc --table ls.ini - > out.
+#   (d) the named form through pipes: cat F | kw_tai2utc --table ls.ini - > out,
+#   (e) the I/O floor, kw_io_floor: 1 MiB blocks read, each line found, 38
+#       bytes written for it.
 # Prints each round's times, then per layout the medians, the ratio
 # (a)/(b), the program's processor time per record, its peak resident
-# memory, and the ratios (c)/(b) and (d)/(b); then the time of a typical small file (36,525 records, a century
-# of days) from process start to exit, against cat of the same file.
+# memory, the ratios (c)/(b), (d)/(b) and (e)/(b), and, where valgrind is
+# installed, the instructions a record of the whole program and of the
+# I/O floor, counted by callgrind on the first 200,000 records; then the
+# time of a typical small file (36,525 records, a century of days) from
+# process start to exit, against cat of the same file.
 set -euo pipefail
 
 records=${1:-5000000}
 rounds=${2:-5}
 shift $(($# < 2 ? $# : 2))
 layouts=("$@")
-[ ${#layouts[@]} -gt 0 ] || layouts=(single single_lf padded blank_dates output commas tabs python decimals mixed)
+[ ${#layouts[@]} -gt 0 ] || layouts=(single single_lf padded blank_dates output commas tabs python
+  decimals mixed fixed3 fixed5 indented)
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/default
 
@@ -54,6 +61,7 @@ for layout in "${layouts[@]}"; do
   : >"$dir/copy.times"
   : >"$dir/named.times"
   : >"$dir/piped.times"
+  : >"$dir/floor.times"
   run_named() {
     sync
     "$timed" "$dir/site/run" "$program" --table ls.ini ../../KW_PVZ.DAT named.txt \
@@ -68,6 +76,10 @@ for layout in "${layouts[@]}"; do
     sync
     "$timed" "$dir/site/run" "$program" >>"$dir/program.times"
   }
+  run_floor() {
+    sync
+    "$timed" "$dir" "$build/bench/kw_io_floor" KW_PVZ.DAT floor.out >>"$dir/floor.times"
+  }
   run_copy() {
     sync
     "$timed" "$dir" dd if=KW_PVZ.DAT of=copy.dat bs=1M conv=notrunc status=none \
@@ -77,6 +89,7 @@ for layout in "${layouts[@]}"; do
     if ((i % 2)); then run_copy; run_program; else run_program; run_copy; fi
     run_named
     run_piped
+    run_floor
   done
   out_bytes=$(stat -c %s "$dir/site/run/new.txt")
   if [ "$out_bytes" -ne $((records * 38)) ]; then
@@ -92,22 +105,36 @@ for layout in "${layouts[@]}"; do
   echo "$layout: program $(cut -d" " -f1 "$dir/program.times" | tr "\n" " ")" \
     "/ copy $(cut -d" " -f1 "$dir/copy.times" | tr "\n" " ")" \
     "/ named $(cut -d" " -f1 "$dir/named.times" | tr "\n" " ")" \
-    "/ piped $(cut -d" " -f1 "$dir/piped.times" | tr "\n" " ")"
+    "/ piped $(cut -d" " -f1 "$dir/piped.times" | tr "\n" " ")" \
+    "/ floor $(cut -d" " -f1 "$dir/floor.times" | tr "\n" " ")"
+  # Instructions a record, of the whole program and of the floor.
+  program_ir=- floor_ir=-
+  if command -v valgrind >/dev/null; then
+    mkdir -p "$dir/head/site/run"
+    cp examples/station/run/ls.ini "$dir/head/site/run/"
+    head -n 200000 "$dir/KW_PVZ.DAT" >"$dir/head/KW_PVZ.DAT"
+    count() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 |
+      awk '/refs:/ { gsub(",", "", $4); printf "%.0f", $4 / 200000 }'; }
+    program_ir=$(cd "$dir/head/site/run" && count "$program")
+    floor_ir=$(cd "$dir/head" && count "$build/bench/kw_io_floor" KW_PVZ.DAT floor.out)
+    rm -rf "$dir/head"
+  fi
   printf '%s %s %s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
     "$(cut -d' ' -f1 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/copy.times" | median)" \
     "$(cut -d' ' -f2 "$dir/program.times" | sort -n | tail -1)" \
     "$(cut -d' ' -f3 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/named.times" | median)" \
-    "$(cut -d' ' -f1 "$dir/piped.times" | median)" >>"$summary"
-  rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir"/site/run/*.txt
+    "$(cut -d' ' -f1 "$dir/piped.times" | median)" \
+    "$(cut -d' ' -f1 "$dir/floor.times" | median)" "$program_ir" "$floor_ir" >>"$summary"
+  rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir/floor.out" "$dir"/site/run/*.txt
 done
 
 echo
-printf '%-12s %6s %9s %8s %7s %13s %9s %7s %7s\n' layout MB program_s copy_s ratio \
-  cpu_ns/record peak_MiB named piped
-awk -v n="$records" '{ printf "%-12s %6.0f %9.3f %8.3f %7.2f %13.1f %9.2f %7.2f %7.2f\n",
-  $1, $2 / 1e6, $3, $4, $3 / $4, $6 / n * 1e9, $5 / 1024, $7 / $4, $8 / $4 }' "$summary"
+printf '%-12s %6s %9s %8s %7s %13s %9s %7s %7s %7s %10s %8s\n' layout MB program_s copy_s ratio \
+  cpu_ns/record peak_MiB named piped floor ir/record floor_ir
+awk -v n="$records" '{ printf "%-12s %6.0f %9.3f %8.3f %7.2f %13.1f %9.2f %7.2f %7.2f %7.2f %10s %8s\n",
+  $1, $2 / 1e6, $3, $4, $3 / $4, $6 / n * 1e9, $5 / 1024, $7 / $4, $8 / $4, $9 / $4, $10, $11 }' "$summary"
 
 # A small file: a century of days, from start to exit, against cat.
 small=$tree/small

@@ -26,10 +26,9 @@ constexpr std::size_t kLeastRoom = 1024;
 // A record the scan tier planned, and where it is.
 struct PlannedRecord {
   ScanPlan plan;
-  std::uint32_t start;   // its first byte in the store
-  std::uint32_t next;    // the first byte of the record after it
-  std::uint32_t line;    // its place among the batch's records
-  std::int32_t columns;  // its parsed columns
+  std::uint32_t start;  // its first byte in the store
+  std::uint32_t line;   // its place among the batch's records
+  std::int32_t columns;
 };
 
 // Records planned, then edited, at a time: the plans stay in the cache.
@@ -55,12 +54,22 @@ struct BlockRun {
   std::uint32_t* zoned = nullptr;  // 4 * a record's place + its zone, for the table's unknowns
   std::size_t zoned_count = 0;
 
-  // Moves to the record that starts at `first`, the `line`-th.
-  void move_to(std::size_t first, std::uint32_t line) {
-    start = first;
-    chunk = first / kChunkBytes;
-    line_feeds = masks[chunk].line_feeds & bits_from(static_cast<int>(first % kChunkBytes));
-    lines = line;
+  // The columns of the next record (a carriage return before its line
+  // feed left out), and the first byte of the one after it.
+  int next_columns(std::size_t& after) {
+    while (line_feeds == 0) line_feeds = masks[++chunk].line_feeds;
+    const std::size_t end = chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(line_feeds));
+    const std::size_t length =
+        end - start - static_cast<std::size_t>(end > start && store[end - 1] == '\r');
+    after = end + 1;
+    return static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
+  }
+
+  // Moves past the next record, which ends before `after`.
+  void pass(std::size_t after) {
+    line_feeds &= line_feeds - 1;
+    start = after;
+    ++lines;
   }
 
   RecordText record_at(std::size_t first, int columns) const {
@@ -83,41 +92,33 @@ struct BlockRun {
   }
 };
 
-// Plans the records of `block` from the next one on, at most kPlans, and
-// stops before a record the scan tier does not plan (not blank), leaving
-// `block` at it. Works on a copy, in registers.
+// Stages 1 to 4 for the records of `block` from the next one on, at most
+// kPlans: plans them, passes the blank ones, and stops before a record the
+// scan tier does not plan. Works on a copy, in registers.
 [[gnu::always_inline]] inline std::size_t plan_records(BlockRun& block, const DateOffsets& offsets,
                                                        PlannedRecord* plans) {
   BlockRun run = block;
   std::size_t planned = 0;
   while (planned < kPlans && run.start < run.size) {
-    // Each record ends in a line feed: the next one of the block.
-    while (run.line_feeds == 0) run.line_feeds = run.masks[++run.chunk].line_feeds;
-    const std::size_t end =
-        run.chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(run.line_feeds));
-    const std::size_t length =
-        end - run.start - static_cast<std::size_t>(end > run.start && run.store[end - 1] == '\r');
-    const int columns = static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
+    std::size_t after = 0;
+    const int columns = run.next_columns(after);
     PlannedRecord& record = plans[planned];
     const Converted result = plan_record(run.record_at(run.start, columns), offsets, record.plan);
     if (result == Converted::undecided) break;
     if (result == Converted::fits) {
       record.start = static_cast<std::uint32_t>(run.start);
-      record.next = static_cast<std::uint32_t>(end + 1);
       record.line = run.lines;
       record.columns = columns;
       ++planned;
     }
-    run.line_feeds &= run.line_feeds - 1;
-    run.start = end + 1;
-    ++run.lines;
+    run.pass(after);
   }
   block = run;
   return planned;
 }
 
-// Edits the planned records from their values' text, and stops before the
-// first it cannot: how many it edited.
+// Stage 5 for planned records, from the values' text: stops before the
+// first it cannot edit, and says how many it edited.
 [[gnu::always_inline]] inline std::size_t edit_records(BlockRun& block, const PlannedRecord* plans,
                                                        std::size_t planned) {
   BlockRun run = block;
@@ -134,27 +135,36 @@ struct BlockRun {
   return edited;
 }
 
-// One round of both: how many records were converted, of `planned`.
-[[gnu::always_inline]] inline std::size_t convert_round(BlockRun& run, const DateOffsets& offsets,
-                                                        PlannedRecord* plans,
-                                                        std::size_t& planned) {
-  planned = plan_records(run, offsets, plans);
+// Both, for every processor, and for those with AVX2 and BMI (the bit
+// operations of the scan tier in one instruction each).
+std::size_t plan_plainly(BlockRun& run, const DateOffsets& offsets, PlannedRecord* plans) {
+  return plan_records(run, offsets, plans);
+}
+std::size_t edit_plainly(BlockRun& run, const PlannedRecord* plans, std::size_t planned) {
   return edit_records(run, plans, planned);
 }
-
-std::size_t convert_round_plainly(BlockRun& run, const DateOffsets& offsets, PlannedRecord* plans,
-                                  std::size_t& planned) {
-  return convert_round(run, offsets, plans, planned);
-}
-
 #ifdef KW_AVX2
-// The same, for processors with AVX2 and BMI: the bit operations of the
-// scan tier in one instruction each.
-KW_AVX2_TARGET std::size_t convert_round_avx2(BlockRun& run, const DateOffsets& offsets,
-                                              PlannedRecord* plans, std::size_t& planned) {
-  return convert_round(run, offsets, plans, planned);
+KW_AVX2_TARGET std::size_t plan_avx2(BlockRun& run, const DateOffsets& offsets,
+                                     PlannedRecord* plans) {
+  return plan_records(run, offsets, plans);
+}
+KW_AVX2_TARGET std::size_t edit_avx2(BlockRun& run, const PlannedRecord* plans,
+                                     std::size_t planned) {
+  return edit_records(run, plans, planned);
 }
 #endif
+
+struct Stages {
+  std::size_t (*plan)(BlockRun&, const DateOffsets&, PlannedRecord*);
+  std::size_t (*edit)(BlockRun&, const PlannedRecord*, std::size_t);
+};
+
+Stages stages() {
+#ifdef KW_AVX2
+  if (instruction_set() == InstructionSet::avx2) return {&plan_avx2, &edit_avx2};
+#endif
+  return {&plan_plainly, &edit_plainly};
+}
 
 }  // namespace
 
@@ -223,51 +233,38 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
                .line_feeds = masks_[0].line_feeds,
                .out = output_.get(),
                .zoned = zoned_.get()};
-  PlannedRecord plans[kPlans];
-#ifdef KW_AVX2
-  const bool avx2 = instruction_set() == InstructionSet::avx2;
-#endif
-  while (run.start < run.size) {
-    std::size_t planned = 0;
-#ifdef KW_AVX2
-    const std::size_t edited = avx2 ? convert_round_avx2(run, offsets, plans, planned)
-                                    : convert_round_plainly(run, offsets, plans, planned);
-#else
-    const std::size_t edited = convert_round_plainly(run, offsets, plans, planned);
-#endif
-    // A record the first tier left, planned or not: all the tiers, then on
-    // after it.
-    std::size_t first = run.start;
-    std::size_t next = 0;
-    int columns = 0;
-    if (edited < planned) {
-      const PlannedRecord& left = plans[edited];
-      first = left.start;
-      next = left.next;
-      columns = left.columns;
-      run.lines = left.line;
-    } else if (planned < kPlans && run.start < run.size) {
-      while (run.line_feeds == 0) run.line_feeds = run.masks[++run.chunk].line_feeds;
-      const std::size_t end =
-          run.chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(run.line_feeds));
-      const std::size_t length =
-          end - first - static_cast<std::size_t>(end > first && run.store[end - 1] == '\r');
-      columns = static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
-      next = end + 1;
-    } else {
-      continue;
-    }
+  static const Stages kStages = stages();
+  // A record the first tier leaves: all the tiers. False when it stops the
+  // batch.
+  const auto convert_left = [&](const RecordText& record, std::uint32_t line) {
     DateZone zone = DateZone::known;
-    const Converted result =
-        convert_record(run.record_at(first, columns), offsets, run.out, stop_, zone);
+    const Converted result = convert_record(record, offsets, run.out, stop_, zone);
     if (result == Converted::failed) {
-      stopped_at_ = run.lines;
-      ++run.lines;
-      break;
+      stopped_at_ = line;
+      run.lines = line + 1;
+      return false;
     }
     if (result == Converted::overflow) overflowed_.push_back(run.converted);
     if (result != Converted::blank) run.put_record(zone);
-    run.move_to(next, run.lines + 1);
+    return true;
+  };
+  PlannedRecord plans[kPlans];
+  bool going = true;
+  while (going && run.start < run.size) {
+    const std::size_t planned = kStages.plan(run, offsets, plans);
+    for (std::size_t edited = 0; going && edited < planned; ++edited) {
+      edited += kStages.edit(run, plans + edited, planned - edited);
+      if (edited == planned) break;
+      // A planned record the first tier does not edit.
+      const PlannedRecord& left = plans[edited];
+      going = convert_left(run.record_at(left.start, left.columns), left.line);
+    }
+    if (!going || planned == kPlans || run.start >= run.size) continue;
+    // A record the first tier does not plan.
+    std::size_t after = 0;
+    const int columns = run.next_columns(after);
+    going = convert_left(run.record_at(run.start, columns), run.lines);
+    if (going) run.pass(after);
   }
   output_size_ = run.converted * record_size_;
   lines_ = run.lines;

@@ -27,7 +27,9 @@ namespace kw {
 
 enum class InstructionSet { plain, sse2, avx2 };
 
-// The widest set built that this processor runs, chosen at the first call.
+// The widest set built that this processor runs, chosen at the first call
+// (the environment variable KW_INSTRUCTION_SET, "plain" or "sse2", narrows
+// it).
 InstructionSet instruction_set();
 
 }  // namespace kw

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,56 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
 // A table that carries its expiry and the rates of 1961-1971: records get
 // the drifting offset of their day, and the run says how many lie before
 // the table and past its expiry, changing nothing else.
+#ifndef _WIN32
+// Records of every shape the scan tier takes, and others, over several
+// batches: each instruction set the processor runs writes the same bytes
+// (the widest one, by default, against SSE2 and against the plain loops).
+TEST(Program, EveryInstructionSetWritesTheSameBytes) {
+  std::mt19937 random(20261211);
+  const auto pick = [&random](unsigned n) { return static_cast<unsigned>(random()) % n; };
+  const auto real = [&](int whole, int decimals) {
+    std::string text = pick(3) == 0 ? "-" : "";
+    text += std::to_string(pick(whole == 3 ? 1000 : whole == 2 ? 100 : 10));
+    if (decimals >= 0) text += '.';
+    for (int i = 0; i < decimals; ++i) text += static_cast<char>('0' + (pick(4) ? pick(10) : 9));
+    return text;
+  };
+  std::string data;
+  for (int k = 0; k < 30000;) {
+    const char* separator = pick(8) == 0 ? "," : pick(8) == 0 ? "\t" : pick(4) == 0 ? "  " : " ";
+    // Separated values never make a null one: a comma has blanks or the
+    // next value beside it, never another comma.
+    std::string record = std::to_string(pick(100)) + separator + std::to_string(1 + pick(12)) +
+                         separator + std::to_string(1 + pick(31));
+    for (int v = 0; v < 3; ++v) {
+      record += separator + real(1 + static_cast<int>(pick(3)), static_cast<int>(pick(9)) - 1);
+    }
+    // Within the 38 columns read, so that every record has its six values.
+    if (record.size() > 38) continue;
+    data += record + (pick(2) ? "\r\n" : "\n");
+    ++k;
+  }
+  std::string outputs[3];
+  std::string errors[3];
+  const char* sets[] = {"", "sse2", "plain"};
+  for (int k = 0; k < 3; ++k) {
+    Tree tree;
+    test::write_file(tree.data(), data);
+    test::RunOptions options;
+    if (*sets[k] != '\0') options.environment = {std::string("KW_INSTRUCTION_SET=") + sets[k]};
+    const auto result = tree.run(options);
+    EXPECT_EQ(result.exit_status, 0) << sets[k];
+    outputs[k] = tree.output();
+    errors[k] = result.standard_error;
+  }
+  EXPECT_GT(outputs[0].size(), 30000U * 38 * 9 / 10);  // every record converts
+  for (int k = 1; k < 3; ++k) {
+    EXPECT_TRUE(outputs[k] == outputs[0]) << sets[k];
+    EXPECT_EQ(errors[k], errors[0]) << sets[k];
+  }
+}
+#endif
+
 TEST(Program, SaysWhatTheTableDoesNotKnow) {
   Tree tree;
   test::write_file(tree.work() / "ls.ini",

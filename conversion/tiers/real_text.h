@@ -1,0 +1,94 @@
+// A real's text in its record, and its value from its digits: what the
+// scan tier's field editors read.
+#pragma once
+
+#include <cstdint>
+
+#include "conversion/tiers/bit_masks.h"
+#include "records/bytes.h"
+#include "records/contracts.h"
+#include "records/digits.h"
+
+namespace kw {
+
+inline constexpr std::uint64_t kUnitsPerOne = kPowersOfTen[12];  // a real in units of 10^-12
+
+// Where a real's characters are in its record (below 64): its first digit
+// and its point (one past the end when it has none), its last character,
+// its sign, and whether it has at most one point.
+struct RealText {
+  std::int8_t first = 0;
+  std::int8_t point = 0;
+  std::int8_t end = 0;
+  bool negative = false;
+  bool one_point = true;
+  int whole_digits() const { return point - first; }
+  int decimals() const { return end - point; }  // -1 without a point
+  // A real the tier reads: at most one point, at most three digits before
+  // it, a digit somewhere.
+  bool plain() const {
+    return one_point && whole_digits() <= 3 && (whole_digits() > 0 || decimals() > 0);
+  }
+};
+
+// A real's value: (negative ? -1 : 1) * (units + a bit more when beyond)
+// * 10^-12, where `beyond` says a decimal after the twelfth is not zero.
+struct Real {
+  std::uint64_t units = 0;
+  bool negative = false;
+  bool beyond = false;
+};
+
+// The value of a real of at most three whole digits, to its twelfth
+// decimal. It stands after three dates and their separators, so the three
+// columns before its point are the record's.
+inline Real read_digits(const char* text, const RealText& t) {
+  KW_EXPECTS(t.whole_digits() >= 0 && t.whole_digits() <= 3);
+  Real real;
+  const std::uint64_t whole = digits_before(text + t.point, t.whole_digits());
+  const int decimals = t.decimals();
+  std::uint64_t fraction = 0;
+  if (decimals > 0) {
+    const char* digits = text + t.point + 1;
+    if (decimals <= 8) {
+      fraction = leading_digits_value(digits, decimals) * kPowersOfTen[12 - decimals];
+    } else {
+      const int tail = decimals < 12 ? decimals - 8 : 4;
+      fraction = leading_digits_value(digits, 8) * kPowersOfTen[4] +
+                 leading_digits_value(digits + 8, tail) * kPowersOfTen[4 - tail];
+      for (int i = 12; i < decimals && !real.beyond; ++i) real.beyond = digits[i] != '0';
+    }
+  }
+  real.units = whole * kUnitsPerOne + fraction;
+  real.negative = t.negative;
+  return real;
+}
+
+// The bytes of a word in the other order: one instruction where the
+// compiler has it.
+constexpr std::uint64_t byte_swapped(std::uint64_t word) {
+#if defined(__GNUC__)
+  return __builtin_bswap64(word);
+#else
+  std::uint64_t swapped = 0;
+  for (int i = 0; i < 8; ++i) swapped |= (word >> (8 * i) & 0xFF) << (8 * (7 - i));
+  return swapped;
+#endif
+}
+constexpr std::uint32_t byte_swapped(std::uint32_t word) {
+  return static_cast<std::uint32_t>(byte_swapped(std::uint64_t{word}) >> 32);
+}
+
+inline constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
+
+// The decimals of a real of at most seven, as eight bytes, the first
+// decimal lowest: those written, then zeros. Reads the eight bytes after
+// the point.
+inline std::uint64_t decimal_bytes(const char* text, const RealText& t) {
+  KW_EXPECTS(t.decimals() <= 7);
+  const auto word = load_word<std::uint64_t>(text + t.point + 1);
+  const std::uint64_t written = bits_below(8 * (t.decimals() > 0 ? t.decimals() : 0));
+  return (word & written) | (kZeros & ~written);
+}
+
+}  // namespace kw
