@@ -119,7 +119,7 @@ for layout in "${layouts[@]}"; do
     floor_ir=$(cd "$dir/head" && count "$build/bench/kw_io_floor" KW_PVZ.DAT floor.out)
     rm -rf "$dir/head"
   fi
-  printf '%s %s %s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
+  printf '%s %s %s %s %s %s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
     "$(cut -d' ' -f1 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/copy.times" | median)" \
     "$(cut -d' ' -f2 "$dir/program.times" | sort -n | tail -1)" \

@@ -166,10 +166,35 @@ Stages stages() {
   return {&plan_plainly, &edit_plainly};
 }
 
+// Converts the records of `run` in rounds of kPlans: the first tier plans
+// and edits them, and `convert_left(record, line)` converts those it
+// leaves, in their turn, and says whether the block goes on.
+template <typename ConvertLeft>
+void convert_block(BlockRun& run, const DateOffsets& offsets, const ConvertLeft& convert_left) {
+  static const Stages kStages = stages();
+  PlannedRecord plans[kPlans];
+  while (run.start < run.size) {
+    const std::size_t planned = kStages.plan(run, offsets, plans);
+    for (std::size_t edited = 0; edited < planned; ++edited) {
+      edited += kStages.edit(run, plans + edited, planned - edited);
+      if (edited == planned) break;
+      // A planned record the first tier does not edit.
+      const PlannedRecord& left = plans[edited];
+      if (!convert_left(run.record_at(left.start, left.columns), left.line)) return;
+    }
+    if (planned == kPlans || run.start >= run.size) continue;
+    // A record the first tier does not plan.
+    std::size_t after = 0;
+    const int columns = run.next_columns(after);
+    if (!convert_left(run.record_at(run.start, columns), run.lines)) return;
+    run.pass(after);
+  }
+}
+
 }  // namespace
 
 RecordBatch::RecordBatch()
-    : store_(new char[kStoreBytes + kReadPast]()),
+    : store_(new char[kStoreBytes + kReadPast]),
       masks_(new ChunkMasks[kChunks]),
       classify_(block_classifier()),
       output_(new char[kMostConverted * kReverseRecord]),
@@ -224,6 +249,9 @@ void RecordBatch::convert(const DateOffsets& offsets) noexcept {
 void RecordBatch::convert_all(const DateOffsets& offsets) {
   const bool reverse = offsets.direction() == Direction::subtract;
   record_size_ = reverse ? kReverseRecord : kOutputRecord;
+  // What the classifier and the records' windows read past the records:
+  // known bytes.
+  std::memset(store_.get() + size_, 0, kReadPast);
   classify_(store_.get(), size_ / kChunkBytes + 2, masks_.get());
   BlockRun run{.store = store_.get(),
                .size = size_,
@@ -233,7 +261,6 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
                .line_feeds = masks_[0].line_feeds,
                .out = output_.get(),
                .zoned = zoned_.get()};
-  static const Stages kStages = stages();
   // A record the first tier leaves: all the tiers. False when it stops the
   // batch.
   const auto convert_left = [&](const RecordText& record, std::uint32_t line) {
@@ -248,24 +275,7 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
     if (result != Converted::blank) run.put_record(zone);
     return true;
   };
-  PlannedRecord plans[kPlans];
-  bool going = true;
-  while (going && run.start < run.size) {
-    const std::size_t planned = kStages.plan(run, offsets, plans);
-    for (std::size_t edited = 0; going && edited < planned; ++edited) {
-      edited += kStages.edit(run, plans + edited, planned - edited);
-      if (edited == planned) break;
-      // A planned record the first tier does not edit.
-      const PlannedRecord& left = plans[edited];
-      going = convert_left(run.record_at(left.start, left.columns), left.line);
-    }
-    if (!going || planned == kPlans || run.start >= run.size) continue;
-    // A record the first tier does not plan.
-    std::size_t after = 0;
-    const int columns = run.next_columns(after);
-    going = convert_left(run.record_at(run.start, columns), run.lines);
-    if (going) run.pass(after);
-  }
+  convert_block(run, offsets, convert_left);
   output_size_ = run.converted * record_size_;
   lines_ = run.lines;
   zoned_count_ = run.zoned_count;

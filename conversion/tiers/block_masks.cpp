@@ -6,7 +6,7 @@ namespace kw {
 
 void classify_plainly(const char* text, std::size_t chunks, ChunkMasks* masks) {
   for (std::size_t k = 0; k < chunks; ++k) {
-    ChunkMasks m;
+    ChunkMasks m{};
     for (unsigned i = 0; i < kChunkBytes; ++i) {
       const auto c = static_cast<unsigned char>(text[k * kChunkBytes + i]);
       const std::uint64_t bit = std::uint64_t{1} << i;
@@ -28,7 +28,7 @@ void classify_sse2(const char* text, std::size_t chunks, ChunkMasks* masks) {
   const __m128i digit_count = _mm_set1_epi8(static_cast<char>(-0x80 + 10));
   const auto is = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
   for (std::size_t k = 0; k < chunks; ++k) {
-    ChunkMasks m;
+    ChunkMasks m{};
     for (unsigned i = 0; i < kChunkBytes; i += 16) {
       const __m128i v =
           _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k * kChunkBytes + i));
@@ -66,7 +66,7 @@ KW_AVX2_TARGET void classify_avx2(const char* text, std::size_t chunks, ChunkMas
   const __m256i tabs = _mm256_set1_epi8('\t');
   const __m256i line_feeds = _mm256_set1_epi8('\n');
   for (std::size_t k = 0; k < chunks; ++k) {
-    ChunkMasks m;
+    ChunkMasks m{};
     for (unsigned i = 0; i < kChunkBytes; i += 32) {
       const __m256i v =
           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + k * kChunkBytes + i));

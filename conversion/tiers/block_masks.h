@@ -20,17 +20,18 @@ namespace kw {
 inline constexpr std::size_t kChunkBytes = 64;
 
 // The classes a record's bytes fall in, for a chunk or a record's window.
+// (No default values: a block's masks are made, not zeroed first.)
 struct ByteMasks {
-  std::uint64_t values = 0;   // '0' to '9', '.' and '-': what values are made of
-  std::uint64_t points = 0;   // '.'
-  std::uint64_t minuses = 0;  // '-'
-  std::uint64_t commas = 0;   // ','
-  std::uint64_t others = 0;   // neither of a value nor a blank (' ', '\t')
+  std::uint64_t values;   // '0' to '9', '.' and '-': what values are made of
+  std::uint64_t points;   // '.'
+  std::uint64_t minuses;  // '-'
+  std::uint64_t commas;   // ','
+  std::uint64_t others;   // neither of a value nor a blank (' ', '\t')
 };
 
 struct ChunkMasks {
   ByteMasks bytes;
-  std::uint64_t line_feeds = 0;  // '\n'
+  std::uint64_t line_feeds;  // '\n'
 };
 
 // Classifies text[0 .. 64 * chunks) into masks[0 .. chunks).
