@@ -42,11 +42,7 @@ struct BlockRun {
   const ChunkMasks* masks;  // of store, a chunk past its records too
   std::size_t record_size;  // of an output record
   bool reverse;
-  // The next record: its first byte, and the line feeds of its chunk from
-  // it on.
-  std::size_t start = 0;
-  std::size_t chunk = 0;
-  std::uint64_t line_feeds = 0;
+  std::size_t start = 0;    // the next record's first byte
   std::uint32_t lines = 0;  // records read
   // What they gave.
   char* out = nullptr;  // the next output record
@@ -56,18 +52,28 @@ struct BlockRun {
 
   // The columns of the next record (a carriage return before its line
   // feed left out), and the first byte of the one after it.
-  int next_columns(std::size_t& after) {
-    while (line_feeds == 0) line_feeds = masks[++chunk].line_feeds;
-    const std::size_t end = chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(line_feeds));
+  int next_columns(std::size_t& after) const {
+    // Its line feed, among the 64 bytes from its start but for a long one.
+    const std::uint64_t feeds = line_feeds_at(masks, start);
+    const std::size_t end = feeds != 0 ? start + static_cast<std::size_t>(lowest_bit(feeds))
+                                       : line_feed_after(start + kChunkBytes);
     const std::size_t length =
         end - start - static_cast<std::size_t>(end > start && store[end - 1] == '\r');
     after = end + 1;
     return static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
   }
 
+  // The first line feed from `first` on (the store ends in one).
+  std::size_t line_feed_after(std::size_t first) const {
+    std::size_t chunk = first / kChunkBytes;
+    std::uint64_t feeds =
+        masks[chunk].line_feeds & bits_from(static_cast<int>(first % kChunkBytes));
+    while (feeds == 0) feeds = masks[++chunk].line_feeds;
+    return chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(feeds));
+  }
+
   // Moves past the next record, which ends before `after`.
   void pass(std::size_t after) {
-    line_feeds &= line_feeds - 1;
     start = after;
     ++lines;
   }
@@ -258,7 +264,6 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
                .masks = masks_.get(),
                .record_size = record_size_,
                .reverse = reverse,
-               .line_feeds = masks_[0].line_feeds,
                .out = output_.get(),
                .zoned = zoned_.get()};
   // A record the first tier leaves: all the tiers. False when it stops the

@@ -31,13 +31,12 @@ struct ZoneCounts {
 //   read_failure_ is the failure of the read that followed them, if one
 //   failed.
 // - after convert: output_ holds, in file order, the converted records up
-//   to the first bad one (blank records give none), and zones_ their
-//   dates' zones; overflowed_ lists those with a field of asterisks, by
-//   their place in output_; stop_ is the read error of the bad record and
-//   stopped_at_ its place among the records, convert_failure_ anything
-//   else that stopped the conversion; lines_ counts the records read;
-//   zoned_ lists the records converted whose dates the table does not
-//   vouch for, with their zones.
+//   to the first bad one (blank records give none); zoned_ lists those
+//   whose dates the table does not vouch for, with their zones, and
+//   overflowed_ those with a field of asterisks, each by its place in
+//   output_; stop_ is the read error of the bad record and stopped_at_ its
+//   place among the records, convert_failure_ anything else that stopped
+//   the conversion; lines_ counts the records read.
 // - emit reports, in this order, what a run converting and writing one
 //   record at a time would: for each record, its error 63 line if it has
 //   one, then its bytes; when a write fails, the lines of the records up to

@@ -20,18 +20,11 @@ inline std::uint64_t bits_below(int to) {
   return (std::uint64_t{1} << to) - 1;
 }
 
-// The place of the lowest set bit of a mask that has one: one instruction,
-// without the test for zero that std::countr_zero must make.
+// The place of the lowest set bit of a mask that has one: without the test
+// for zero that std::countr_zero must make.
 inline int lowest_bit(std::uint64_t mask) {
   KW_EXPECTS(mask != 0);
-#if defined(__x86_64__) && defined(__GNUC__)
-  // BSF: the same place as TZCNT for a mask that has a bit, on every
-  // x86-64; the compilers add a zeroing of the result to TZCNT for
-  // processors that wait for its old value.
-  std::uint64_t place = 0;
-  asm("bsfq %1, %0" : "=r"(place) : "rm"(mask) : "cc");
-  return static_cast<int>(place);
-#elif defined(__GNUC__)
+#if defined(__GNUC__)
   return __builtin_ctzll(mask);
 #else
   return std::countr_zero(mask);
@@ -42,15 +35,8 @@ inline int lowest_bit(std::uint64_t mask) {
 // past `low` from `high`.
 inline std::uint64_t window(std::uint64_t low, std::uint64_t high, unsigned shift) {
   KW_EXPECTS(shift < 64);
-#if defined(__x86_64__) && defined(__GNUC__)
-  // One double shift: the compilers make three instructions of the
-  // portable form, or more.
-  asm("shrdq %%cl, %1, %0" : "+r"(low) : "r"(high), "c"(shift) : "cc");
-  return low;
-#else
   // Two shifts for the high word: one of 64 would not be defined.
   return (low >> shift) | (high << 1 << (63 - shift));
-#endif
 }
 
 }  // namespace kw

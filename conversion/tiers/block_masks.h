@@ -60,4 +60,11 @@ inline ByteMasks masks_at(const ChunkMasks* masks, std::size_t offset) {
           window(low.others, high.others, shift)};
 }
 
+// The line feeds of the 64 bytes of a block from `offset` on, as masks_at.
+inline std::uint64_t line_feeds_at(const ChunkMasks* masks, std::size_t offset) {
+  const auto shift = static_cast<unsigned>(offset % kChunkBytes);
+  return window(masks[offset / kChunkBytes].line_feeds, masks[offset / kChunkBytes + 1].line_feeds,
+                shift);
+}
+
 }  // namespace kw

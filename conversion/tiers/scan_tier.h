@@ -14,6 +14,10 @@
 //   5. editing the fields (field_text.h): the first two values' F9.5, the
 //      sum of the third and a whole offset, F10.6.
 //
+// Stages 2 to 4 make a record's plan (plan_record), stage 5 its output
+// (edit_record): a loop over many records plans a run of them, then edits
+// them, each loop with few values live.
+//
 // The tier answers "undecided" for records of another shape, values with
 // a decimal tie beyond the twelfth decimal, dates whose offset is not a
 // whole number of seconds, and sums that come within 10^-12 of zero.
