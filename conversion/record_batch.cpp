@@ -26,9 +26,9 @@ constexpr std::size_t kLeastRoom = 1024;
 // A record the scan tier planned, and where it is.
 struct PlannedRecord {
   ScanPlan plan;
-  std::uint32_t start;  // its first byte in the store
-  std::uint32_t line;   // its place among the batch's records
-  std::int32_t columns;
+  std::uint32_t start = 0;  // its first byte in the store
+  std::uint32_t line = 0;   // its place among the batch's records
+  std::int32_t columns = 0;
 };
 
 // Records planned, then edited, at a time: the plans stay in the cache.

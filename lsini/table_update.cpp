@@ -116,6 +116,37 @@ std::string without_expiry(std::string_view line, bool has_note) {
   return std::string(line);
 }
 
+// The old lines as they stand; the history the list adds before the first
+// entry it shares with them, its later entries after the last, and the
+// expiry note on the last entry's line.
+std::string updated_text(const std::vector<Line>& lines, const OldTable& old, const Match& m,
+                         const PublishedTable& published) {
+  const std::vector<PublishedEntry>& entries = published.entries;
+  const std::size_t matched = old.entries.size() - m.first;
+  const std::size_t last = old.line.back();
+  const std::string end(lines[last].end.empty() ? std::string_view("\r\n") : lines[last].end);
+  const std::size_t first_shared = matched > 0 ? old.line[m.first] : lines.size();
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i == first_shared) {
+      for (std::size_t p = 0; p < m.from; ++p) text += table_line(entries[p]) + end;
+    }
+    if (i != last) {
+      text += lines[i].text;
+      text += lines[i].end;
+      continue;
+    }
+    std::string line = without_expiry(lines[i].text, old.expires.has_value());
+    for (std::size_t p = m.from + matched; p < entries.size(); ++p)
+      line += end + table_line(entries[p]);
+    text += line;
+    text += "   ";
+    text += expiry_note(published);
+    text += end;
+  }
+  return text;
+}
+
 }  // namespace
 
 TableUpdate update_of(std::string_view old_text, const PublishedTable& published) {
@@ -139,25 +170,7 @@ TableUpdate update_of(std::string_view old_text, const PublishedTable& published
     update.kind = TableUpdate::Kind::up_to_date;
     return update;
   }
-  // The old lines as they stand; the history the list adds before the
-  // first entry it shares with them, its later entries after the last,
-  // and the expiry note on the last entry's line.
-  const std::size_t last = old.line.back();
-  const std::string end(lines[last].end.empty() ? std::string_view("\r\n") : lines[last].end);
-  const std::size_t first_shared = matched > 0 ? old.line[m.first] : lines.size();
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i == first_shared) {
-      for (std::size_t p = 0; p < m.from; ++p) update.text += table_line(entries[p]) + end;
-    }
-    if (i != last) {
-      update.text += std::string(lines[i].text) + std::string(lines[i].end);
-      continue;
-    }
-    const std::size_t after = m.from + matched;
-    std::string line = without_expiry(lines[i].text, old.expires.has_value());
-    for (std::size_t p = after; p < entries.size(); ++p) line += end + table_line(entries[p]);
-    update.text += line + "   " + expiry_note(published) + end;
-  }
+  update.text = updated_text(lines, old, m, published);
   // The new table must read back as the old history and the list.
   std::vector<PublishedEntry> want(old.entries.begin(),
                                    old.entries.begin() + static_cast<std::ptrdiff_t>(m.first));

@@ -100,90 +100,128 @@ bool link_text(int link, std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// A walk down a path a part at a time, each folder reached held, each link
+// checked before it is followed: how locate resolves a path once.
+class PathWalk {
+ public:
+  PathWalk(std::string_view path, Place& place, std::string& why)
+      : place_(place), why_(why), folder_wanted_(path.back() == '/') {
+    push_parts(path, pending_);
+    if (pending_.empty()) pending_.emplace_back(".");  // the folder itself
+    folder_ = path.front() == '/' ? root_folder() : Descriptor(AT_FDCWD);
+  }
+
+  OpenError run() {
+    if (!folder_.valid()) return fail();
+    OpenError result = OpenError::none;
+    while (!pending_.empty()) {
+      const std::string part = std::move(pending_.back());
+      pending_.pop_back();
+      if (take(part, result)) return result;
+    }
+    return result;  // not reached: the walk ends at the last part
+  }
+
+ private:
+  OpenError fail(const char* what = nullptr) {
+    const int err = errno;
+    why_ = what != nullptr ? what : system_reason();
+    return open_error_of(err);
+  }
+
+  OpenError fail_with(int err) {
+    errno = err;
+    return fail();
+  }
+
+  // Takes one part: true when the walk ends there, with `result`.
+  bool take(const std::string& part, OpenError& result) {
+    Descriptor entry(::openat(folder_.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!entry.valid()) {
+      // A last part that does not exist yet: the place of a new file.
+      result =
+          errno == ENOENT && pending_.empty() && !folder_wanted_ ? found(part, nullptr) : fail();
+      return true;
+    }
+    if (::fstat(entry.get(), &info) != 0) {
+      result = fail();
+      return true;
+    }
+    if (S_ISLNK(info.st_mode)) {
+      result = follow(entry, info, part);
+      return result != OpenError::none;
+    }
+    if (pending_.empty()) {
+      result = folder_wanted_ && !S_ISDIR(info.st_mode) ? fail_with(ENOTDIR) : found(part, &info);
+      return true;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+      result = fail_with(ENOTDIR);
+      return true;
+    }
+    folder_ = std::move(entry);
+    return false;
+  }
+
+  OpenError found(const std::string& part, const struct stat* info) {
+    place_.folder = std::move(folder_);
+    place_.name = part;
+    place_.through_link = through_link_;
+    if (info != nullptr) {
+      place_.exists = true;
+      place_.entry = *info;
+    }
+    return OpenError::none;
+  }
+
+  // The link `part`, held as `link`: its text goes on the parts to take
+  // when the rule lets it be followed.
+  OpenError follow(const Descriptor& link, const struct stat& info, const std::string& part) {
+    if (++links_ > kMostLinks) return fail_with(ELOOP);
+    struct stat folder_info {};
+    if (::fstatat(folder_.get(), "", &folder_info, AT_EMPTY_PATH) != 0) return fail();
+    if (!trusted(info.st_uid, folder_info.st_uid)) {
+      why_ = "the symbolic link \"" + part + "\" belongs to user " + std::to_string(info.st_uid) +
+             ", in a folder of user " + std::to_string(folder_info.st_uid) +
+             ": not followed (links are followed when the user, the folder's owner or root made "
+             "them)";
+      return OpenError::untrusted_link;
+    }
+    std::string target;
+    if (!link_text(link.get(), target)) return fail();
+    if (target.empty()) return fail_with(ENOENT);
+    if (target.front() == '/') {
+      folder_ = root_folder();
+      if (!folder_.valid()) return fail();
+    }
+    const std::size_t before = pending_.size();
+    push_parts(target, pending_);
+    if (pending_.size() == before) pending_.emplace_back(".");
+    through_link_ = true;
+    return OpenError::none;
+  }
+
+  Place& place_;
+  std::string& why_;
+  const bool folder_wanted_;  // "name/" must name a folder
+  std::vector<std::string> pending_;
+  Descriptor folder_;
+  int links_ = 0;
+  bool through_link_ = false;
+};
+
+}  // namespace
+
 OpenError locate(std::string_view path, Place& place, std::string& why) {
   place = Place{};
   if (path.empty()) {
     why = "an empty name";
     return OpenError::invalid_name;
   }
-  const auto fail = [&why](const char* what = nullptr) {
-    const int err = errno;
-    why = what != nullptr ? what : system_reason();
-    return open_error_of(err);
-  };
-  std::vector<std::string> pending;
-  push_parts(path, pending);
-  if (pending.empty()) pending.emplace_back(".");  // the folder itself
-  // "name/" must name a folder.
-  const bool folder_wanted = path.back() == '/';
-  Descriptor folder = path.front() == '/' ? root_folder() : Descriptor(AT_FDCWD);
-  if (!folder.valid()) return fail();
-  int links = 0;
-  bool through_link = false;
-  while (!pending.empty()) {
-    const std::string part = std::move(pending.back());
-    pending.pop_back();
-    Descriptor entry(::openat(folder.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    if (!entry.valid()) {
-      if (errno == ENOENT && pending.empty() && !folder_wanted) {
-        place.folder = std::move(folder);
-        place.name = part;
-        place.through_link = through_link;
-        return OpenError::none;
-      }
-      return fail();
-    }
-    struct stat info {};
-    if (::fstat(entry.get(), &info) != 0) return fail();
-    if (S_ISLNK(info.st_mode)) {
-      if (++links > kMostLinks) {
-        errno = ELOOP;
-        return fail();
-      }
-      struct stat folder_info {};
-      if (::fstatat(folder.get(), "", &folder_info, AT_EMPTY_PATH) != 0) return fail();
-      if (!trusted(info.st_uid, folder_info.st_uid)) {
-        why = "the symbolic link \"" + part + "\" belongs to user " + std::to_string(info.st_uid) +
-              ", in a folder of user " + std::to_string(folder_info.st_uid) +
-              ": not followed (links are followed when the user, the folder's owner or root made "
-              "them)";
-        return OpenError::untrusted_link;
-      }
-      std::string target;
-      if (!link_text(entry.get(), target)) return fail();
-      if (target.empty()) {
-        errno = ENOENT;
-        return fail();
-      }
-      if (target.front() == '/') {
-        folder = root_folder();
-        if (!folder.valid()) return fail();
-      }
-      const std::size_t before = pending.size();
-      push_parts(target, pending);
-      if (pending.size() == before) pending.emplace_back(".");
-      through_link = true;
-      continue;
-    }
-    if (pending.empty()) {
-      if (folder_wanted && !S_ISDIR(info.st_mode)) {
-        errno = ENOTDIR;
-        return fail();
-      }
-      place.folder = std::move(folder);
-      place.name = part;
-      place.exists = true;
-      place.through_link = through_link;
-      place.entry = info;
-      return OpenError::none;
-    }
-    if (!S_ISDIR(info.st_mode)) {
-      errno = ENOTDIR;
-      return fail();
-    }
-    folder = std::move(entry);
-  }
-  return OpenError::none;  // not reached: the loop returns at the last part
+  return PathWalk(path, place, why).run();
 }
 
 }  // namespace kw::os

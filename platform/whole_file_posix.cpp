@@ -106,6 +106,41 @@ std::string name_beside(const std::string& name) {
   return name.substr(0, 64) + "." + std::to_string(tag % 1000000000000ULL) + ".tmp";
 }
 
+// Gives the unnamed file `fd` a name beside `target` in `folder`, in
+// `made`: false, with errno, when it cannot.
+bool link_beside(int fd, int folder, const std::string& target, std::string& made) {
+  // Through the process's view of its descriptor.
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = name_beside(target);
+    bool linked = ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+#ifdef AT_EMPTY_PATH
+    // Without /proc: the descriptor itself (a privilege on Linux).
+    linked =
+        linked || (errno == ENOENT && ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0);
+#endif
+    if (linked) {
+      made = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// Gives the new file `fd` the permissions of the old file `old` (and its
+// owner, where the process may: as root), or the usual ones for a first
+// file, and flushes it: the step that failed, or nullptr.
+const char* settle_new_file(int fd, const struct stat* old) {
+  if (old != nullptr && ::geteuid() == 0 && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
+    return "cannot give the new file its owner";
+  }
+  const mode_t mode = old != nullptr ? old->st_mode & 07777 : 0666 & ~current_umask();
+  if (::fchmod(fd, mode) != 0) return "cannot give the new file its permissions";
+  if (::fsync(fd) != 0) return "cannot flush the new file to disk";
+  return nullptr;
+}
+
 }  // namespace
 
 struct Replacement::State {
@@ -244,33 +279,12 @@ bool Replacement::commit(std::string& why) {
     discard();
     return false;
   };
-  // The old file's permissions, and its owner where the process may give
-  // it (as root), from the file held; a new one gets the usual ones.
+  // The old file's permissions and owner, from the file held.
   struct stat old {};
   if (s.old_regular && ::fstat(s.old.get(), &old) != 0) return fail("cannot read the old file");
-  if (s.old_regular && ::geteuid() == 0 && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-    return fail("cannot give the new file its owner");
-  }
-  const mode_t mode = s.old_regular ? old.st_mode & 07777 : 0666 & ~current_umask();
-  if (::fchmod(fd, mode) != 0) return fail("cannot give the new file its permissions");
-  if (::fsync(fd) != 0) return fail("cannot flush the new file to disk");
-  if (s.made.empty()) {
-    // Named now, through the process's view of its descriptor.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    for (int attempt = 0; s.made.empty() && attempt < 100; ++attempt) {
-      const std::string name = name_beside(s.place.name);
-      if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-#ifdef AT_EMPTY_PATH
-          // Without /proc: the descriptor itself (a privilege on Linux).
-          (errno == ENOENT && ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) ||
-#endif
-          false) {
-        s.made = name;
-      } else if (errno != EEXIST) {
-        return fail("cannot give the new file a name");
-      }
-    }
-    if (s.made.empty()) return fail("cannot give the new file a name");
+  if (const char* step = settle_new_file(fd, s.old_regular ? &old : nullptr)) return fail(step);
+  if (s.made.empty() && !link_beside(fd, folder, s.place.name, s.made)) {
+    return fail("cannot give the new file a name");
   }
   if (!s.file.close()) return fail("cannot close the new file");
   // The entry replaced must be the file held, or still none.

@@ -69,9 +69,11 @@ void DateOffsets::fill_span(std::int16_t* days, double from, double to) const {
     std::fill(days, days + static_cast<std::ptrdiff_t>(to - from), day_word(offset, zone));
     return;
   }
-  for (double mjd = from; mjd < to; ++mjd, ++days) {
-    if (const double day_offset = signed_offset(mjd); is_whole(day_offset)) {
-      *days = day_word(day_offset, zone);
+  const auto count = static_cast<std::ptrdiff_t>(to - from);
+  for (std::ptrdiff_t day = 0; day < count; ++day) {
+    if (const double day_offset = signed_offset(from + static_cast<double>(day));
+        is_whole(day_offset)) {
+      days[day] = day_word(day_offset, zone);
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "timescale/leap_list.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "timescale/published_readers.h"
@@ -65,10 +66,9 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
 }  // namespace
 
 bool looks_like_leap_list(std::string_view text) {
-  for (const std::string_view line : lines_of(text)) {
-    if (line.starts_with("#$") || line.starts_with("#@") || line.starts_with("#h")) return true;
-  }
-  return false;
+  return std::ranges::any_of(lines_of(text), [](std::string_view line) {
+    return line.starts_with("#$") || line.starts_with("#@") || line.starts_with("#h");
+  });
 }
 
 bool read_leap_list(std::string_view text, LeapList& list, std::string& error) {

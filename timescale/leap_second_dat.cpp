@@ -47,48 +47,64 @@ bool looks_like_leap_second_dat(std::string_view text) {
   return false;
 }
 
+namespace {
+
+// A comment line: the expiry and the date of issue, where it gives them.
+bool read_comment(std::string_view line, PublishedTable& table, std::string& why) {
+  if (line.find("File expires on") != std::string_view::npos) {
+    std::int64_t mjd = 0;
+    if (!expiry_in(line, mjd)) {
+      why = "an expiry that does not read";
+      return false;
+    }
+    table.expires = mjd;
+  }
+  if (const std::size_t issued = line.find("issued in "); issued != std::string_view::npos) {
+    for (const std::string_view word : words_of(line.substr(issued + 10))) {
+      if (!table.updated.empty()) table.updated += ' ';
+      table.updated += word;
+    }
+  }
+  return true;
+}
+
+// A data line: an MJD with its ".0", the day, the month, the year, TAI-UTC.
+bool read_entry(const std::vector<std::string_view>& words, PublishedTable& table,
+                std::string& why) {
+  std::int64_t mjd = 0;
+  int day = 0;
+  unsigned month = 0;
+  int year = 0;
+  PublishedEntry entry;
+  if (words.size() != 5 || !words[0].ends_with(".0") ||
+      !number_of(words[0].substr(0, words[0].size() - 2), mjd) || !number_of(words[1], day) ||
+      !number_of(words[2], month) || !number_of(words[3], year) ||
+      !units_of(words[4], entry.value)) {
+    why = "not an MJD, a day, a month, a year and TAI-UTC";
+    return false;
+  }
+  if (!mjd_of_date(year, month, static_cast<unsigned>(day), entry.mjd) || entry.mjd != mjd) {
+    why = "MJD " + std::to_string(mjd) + " is not the date given beside it";
+    return false;
+  }
+  table.entries.push_back(entry);
+  return true;
+}
+
+}  // namespace
+
 bool read_leap_second_dat(std::string_view text, PublishedTable& table, std::string& why) {
   table.source = Source::iers_leap_second;
   std::size_t number = 0;
   for (const std::string_view line : lines_of(text)) {
     ++number;
-    const std::string at = "line " + std::to_string(number) + ": ";
-    if (line.starts_with("#")) {
-      std::int64_t mjd = 0;
-      if (line.find("File expires on") != std::string_view::npos) {
-        if (!expiry_in(line, mjd)) {
-          why = at + "an expiry that does not read";
-          return false;
-        }
-        table.expires = mjd;
-      }
-      if (const std::size_t issued = line.find("issued in "); issued != std::string_view::npos) {
-        const std::vector<std::string_view> words = words_of(line.substr(issued + 10));
-        for (const std::string_view word : words) {
-          table.updated += (table.updated.empty() ? "" : " ") + std::string(word);
-        }
-      }
-      continue;
-    }
     const std::vector<std::string_view> words = words_of(line);
-    if (words.empty()) continue;
-    std::int64_t mjd = 0;
-    int day = 0;
-    unsigned month = 0;
-    int year = 0;
-    PublishedEntry entry;
-    if (words.size() != 5 || !words[0].ends_with(".0") ||
-        !number_of(words[0].substr(0, words[0].size() - 2), mjd) || !number_of(words[1], day) ||
-        !number_of(words[2], month) || !number_of(words[3], year) ||
-        !units_of(words[4], entry.value)) {
-      why = at + "not an MJD, a day, a month, a year and TAI-UTC";
+    const bool read = line.starts_with("#") ? read_comment(line, table, why)
+                                            : words.empty() || read_entry(words, table, why);
+    if (!read) {
+      why.insert(0, "line " + std::to_string(number) + ": ");
       return false;
     }
-    if (!mjd_of_date(year, month, static_cast<unsigned>(day), entry.mjd) || entry.mjd != mjd) {
-      why = at + "MJD " + std::to_string(mjd) + " is not the date given beside it";
-      return false;
-    }
-    table.entries.push_back(entry);
   }
   if (!table.expires) {
     why = "Leap_Second.dat without its expiry (\"File expires on ...\"): a part of the file only?";

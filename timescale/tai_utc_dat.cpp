@@ -1,4 +1,5 @@
 // The USNO's tai-utc.dat.
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -60,13 +61,10 @@ bool entry_of(std::string_view line, PublishedEntry& entry) {
 }  // namespace
 
 bool looks_like_tai_utc_dat(std::string_view text) {
-  for (const std::string_view line : lines_of(text)) {
-    if (line.find("=JD") != std::string_view::npos &&
-        line.find("TAI-UTC=") != std::string_view::npos) {
-      return true;
-    }
-  }
-  return false;
+  return std::ranges::any_of(lines_of(text), [](std::string_view line) {
+    return line.find("=JD") != std::string_view::npos &&
+           line.find("TAI-UTC=") != std::string_view::npos;
+  });
 }
 
 bool read_tai_utc_dat(std::string_view text, PublishedTable& table, std::string& why) {

@@ -124,8 +124,8 @@ constexpr TextForm text_form(int negative, int whole_digits, int decimals) {
 }
 
 struct TextForms {
-  TextForm forms[2 * kFormWholes * kFormDecimals];
-  constexpr TextForms() : forms{} {
+  TextForm forms[2 * kFormWholes * kFormDecimals]{};
+  constexpr TextForms() {
     for (int n = 0; n < 2; ++n) {
       for (int w = 0; w < kFormWholes; ++w) {
         for (int d = 0; d < kFormDecimals; ++d) {
@@ -167,7 +167,7 @@ inline Converted put_text_sse2(const char* text, const RealText& t, char* out) {
   const __m128i leading_zero = _mm_cmpeq_epi8(field, vector(form.probe));
   const __m128i negative_zero = _mm_cmpeq_epi8(
       rounded, _mm_setr_epi8(' ', '-', '0', '.', '0', '0', '0', '0', '0', 0, 0, 0, 0, 0, 0, 0));
-  const unsigned marks =
+  const auto marks =
       static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(tie, carry), field)));
   const unsigned bad =
       (marks & 0x8300U) | static_cast<unsigned>(_mm_movemask_epi8(leading_zero)) |

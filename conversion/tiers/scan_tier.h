@@ -37,7 +37,7 @@ namespace kw {
 struct RecordText {
   const char* text = nullptr;
   int columns = 0;
-  ByteMasks masks;
+  ByteMasks masks{};
 };
 
 // What stages 2 to 4 find of a record, for stage 5: its date fields, its
