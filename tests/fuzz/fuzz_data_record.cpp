@@ -21,6 +21,7 @@
 #include "conversion/tiers/scan_tier.h"
 #include "fuzz_check.h"
 #include "records/data_record.h"
+#include "records/separators.h"
 #include "support/held_record.h"
 #include "support/leap_tables.h"
 #include "support/oracles.h"
@@ -70,7 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kw::DateZone scan_zone{};
     const kw::Converted by_scan =
         kw::scan_record<kw::Reading::digits>(held.text(), *offsets, scanned, scan_zone);
-    if (by_scan == kw::Converted::undecided) continue;
+    // A blank record writes nothing: only a converted one has bytes.
+    if (by_scan != kw::Converted::fits && by_scan != kw::Converted::overflow) {
+      if (by_scan == kw::Converted::blank) FUZZ_CHECK(kw::is_blank_text(columns));
+      continue;
+    }
     char want[kw::kOutputWidth];
     kw::ReadStatus general_status = kw::ReadStatus::ok;
     kw::DateZone general_zone{};
