@@ -139,7 +139,10 @@ class Attacks : public ::testing::Test {
 // the list extends and root's file: never followed.
 TEST_F(Attacks, KwLsiniNeverFollowsALinkAnotherUserPlanted) {
   const fs::path table = scene_.shared() / "ls.ini";
-  as_nobody([&] { test::write_file(scene_.shared() / "older", older_table()); });
+  // Read here: the other user may not reach the source tree (a clone in
+  // root's home).
+  const std::string older = older_table();
+  as_nobody([&] { test::write_file(scene_.shared() / "older", older); });
   const Attacker attacker([&] {
     flip(scene_.shared() / "older", table);
     flip(scene_.mine() / "victim", table);
@@ -161,8 +164,9 @@ TEST_F(Attacks, KwLsiniReplacesOnlyTheTableItRead) {
   as_nobody([&] { fs::create_directory(tables); });
   fs::create_symlink(tables / "ls.ini", scene_.shared() / "ls.ini");
   fs::rename(scene_.mine() / "victim", scene_.mine() / "ls.ini");
+  const std::string older = older_table();
   const Attacker attacker([&] {
-    if (!fs::is_symlink(tables)) test::write_file(tables / "ls.ini", older_table());
+    if (!fs::is_symlink(tables)) test::write_file(tables / "ls.ini", older);
     fs::rename(tables, scene_.theirs() / "real");
     fs::create_symlink(scene_.mine(), tables);
     fs::remove(tables);
