@@ -19,27 +19,6 @@ HANDLE native(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
 }
 
-OpenError classify(DWORD code) {
-  switch (code) {
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-      return OpenError::path_not_found;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return OpenError::too_many_files;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_DIRECTORY:
-    case ERROR_INVALID_PARAMETER:
-      return OpenError::invalid_name;
-    default:  // access denied, sharing and lock violations, write protection
-      return OpenError::access_denied;
-  }
-}
-
 HANDLE open_handle(const std::string& name, DWORD access, DWORD disposition) {
   return ::CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -65,7 +44,7 @@ namespace {
 std::intptr_t checked(HANDLE handle, OpenError& error, std::string& why) {
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
-    error = classify(code);
+    error = open_error_of(code);
     // As the POSIX side says it, whatever the system's language.
     why = code == ERROR_FILE_NOT_FOUND ? "no such file" : message_for(code);
     return -1;
@@ -121,7 +100,7 @@ HANDLE copy_of_standard(DWORD which, OpenError& error, std::string& why) {
       ::DuplicateHandle(::GetCurrentProcess(), original, ::GetCurrentProcess(), &copy, 0, FALSE,
                         DUPLICATE_SAME_ACCESS) == 0) {
     const DWORD code = original == nullptr ? ERROR_INVALID_HANDLE : ::GetLastError();
-    error = classify(code);
+    error = open_error_of(code);
     why = message_for(code);
     return INVALID_HANDLE_VALUE;
   }

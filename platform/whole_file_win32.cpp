@@ -65,23 +65,6 @@ ReadWhole read_all(HANDLE handle, std::size_t limit, std::string& content, std::
   }
 }
 
-OpenError open_error_of(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-      return OpenError::path_not_found;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return OpenError::too_many_files;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-      return OpenError::invalid_name;
-    default:
-      return OpenError::access_denied;
-  }
-}
-
 // The final path of an open handle ("\\?\C:\folder"), or false.
 bool final_path(HANDLE handle, std::string& path) {
   char text[MAX_PATH * 4] = {};
