@@ -17,6 +17,46 @@
 
 namespace {
 
+// The help text's parts that are the same on every system.
+constexpr const char kHelpForms[] =
+    "), writes the\n"
+    "records to new.txt, and logs the run's start and end to lsconv.lst: every\n"
+    "file name is fixed.\n\n"
+    "With INPUT it converts that file (- for standard input) to OUTPUT, or to\n"
+    "standard output when OUTPUT is - or left out, with the same records,\n"
+    "rounding and messages, and no run log. A named OUTPUT is replaced whole,\n"
+    "and only by a run that ends normally: after a failure it is as it was.\n\n";
+constexpr const char kHelpOptions[] =
+    "  --table FILE   the leap-second table (default: ls.ini in the current folder),\n"
+    "                 or a published one: leap-seconds.list, Leap_Second.dat or\n"
+    "                 tai-utc.dat, taken as kw_lsini would write it\n"
+    "  --reverse      subtract TAI-UTC instead (UT1-UTC to UT1-TAI); the third\n"
+    "                 value then has a blank more before it, so that the records\n"
+    "                 read back\n"
+    "  -h, --help     show this text and exit\n"
+    "  -V, --version  show the version and exit\n\n"
+    "Examples:\n"
+    "  cd examples/station/run && " KW_TAI2UTC_NAME
+    "\n\n"
+    "  " KW_TAI2UTC_NAME
+    " --table ls.ini ut1-tai.txt ut1-utc.txt\n\n"
+    "  " KW_TAI2UTC_NAME " --table ls.ini --reverse - < ut1-utc.txt > ut1-tai.txt\n\n";
+constexpr const char kHelpTable[] =
+    "A table holds one line per change of TAI-UTC: year, month, day and the\n"
+    "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
+    "published list, with the list's expiry on its last line and, for\n"
+    "1961-1971, the rate of each entry (\"rate 0.0012960 s/day\"). At the end\n"
+    "of a run, a line on standard error says how many records lie before the\n"
+    "table's first entry, or on or after its expiry, and what they took.\n\n"
+    "Exit status:\n"
+    "  0   the run ended normally (possibly with output conversion errors, 63)\n"
+    "  1   the table cannot be used (empty, more than 100 entries, out of date\n"
+    "      order, larger than 1 MiB)\n"
+    "  2   wrong arguments\n"
+    "  3   a symbolic link that another user made: not followed\n"
+    "  4   out of memory\n"
+    "  24, 38, 39, 43, 59, 64   run-time error N (the forrtl: line), as N\n  ";
+
 // The help text, in this system's terms: the data file's name as the
 // system takes it, the exit statuses as it reports them.
 std::string help_text() {
@@ -32,43 +72,9 @@ std::string help_text() {
                      "Without arguments it reads the table ls.ini in the current folder and the\n"
                      "data file KW_PVZ.DAT two folders above it (";
   text += kw::os::native_name(kw::kDataFile.name);
-  text +=
-      "), writes the\n"
-      "records to new.txt, and logs the run's start and end to lsconv.lst: every\n"
-      "file name is fixed.\n\n"
-      "With INPUT it converts that file (- for standard input) to OUTPUT, or to\n"
-      "standard output when OUTPUT is - or left out, with the same records,\n"
-      "rounding and messages, and no run log. A named OUTPUT is replaced whole,\n"
-      "and only by a run that ends normally: after a failure it is as it was.\n\n"
-      "  --table FILE   the leap-second table (default: ls.ini in the current folder),\n"
-      "                 or a published one: leap-seconds.list, Leap_Second.dat or\n"
-      "                 tai-utc.dat, taken as kw_lsini would write it\n"
-      "  --reverse      subtract TAI-UTC instead (UT1-UTC to UT1-TAI); the third\n"
-      "                 value then has a blank more before it, so that the records\n"
-      "                 read back\n"
-      "  -h, --help     show this text and exit\n"
-      "  -V, --version  show the version and exit\n\n"
-      "Examples:\n"
-      "  cd examples/station/run && " KW_TAI2UTC_NAME
-      "\n\n"
-      "  " KW_TAI2UTC_NAME
-      " --table ls.ini ut1-tai.txt ut1-utc.txt\n\n"
-      "  " KW_TAI2UTC_NAME
-      " --table ls.ini --reverse - < ut1-utc.txt > ut1-tai.txt\n\n"
-      "A table holds one line per change of TAI-UTC: year, month, day and the\n"
-      "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
-      "published list, with the list's expiry on its last line and, for\n"
-      "1961-1971, the rate of each entry (\"rate 0.0012960 s/day\"). At the end\n"
-      "of a run, a line on standard error says how many records lie before the\n"
-      "table's first entry, or on or after its expiry, and what they took.\n\n"
-      "Exit status:\n"
-      "  0   the run ended normally (possibly with output conversion errors, 63)\n"
-      "  1   the table cannot be used (empty, more than 100 entries, out of date\n"
-      "      order, larger than 1 MiB)\n"
-      "  2   wrong arguments\n"
-      "  3   a symbolic link that another user made: not followed\n"
-      "  4   out of memory\n"
-      "  24, 38, 39, 43, 59, 64   run-time error N (the forrtl: line), as N\n  ";
+  text += kHelpForms;
+  text += kHelpOptions;
+  text += kHelpTable;
   text += status(600) + ", " + status(602) + ", " + status(603) +
           "   run-time errors 600, 602 and 603\n\n"
           "More in README.md: " KW_README_PLACE ".\n";

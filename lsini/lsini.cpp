@@ -28,6 +28,34 @@ std::string fresh_list() {
          "  https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list";
 }
 
+// What the help says of the checks, an existing table and the options.
+constexpr const char kHelpRules[] =
+    "Each is checked as far as its format allows (the hash of the IETF list;\n"
+    "dates in order; from 1972 on, changes of whole seconds on the first of a\n"
+    "month); anything else is refused. Its update and expiry are shown, and\n"
+    "the table carries the expiry on its last line (\"expires 2027-06-28\"),\n"
+    "for kw_tai2utc to say when records lie past it.\n\n"
+    "An existing ls.ini keeps every line it has, the notes on them too: the\n"
+    "list's later entries are added after its last one, which takes the new\n"
+    "expiry; a table that holds them all and an expiry no earlier is left\n"
+    "untouched; one that the list contradicts, or that does not read as a\n"
+    "table, is left as it is. The table is replaced whole, keeping its\n"
+    "permissions (a symbolic link stays, and the file it leads to is replaced).\n\n"
+    "  --since-1961   add before the list's entries the thirteen of 1961-1971\n"
+    "                 with their rates (TAI-UTC then changed by the day), as\n"
+    "                 the USNO publishes them\n"
+    "  -h, --help     show this text and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             the next argument is the list, even if it begins with -\n\n"
+    "Exit status:\n"
+    "  0   ls.ini written, or already up to date\n"
+    "  1   the list refused: unreadable, not a list, its hash does not match,\n"
+    "      or it gives no table the converter reads\n"
+    "  2   wrong arguments\n"
+    "  3   the existing ls.ini kept: the list does not extend it\n"
+    "  4   a write failed, or no memory: ls.ini is as it was\n\n"
+    "A fresh list: ";
+
 std::string help_text() {
   const std::string_view system_list = os::system_leap_list();
   std::string text =
@@ -45,32 +73,7 @@ std::string help_text() {
       "told apart by their content. ";
   text += system_list.empty() ? "This system keeps no list: name one.\n\n"
                               : "By default LIST is\n" + std::string(system_list) + ".\n\n";
-  text +=
-      "Each is checked as far as its format allows (the hash of the IETF list;\n"
-      "dates in order; from 1972 on, changes of whole seconds on the first of a\n"
-      "month); anything else is refused. Its update and expiry are shown, and\n"
-      "the table carries the expiry on its last line (\"expires 2027-06-28\"),\n"
-      "for kw_tai2utc to say when records lie past it.\n\n"
-      "An existing ls.ini keeps every line it has, the notes on them too: the\n"
-      "list's later entries are added after its last one, which takes the new\n"
-      "expiry; a table that holds them all and an expiry no earlier is left\n"
-      "untouched; one that the list contradicts, or that does not read as a\n"
-      "table, is left as it is. The table is replaced whole, keeping its\n"
-      "permissions (a symbolic link stays, and the file it leads to is replaced).\n\n"
-      "  --since-1961   add before the list's entries the thirteen of 1961-1971\n"
-      "                 with their rates (TAI-UTC then changed by the day), as\n"
-      "                 the USNO publishes them\n"
-      "  -h, --help     show this text and exit\n"
-      "  -V, --version  show the version and exit\n"
-      "  --             the next argument is the list, even if it begins with -\n\n"
-      "Exit status:\n"
-      "  0   ls.ini written, or already up to date\n"
-      "  1   the list refused: unreadable, not a list, its hash does not match,\n"
-      "      or it gives no table the converter reads\n"
-      "  2   wrong arguments\n"
-      "  3   the existing ls.ini kept: the list does not extend it\n"
-      "  4   a write failed, or no memory: ls.ini is as it was\n\n"
-      "A fresh list: ";
+  text += kHelpRules;
   text += fresh_list() + "\n\nMore in README.md: " KW_README_PLACE ".\n";
   return text;
 }
@@ -132,6 +135,28 @@ constexpr int kAttempts = 5;
 
 // One attempt to bring ls.ini up to date; `again` is set when another
 // program replaced it meanwhile.
+// Writes the new table of `update` in place of `table`, begun and read:
+// again when the table changed under it, and the run may try once more.
+int write_update(os::Replacement& table, const TableUpdate& update, const PublishedTable& published,
+                 bool& again) {
+  std::string why;
+  std::size_t written = 0;
+  const os::HeldSignals held;
+  if (table.create(why) != os::OpenError::none) {
+    // why says it
+  } else if (!table.file().write(update.text, written)) {
+    why = "cannot write the new file: " + table.file().error_text();
+  } else if (table.commit(why)) {
+    say("wrote " + kTable + ": " + span_of(published) + " (" + std::to_string(update.added) +
+        " added)");
+    return lsini_status::ok;
+  } else {
+    again = table.changed();
+  }
+  if (!again) say("cannot write " + kTable + ": " + why + "; " + kTable + " is as it was");
+  return lsini_status::write_failed;
+}
+
 int try_update(const PublishedTable& published, bool& again) {
   again = false;
   os::Replacement table;
@@ -166,21 +191,7 @@ int try_update(const PublishedTable& published, bool& again) {
         " is as it was");
     return lsini_status::write_failed;
   }
-  std::size_t written = 0;
-  const os::HeldSignals held;
-  if (table.create(why) != os::OpenError::none) {
-    // why says it
-  } else if (!table.file().write(update.text, written)) {
-    why = "cannot write the new file: " + table.file().error_text();
-  } else if (table.commit(why)) {
-    say("wrote " + kTable + ": " + span_of(published) + " (" + std::to_string(update.added) +
-        " added)");
-    return lsini_status::ok;
-  } else {
-    again = table.changed();
-  }
-  if (!again) say("cannot write " + kTable + ": " + why + "; " + kTable + " is as it was");
-  return lsini_status::write_failed;
+  return write_update(table, update, published, again);
 }
 
 int update_table(const std::string& path, std::int64_t now, bool since_1961) {

@@ -101,6 +101,61 @@ void disarm() {
   if (::InterlockedExchange(&g_armed, 0) != 0) ::SetConsoleCtrlHandler(remove_new_file, FALSE);
 }
 
+// The folder of `target`, held, its final path with a backslash after it
+// (`in`), and the name in it.
+OpenError hold_folder(const std::string& target, HeldHandle& folder, std::string& in,
+                      std::string& name, std::string& why) {
+  char full[MAX_PATH * 4] = {};
+  char* leaf = nullptr;
+  const DWORD length = ::GetFullPathNameA(target.c_str(), sizeof full, full, &leaf);
+  if (length == 0 || length >= sizeof full || leaf == nullptr) {
+    why = "not a file's name";
+    return OpenError::invalid_name;
+  }
+  name = leaf;
+  const std::string path(full, static_cast<std::size_t>(leaf - full));
+  folder = HeldHandle(::CreateFileA(path.c_str(), FILE_LIST_DIRECTORY,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder.valid()) {
+    const DWORD code = ::GetLastError();
+    why = reason(code);
+    return open_error_of(code);
+  }
+  if (!final_path(folder.get(), in)) {
+    why = reason();
+    return OpenError::access_denied;
+  }
+  if (in.back() != '\\') in += '\\';
+  return OpenError::none;
+}
+
+// The file at `at`, if any, held and known by its id; none but a file.
+OpenError hold_file(const std::string& at, HeldHandle& file, BY_HANDLE_FILE_INFORMATION& info,
+                    bool& exists, bool& regular, std::string& why) {
+  file = HeldHandle(::CreateFileA(at.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND) return OpenError::none;
+    exists = true;
+    why = reason(code);
+    return open_error_of(code);
+  }
+  exists = true;
+  if (::GetFileInformationByHandle(file.get(), &info) == 0) {
+    why = reason();
+    return OpenError::access_denied;
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    why = "a directory, not a file";
+    return OpenError::access_denied;
+  }
+  regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
+  return OpenError::none;
+}
+
 }  // namespace
 
 struct Replacement::State {
@@ -187,52 +242,9 @@ OpenError Replacement::begin(std::string_view path, Links links, std::string& wh
     }
     s.through_link = true;
   }
-  // The folder, held, and the name in it.
-  char full[MAX_PATH * 4] = {};
-  char* leaf = nullptr;
-  const DWORD length = ::GetFullPathNameA(target.c_str(), sizeof full, full, &leaf);
-  if (length == 0 || length >= sizeof full || leaf == nullptr) {
-    why = "not a file's name";
-    return OpenError::invalid_name;
-  }
-  s.name = leaf;
-  const std::string folder(full, static_cast<std::size_t>(leaf - full));
-  s.folder = HeldHandle(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!s.folder.valid()) {
-    const DWORD code = ::GetLastError();
-    why = reason(code);
-    return open_error_of(code);
-  }
-  if (!final_path(s.folder.get(), s.in)) {
-    why = reason();
-    return OpenError::access_denied;
-  }
-  if (s.in.back() != '\\') s.in += '\\';
-  // The file there, if any, held and known by its id.
-  const std::string at = s.in + s.name;
-  s.old = HeldHandle(::CreateFileA(at.c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!s.old.valid()) {
-    const DWORD code = ::GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND) return OpenError::none;
-    s.exists = true;
-    why = reason(code);
-    return open_error_of(code);
-  }
-  s.exists = true;
-  if (::GetFileInformationByHandle(s.old.get(), &s.old_info) == 0) {
-    why = reason();
-    return OpenError::access_denied;
-  }
-  if ((s.old_info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    why = "a directory, not a file";
-    return OpenError::access_denied;
-  }
-  s.old_regular = ::GetFileType(s.old.get()) == FILE_TYPE_DISK;
-  return OpenError::none;
+  const OpenError error = hold_folder(target, s.folder, s.in, s.name, why);
+  if (error != OpenError::none) return error;
+  return hold_file(s.in + s.name, s.old, s.old_info, s.exists, s.old_regular, why);
 }
 
 ReadWhole Replacement::read_old(std::size_t limit, std::string& content, std::string& why) const {

@@ -33,6 +33,37 @@ inline std::uint64_t scaled_nearest(double a) {
   return static_cast<std::uint64_t>(n + static_cast<std::int64_t>(up));
 }
 
+// The usual case of put_scaled: n below 10^(places of the field), all its
+// digits, the zero before the point included, eight at a time; blanks for
+// the zeros before the `whole_digits` whole digits, and the minus before
+// them.
+template <int Width, int Decimals>
+inline void put_all_digits(std::uint64_t n, int whole_digits, bool minus, char* field) {
+  constexpr int kBefore = Width - 1 - Decimals;  // places before the point
+  static_assert(Decimals >= 1 && kBefore >= 0 && Decimals + kBefore <= 16);
+  char digits[16];
+  if constexpr (kBefore + Decimals <= 8) {
+    put_eight_digits(static_cast<std::uint32_t>(n), digits + 8);
+  } else {
+    const auto high = static_cast<std::uint32_t>(n / kPowersOfTen[8]);
+    if constexpr (kBefore + Decimals == 9) {
+      digits[7] = static_cast<char>('0' + high);
+    } else {
+      put_eight_digits(high, digits);
+    }
+    put_eight_digits(static_cast<std::uint32_t>(n - std::uint64_t{high} * kPowersOfTen[8]),
+                     digits + 8);
+  }
+  std::memcpy(field, digits + 16 - Decimals - kBefore, static_cast<std::size_t>(kBefore));
+  field[kBefore] = '.';
+  std::memcpy(field + kBefore + 1, digits + 16 - Decimals, Decimals);
+  // A fixed number of places, each kept or blanked.
+  for (int i = 0; i + 1 < kBefore; ++i) {
+    field[i] = i < kBefore - whole_digits ? ' ' : field[i];
+  }
+  if (minus) field[kBefore - whole_digits - 1] = '-';
+}
+
 // Writes F<Width>.<Decimals> of (minus ? -1 : 1) * n / 10^Decimals for
 // n / 10^Decimals below 2^32: right-justified, the zero before the point
 // left out only when the field is otherwise too narrow, no sign when n is
@@ -45,33 +76,11 @@ inline bool put_scaled(std::uint64_t n, bool minus, char* field) {
   minus = minus && n != 0;
   const int whole_digits = whole < 10 ? 1 : whole < 100 ? 2 : digit_count(whole);
   const int before = static_cast<int>(minus) + whole_digits;
-  if (before <= kBefore && Decimals + kBefore <= 16) {
-    // The usual case: n < 10^(kBefore + Decimals), all its digits, the
-    // zero before the point included, eight at a time.
-    char digits[16];
-    if constexpr (kBefore + Decimals <= 8) {
-      put_eight_digits(static_cast<std::uint32_t>(n), digits + 8);
-    } else if constexpr (kBefore + Decimals == 9) {
-      const auto high = static_cast<std::uint32_t>(n / kPowersOfTen[8]);
-      digits[7] = static_cast<char>('0' + high);
-      put_eight_digits(static_cast<std::uint32_t>(n - std::uint64_t{high} * kPowersOfTen[8]),
-                       digits + 8);
-    } else {
-      const auto high = static_cast<std::uint32_t>(n / kPowersOfTen[8]);
-      put_eight_digits(high, digits);
-      put_eight_digits(static_cast<std::uint32_t>(n - std::uint64_t{high} * kPowersOfTen[8]),
-                       digits + 8);
+  if constexpr (Decimals + kBefore <= 16) {
+    if (before <= kBefore) {
+      put_all_digits<Width, Decimals>(n, whole_digits, minus, field);
+      return true;
     }
-    std::memcpy(field, digits + 16 - Decimals - kBefore, static_cast<std::size_t>(kBefore));
-    field[kBefore] = '.';
-    std::memcpy(field + kBefore + 1, digits + 16 - Decimals, Decimals);
-    // Blanks for the zeros before the whole digits: a fixed number of
-    // places, each kept or blanked.
-    for (int i = 0; i + 1 < kBefore; ++i) {
-      field[i] = i < kBefore - whole_digits ? ' ' : field[i];
-    }
-    if (minus) field[kBefore - whole_digits - 1] = '-';
-    return true;
   }
   const auto fraction = static_cast<std::uint32_t>(n % kPowersOfTen[Decimals]);
   int length = before + 1 + Decimals;
