@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/scan_tier.h"
+#include "conversion/tiers/record_tiers.h"
 #include "records/data_record.h"
 #include "support/held_record.h"
 #include "support/leap_tables.h"
@@ -92,7 +92,7 @@ void BM_ScanTier(benchmark::State& state, const char* format) {
   std::size_t decided = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     kw::DateZone zone{};
-    const kw::Converted done = kw::scan_record<kw::Reading::digits>(records[i++ & 4095].text(),
+    const kw::Converted done = kw::scan_record(records[i++ & 4095].text(),
                                                                     offsets, text.data(), zone);
     decided += static_cast<std::size_t>(done != kw::Converted::undecided);
     benchmark::DoNotOptimize(text);

@@ -7,202 +7,171 @@
 
 #include "conversion/tiers/record_tiers.h"
 #include "records/failure.h"
+#include "records/bytes.h"
 #include "records/simd.h"
 
 namespace kw {
 namespace {
 
-// The store's bytes are classified a chunk past the one of the last
-// record's start, and each record's window is read 64 bytes from its
-// start: room for both after the records.
-constexpr std::size_t kReadPast = 2 * kChunkBytes;
-constexpr std::size_t kChunks = RecordBatch::kStoreBytes / kChunkBytes + 2;
+// Each record's window is read from its first byte: room for it after the
+// records.
+constexpr std::size_t kReadPast = kWindowBytes;
 // Room a batch keeps for a record the input buffer does not hold whole,
 // read one at a time: its parsed columns, a blank, its line feed.
 constexpr std::size_t kOneRecord = kParsedColumns + 2;
 // A batch ends once its room falls below this: records are short.
 constexpr std::size_t kLeastRoom = 1024;
 
-// A record the scan tier planned, and where it is.
-struct PlannedRecord {
-  ScanPlan plan;
-  std::uint32_t start = 0;  // its first byte in the store
-  std::uint32_t line = 0;   // its place among the batch's records
-  std::int32_t columns = 0;
-};
-
-// Records planned, then edited, at a time: the plans stay in the cache.
-constexpr std::size_t kPlans = 64;
-
-// The records of a block as they are converted: where the next one
-// starts, and what the records before it gave.
-struct BlockRun {
-  const char* store;        // the records, each ending in its line feed
-  std::size_t size;         // of the records in store
-  const ChunkMasks* masks;  // of store, a chunk past its records too
+// What a block's records are converted into: fixed for the block.
+struct BlockOutput {
+  char* first;              // the first output record
   std::size_t record_size;  // of an output record
-  bool reverse;
-  std::size_t start = 0;    // the next record's first byte
+  int z_shift;              // columns the third field stands right of its place (1 in reverse)
+};
+
+// The records of a block as they are converted: the next one, and where
+// what it gives goes.
+struct BlockRun {
+  const char* next;      // the next record
+  const char* end;       // past the last record (each ends in its line feed)
+  char* out;             // the next output record
+  std::uint32_t* zoned;  // the next entry of the records of the table's unknowns
   std::uint32_t lines = 0;  // records read
-  // What they gave.
-  char* out = nullptr;  // the next output record
-  std::uint32_t converted = 0;
-  std::uint32_t* zoned = nullptr;  // 4 * a record's place + its zone, for the table's unknowns
-  std::size_t zoned_count = 0;
+  bool stopped = false;     // a record stopped the block
 
-  // The columns of the next record (a carriage return before its line
-  // feed left out), and the first byte of the one after it.
-  int next_columns(std::size_t& after) const {
-    // Its line feed, among the 64 bytes from its start but for a long one.
-    const std::uint64_t feeds = line_feeds_at(masks, start);
-    const std::size_t end = feeds != 0 ? start + static_cast<std::size_t>(lowest_bit(feeds))
-                                       : line_feed_after(start + kChunkBytes);
-    const std::size_t length =
-        end - start - static_cast<std::size_t>(end > start && store[end - 1] == '\r');
-    after = end + 1;
-    return static_cast<int>(std::min<std::size_t>(length, kParsedColumns));
-  }
-
-  // The first line feed from `first` on (the store ends in one).
-  std::size_t line_feed_after(std::size_t first) const {
-    std::size_t chunk = first / kChunkBytes;
-    std::uint64_t feeds =
-        masks[chunk].line_feeds & bits_from(static_cast<int>(first % kChunkBytes));
-    while (feeds == 0) feeds = masks[++chunk].line_feeds;
-    return chunk * kChunkBytes + static_cast<std::size_t>(lowest_bit(feeds));
-  }
-
-  // Moves past the next record, which ends before `after`.
-  void pass(std::size_t after) {
-    start = after;
-    ++lines;
-  }
-
-  RecordText record_at(std::size_t first, int columns) const {
-    return {store + first, columns, masks_at(masks, first)};
-  }
-
-  // Ends the output record just converted.
-  void put_record(DateZone zone) {
+  // Ends the output record just converted: its CR LF, and its date's zone
+  // where the table does not know it (4 * the record's first byte in the
+  // output + the zone).
+  void put_record(const BlockOutput& output, DateZone zone) {
     if (zone != DateZone::known) {
-      zoned[zoned_count++] = converted * 4 + static_cast<std::uint32_t>(zone);
+      *zoned++ = static_cast<std::uint32_t>(out - output.first) * 4 + static_cast<std::uint32_t>(zone);
     }
-    if (reverse) {
-      std::memmove(out + kZField.at + 1, out + kZField.at, kZField.width);
-      out[kZField.at] = ' ';
-    }
-    out[record_size - 2] = '\r';
-    out[record_size - 1] = '\n';
-    out += record_size;
-    ++converted;
+    store_word(out + kOutputWidth + output.z_shift, load_word<std::uint16_t>("\r\n"));
+    out += output.record_size;
   }
 };
 
-// Stages 1 to 4 for the records of `block` from the next one on, at most
-// kPlans: plans them, passes the blank ones, and stops before a record the
-// scan tier does not plan. Works on a copy, in registers.
-[[gnu::always_inline]] inline std::size_t plan_records(BlockRun& block, const DateOffsets& offsets,
-                                                       PlannedRecord* plans) {
-  BlockRun run = block;
-  std::size_t planned = 0;
-  while (planned < kPlans && run.start < run.size) {
-    std::size_t after = 0;
-    const int columns = run.next_columns(after);
-    PlannedRecord& record = plans[planned];
-    const Converted result = plan_record(run.record_at(run.start, columns), offsets, record.plan);
-    if (result == Converted::undecided) break;
-    if (result == Converted::fits) {
-      record.start = static_cast<std::uint32_t>(run.start);
-      record.line = run.lines;
-      record.columns = columns;
-      ++planned;
-    }
-    run.pass(after);
-  }
-  block = run;
-  return planned;
+// The bytes before the line feed of the record at `text`, which lies past
+// its window, before `end` (the records end in a line feed).
+std::size_t long_length(const char* text, const char* end) {
+  const char* past = text + kWindowBytes;
+  const void* line_feed = std::memchr(past, '\n', static_cast<std::size_t>(end - past));
+  return static_cast<std::size_t>(static_cast<const char*>(line_feed) - text);
 }
 
-// Stage 5 for planned records, from the values' text: stops before the
-// first it cannot edit, and says how many it edited.
-[[gnu::always_inline]] inline std::size_t edit_records(BlockRun& block, const PlannedRecord* plans,
-                                                       std::size_t planned) {
-  BlockRun run = block;
-  std::size_t edited = 0;
-  for (; edited < planned; ++edited) {
-    const PlannedRecord& record = plans[edited];
-    if (edit_record<Reading::text>(run.store + record.start, record.plan, run.out) !=
-        Converted::fits) {
+// The parsed columns of a record of `length` bytes before its line feed:
+// a carriage return just before the line feed left out, at most
+// kParsedColumns.
+inline int parsed_columns(const char* text, std::size_t length) {
+  const std::size_t kept = length - static_cast<std::size_t>(length > 0 && text[length - 1] == '\r');
+  return static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
+}
+
+// The records the scan tier leaves, and what the batch keeps of them.
+struct RestTier {
+  const DateOffsets& offsets;
+  ReadStatus& stop;
+  std::uint64_t& stopped_at;
+  std::vector<std::uint32_t>& overflowed;
+
+  // The record at `text`, of `columns` parsed columns, which the scan tier
+  // answered `scanned` for: its overflow (written) kept, or the record
+  // converted by the general tier. The run after it; stopped by a record
+  // that fails.
+  [[gnu::noinline]] BlockRun convert(BlockRun run, const BlockOutput& output, const char* text,
+                                     int columns, Converted scanned, DateZone zone) const {
+    if (scanned == Converted::undecided) {
+      zone = DateZone::known;
+      scanned = convert_left({text, columns}, offsets, run.out, stop, zone);
+      if (scanned == Converted::failed) {
+        stopped_at = run.lines;
+        run.lines += 1;
+        run.stopped = true;
+        return run;
+      }
+      if (scanned == Converted::blank) return run;
+      if (output.z_shift != 0) {
+        std::memmove(run.out + kZField.at + 1, run.out + kZField.at, kZField.width);
+        run.out[kZField.at] = ' ';
+      }
+    }
+    if (scanned == Converted::overflow) {
+      overflowed.push_back(static_cast<std::uint32_t>(
+          static_cast<std::size_t>(run.out - output.first) / output.record_size));
+    }
+    run.put_record(output, zone);
+    return run;
+  }
+};
+
+// Converts the records of `run` from the next one on: the scan tier with
+// `Kernels`, the records it leaves by `rest`.
+template <class Kernels>
+[[gnu::always_inline]] inline BlockRun scan_block(BlockRun run, const BlockOutput& output,
+                                                  const DateOffsets& offsets,
+                                                  const RestTier& rest) {
+  while (run.next < run.end) {
+    const char* text = run.next;
+    const RecordMasks masks = Kernels::classify(text);
+    const std::size_t length =
+        masks.line_feeds != 0 ? static_cast<std::size_t>(lowest_bit(masks.line_feeds))
+                              : long_length(text, run.end);
+    const int columns = parsed_columns(text, length);
+    run.next = text + length + 1;
+    DateZone zone = DateZone::known;
+    const Converted scanned =
+        scan_record<Kernels>(text, masks, columns, offsets, run.out, output.z_shift, zone);
+    if (scanned == Converted::fits) [[likely]] {
+      run.put_record(output, zone);
+    } else {
+      run = rest.convert(run, output, text, columns, scanned, zone);
+      if (run.stopped) break;
+    }
+    ++run.lines;
+  }
+  return run;
+}
+
+// The loop for each instruction set, its kernels inline.
+using BlockScan = BlockRun (*)(BlockRun, const BlockOutput&, const DateOffsets&, const RestTier&);
+
+BlockRun scan_plainly(BlockRun run, const BlockOutput& output, const DateOffsets& offsets,
+                      const RestTier& rest) {
+  return scan_block<PlainKernels>(run, output, offsets, rest);
+}
+#ifdef KW_SSE2
+BlockRun scan_sse2(BlockRun run, const BlockOutput& output, const DateOffsets& offsets,
+                   const RestTier& rest) {
+  return scan_block<Sse2Kernels>(run, output, offsets, rest);
+}
+#endif
+#ifdef KW_AVX2
+KW_AVX2_FLATTEN BlockRun scan_avx2(BlockRun run, const BlockOutput& output,
+                                   const DateOffsets& offsets, const RestTier& rest) {
+  return scan_block<Avx2Kernels>(run, output, offsets, rest);
+}
+#endif
+
+BlockScan block_scan() {
+  switch (instruction_set()) {
+    case InstructionSet::avx2:
+#ifdef KW_AVX2
+      return &scan_avx2;
+#endif
+    case InstructionSet::sse2:
+#ifdef KW_SSE2
+      return &scan_sse2;
+#endif
+    case InstructionSet::plain:
       break;
-    }
-    run.put_record(record.plan.zone);
   }
-  block = run;
-  return edited;
-}
-
-// Both, for every processor, and for those with AVX2 and BMI (the bit
-// operations of the scan tier in one instruction each).
-std::size_t plan_plainly(BlockRun& run, const DateOffsets& offsets, PlannedRecord* plans) {
-  return plan_records(run, offsets, plans);
-}
-std::size_t edit_plainly(BlockRun& run, const PlannedRecord* plans, std::size_t planned) {
-  return edit_records(run, plans, planned);
-}
-#ifdef KW_AVX2
-KW_AVX2_TARGET std::size_t plan_avx2(BlockRun& run, const DateOffsets& offsets,
-                                     PlannedRecord* plans) {
-  return plan_records(run, offsets, plans);
-}
-KW_AVX2_TARGET std::size_t edit_avx2(BlockRun& run, const PlannedRecord* plans,
-                                     std::size_t planned) {
-  return edit_records(run, plans, planned);
-}
-#endif
-
-struct Stages {
-  std::size_t (*plan)(BlockRun&, const DateOffsets&, PlannedRecord*);
-  std::size_t (*edit)(BlockRun&, const PlannedRecord*, std::size_t);
-};
-
-Stages stages() {
-#ifdef KW_AVX2
-  if (instruction_set() == InstructionSet::avx2) return {&plan_avx2, &edit_avx2};
-#endif
-  return {&plan_plainly, &edit_plainly};
-}
-
-// Converts the records of `run` in rounds of kPlans: the first tier plans
-// and edits them, and `convert_left(record, line)` converts those it
-// leaves, in their turn, and says whether the block goes on.
-template <typename ConvertLeft>
-void convert_block(BlockRun& run, const DateOffsets& offsets, const ConvertLeft& convert_left) {
-  static const Stages kStages = stages();
-  PlannedRecord plans[kPlans];
-  while (run.start < run.size) {
-    const std::size_t planned = kStages.plan(run, offsets, plans);
-    for (std::size_t edited = 0; edited < planned; ++edited) {
-      edited += kStages.edit(run, plans + edited, planned - edited);
-      if (edited == planned) break;
-      // A planned record the first tier does not edit.
-      const PlannedRecord& left = plans[edited];
-      if (!convert_left(run.record_at(left.start, left.columns), left.line)) return;
-    }
-    if (planned == kPlans || run.start >= run.size) continue;
-    // A record the first tier does not plan.
-    std::size_t after = 0;
-    const int columns = run.next_columns(after);
-    if (!convert_left(run.record_at(run.start, columns), run.lines)) return;
-    run.pass(after);
-  }
+  return &scan_plainly;
 }
 
 }  // namespace
 
 RecordBatch::RecordBatch()
     : store_(new char[kStoreBytes + kReadPast]),
-      masks_(new ChunkMasks[kChunks]),
-      classify_(block_classifier()),
       output_(new char[kMostConverted * kReverseRecord]),
       zoned_(new std::uint32_t[kMostConverted]) {
   overflowed_.reserve(kMostConverted);
@@ -255,35 +224,18 @@ void RecordBatch::convert(const DateOffsets& offsets) noexcept {
 void RecordBatch::convert_all(const DateOffsets& offsets) {
   const bool reverse = offsets.direction() == Direction::subtract;
   record_size_ = reverse ? kReverseRecord : kOutputRecord;
-  // What the classifier and the records' windows read past the records:
-  // known bytes.
+  // What the last records' windows read past them: known bytes.
   std::memset(store_.get() + size_, 0, kReadPast);
-  classify_(store_.get(), size_ / kChunkBytes + 2, masks_.get());
-  BlockRun run{.store = store_.get(),
-               .size = size_,
-               .masks = masks_.get(),
-               .record_size = record_size_,
-               .reverse = reverse,
-               .out = output_.get(),
-               .zoned = zoned_.get()};
-  // A record the first tier leaves: all the tiers. False when it stops the
-  // batch.
-  const auto convert_left = [&](const RecordText& record, std::uint32_t line) {
-    DateZone zone = DateZone::known;
-    const Converted result = convert_record(record, offsets, run.out, stop_, zone);
-    if (result == Converted::failed) {
-      stopped_at_ = line;
-      run.lines = line + 1;
-      return false;
-    }
-    if (result == Converted::overflow) overflowed_.push_back(run.converted);
-    if (result != Converted::blank) run.put_record(zone);
-    return true;
-  };
-  convert_block(run, offsets, convert_left);
-  output_size_ = run.converted * record_size_;
+  static const BlockScan kScan = block_scan();
+  const BlockOutput output{output_.get(), record_size_, reverse ? 1 : 0};
+  const BlockRun run = kScan({.next = store_.get(),
+                              .end = store_.get() + size_,
+                              .out = output_.get(),
+                              .zoned = zoned_.get()},
+                             output, offsets, RestTier{offsets, stop_, stopped_at_, overflowed_});
+  output_size_ = static_cast<std::size_t>(run.out - output_.get());
   lines_ = run.lines;
-  zoned_count_ = run.zoned_count;
+  zoned_count_ = static_cast<std::size_t>(run.zoned - zoned_.get());
 }
 
 // The error 63 lines of the overflowed records among the first `records`
@@ -298,7 +250,7 @@ void RecordBatch::report_overflows(std::size_t records, const OutputUnit& out) c
 void RecordBatch::count_zones(std::size_t records, ZoneCounts& counts) const {
   for (std::size_t k = 0; k < zoned_count_; ++k) {
     const std::uint32_t z = zoned_[k];
-    if (z / 4 >= records) break;
+    if (z / 4 / record_size_ >= records) break;
     const auto zone = static_cast<DateZone>(z % 4);
     counts.before_table += static_cast<std::uint64_t>(zone == DateZone::before_table);
     counts.expired += static_cast<std::uint64_t>(zone == DateZone::expired);

@@ -10,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-#include "conversion/tiers/block_masks.h"
 #include "records/data_record.h"
 #include "records/free_format.h"
 #include "records/units.h"
@@ -81,16 +80,14 @@ class RecordBatch {
   void report_overflows(std::size_t records, const OutputUnit& out) const;
   void count_zones(std::size_t records, ZoneCounts& counts) const;
 
-  std::unique_ptr<char[]> store_;        // kStoreBytes and room to read past them
-  std::size_t size_ = 0;                 // bytes of records in store_
-  std::unique_ptr<ChunkMasks[]> masks_;  // of store_, a chunk past its records too
-  BlockClassifier classify_;
+  std::unique_ptr<char[]> store_;    // kStoreBytes and room to read past them
+  std::size_t size_ = 0;             // bytes of records in store_
   std::exception_ptr read_failure_;  // the read after the last record failed
 
   std::unique_ptr<char[]> output_;  // converted records, record_size_ bytes each
   std::size_t output_size_ = 0;
   std::size_t record_size_ = kOutputRecord;
-  std::unique_ptr<std::uint32_t[]> zoned_;  // 4 * a record's place + its date's zone
+  std::unique_ptr<std::uint32_t[]> zoned_;  // 4 * a record's first byte in output_ + its zone
   std::size_t zoned_count_ = 0;
   std::vector<std::uint32_t> overflowed_;  // records with a field of asterisks
   std::uint64_t lines_ = 0;

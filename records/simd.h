@@ -21,9 +21,25 @@
 #include <immintrin.h>
 #define KW_AVX2 1
 #define KW_AVX2_TARGET __attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt")))
+// A loop of generic code over AVX2 kernels: everything it calls is inlined
+// into it, and so compiled for AVX2 and BMI.
+#define KW_AVX2_FLATTEN KW_AVX2_TARGET __attribute__((flatten))
 #endif
 
 namespace kw {
+
+// A table of vector constants, for a kernel inlined into a loop: the loop
+// loads each where it is used, as an operand, instead of hoisting them all
+// into registers it then spills (the compiler no longer knows where the
+// table is). Costs no instruction.
+template <typename Table>
+[[gnu::always_inline]] inline const Table& in_memory(const Table& constants) {
+  const Table* place = &constants;
+#if defined(__GNUC__)
+  asm("" : "+r"(place));
+#endif
+  return *place;
+}
 
 enum class InstructionSet { plain, sse2, avx2 };
 

@@ -33,7 +33,7 @@
 #include <string_view>
 
 #include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/scan_tier.h"
+#include "conversion/tiers/record_tiers.h"
 #include "records/data_record.h"
 #include "records/field_edit.h"
 #include "records/fixed_fast.h"
@@ -343,7 +343,7 @@ void check_scan(const kw::DateOffsets& offsets, Counts& counts, const std::strin
   ++counts.checked;
   kw::DateZone got_zone{};
   const kw::Converted scanned =
-      kw::scan_record<kw::Reading::digits>(held.text(), offsets, got, got_zone);
+      kw::scan_record(held.text(), offsets, got, got_zone);
   if (scanned == kw::Converted::undecided) return;
   ++counts.decided;
   kw::ReadStatus status = kw::ReadStatus::ok;
@@ -398,7 +398,7 @@ int main(int argc, char** argv) {
     const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;
     kw::DateZone zone{};
-    const kw::Converted converted = kw::scan_record<kw::Reading::digits>(
+    const kw::Converted converted = kw::scan_record(
         kw::test::HeldRecord(text).text(), real_offsets, scanned, zone);
     if (converted == kw::Converted::undecided) {
       if (++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);

@@ -31,7 +31,7 @@ DateOffsets::DateOffsets(const LeapTable& table, Direction direction)
       double month_number = mm;
       double first = 0.0;
       JUDDY(first, year, month_number, 1.0);
-      fill_month(&days_[(yy << 9) | (mm << 5)], first);
+      fill_month(&days_[place_of(yy, mm, 0)], first);
     }
   }
 }
@@ -83,7 +83,7 @@ std::int32_t DateOffsets::word_of(const std::array<std::int32_t, 3>& idate) cons
   const auto mm = static_cast<std::uint32_t>(idate[1]);
   const auto dd = static_cast<std::uint32_t>(idate[2]);
   if (yy >= kYears || mm >= 16 || dd >= 32) return kNotWhole;
-  return days_[(yy << 9) | (mm << 5) | dd];
+  return days_[place_of(yy, mm, dd)];
 }
 
 double DateOffsets::offset(const std::array<std::int32_t, 3>& idate) const {

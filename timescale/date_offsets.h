@@ -37,15 +37,20 @@ class DateOffsets {
   // Where a record's date lies against what the table knows.
   DateZone zone(const std::array<std::int32_t, 3>& idate) const;
 
-  // For a date of real data (year, month and day as read, each of one or
-  // two digits): what is added on yy-mm-dd, when it is a whole number of
-  // seconds of at most kMostWholeSeconds in magnitude, and the zone of the
-  // date; false otherwise, and for months and days outside 1-12 and 1-31.
-  bool whole_seconds(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, std::int32_t& seconds,
-                     DateZone& zone) const {
-    KW_EXPECTS(yy < kYears && mm < 100 && dd < 100);
-    if (((mm >> 4) | (dd >> 5)) != 0) return false;
-    const std::int32_t word = days_[(yy << 9) | (mm << 5) | dd];
+  // The place of a date in the table of whole offsets (two-digit year,
+  // month below 16 and day below 32 as read): day + 32 * month + 512 *
+  // year.
+  static constexpr std::uint32_t place_of(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd) {
+    return dd | mm << 5 | yy << 9;
+  }
+
+  // For the date at `place`: what is added on it, when it is a whole
+  // number of seconds of at most kMostWholeSeconds in magnitude, and the
+  // zone of the date; false otherwise, and for months and days outside
+  // 1-12 and 1-31.
+  bool whole_seconds_at(std::uint32_t place, std::int32_t& seconds, DateZone& zone) const {
+    KW_EXPECTS(place < kYears << 9);
+    const std::int32_t word = days_[place];
     seconds = word >> 2;
     zone = static_cast<DateZone>(word & 3);
     return word != kNotWhole;

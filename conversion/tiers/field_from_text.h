@@ -16,14 +16,35 @@
 
 namespace kw {
 
-// Whether a real of at most six decimals rounds up at the fifth, from its
-// sixth decimal: above 5, or a tie the double read from the text lies
-// above (or on, with an odd fifth decimal).
-inline bool rounds_up(const char* text, const RealText& t, char sixth) {
-  if (sixth != '5') return sixth > '5';
+// How a real rounds at its fifth decimal, from its sixth and those after
+// it up to the twelfth.
+enum class Rounding { down, up, undecided };
+
+// A value of at most twelve decimals off a tie at the fifth lies 10^-12 or
+// more from it, and its double on the same side (it is within 6e-14 of the
+// value): the decimals decide. A tie itself (a sixth decimal of 5, zeros
+// after it) is decided as the double read from it rounds: above it, or on
+// it with an odd fifth decimal. Past the twelfth decimal, a value whose
+// seventh to twelfth are all zeros or all nines may lie within 10^-12 of a
+// tie: undecided.
+inline Rounding rounding_at_fifth(const char* text, RealText t) {
+  const int decimals = t.decimals();
+  if (decimals < 6) return Rounding::down;
+  const char* sixth = text + t.point + 6;
+  if (decimals <= 12 && *sixth != '5') return *sixth > '5' ? Rounding::up : Rounding::down;
+  bool zeros = true;
+  bool nines = true;
+  for (int i = 1; i <= 6 && i <= decimals - 6; ++i) {
+    zeros = zeros && sixth[i] == '0';
+    nines = nines && sixth[i] == '9';
+  }
+  if (decimals > 12 && (zeros || nines)) return Rounding::undecided;
+  if (*sixth != '5' || !zeros) return *sixth >= '5' ? Rounding::up : Rounding::down;
   const char* p = text + t.point;
   return tie_rounds_up(digits_before(p, t.whole_digits()) * 1000000 +
-                       leading_digits_value(p + 1, 6));
+                       leading_digits_value(p + 1, 6))
+             ? Rounding::up
+             : Rounding::down;
 }
 
 // Adds one to the last of four decimals as text (the first lowest), the
@@ -40,25 +61,22 @@ inline bool carry_into(std::uint32_t& decimals) {
 }
 
 // F9.5 of a real straight from its text, for the usual shapes: 1 to 3
-// digits before the point (no leading zero), with a minus 1 or 2, up to 6
-// decimals. The field is the three columns before the point (the
+// digits before the point (no leading zero), with a minus 1 or 2, any
+// number of decimals. The field is the three columns before the point (the
 // record's: three dates stand before it) with blanks before the sign and
 // the digits, the point, and five decimals with zeros after those
 // written, the sixth rounded into the fifth.
 //
-// Exact: values of at most six decimals lie 10^-6 apart, so one off a tie
-// rounds as its double does, and a tie (a sixth decimal of 5) is decided
-// as the double rounds (tie_rounds_up). Undecided, the field untouched,
-// where a zero before the point must be added or a minus dropped (a value
-// that rounds to zero), or the rounding carries into the places before the
-// point.
+// Exact as rounding_at_fifth is. Undecided, the field untouched, where a
+// zero before the point must be added or a minus dropped (a
+// value that rounds to zero), or the rounding carries into the places
+// before the point.
 template <const OutputField& Field>
-inline Converted put_text_plainly(const char* text, const RealText& t, char* out) {
+inline Converted put_text_plainly(const char* text, RealText t, char* out) {
   static_assert(Field.width == 9, "three places, the point, five decimals");
   const int whole_digits = t.whole_digits();
   const int signed_digits = whole_digits + static_cast<int>(t.negative);
-  if (!t.one_point || whole_digits == 0 || signed_digits > 3 || t.decimals() > 6 ||
-      (whole_digits > 1 && text[t.first] == '0')) {
+  if (whole_digits == 0 || signed_digits > 3 || (whole_digits > 1 && text[t.first] == '0')) {
     return Converted::undecided;
   }
   const char* p = text + t.point;
@@ -67,10 +85,12 @@ inline Converted put_text_plainly(const char* text, const RealText& t, char* out
   auto head = load_word<std::uint32_t>(p - 3);
   const std::uint32_t blanks = 0x00FFFFFFU >> (8 * signed_digits);
   head = (head & 0x00FFFFFFU & ~blanks) | (0x20202020U & blanks) | 0x2E000000U;
-  const std::uint64_t decimals = decimal_bytes(text, t);
+  const std::uint64_t decimals = decimal_bytes(p, t.decimals() < 7 ? t.decimals() : 7);
   auto first_four = static_cast<std::uint32_t>(decimals);  // the first lowest
   auto fifth = static_cast<char>(decimals >> 32);
-  if (rounds_up(text, t, static_cast<char>(decimals >> 40))) {
+  const Rounding rounding = rounding_at_fifth(text, t);
+  if (rounding == Rounding::undecided) return Converted::undecided;
+  if (rounding == Rounding::up) {
     if (fifth != '9') {
       fifth = static_cast<char>(fifth + 1);
     } else if (!carry_into(first_four)) {
@@ -91,33 +111,39 @@ inline Converted put_text_plainly(const char* text, const RealText& t, char* out
   return Converted::fits;
 }
 
-// The forms of a real's text for put_text_sse2, by sign, whole digits (4:
-// more than 3) and decimals (-1: no point, 7: more than 6): the sixteen
-// bytes from three before the point become the field by
-// (bytes & keep) | fill, the sixth decimal after it; `probe` marks a
-// leading zero. A form the fast path does not take has the top bit of
-// its fill's last byte set.
+// The forms of a real's text for put_text_sse2, by sign, whole digits (0
+// to 3) and decimals (0 to 15): the sixteen bytes from three before the
+// point become the field by (bytes & keep) | fill, the sixth decimal
+// after it. `probe` holds '0' at a leading zero and '5' at the sixth
+// decimal (a tie, or past a tie): what the kernel leaves to the plain
+// editor. A form it does not take (no whole digit, a sign and three, more
+// than twelve decimals) has the top bit of its fill's last byte set.
+// Seven to twelve decimals are read as six: the sixth decides the
+// rounding but at a 5.
 struct TextForm {
   alignas(16) unsigned char keep[16];
   alignas(16) unsigned char fill[16];
   alignas(16) unsigned char probe[16];
+  alignas(16) unsigned char unused[16];  // a form is 64 bytes: its place is a shift
 };
-inline constexpr int kFormWholes = 5;
-inline constexpr int kFormDecimals = 9;
+inline constexpr int kFormWholes = 4;
+inline constexpr int kFormDecimals = 16;
 
 constexpr TextForm text_form(int negative, int whole_digits, int decimals) {
   TextForm form{};
   const int sign_at = 3 - whole_digits - negative;  // the first byte of the sign or digits
-  const bool taken = whole_digits >= 1 && whole_digits + negative <= 3 && decimals <= 6;
+  const bool taken = whole_digits >= 1 && whole_digits + negative <= 3 && decimals <= 12;
+  const int read = decimals < 6 ? decimals : 6;
   for (int i = 0; i < 16; ++i) {
-    const bool kept = taken && ((i >= sign_at && i < 3) || (i >= 4 && i < 4 + decimals));
+    const bool kept = taken && ((i >= sign_at && i < 3) || (i >= 4 && i < 4 + read));
     form.keep[i] = kept ? 0xFF : 0x00;
     // Blanks before the sign and after the sixth decimal, the point, zeros
     // for the decimals not written.
     const unsigned char filler = i < sign_at || i >= 10 ? ' ' : i == 3 ? '.' : '0';
     form.fill[i] = kept ? 0 : filler;
-    // A probe byte never equals a text byte (it is 0) but at a leading zero.
-    form.probe[i] = taken && whole_digits > 1 && i == 3 - whole_digits ? '0' : 0;
+    // A probe byte never equals a field byte (it is 0) but where it says.
+    const bool leading_zero = whole_digits > 1 && i == 3 - whole_digits;
+    form.probe[i] = leading_zero ? '0' : i == 9 ? '5' : 0;
   }
   if (!taken) form.fill[15] = 0x80;
   return form;
@@ -129,7 +155,7 @@ struct TextForms {
     for (int n = 0; n < 2; ++n) {
       for (int w = 0; w < kFormWholes; ++w) {
         for (int d = 0; d < kFormDecimals; ++d) {
-          forms[(n * kFormWholes + w) * kFormDecimals + d] = text_form(n, w, d - 1);
+          forms[(n * kFormWholes + w) * kFormDecimals + d] = text_form(n, w, d);
         }
       }
     }
@@ -138,56 +164,53 @@ struct TextForms {
 inline constexpr TextForms kTextForms;
 
 #ifdef KW_SSE2
+// The constants of put_text_sse2.
+struct TextConstants {
+  alignas(16) unsigned char fives[16] = {'5', '5', '5', '5', '5', '5', '5', '5',
+                                         '5', '5', '5', '5', '5', '5', '5', '5'};
+  // One for the fifth decimal, where the sixth rounds it up.
+  alignas(16) unsigned char fifth[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+  // A fifth decimal that a carry left past '9'.
+  alignas(16) unsigned char carried[16] = {0, 0, 0, 0, 0, 0, 0, 0, ':', 0, 0, 0, 0, 0, 0, 0};
+  alignas(16) unsigned char negative_zero[16] = {' ', '-', '0', '.', '0', '0', '0', '0',
+                                                 '0', 0,   0,   0,   0,   0,   0,   0};
+};
+inline constexpr TextConstants kTextConstants{};
+
 // put_text_plainly's field for the usual values, sixteen bytes at a time:
-// the same bytes, or the plain editor's answer where a tie, a carry or an
-// unusual form needs it. Writes 16 bytes from the field's first (the next
-// field is written after it).
+// the same bytes, or undecided (the field in any state) where a tie at the
+// sixth decimal, a carry out of the fifth, a leading zero, a value that
+// rounds to " -0.00000" or another form needs the plain editor. Writes 16
+// bytes from the field's first (the next field is written after it).
 template <const OutputField& Field>
-inline Converted put_text_sse2(const char* text, const RealText& t, char* out) {
+[[gnu::always_inline]] inline Converted put_text_sse2(const char* text, RealText t, char* out) {
   static_assert(Field.at + 16 <= kOutputWidth + 2, "the store stays in the record");
-  const int whole = t.whole_digits() < kFormWholes - 1 ? t.whole_digits() : kFormWholes - 1;
-  const int decimals = t.decimals() < kFormDecimals - 2 ? t.decimals() : kFormDecimals - 2;
-  KW_EXPECTS(whole >= 0 && decimals >= -1);
+  const auto whole = static_cast<unsigned>(t.whole_digits());
+  const auto decimals = static_cast<unsigned>(t.decimals());
+  if ((whole | decimals >> 2) >= kFormWholes) return Converted::undecided;
   const TextForm& form =
-      kTextForms.forms[(static_cast<int>(t.negative) * kFormWholes + whole) * kFormDecimals +
-                       decimals + 1];
+      kTextForms.forms[(static_cast<unsigned>(t.negative) * kFormWholes + whole) * kFormDecimals +
+                       decimals];
+  const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + t.point - 3));
   const __m128i field = _mm_or_si128(_mm_and_si128(bytes, vector(form.keep)), vector(form.fill));
   // The sixth decimal (byte 9) above 5 adds one to the fifth (byte 8).
-  const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, _mm_set1_epi8('5')), 1);
-  const __m128i fifth = _mm_set_epi8(0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0);
-  const __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, fifth));
-  // For the plain editor: a tie, a carry out of the fifth, a leading zero,
-  // another form, and a value that rounds to " -0.00000".
-  const __m128i tie = _mm_cmpeq_epi8(field, _mm_set1_epi8('5'));
-  const __m128i carry = _mm_and_si128(_mm_cmpeq_epi8(field, _mm_set1_epi8('9')), above);
-  const __m128i leading_zero = _mm_cmpeq_epi8(field, vector(form.probe));
-  const __m128i negative_zero = _mm_cmpeq_epi8(
-      rounded, _mm_setr_epi8(' ', '-', '0', '.', '0', '0', '0', '0', '0', 0, 0, 0, 0, 0, 0, 0));
-  const auto marks =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(tie, carry), field)));
-  const unsigned bad =
-      (marks & 0x8300U) | static_cast<unsigned>(_mm_movemask_epi8(leading_zero)) |
-      static_cast<unsigned>((static_cast<unsigned>(_mm_movemask_epi8(negative_zero)) & 0x1FFU) ==
-                            0x1FFU);
-  if (bad != 0 || !t.one_point) return put_text_plainly<Field>(text, t, out);
+  const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, vector(k.fives)), 1);
+  const __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth)));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
-  return Converted::fits;
+  // For the plain editor: what the probe finds, a carry, another form (the
+  // top bit of byte 15), and a value that rounds to " -0.00000".
+  const __m128i marks = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried))),
+      field);
+  const auto zero = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(rounded, vector(k.negative_zero))));
+  const bool negative_zero = (zero & 0x1FFU) == 0x1FFU;
+  return (_mm_movemask_epi8(marks) | static_cast<int>(negative_zero)) == 0 ? Converted::fits
+                                                                           : Converted::undecided;
 }
 #endif
-
-// F9.5 of a real straight from its text: the vector kernel where there is
-// one.
-template <const OutputField& Field>
-inline Converted put_text(const char* text, const RealText& t, char* out) {
-#ifdef KW_SSE2
-  return put_text_sse2<Field>(text, t, out);
-#else
-  return put_text_plainly<Field>(text, t, out);
-#endif
-}
 
 }  // namespace kw

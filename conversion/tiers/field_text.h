@@ -25,32 +25,41 @@
 
 namespace kw {
 
-// How far the editors read a value: from its text only (the first tier,
-// which calls nothing), or from its digits where the text does not decide
-// (the second).
-enum class Reading { text, digits };
+// What the kernel leaves of a first or second value's field (a tie at the
+// sixth decimal, a carry, another form): the plain editor, then the
+// digits. Out of the loops' way, since few values need it.
+template <const OutputField& Field>
+[[gnu::noinline]] Converted put_real_slowly(const char* text, RealText t, char* out) {
+  const Converted from_text = put_text_plainly<Field>(text, t, out);
+  if (from_text != Converted::undecided) return from_text;
+  return t.plain() ? put_units<Field>(read_digits(text, t), out) : Converted::undecided;
+}
 
-// F9.5 of a real: from its text, else from its digits; undecided for a
-// real the tier does not read.
-template <const OutputField& Field, Reading R>
-inline Converted put_real(const char* text, const RealText& t, char* out) {
-  const Converted from_text = put_text<Field>(text, t, out);
-  if (R == Reading::text || from_text != Converted::undecided || !t.plain()) return from_text;
-  return put_units<Field>(read_digits(text, t), out);
+// F9.5 of a real: from its text by the kernel of `Kernels`, else as
+// put_real_slowly does.
+template <class Kernels, const OutputField& Field>
+[[gnu::always_inline]] inline Converted put_real(const char* text, RealText t, char* out) {
+  const Converted from_text = Kernels::template put_text<Field>(text, t, out);
+  if (from_text == Converted::fits) [[likely]] return from_text;
+  return put_real_slowly<Field>(text, t, out);
+}
+
+// The sum from the digits, for a third value of more decimals, or one
+// whose sum does not fit its field.
+[[gnu::noinline]] inline Converted put_sum_slowly(const char* text, RealText t,
+                                                  std::int32_t offset, char* out) {
+  return t.plain() ? put_sum_units(read_digits(text, t), offset, out) : Converted::undecided;
 }
 
 // F10.6 of the third value plus a whole offset: from its text, else from
 // its digits.
-template <Reading R>
-inline Converted put_sum(const char* text, const RealText& t, std::int32_t offset, char* out) {
-  if (!t.plain()) return Converted::undecided;
-  if (t.decimals() <= 6) {
+[[gnu::always_inline]] inline Converted put_sum(const char* text, RealText t,
+                                                std::int32_t offset, char* out) {
+  if (t.plain() && t.decimals() <= 6) [[likely]] {
     const Converted from_text = put_sum_text(text, t, offset, out);
-    if (R == Reading::text || from_text != Converted::undecided) return from_text;
-  } else if (R == Reading::text) {
-    return Converted::undecided;
+    if (from_text != Converted::undecided) return from_text;
   }
-  return put_sum_units(read_digits(text, t), offset, out);
+  return put_sum_slowly(text, t, offset, out);
 }
 
 }  // namespace kw

@@ -13,22 +13,19 @@ namespace kw {
 
 inline constexpr std::uint64_t kUnitsPerOne = kPowersOfTen[12];  // a real in units of 10^-12
 
-// Where a real's characters are in its record (below 64): its first digit
-// and its point (one past the end when it has none), its last character,
-// its sign, and whether it has at most one point.
+// Where the characters of a real of one point are in its record (below
+// 64): the first after its sign, its point, its last, and its sign (a plus
+// is dropped).
 struct RealText {
   std::int8_t first = 0;
   std::int8_t point = 0;
   std::int8_t end = 0;
   bool negative = false;
-  bool one_point = true;
   int whole_digits() const { return point - first; }
-  int decimals() const { return end - point; }  // -1 without a point
-  // A real the tier reads: at most one point, at most three digits before
-  // it, a digit somewhere.
-  bool plain() const {
-    return one_point && whole_digits() <= 3 && (whole_digits() > 0 || decimals() > 0);
-  }
+  int decimals() const { return end - point; }
+  // A real the tier reads: at most three digits before its point, a digit
+  // somewhere.
+  bool plain() const { return whole_digits() <= 3 && (whole_digits() > 0 || decimals() > 0); }
 };
 
 // A real's value: (negative ? -1 : 1) * (units + a bit more when beyond)
@@ -42,7 +39,7 @@ struct Real {
 // The value of a real of at most three whole digits, to its twelfth
 // decimal. It stands after three dates and their separators, so the three
 // columns before its point are the record's.
-inline Real read_digits(const char* text, const RealText& t) {
+inline Real read_digits(const char* text, RealText t) {
   KW_EXPECTS(t.whole_digits() >= 0 && t.whole_digits() <= 3);
   Real real;
   const std::uint64_t whole = digits_before(text + t.point, t.whole_digits());
@@ -81,13 +78,13 @@ constexpr std::uint32_t byte_swapped(std::uint32_t word) {
 
 inline constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
 
-// The decimals of a real of at most seven, as eight bytes, the first
-// decimal lowest: those written, then zeros. Reads the eight bytes after
-// the point.
-inline std::uint64_t decimal_bytes(const char* text, const RealText& t) {
-  KW_EXPECTS(t.decimals() <= 7);
-  const auto word = load_word<std::uint64_t>(text + t.point + 1);
-  const std::uint64_t written = bits_below(8 * (t.decimals() > 0 ? t.decimals() : 0));
+// The first `decimals` decimals of a real (at most seven; none below
+// one) after its point at `point`, as eight bytes, the first decimal
+// lowest, then zeros. Reads the eight bytes after the point.
+inline std::uint64_t decimal_bytes(const char* point, int decimals) {
+  KW_EXPECTS(decimals <= 7);
+  const auto word = load_word<std::uint64_t>(point + 1);
+  const std::uint64_t written = bits_below(8 * (decimals > 0 ? decimals : 0));
   return (word & written) | (kZeros & ~written);
 }
 

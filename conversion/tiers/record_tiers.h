@@ -2,10 +2,10 @@
 // it. Each tier either converts the record or answers "undecided", and the
 // next one tries:
 //
-//   1. the scan tier (scan_tier.h) from the values' text: records of plain
-//      decimals in any arrangement, from their text where it lies;
-//   2. the same from the values' digits, where their text does not decide;
-//   3. the general tier (general_tier.h): the correctly rounded free-format
+//   1. the scan tier (scan_tier.h): records of plain decimals in any
+//      arrangement, from their text where it lies (from their digits where
+//      the text does not decide);
+//   2. the general tier (general_tier.h): the correctly rounded free-format
 //      reader and field editor, which decide every record.
 //
 // Whichever tier converts a record, the bytes are those of the general
@@ -17,6 +17,7 @@
 #include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
 #include "records/free_format.h"
+#include "records/simd.h"
 #include "timescale/date_offsets.h"
 
 namespace kw {
@@ -28,13 +29,14 @@ namespace kw {
 Converted convert_record(const RecordText& record, const DateOffsets& offsets, char* out,
                          ReadStatus& status, DateZone& zone);
 
-// The first tier alone, for a loop over many records: undecided for the
-// records the others convert. It calls nothing, so that the loop around it
-// keeps its state in registers.
-[[gnu::always_inline]] inline Converted convert_from_text(const RecordText& record,
-                                                          const DateOffsets& offsets, char* out,
-                                                          DateZone& zone) {
-  return scan_record<Reading::text>(record, offsets, out, zone);
-}
+// The scan tier alone on `record`, with the kernels of `set` (every set
+// gives the same answer and bytes): fits, overflow or undecided.
+Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
+                      DateZone& zone, InstructionSet set = instruction_set());
+
+// The general tier on a record where it lies: for the records the scan
+// tier leaves. Never undecided.
+Converted convert_left(const RecordText& record, const DateOffsets& offsets, char* out,
+                       ReadStatus& status, DateZone& zone);
 
 }  // namespace kw

@@ -2,113 +2,155 @@
 // from their text where it lies, at a cost that does not depend on the
 // records before. Its stages, as simdjson names its own:
 //
-//   1. classifying (block_masks.h): the block's bytes as bit masks, once;
-//      a record's masks are a window of them;
+//   1. classifying (record_masks.h): the 64 bytes from the record's first
+//      as bit masks;
 //   2. finding the values: the first six runs of value bytes;
 //   3. checking the shape: nothing but values, blanks (spaces, tabs) and
 //      commas up to the byte after the sixth value, one comma at most
 //      between two values and none before the first (the free-format
 //      reader's rules, records/separators.h), dates of one or two digits,
-//      a minus only at a value's start; each refusal a named mask;
+//      a sign only at a value's first byte, one point in each real; each
+//      refusal a mask of its own (scan_stages.h);
 //   4. reading the dates, and their offset and zone in one look;
 //   5. editing the fields (field_text.h): the first two values' F9.5, the
 //      sum of the third and a whole offset, F10.6.
 //
-// Stages 2 to 4 make a record's plan (plan_record), stage 5 its output
-// (edit_record): a loop over many records plans a run of them, then edits
-// them, each loop with few values live.
+// The stages run in the record's order and write the output record as
+// they go, so that few positions are live at once; a refusal after the
+// first field leaves the output record in any state (converted.h).
 //
 // The tier answers "undecided" for records of another shape, values with
 // a decimal tie beyond the twelfth decimal, dates whose offset is not a
 // whole number of seconds, and sums that come within 10^-12 of zero.
+//
+// The kernels of each instruction set (records/simd.h) are one set of
+// static functions of the same names; scan_record is compiled once for
+// each set, its kernels inline.
 #pragma once
 
-#include "conversion/tiers/block_masks.h"
+#include <algorithm>
+#include <cstdint>
+
+#include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/converted.h"
+#include "conversion/tiers/field_text.h"
+#include "conversion/tiers/record_masks.h"
 #include "conversion/tiers/scan_stages.h"
+#include "records/bytes.h"
+#include "records/contracts.h"
+#include "records/data_record.h"
 #include "timescale/date_offsets.h"
 
 namespace kw {
 
 // A record where it lies: its first `columns` bytes are those parsed (at
 // most kParsedColumns, a carriage return before its line feed left out),
-// 64 bytes from `text` may be read, and `masks` are those of its first 64
-// bytes.
+// and the kWindowBytes from `text` may be read.
 struct RecordText {
   const char* text = nullptr;
   int columns = 0;
-  ByteMasks masks{};
 };
 
-// What stages 2 to 4 find of a record, for stage 5: its date fields, its
-// three reals, the offset of its date and its zone.
-struct ScanPlan {
-  std::uint64_t dates = 0;
-  RealText x;
-  RealText y;
-  RealText z;
-  DateZone zone = DateZone::known;
-  std::int16_t offset = 0;
+// The kernels of every processor: plain loops and words.
+struct PlainKernels {
+  static RecordMasks classify(const char* text) { return classify_plainly(text); }
+  static std::uint64_t commas(const char* text) { return commas_plainly(text); }
+  static std::uint32_t date_place(std::uint64_t values) {
+    return scan::date_place_plainly(values);
+  }
+  template <const OutputField& Field>
+  static Converted put_text(const char* text, RealText t, char* out) {
+    return put_text_plainly<Field>(text, t, out);
+  }
 };
 
-// Stages 2 to 4: fits (the record planned), blank, or undecided.
-[[gnu::always_inline]] inline Converted plan_record(const RecordText& record,
-                                                    const DateOffsets& offsets, ScanPlan& plan) {
-  KW_EXPECTS(record.columns >= 0 && record.columns <= kParsedColumns);
-  const ByteMasks& m = record.masks;
-  const char* text = record.text;
-  const std::uint64_t columns = bits_below(record.columns);
-  if (((m.values | m.others) & columns) == 0) return Converted::blank;
-  const std::uint64_t values = m.values & columns;
+#ifdef KW_SSE2
+struct Sse2Kernels {
+  [[gnu::always_inline]] static RecordMasks classify(const char* text) {
+    return classify_sse2(text);
+  }
+  [[gnu::always_inline]] static std::uint64_t commas(const char* text) {
+    return commas_sse2(text);
+  }
+  static std::uint32_t date_place(std::uint64_t values) {
+    return scan::date_place_plainly(values);
+  }
+  template <const OutputField& Field>
+  [[gnu::always_inline]] static Converted put_text(const char* text, RealText t,
+                                                   char* out) {
+    return put_text_sse2<Field>(text, t, out);
+  }
+};
+#endif
+
+#ifdef KW_AVX2
+// Called only from functions of KW_AVX2_TARGET that flatten their calls
+// (KW_AVX2_FLATTEN): the loops between them and the kernels are the
+// generic ones.
+struct Avx2Kernels {
+  KW_AVX2_TARGET static RecordMasks classify(const char* text) { return classify_avx2(text); }
+  KW_AVX2_TARGET static std::uint64_t commas(const char* text) { return commas_avx2(text); }
+  KW_AVX2_TARGET static std::uint32_t date_place(std::uint64_t values) {
+    return scan::date_place_bmi2(values);
+  }
+  template <const OutputField& Field>
+  static Converted put_text(const char* text, RealText t, char* out) {
+    return put_text_sse2<Field>(text, t, out);
+  }
+};
+#endif
+
+// Converts the record at `text`, whose window's masks are `m`, into
+// out[0..kOutputWidth + z_shift), its third field `z_shift` (0 or 1)
+// columns to the right: fits, overflow or undecided; `zone` says where
+// its date lies against the table, when it is converted.
+template <class Kernels>
+[[gnu::always_inline]] inline Converted scan_record(const char* text, const RecordMasks& m,
+                                                    int columns, const DateOffsets& offsets,
+                                                    char* out, int z_shift, DateZone& zone) {
+  KW_EXPECTS(columns >= 0 && columns <= kParsedColumns && (z_shift == 0 || z_shift == 1));
+  // Stage 2, the dates.
+  const std::uint64_t values = m.values & bits_below(columns);
   scan::ValueCursor cursor(values);
   const scan::Span yy = cursor.next();
   const scan::Span mm = cursor.next();
   const scan::Span dd = cursor.next();
-  if (!scan::has_plain_dates(m, record.columns, yy, mm, dd)) return Converted::undecided;
+  // Stages 3 and 4, the dates.
+  if (scan::refuses_dates(m, yy, mm, dd)) return Converted::undecided;
   const std::uint32_t yy_digits = scan::date_digits(text, yy);
   const std::uint32_t mm_digits = scan::date_digits(text, mm);
   const std::uint32_t dd_digits = scan::date_digits(text, dd);
+  const std::uint64_t date_values = scan::date_values(yy_digits, mm_digits, dd_digits);
   std::int32_t offset = 0;
-  const std::uint64_t dates = scan::date_values(yy_digits, mm_digits, dd_digits);
-  if (!offsets.whole_seconds(static_cast<std::uint32_t>(dates & 0xFF),
-                             static_cast<std::uint32_t>(dates >> 16 & 0xFF),
-                             static_cast<std::uint32_t>(dates >> 32), offset, plan.zone)) {
+  if (!scan::has_table_place(date_values) ||
+      !offsets.whole_seconds_at(Kernels::date_place(date_values), offset, zone)) {
     return Converted::undecided;
   }
-  plan.offset = static_cast<std::int16_t>(offset);
-  plan.dates = scan::date_fields(yy_digits, mm_digits, dd_digits);
-  plan.x = scan::real_at(m, cursor.next());
-  plan.y = scan::real_at(m, cursor.next());
+  store_word(out + kYearField.at, scan::date_fields(yy_digits, mm_digits, dd_digits));
+  // Stages 2 and 3, the reals: the bytes read end after the sixth value.
+  const scan::Span x = cursor.next();
+  const scan::Span y = cursor.next();
   const scan::Span z = cursor.next();
-  plan.z = scan::real_at(m, z);
-  return scan::has_plain_rest(m, values, record.columns, z) ? Converted::fits
-                                                            : Converted::undecided;
-}
-
-// Stage 5: the output record of a planned record (`text` its first byte)
-// in out[0..kOutputWidth): fits, overflow or undecided. Reading::text
-// reads the values from their text only, and calls nothing.
-template <Reading R>
-[[gnu::always_inline]] inline Converted edit_record(const char* text, const ScanPlan& plan,
-                                                    char* out) {
-  store_word(out + kYearField.at, plan.dates);
-  const Converted x = put_real<kXField, R>(text, plan.x, out);
-  const Converted y = put_real<kYField, R>(text, plan.y, out);
-  const Converted z = put_sum<R>(text, plan.z, plan.offset, out);
-  return combine(combine(x, y), z);
-}
-
-// Converts `record` into out[0..kOutputWidth): fits, overflow, blank or
-// undecided; `zone` says where its date lies against the table, when it
-// is converted.
-template <Reading R>
-inline Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
-                             DateZone& zone) {
-  ScanPlan plan;
-  const Converted planned = plan_record(record, offsets, plan);
-  if (planned != Converted::fits) return planned;
-  zone = plan.zone;
-  return edit_record<R>(record.text, plan, out);
+  // Fewer than six values in the columns.
+  if (z.end >= columns) return Converted::undecided;
+  const std::uint64_t read = bits_below(std::min(z.end + 2, columns));
+  if (const std::uint64_t unusual = m.others & read;
+      unusual != 0 && scan::refuses_commas(Kernels::commas(text), values, unusual, read)) {
+    return Converted::undecided;
+  }
+  if (scan::refuses_reals(m, values, read)) return Converted::undecided;
+  // Stage 5: each real's point is the next of the three.
+  std::uint64_t points = m.points & read;
+  const Converted x_field =
+      put_real<Kernels, kXField>(text, scan::real_at(text, m, x, lowest_bit(points)), out);
+  points &= points - 1;
+  const Converted y_field =
+      put_real<Kernels, kYField>(text, scan::real_at(text, m, y, lowest_bit(points)), out);
+  points &= points - 1;
+  out[kZField.at] = ' ';  // before a third field moved one column right
+  const Converted z_field =
+      put_sum(text, scan::real_at(text, m, z, lowest_bit(points)), offset, out + z_shift);
+  return combine(combine(x_field, y_field), z_field);
 }
 
 }  // namespace kw

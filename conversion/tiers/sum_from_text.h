@@ -59,12 +59,12 @@ inline std::uint64_t complement_to_one(std::uint64_t decimals) {
 // sum lies within 2e-13 of it, while a field's decimals are 10^-6 apart.
 // Undecided when the sum needs more places before the point than the
 // field has (for the general tier's asterisks and error 63).
-inline Converted put_sum_text(const char* text, const RealText& t, std::int32_t offset, char* out) {
+inline Converted put_sum_text(const char* text, RealText t, std::int32_t offset, char* out) {
   static_assert(kZField.width == 10, "three places, the point, six decimals");
   KW_EXPECTS(t.plain() && t.decimals() <= 6);
   KW_EXPECTS(offset >= -kMostWholeSeconds && offset <= kMostWholeSeconds);
   const std::uint32_t whole = digits_before(text + t.point, t.whole_digits());
-  std::uint64_t decimals = decimal_bytes(text, t);  // six, then two zeros
+  std::uint64_t decimals = decimal_bytes(text + t.point, t.decimals());  // six, two zeros
   const bool no_decimals = decimals == kZeros;
   const bool offset_negative = offset < 0;
   const auto size = static_cast<std::uint32_t>(offset_negative ? -offset : offset);

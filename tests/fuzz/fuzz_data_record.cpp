@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/scan_tier.h"
+#include "conversion/tiers/record_tiers.h"
 #include "fuzz_check.h"
 #include "records/data_record.h"
 #include "records/separators.h"
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char scanned[kw::kOutputWidth];
     kw::DateZone scan_zone{};
     const kw::Converted by_scan =
-        kw::scan_record<kw::Reading::digits>(held.text(), *offsets, scanned, scan_zone);
+        kw::scan_record(held.text(), *offsets, scanned, scan_zone);
     // A blank record writes nothing: only a converted one has bytes.
     if (by_scan != kw::Converted::fits && by_scan != kw::Converted::overflow) {
       if (by_scan == kw::Converted::blank) FUZZ_CHECK(kw::is_blank_text(columns));

@@ -1,13 +1,13 @@
 // A record as a block holds it, for the tiers under test: its bytes, its
 // line feed, then bytes of values (so that a tier that reads past its
-// columns gives other bytes), its masks made by the plain classifier.
+// columns gives other bytes).
 #pragma once
 
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
-#include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/record_masks.h"
 #include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
 
@@ -18,7 +18,7 @@ class HeldRecord {
   // `line` without its line feed; a carriage return at its end is left out
   // of its columns, as the batch leaves it.
   explicit HeldRecord(std::string_view line) {
-    const std::size_t length = std::min(line.size(), sizeof bytes_ - 1);
+    const std::size_t length = std::min(line.size(), sizeof bytes_ - kWindowBytes - 1);
     const std::string_view after = "\n7 1 2 0.25 -1.5 3.75 -8 9.5\n";
     for (std::size_t i = 0; i < sizeof bytes_; ++i) bytes_[i] = after[i % after.size()];
     std::memcpy(bytes_, line.data(), length);
@@ -26,10 +26,9 @@ class HeldRecord {
     std::size_t kept = length;
     if (kept > 0 && bytes_[kept - 1] == '\r') --kept;
     columns_ = static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
-    classify_plainly(bytes_, kChunks, masks_);
   }
 
-  RecordText text() const { return {bytes_, columns_, masks_at(masks_, 0)}; }
+  RecordText text() const { return {bytes_, columns_}; }
 
   // The general tier's slot: the parsed columns, then blanks.
   const char* slot() {
@@ -39,9 +38,7 @@ class HeldRecord {
   }
 
  private:
-  static constexpr std::size_t kChunks = 4;
-  char bytes_[kChunks * kChunkBytes] = {};
-  ChunkMasks masks_[kChunks];
+  char bytes_[4 * kWindowBytes] = {};
   int columns_ = 0;
   char slot_[kSlotWidth] = {};
 };
