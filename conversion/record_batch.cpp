@@ -13,9 +13,10 @@
 namespace kw {
 namespace {
 
-// Each record's window is read from its first byte: room for it after the
-// records.
+// Each record's window is read from its first byte, and the byte before
+// it: room for them around the records.
 constexpr std::size_t kReadPast = kWindowBytes;
+constexpr std::size_t kReadBefore = 1;
 // Room a batch keeps for a record the input buffer does not hold whole,
 // read one at a time: its parsed columns, a blank, its line feed.
 constexpr std::size_t kOneRecord = kParsedColumns + 2;
@@ -171,10 +172,14 @@ BlockScan block_scan() {
 }  // namespace
 
 RecordBatch::RecordBatch()
-    : store_(new char[kStoreBytes + kReadPast]),
+    : store_(new char[kReadBefore + kStoreBytes + kReadPast]),
       output_(new char[kMostConverted * kReverseRecord]),
       zoned_(new std::uint32_t[kMostConverted]) {
   overflowed_.reserve(kMostConverted);
+}
+
+char* RecordBatch::records() const {
+  return store_.get() + kReadBefore;
 }
 
 bool RecordBatch::fill(InputUnit& data) noexcept {
@@ -185,11 +190,11 @@ bool RecordBatch::fill(InputUnit& data) noexcept {
       // Whole records, read straight into the store; then one at a time.
       bool ended = false;
       const std::size_t taken =
-          data.read_whole_records(store_.get() + size_, kStoreBytes - size_, ended);
+          data.read_whole_records(records() + size_, kStoreBytes - size_, ended);
       size_ += taken;
       if (taken > 0) continue;
       if (ended || data.at_end()) return false;
-      char* record = store_.get() + size_;
+      char* record = records() + size_;
       data.read_record(record, kParsedColumns);
       // Its columns and a blank: its line feed never follows a carriage
       // return of its own.
@@ -224,12 +229,13 @@ void RecordBatch::convert(const DateOffsets& offsets) noexcept {
 void RecordBatch::convert_all(const DateOffsets& offsets) {
   const bool reverse = offsets.direction() == Direction::subtract;
   record_size_ = reverse ? kReverseRecord : kOutputRecord;
-  // What the last records' windows read past them: known bytes.
-  std::memset(store_.get() + size_, 0, kReadPast);
+  // What the records' windows read around them: known bytes.
+  store_[0] = '\n';
+  std::memset(records() + size_, 0, kReadPast);
   static const BlockScan kScan = block_scan();
   const BlockOutput output{output_.get(), record_size_, reverse ? 1 : 0};
-  const BlockRun run = kScan({.next = store_.get(),
-                              .end = store_.get() + size_,
+  const BlockRun run = kScan({.next = records(),
+                              .end = records() + size_,
                               .out = output_.get(),
                               .zoned = zoned_.get()},
                              output, offsets, RestTier{offsets, stop_, stopped_at_, overflowed_});

@@ -24,7 +24,7 @@ struct ZoneCounts {
 };
 
 // Invariants, between the calls of one round fill, convert, emit:
-// - after fill: store_ holds the records read, in file order, each ending
+// - after fill: records() holds the records read, in file order, each ending
 //   in its line feed: those the input buffer held whole as they stand, the
 //   others as their parsed columns, a blank and the line feed;
 //   read_failure_ is the failure of the read that followed them, if one
@@ -80,7 +80,8 @@ class RecordBatch {
   void report_overflows(std::size_t records, const OutputUnit& out) const;
   void count_zones(std::size_t records, ZoneCounts& counts) const;
 
-  std::unique_ptr<char[]> store_;    // kStoreBytes and room to read past them
+  char* records() const;             // in store_, after a byte to read before them
+  std::unique_ptr<char[]> store_;    // kStoreBytes and room to read around them
   std::size_t size_ = 0;             // bytes of records in store_
   std::exception_ptr read_failure_;  // the read after the last record failed
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "records/bytes.h"
+#include "records/contracts.h"
 
 namespace kw {
 
@@ -66,11 +67,19 @@ inline std::uint32_t leading_digits_value(const char* p, int n) {
   return static_cast<std::uint32_t>(v);
 }
 
+// The bytes of the n <= 3 digits before a point in the word of the three
+// bytes before it and the point, and their zeros ('0').
+struct DigitsBefore {
+  std::uint32_t keep[4] = {0, 0x00FF0000U, 0x00FFFF00U, 0x00FFFFFFU};
+  std::uint32_t zeros[4] = {0, 0x00300000U, 0x00303000U, 0x00303030U};
+};
+inline constexpr DigitsBefore kDigitsBefore;
+
 // The value of the n <= 3 digits that end just before p: reads p[-3..0].
 inline std::uint32_t digits_before(const char* p, int n) {
+  KW_EXPECTS(n >= 0 && n <= 3);
   auto v = load_word<std::uint32_t>(p - 3);
-  const std::uint32_t keep = 0x00FFFFFFU >> (8 * (3 - n)) << (8 * (3 - n));
-  v = (v & keep) - (0x00303030U & keep);          // digits less '0': no borrow
+  v = (v & kDigitsBefore.keep[n]) - kDigitsBefore.zeros[n];  // digits less '0': no borrow
   const std::uint32_t pairs = v * 10 + (v >> 8);  // low byte: hundreds * 10 + tens
   return (pairs & 0xFF) * 10 + (v >> 16 & 0xFF);
 }

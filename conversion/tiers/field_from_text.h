@@ -3,6 +3,7 @@
 // and leaves to it what it does not take.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "conversion/tiers/converted.h"
@@ -67,17 +68,16 @@ inline bool carry_into(std::uint32_t& decimals) {
 // the digits, the point, and five decimals with zeros after those
 // written, the sixth rounded into the fifth.
 //
-// Exact as rounding_at_fifth is. Undecided, the field untouched, where a
-// zero before the point must be added or a minus dropped (a
-// value that rounds to zero), or the rounding carries into the places
-// before the point.
+// Exact as rounding_at_fifth is. False, the field untouched, where a zero
+// before the point must be added or a minus dropped (a value that rounds
+// to zero), or the rounding carries into the places before the point.
 template <const OutputField& Field>
-inline Converted put_text_plainly(const char* text, RealText t, char* out) {
+inline bool put_text_plainly(const char* text, RealText t, char* out) {
   static_assert(Field.width == 9, "three places, the point, five decimals");
   const int whole_digits = t.whole_digits();
   const int signed_digits = whole_digits + static_cast<int>(t.negative);
   if (whole_digits == 0 || signed_digits > 3 || (whole_digits > 1 && text[t.first] == '0')) {
-    return Converted::undecided;
+    return false;
   }
   const char* p = text + t.point;
   // Three places and the point: the sign and the digits kept, blanks
@@ -89,12 +89,12 @@ inline Converted put_text_plainly(const char* text, RealText t, char* out) {
   auto first_four = static_cast<std::uint32_t>(decimals);  // the first lowest
   auto fifth = static_cast<char>(decimals >> 32);
   const Rounding rounding = rounding_at_fifth(text, t);
-  if (rounding == Rounding::undecided) return Converted::undecided;
+  if (rounding == Rounding::undecided) return false;
   if (rounding == Rounding::up) {
     if (fifth != '9') {
       fifth = static_cast<char>(fifth + 1);
     } else if (!carry_into(first_four)) {
-      return Converted::undecided;
+      return false;
     } else {
       fifth = '0';
     }
@@ -102,13 +102,13 @@ inline Converted put_text_plainly(const char* text, RealText t, char* out) {
   // A value that rounds to zero has no sign.
   if (t.negative && whole_digits == 1 && text[t.first] == '0' &&
       first_four == static_cast<std::uint32_t>(kZeros) && fifth == '0') {
-    return Converted::undecided;
+    return false;
   }
   const std::uint64_t field = head | std::uint64_t{first_four} << 32;
   char* to = out + Field.at;
   store_word(to, field);
   to[8] = fifth;
-  return Converted::fits;
+  return true;
 }
 
 // The forms of a real's text for put_text_sse2, by sign, whole digits (0
@@ -168,26 +168,62 @@ inline constexpr TextForms kTextForms;
 struct TextConstants {
   alignas(16) unsigned char fives[16] = {'5', '5', '5', '5', '5', '5', '5', '5',
                                          '5', '5', '5', '5', '5', '5', '5', '5'};
+  alignas(16) unsigned char nines[16] = {'9', '9', '9', '9', '9', '9', '9', '9',
+                                         '9', '9', '9', '9', '9', '9', '9', '9'};
   // One for the fifth decimal, where the sixth rounds it up.
   alignas(16) unsigned char fifth[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
   // A fifth decimal that a carry left past '9'.
   alignas(16) unsigned char carried[16] = {0, 0, 0, 0, 0, 0, 0, 0, ':', 0, 0, 0, 0, 0, 0, 0};
   alignas(16) unsigned char negative_zero[16] = {' ', '-', '0', '.', '0', '0', '0', '0',
                                                  '0', 0,   0,   0,   0,   0,   0,   0};
+  // One added to the fifth decimal that carries through its last n
+  // nines (n from 0 to 4): they become zeros ('0' - '9' = -9), the
+  // decimal before them one more.
+  alignas(16) unsigned char carries[5][16] = {
+      {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 1, 0xF7, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0xF7, 0, 0, 0, 0, 0, 0, 0}};
 };
 inline constexpr TextConstants kTextConstants{};
 
+// Where the kernel leaves the usual road: a tie at the sixth decimal or a
+// carry out of the fifth (`marks` bits 9 and 8). The rounding of `field`
+// (bytes 3 before the point on) decided, and carried through the
+// decimals' last nines: true with the field in `rounded`, false where the
+// carry would run into the places before the point.
+[[gnu::always_inline]] inline bool round_unusually(const char* text, RealText t, __m128i field,
+                                                   unsigned marks, __m128i& rounded) {
+  const TextConstants& k = in_memory(kTextConstants);
+  const auto vector = [](const unsigned char* bytes) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+  };
+  const bool up = (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up
+                                        : text[t.point + 6] > '5';
+  if (!up) {
+    rounded = field;
+    return true;
+  }
+  // The decimals' nines, the fifth at bit 8: their run from the fifth down.
+  const auto nines = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines))));
+  const int run = std::countl_one(nines << 23);
+  if (run >= 5) return false;
+  rounded = _mm_add_epi8(field, vector(k.carries[run]));
+  return true;
+}
+
 // put_text_plainly's field for the usual values, sixteen bytes at a time:
-// the same bytes, or undecided (the field in any state) where a tie at the
-// sixth decimal, a carry out of the fifth, a leading zero, a value that
-// rounds to " -0.00000" or another form needs the plain editor. Writes 16
-// bytes from the field's first (the next field is written after it).
+// the same bytes, or false (the field in any state) where a leading zero,
+// a value that rounds to " -0.00000", a carry into the places before the
+// point or another form needs the plain editor. Writes 16 bytes from the
+// field's first (the next field is written after it).
 template <const OutputField& Field>
-[[gnu::always_inline]] inline Converted put_text_sse2(const char* text, RealText t, char* out) {
+[[gnu::always_inline]] inline bool put_text_sse2(const char* text, RealText t, char* out) {
   static_assert(Field.at + 16 <= kOutputWidth + 2, "the store stays in the record");
   const auto whole = static_cast<unsigned>(t.whole_digits());
   const auto decimals = static_cast<unsigned>(t.decimals());
-  if ((whole | decimals >> 2) >= kFormWholes) return Converted::undecided;
+  if ((whole | decimals >> 2) >= kFormWholes) return false;
   const TextForm& form =
       kTextForms.forms[(static_cast<unsigned>(t.negative) * kFormWholes + whole) * kFormDecimals +
                        decimals];
@@ -199,17 +235,21 @@ template <const OutputField& Field>
   const __m128i field = _mm_or_si128(_mm_and_si128(bytes, vector(form.keep)), vector(form.fill));
   // The sixth decimal (byte 9) above 5 adds one to the fifth (byte 8).
   const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, vector(k.fives)), 1);
-  const __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth)));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
-  // For the plain editor: what the probe finds, a carry, another form (the
-  // top bit of byte 15), and a value that rounds to " -0.00000".
-  const __m128i marks = _mm_or_si128(
+  __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth)));
+  // Off the usual road: a leading zero (bytes 0 and 1) or a tie (byte 9),
+  // which the probe finds, a carry (byte 8), another form (the top bit of
+  // byte 15).
+  const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
       _mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried))),
-      field);
+      field)));
+  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
+    return false;
+  }
+  // A value that rounds to zero has no sign.
   const auto zero = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(rounded, vector(k.negative_zero))));
-  const bool negative_zero = (zero & 0x1FFU) == 0x1FFU;
-  return (_mm_movemask_epi8(marks) | static_cast<int>(negative_zero)) == 0 ? Converted::fits
-                                                                           : Converted::undecided;
+  if ((zero & 0x1FFU) == 0x1FFU) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
+  return true;
 }
 #endif
 

@@ -1,9 +1,9 @@
 // The fields of the output record made by the scan tier: the first two
 // values' F9.5 and the third value's sum with a whole offset, F10.6, each
 // from the value's text where its form allows (field_from_text.h,
-// sum_from_text.h), otherwise from its digits (field_from_units.h). Every
-// editor is put_<what it is made from>, and answers a Converted: fits,
-// overflow, or undecided (the value is for the general tier).
+// sum_from_text.h), otherwise from its digits (field_from_units.h). The
+// editors are put_<what they are made from>; those from the text answer
+// whether they wrote the field, those from the digits a Converted.
 //
 // Why they give the general tier's bytes: the general reader reads the
 // text into the double nearest its value, which lies within half a unit in
@@ -25,41 +25,42 @@
 
 namespace kw {
 
-// What the kernel leaves of a first or second value's field (a tie at the
-// sixth decimal, a carry, another form): the plain editor, then the
-// digits. Out of the loops' way, since few values need it.
-template <const OutputField& Field>
-[[gnu::noinline]] Converted put_real_slowly(const char* text, RealText t, char* out) {
-  const Converted from_text = put_text_plainly<Field>(text, t, out);
-  if (from_text != Converted::undecided) return from_text;
-  return t.plain() ? put_units<Field>(read_digits(text, t), out) : Converted::undecided;
-}
-
-// F9.5 of a real: from its text by the kernel of `Kernels`, else as
-// put_real_slowly does.
-template <class Kernels, const OutputField& Field>
-[[gnu::always_inline]] inline Converted put_real(const char* text, RealText t, char* out) {
-  const Converted from_text = Kernels::template put_text<Field>(text, t, out);
-  if (from_text == Converted::fits) [[likely]] return from_text;
-  return put_real_slowly<Field>(text, t, out);
-}
-
-// The sum from the digits, for a third value of more decimals, or one
-// whose sum does not fit its field.
-[[gnu::noinline]] inline Converted put_sum_slowly(const char* text, RealText t,
-                                                  std::int32_t offset, char* out) {
-  return t.plain() ? put_sum_units(read_digits(text, t), offset, out) : Converted::undecided;
-}
-
-// F10.6 of the third value plus a whole offset: from its text, else from
-// its digits.
-[[gnu::always_inline]] inline Converted put_sum(const char* text, RealText t,
-                                                std::int32_t offset, char* out) {
-  if (t.plain() && t.decimals() <= 6) [[likely]] {
-    const Converted from_text = put_sum_text(text, t, offset, out);
-    if (from_text != Converted::undecided) return from_text;
+// The fields from the values' text alone, by the kernels of `Kernels`:
+// fits, or undecided for a value they do not take. The loops' fields: no
+// call on the way.
+template <class Kernels>
+struct FieldsFromText {
+  template <const OutputField& Field>
+  [[gnu::always_inline]] static Converted put_real(const char* text, RealSpan span, char* out) {
+    return Kernels::template put_text<Field>(text, real_at(text, span), out) ? Converted::fits
+                                                                             : Converted::undecided;
   }
-  return put_sum_slowly(text, t, offset, out);
-}
+  [[gnu::always_inline]] static Converted put_sum(const char* text, RealSpan span,
+                                                  std::int32_t offset, char* out) {
+    const RealText t = real_at(text, span);
+    return t.plain() && t.decimals() <= 6 && put_sum_text(text, t, offset, out)
+               ? Converted::fits
+               : Converted::undecided;
+  }
+};
+
+// The fields from the text where it decides (the plain editors), else from
+// the digits: fits, overflow, or undecided for the values only the general
+// tier reads (more than three whole digits, a tie beyond the twelfth
+// decimal, a sum within 10^-12 of zero).
+struct FieldsFromDigits {
+  template <const OutputField& Field>
+  static Converted put_real(const char* text, RealSpan span, char* out) {
+    const RealText t = real_at(text, span);
+    if (put_text_plainly<Field>(text, t, out)) return Converted::fits;
+    return t.plain() ? put_units<Field>(read_digits(text, t), out) : Converted::undecided;
+  }
+  static Converted put_sum(const char* text, RealSpan span, std::int32_t offset, char* out) {
+    const RealText t = real_at(text, span);
+    if (!t.plain()) return Converted::undecided;
+    if (t.decimals() <= 6 && put_sum_text(text, t, offset, out)) return Converted::fits;
+    return put_sum_units(read_digits(text, t), offset, out);
+  }
+};
 
 }  // namespace kw

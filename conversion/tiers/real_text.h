@@ -17,9 +17,9 @@ inline constexpr std::uint64_t kUnitsPerOne = kPowersOfTen[12];  // a real in un
 // 64): the first after its sign, its point, its last, and its sign (a plus
 // is dropped).
 struct RealText {
-  std::int8_t first = 0;
-  std::int8_t point = 0;
-  std::int8_t end = 0;
+  int first = 0;
+  int point = 0;
+  int end = 0;
   bool negative = false;
   int whole_digits() const { return point - first; }
   int decimals() const { return end - point; }
@@ -27,6 +27,27 @@ struct RealText {
   // somewhere.
   bool plain() const { return whole_digits() <= 3 && (whole_digits() > 0 || decimals() > 0); }
 };
+
+// A real of one point as the scan tier finds it: its first and last byte
+// and its point.
+struct RealSpan {
+  std::size_t start = 0;
+  std::size_t point = 0;
+  std::size_t end = 0;
+};
+
+// A real's characters, from its span: its sign from its first byte (a
+// minus, or a plus, dropped: the bytes below '.' that a value holds).
+inline RealText real_at(const char* text, RealSpan span) {
+  KW_EXPECTS(span.start <= span.point && span.point <= span.end && span.end < 64);
+  const char first = text[span.start];
+  RealText t;
+  t.negative = first == '-';
+  t.first = static_cast<int>(span.start) + static_cast<int>(first < '.');
+  t.point = static_cast<int>(span.point);
+  t.end = static_cast<int>(span.end);
+  return t;
+}
 
 // A real's value: (negative ? -1 : 1) * (units + a bit more when beyond)
 // * 10^-12, where `beyond` says a decimal after the twelfth is not zero.
@@ -78,14 +99,27 @@ constexpr std::uint32_t byte_swapped(std::uint32_t word) {
 
 inline constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
 
-// The first `decimals` decimals of a real (at most seven; none below
-// one) after its point at `point`, as eight bytes, the first decimal
-// lowest, then zeros. Reads the eight bytes after the point.
+// The bytes of the first n <= 7 decimals in the word of the eight after a
+// point, and zeros ('0') after them.
+struct DecimalBytes {
+  std::uint64_t keep[8]{};
+  std::uint64_t zeros[8]{};
+  constexpr DecimalBytes() {
+    for (int n = 0; n < 8; ++n) {
+      keep[n] = (std::uint64_t{1} << (8 * n)) - 1;
+      zeros[n] = kZeros & ~keep[n];
+    }
+  }
+};
+inline constexpr DecimalBytes kDecimalBytes;
+
+// The first `decimals` decimals of a real (0 to 7) after its point at
+// `point`, as eight bytes, the first decimal lowest, then zeros. Reads
+// the eight bytes after the point.
 inline std::uint64_t decimal_bytes(const char* point, int decimals) {
-  KW_EXPECTS(decimals <= 7);
-  const auto word = load_word<std::uint64_t>(point + 1);
-  const std::uint64_t written = bits_below(8 * (decimals > 0 ? decimals : 0));
-  return (word & written) | (kZeros & ~written);
+  KW_EXPECTS(decimals >= 0 && decimals <= 7);
+  return (load_word<std::uint64_t>(point + 1) & kDecimalBytes.keep[decimals]) |
+         kDecimalBytes.zeros[decimals];
 }
 
 }  // namespace kw

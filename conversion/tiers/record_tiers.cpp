@@ -5,54 +5,77 @@
 namespace kw {
 namespace {
 
-template <class Kernels>
+template <class Kernels, class Fields>
 [[gnu::always_inline]] inline Converted scan_with(const RecordText& record,
                                                   const DateOffsets& offsets, char* out,
                                                   DateZone& zone) {
-  return scan_record<Kernels>(record.text, Kernels::classify(record.text), record.columns,
-                              offsets, out, 0, zone);
+  return scan_record<Kernels, Fields>(record.text, Kernels::classify(record.text),
+                                      record.columns, offsets, out, 0, zone);
 }
 
-Converted scan_plainly(const RecordText& record, const DateOffsets& offsets, char* out,
-                       DateZone& zone) {
-  return scan_with<PlainKernels>(record, offsets, out, zone);
+// The kernels of every processor there is built for: SSE2 on x86.
+#ifdef KW_SSE2
+using BaseKernels = Sse2Kernels;
+#else
+using BaseKernels = PlainKernels;
+#endif
+
+Converted scan_text_plainly(const RecordText& record, const DateOffsets& offsets, char* out,
+                            DateZone& zone) {
+  return scan_with<PlainKernels, FieldsFromText<PlainKernels>>(record, offsets, out, zone);
 }
 
 #ifdef KW_AVX2
-KW_AVX2_FLATTEN Converted scan_avx2(const RecordText& record, const DateOffsets& offsets,
-                                   char* out, DateZone& zone) {
-  return scan_with<Avx2Kernels>(record, offsets, out, zone);
+KW_AVX2_FLATTEN Converted scan_text_avx2(const RecordText& record, const DateOffsets& offsets,
+                                         char* out, DateZone& zone) {
+  return scan_with<Avx2Kernels, FieldsFromText<Avx2Kernels>>(record, offsets, out, zone);
 }
 #endif
+
+// The scan tier from the values' text alone, with the kernels of `set`.
+Converted scan_text(const RecordText& record, const DateOffsets& offsets, char* out,
+                    DateZone& zone, InstructionSet set) {
+  switch (set) {
+    case InstructionSet::avx2:
+#ifdef KW_AVX2
+      return scan_text_avx2(record, offsets, out, zone);
+#endif
+    case InstructionSet::sse2:
+#ifdef KW_SSE2
+      return scan_with<Sse2Kernels, FieldsFromText<Sse2Kernels>>(record, offsets, out, zone);
+#endif
+    case InstructionSet::plain:
+      break;
+  }
+  return scan_text_plainly(record, offsets, out, zone);
+}
+
+// The scan tier from the digits where the text does not decide.
+Converted scan_digits(const RecordText& record, const DateOffsets& offsets, char* out,
+                      DateZone& zone) {
+  return scan_with<BaseKernels, FieldsFromDigits>(record, offsets, out, zone);
+}
 
 }  // namespace
 
 Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
                       DateZone& zone, InstructionSet set) {
-  switch (set) {
-    case InstructionSet::avx2:
-#ifdef KW_AVX2
-      return scan_avx2(record, offsets, out, zone);
-#endif
-    case InstructionSet::sse2:
-#ifdef KW_SSE2
-      return scan_with<Sse2Kernels>(record, offsets, out, zone);
-#endif
-    case InstructionSet::plain:
-      break;
-  }
-  return scan_plainly(record, offsets, out, zone);
+  const Converted converted = scan_text(record, offsets, out, zone, set);
+  if (converted != Converted::undecided) return converted;
+  return scan_digits(record, offsets, out, zone);
 }
 
 Converted convert_record(const RecordText& record, const DateOffsets& offsets, char* out,
                          ReadStatus& status, DateZone& zone) {
-  const Converted converted = scan_record(record, offsets, out, zone);
+  const Converted converted = scan_text(record, offsets, out, zone, instruction_set());
   if (converted != Converted::undecided) return converted;
   return convert_left(record, offsets, out, status, zone);
 }
 
 Converted convert_left(const RecordText& record, const DateOffsets& offsets, char* out,
                        ReadStatus& status, DateZone& zone) {
+  const Converted converted = scan_digits(record, offsets, out, zone);
+  if (converted != Converted::undecided) return converted;
   // The general tier's slot: the parsed columns, then blanks.
   char slot[kSlotWidth];
   std::memcpy(slot, record.text, static_cast<std::size_t>(record.columns));

@@ -2,10 +2,12 @@
 // it. Each tier either converts the record or answers "undecided", and the
 // next one tries:
 //
-//   1. the scan tier (scan_tier.h): records of plain decimals in any
-//      arrangement, from their text where it lies (from their digits where
-//      the text does not decide);
-//   2. the general tier (general_tier.h): the correctly rounded free-format
+//   1. the scan tier (scan_tier.h) from the values' text: records of plain
+//      decimals in any arrangement, where they lie; its fields from their
+//      text alone, by the kernels of the processor (the loops of the
+//      batches run this tier alone, and hand on what it leaves);
+//   2. the scan tier from the digits, where the text does not decide;
+//   3. the general tier (general_tier.h): the correctly rounded free-format
 //      reader and field editor, which decide every record.
 //
 // Whichever tier converts a record, the bytes are those of the general
@@ -29,13 +31,14 @@ namespace kw {
 Converted convert_record(const RecordText& record, const DateOffsets& offsets, char* out,
                          ReadStatus& status, DateZone& zone);
 
-// The scan tier alone on `record`, with the kernels of `set` (every set
-// gives the same answer and bytes): fits, overflow or undecided.
+// The scan tier alone on `record`, from the text with the kernels of `set`
+// (every set gives the same answer and bytes), then from the digits:
+// fits, overflow or undecided.
 Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
                       DateZone& zone, InstructionSet set = instruction_set());
 
-// The general tier on a record where it lies: for the records the scan
-// tier leaves. Never undecided.
+// The tiers after the first, for a record where it lies that the first
+// leaves: the loops' hand-on. Never undecided.
 Converted convert_left(const RecordText& record, const DateOffsets& offsets, char* out,
                        ReadStatus& status, DateZone& zone);
 

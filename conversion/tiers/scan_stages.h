@@ -5,8 +5,8 @@
 //      of value bytes in the parsed columns;
 //   3. checking the shape: each refusal a mask (or a flag) of its own,
 //      named for what it finds;
-//   4. reading the dates: their two digits each, the date fields, and the
-//      place of the date in the table of offsets.
+//   4. reading the dates: their two digits each, from their last, the
+//      date fields, and the place of the date in the table of offsets.
 //
 // A byte diagram of a record, bit i of each mask for byte i:
 //
@@ -37,12 +37,6 @@ inline constexpr int kSentinels = 48;
 static_assert(kParsedColumns + 1 < kSentinels, "the byte after the parsed columns is below them");
 static_assert(kSentinels <= kWindowBytes, "the sentinels are bits of a window's masks");
 
-// A value's first and last byte.
-struct Span {
-  int start = 0;
-  int end = 0;
-};
-
 // Stage 2: the first bytes of the runs of value bytes, and their last.
 inline std::uint64_t first_bytes(std::uint64_t values) {
   return values & ~(values << 1);
@@ -51,33 +45,35 @@ inline std::uint64_t last_bytes(std::uint64_t values) {
   return values & ~(values >> 1);
 }
 
-// Stage 2: the values one after another; past the record's values, spans
-// at kSentinels or beyond.
-class ValueCursor {
+// Stage 2: the places of a mask's bits, lowest first; past them,
+// kSentinels and beyond (more sentinel bits than there are values to find).
+class Places {
  public:
-  explicit ValueCursor(std::uint64_t values)
-      : starts_(first_bytes(values) | kNone), ends_(last_bytes(values) | kNone) {}
-  Span next() {
-    const Span span{lowest_bit(starts_), lowest_bit(ends_)};
-    starts_ &= starts_ - 1;
-    ends_ &= ends_ - 1;
-    return span;
+  explicit Places(std::uint64_t bits) : bits_(bits | kNone) {}
+  std::size_t next() {
+    const auto place = static_cast<std::size_t>(lowest_bit(bits_));
+    bits_ &= bits_ - 1;
+    return place;
   }
 
  private:
   static constexpr std::uint64_t kNone = ~std::uint64_t{0} << kSentinels;
-  std::uint64_t starts_;
-  std::uint64_t ends_;
+  std::uint64_t bits_;
 };
 
-// Stage 3, the dates: three values of one or two digits, without a point
-// or a sign. True when the record is refused.
-inline bool refuses_dates(const RecordMasks& m, Span yy, Span mm, Span dd) {
+// Stage 3, the dates (the first three values, the day's last digit at
+// `dd_end`): in the columns, one or two digits each. True when the record
+// is refused.
+inline bool refuses_dates(const RecordMasks& m, std::uint64_t values, std::size_t dd_end,
+                          int columns) {
+  // Fewer than three values.
+  if (dd_end >= static_cast<std::size_t>(columns)) return true;
+  const std::uint64_t dates = bits_below(static_cast<int>(dd_end) + 1);
   // A point or a sign in a date.
-  const std::uint64_t marked_date = (m.points | m.signs) & bits_below(dd.end + 1);
-  // A date of more than two digits.
-  const int long_date = (yy.end - yy.start) | (mm.end - mm.start) | (dd.end - dd.start);
-  return (marked_date | static_cast<std::uint64_t>(long_date >> 1)) != 0;
+  const std::uint64_t marked_date = (m.points | m.signs) & dates;
+  // A date of more than two digits: the third of three value bytes in a row.
+  const std::uint64_t long_date = values & (values << 1) & (values << 2) & dates;
+  return (marked_date | long_date) != 0;
 }
 
 // Stage 3, the separators of a record with bytes neither of a value nor a
@@ -113,32 +109,73 @@ inline bool refuses_reals(const RecordMasks& m, std::uint64_t values, std::uint6
   return (inner_sign | double_point) != 0 || pointless_real;
 }
 
-// Stage 4: a date of one or two digits (`date`), as the two digits of its
-// output field (a zero before one digit), first digit in the lower byte.
-inline std::uint32_t date_digits(const char* text, Span date) {
-  const auto pair = load_word<std::uint16_t>(text + date.start);
-  const std::uint32_t one_digit = (static_cast<std::uint32_t>(pair) << 8 & 0xFF00U) | '0';
-  // Dates of one and of two digits alternate in some files: no branch.
-  return date.end > date.start ? pair : one_digit;
+// Stage 4: the two bytes that end at a date's last digit `end`, the first
+// in the lower byte: both its digits, or a separator and its one digit.
+// Reads the byte before the record's window for a year of one digit in the
+// first column: the window has one before it.
+inline std::uint32_t date_bytes(const char* text, std::size_t end) {
+  return load_word<std::uint16_t>(text + end - 1);
 }
 
-// The date fields, I2.2 and 2I3.2: "yy mm dd", as the 8 bytes of a word.
-inline std::uint64_t date_fields(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd) {
-  return yy | std::uint64_t{mm} << 24 | std::uint64_t{dd} << 48 | 0x0000200000200000ULL;
+// The fields' masks for the dates of one digit (a zero in their first
+// place), by which of the three have two (bit 0 the year's).
+struct DateForms {
+  std::uint64_t keep[8]{};
+  std::uint64_t fill[8]{};
+  constexpr DateForms() {
+    for (unsigned twos = 0; twos < 8; ++twos) {
+      keep[twos] = ~std::uint64_t{0};
+      for (unsigned k = 0; k < 3; ++k) {
+        if ((twos >> k & 1) != 0) continue;
+        keep[twos] &= ~(std::uint64_t{0xFF} << (24 * k));
+        fill[twos] |= std::uint64_t{'0'} << (24 * k);
+      }
+    }
+  }
+};
+inline constexpr DateForms kDateForms;
+
+// Which of the three dates have two digits, from the values a byte up
+// (`pairs`) at the dates' last digits (`date_ends`, three bits): the
+// plain peer of the BMI2 kernel (one bit extraction).
+inline unsigned two_digit_dates_plainly(std::uint64_t pairs, std::uint64_t date_ends) {
+  unsigned twos = 0;
+  for (unsigned k = 0; k < 3; ++k) {
+    twos |= static_cast<unsigned>(pairs >> lowest_bit(date_ends) & 1) << k;
+    date_ends &= date_ends - 1;
+  }
+  return twos;
 }
 
-// The numbers of the three dates, at once: the day in the lowest byte, the
-// month in the third, the year in the fifth. Each is below 100.
-inline std::uint64_t date_values(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd) {
-  const std::uint64_t digits =
-      (dd | std::uint64_t{mm} << 16 | std::uint64_t{yy} << 32) & 0x00000F0F0F0F0F0FULL;
-  return (digits * 10 + (digits >> 8)) & 0x000000FF00FF00FFULL;
+#ifdef KW_AVX2
+KW_AVX2_TARGET [[gnu::always_inline]] inline unsigned two_digit_dates_bmi2(
+    std::uint64_t pairs, std::uint64_t date_ends) {
+  return static_cast<unsigned>(_pext_u64(pairs, date_ends));
+}
+#endif
+
+// The date fields, I2.2 and 2I3.2: "yy mm dd", as the 8 bytes of a word,
+// from the two bytes at the end of each date and which have two digits.
+inline std::uint64_t date_fields(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd,
+                                 unsigned twos) {
+  KW_EXPECTS(twos < 8);
+  const std::uint64_t bytes =
+      yy | std::uint64_t{mm} << 24 | std::uint64_t{dd} << 48 | 0x0000200000200000ULL;
+  return (bytes & kDateForms.keep[twos]) | kDateForms.fill[twos];
+}
+
+// The numbers of the dates of their fields, at once: the day in the lowest
+// byte, the month in the fourth, the year in the seventh (the fields'
+// bytes in the other order, each pair's digits the last lowest).
+inline std::uint64_t date_values(std::uint64_t fields) {
+  const std::uint64_t digits = byte_swapped(fields) & 0x0F0F000F0F000F0FULL;
+  return digits + (digits >> 8) * 10;
 }
 
 // Whether the month is below 16 and the day below 32: the dates a table
 // of offsets has a place for.
 inline bool has_table_place(std::uint64_t values) {
-  return (values & 0x0000000000F000E0ULL) == 0;
+  return (values & 0xF00000E0ULL) == 0;
 }
 
 // The place of a date in the table of offsets, day + 32 * month + 512 *
@@ -146,27 +183,15 @@ inline bool has_table_place(std::uint64_t values) {
 // BMI2 kernel (one bit extraction).
 inline std::uint32_t date_place_plainly(std::uint64_t values) {
   KW_EXPECTS(has_table_place(values));
-  return static_cast<std::uint32_t>((values & 0x1F) | (values >> 11 & 0x1E0) | (values >> 23 & 0xFE00));
+  return static_cast<std::uint32_t>((values & 0x1F) | (values >> 19 & 0x1E0) |
+                                    (values >> 39 & 0xFE00));
 }
 
 #ifdef KW_AVX2
 KW_AVX2_TARGET [[gnu::always_inline]] inline std::uint32_t date_place_bmi2(std::uint64_t values) {
   KW_EXPECTS(has_table_place(values));
-  return static_cast<std::uint32_t>(_pext_u64(values, 0x0000007F000F001FULL));
+  return static_cast<std::uint32_t>(_pext_u64(values, 0x007F00000F00001FULL));
 }
 #endif
-
-// A real's characters, from its span: its sign from the signs (a minus, or
-// a plus, dropped), its point, the first after its start.
-inline RealText real_at(const char* text, const RecordMasks& m, Span span, int point) {
-  KW_EXPECTS(span.start <= point && point <= span.end && span.end < kSentinels);
-  RealText t;
-  const bool signed_value = (m.signs >> span.start & 1) != 0;
-  t.negative = signed_value && text[span.start] == '-';
-  t.first = static_cast<std::int8_t>(span.start + static_cast<int>(signed_value));
-  t.point = static_cast<std::int8_t>(point);
-  t.end = static_cast<std::int8_t>(span.end);
-  return t;
-}
 
 }  // namespace kw::scan

@@ -45,7 +45,7 @@ namespace kw {
 
 // A record where it lies: its first `columns` bytes are those parsed (at
 // most kParsedColumns, a carriage return before its line feed left out),
-// and the kWindowBytes from `text` may be read.
+// and the byte before `text` and the kWindowBytes from it may be read.
 struct RecordText {
   const char* text = nullptr;
   int columns = 0;
@@ -58,8 +58,11 @@ struct PlainKernels {
   static std::uint32_t date_place(std::uint64_t values) {
     return scan::date_place_plainly(values);
   }
+  static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
+    return scan::two_digit_dates_plainly(pairs, date_ends);
+  }
   template <const OutputField& Field>
-  static Converted put_text(const char* text, RealText t, char* out) {
+  static bool put_text(const char* text, RealText t, char* out) {
     return put_text_plainly<Field>(text, t, out);
   }
 };
@@ -75,9 +78,11 @@ struct Sse2Kernels {
   static std::uint32_t date_place(std::uint64_t values) {
     return scan::date_place_plainly(values);
   }
+  static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
+    return scan::two_digit_dates_plainly(pairs, date_ends);
+  }
   template <const OutputField& Field>
-  [[gnu::always_inline]] static Converted put_text(const char* text, RealText t,
-                                                   char* out) {
+  [[gnu::always_inline]] static bool put_text(const char* text, RealText t, char* out) {
     return put_text_sse2<Field>(text, t, out);
   }
 };
@@ -93,8 +98,11 @@ struct Avx2Kernels {
   KW_AVX2_TARGET static std::uint32_t date_place(std::uint64_t values) {
     return scan::date_place_bmi2(values);
   }
+  KW_AVX2_TARGET static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
+    return scan::two_digit_dates_bmi2(pairs, date_ends);
+  }
   template <const OutputField& Field>
-  static Converted put_text(const char* text, RealText t, char* out) {
+  static bool put_text(const char* text, RealText t, char* out) {
     return put_text_sse2<Field>(text, t, out);
   }
 };
@@ -102,54 +110,58 @@ struct Avx2Kernels {
 
 // Converts the record at `text`, whose window's masks are `m`, into
 // out[0..kOutputWidth + z_shift), its third field `z_shift` (0 or 1)
-// columns to the right: fits, overflow or undecided; `zone` says where
-// its date lies against the table, when it is converted.
-template <class Kernels>
+// columns to the right, its fields edited by `Fields` (from the text
+// alone, or from the digits where the text does not decide): fits,
+// overflow or undecided; `zone` says where its date lies against the
+// table, when it is converted.
+template <class Kernels, class Fields = FieldsFromText<Kernels>>
 [[gnu::always_inline]] inline Converted scan_record(const char* text, const RecordMasks& m,
                                                     int columns, const DateOffsets& offsets,
                                                     char* out, int z_shift, DateZone& zone) {
   KW_EXPECTS(columns >= 0 && columns <= kParsedColumns && (z_shift == 0 || z_shift == 1));
-  // Stage 2, the dates.
+  // Stage 2, the dates: their last bytes.
   const std::uint64_t values = m.values & bits_below(columns);
-  scan::ValueCursor cursor(values);
-  const scan::Span yy = cursor.next();
-  const scan::Span mm = cursor.next();
-  const scan::Span dd = cursor.next();
+  const std::uint64_t last_bytes = scan::last_bytes(values);
+  scan::Places ends(last_bytes);
+  const std::size_t yy = ends.next();
+  const std::size_t mm = ends.next();
+  const std::size_t dd = ends.next();
   // Stages 3 and 4, the dates.
-  if (scan::refuses_dates(m, yy, mm, dd)) return Converted::undecided;
-  const std::uint32_t yy_digits = scan::date_digits(text, yy);
-  const std::uint32_t mm_digits = scan::date_digits(text, mm);
-  const std::uint32_t dd_digits = scan::date_digits(text, dd);
-  const std::uint64_t date_values = scan::date_values(yy_digits, mm_digits, dd_digits);
+  if (scan::refuses_dates(m, values, dd, columns)) return Converted::undecided;
+  const unsigned twos = Kernels::two_digit_dates(
+      values << 1, last_bytes & bits_below(static_cast<int>(dd) + 1));
+  const std::uint64_t fields =
+      scan::date_fields(scan::date_bytes(text, yy), scan::date_bytes(text, mm),
+                        scan::date_bytes(text, dd), twos);
+  const std::uint64_t date_values = scan::date_values(fields);
   std::int32_t offset = 0;
   if (!scan::has_table_place(date_values) ||
       !offsets.whole_seconds_at(Kernels::date_place(date_values), offset, zone)) {
     return Converted::undecided;
   }
-  store_word(out + kYearField.at, scan::date_fields(yy_digits, mm_digits, dd_digits));
+  store_word(out + kYearField.at, fields);
   // Stages 2 and 3, the reals: the bytes read end after the sixth value.
-  const scan::Span x = cursor.next();
-  const scan::Span y = cursor.next();
-  const scan::Span z = cursor.next();
+  const std::size_t x_end = ends.next();
+  const std::size_t y_end = ends.next();
+  const std::size_t z_end = ends.next();
   // Fewer than six values in the columns.
-  if (z.end >= columns) return Converted::undecided;
-  const std::uint64_t read = bits_below(std::min(z.end + 2, columns));
+  if (z_end >= static_cast<std::size_t>(columns)) return Converted::undecided;
+  const std::uint64_t read = bits_below(std::min(static_cast<int>(z_end) + 2, columns));
   if (const std::uint64_t unusual = m.others & read;
       unusual != 0 && scan::refuses_commas(Kernels::commas(text), values, unusual, read)) {
     return Converted::undecided;
   }
   if (scan::refuses_reals(m, values, read)) return Converted::undecided;
-  // Stage 5: each real's point is the next of the three.
-  std::uint64_t points = m.points & read;
+  // Stage 5: each real's first byte and point are the next of the reals'.
+  scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1));
+  scan::Places points(m.points & read);
   const Converted x_field =
-      put_real<Kernels, kXField>(text, scan::real_at(text, m, x, lowest_bit(points)), out);
-  points &= points - 1;
+      Fields::template put_real<kXField>(text, {starts.next(), points.next(), x_end}, out);
   const Converted y_field =
-      put_real<Kernels, kYField>(text, scan::real_at(text, m, y, lowest_bit(points)), out);
-  points &= points - 1;
+      Fields::template put_real<kYField>(text, {starts.next(), points.next(), y_end}, out);
   out[kZField.at] = ' ';  // before a third field moved one column right
   const Converted z_field =
-      put_sum(text, scan::real_at(text, m, z, lowest_bit(points)), offset, out + z_shift);
+      Fields::put_sum(text, {starts.next(), points.next(), z_end}, offset, out + z_shift);
   return combine(combine(x_field, y_field), z_field);
 }
 

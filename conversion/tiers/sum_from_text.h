@@ -1,9 +1,11 @@
 // F10.6 of the third value plus a whole offset, straight from its text.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 
-#include "conversion/tiers/converted.h"
+#include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/real_text.h"
 #include "records/bytes.h"
 #include "records/contracts.h"
@@ -14,10 +16,10 @@
 namespace kw {
 
 // The places before the point of an F10.6 field, point included, as four
-// bytes: "  0." to "999." without a minus, " -0." to "-99." with one.
+// bytes: "  0." to "999." without a minus, then " -0." to "-99." with one.
 struct HeadText {
-  std::uint32_t plus[1000]{};
-  std::uint32_t minus[100]{};
+  static constexpr std::size_t kMinus = 1000;  // where those with a minus begin
+  std::uint32_t text[kMinus + 100]{};
   static constexpr std::uint32_t pack(char a, char b, char c) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
            static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
@@ -27,10 +29,10 @@ struct HeadText {
   constexpr HeadText() {
     for (int i = 0; i < 1000; ++i) {
       const auto ones = static_cast<char>('0' + i % 10);
-      plus[i] = pack(i >= 100 ? static_cast<char>('0' + i / 100) : ' ',
+      text[i] = pack(i >= 100 ? static_cast<char>('0' + i / 100) : ' ',
                      i >= 10 ? static_cast<char>('0' + i / 10 % 10) : ' ', ones);
       if (i < 100) {
-        minus[i] =
+        text[kMinus + static_cast<std::size_t>(i)] =
             i >= 10 ? pack('-', static_cast<char>('0' + i / 10), ones) : pack(' ', '-', ones);
       }
     }
@@ -38,56 +40,56 @@ struct HeadText {
 };
 inline constexpr HeadText kHeads;
 
-// Six decimals as text, the last in the lowest byte, less their value
-// from one: the nines' complement of each digit ('0' + '9' = 0x69 less
-// it), plus one carried through the nines from the last (the decimals are
-// not all zero).
+// Six decimals as text, the first in the lowest byte, two zeros after
+// them, not all zeros: less their value from one. The zeros after the last
+// other decimal stay, it becomes its complement to ten ('0' + '9' + 1 =
+// 0x6A less it), those before it their complement to nine (0x69 less
+// them). No byte borrows from the next.
 inline std::uint64_t complement_to_one(std::uint64_t decimals) {
-  constexpr std::uint64_t kPlaces = 0x0000FFFFFFFFFFFFULL;
-  constexpr std::uint64_t kToTop = 0x0000C6C6C6C6C6C6ULL;  // '9' becomes 0xFF
-  std::uint64_t raised = (0x0000696969696969ULL - decimals) + kToTop + 1;
-  const std::uint64_t wrapped = ~raised & 0x8080808080808080ULL & kPlaces;
-  raised |= ((wrapped >> 7) * 0xFF) & 0x0000F6F6F6F6F6F6ULL;  // a byte carried out of: '0'
-  return raised - kToTop;
+  KW_EXPECTS(decimals >> 48 == kZeros >> 48 && decimals != kZeros);
+  // The bits of the last decimal that is not a zero.
+  const int last = (63 - std::countl_zero(decimals ^ kZeros)) & ~7;
+  const std::uint64_t through_last = bits_below(last + 8);
+  const std::uint64_t complement = 0x0000696969696969ULL + (std::uint64_t{1} << last) - decimals;
+  return (decimals & ~through_last) | (complement & through_last);
 }
 
 // F10.6 of the third value plus a whole offset (|offset| at most
 // kMostWholeSeconds), from the value's text when it has at most six
-// decimals: they stay as written when the sum keeps the value's sign or
-// the offset is the smaller, and become their complement to one second
-// otherwise. Exact: the sum of six decimals is exact here, and the double
-// sum lies within 2e-13 of it, while a field's decimals are 10^-6 apart.
-// Undecided when the sum needs more places before the point than the
-// field has (for the general tier's asterisks and error 63).
-inline Converted put_sum_text(const char* text, RealText t, std::int32_t offset, char* out) {
+// decimals. The sum's whole part with the value's sign is r = ±whole +
+// offset; where r has the other sign and the value a fraction, the sum
+// lies between r and r -+ 1: one less in magnitude, its decimals their
+// complement to one second. Otherwise the decimals stay as written.
+// Exact: the sum of six decimals is exact here, and the double sum lies
+// within 2e-13 of it, while a field's decimals are 10^-6 apart.
+// False when the sum needs more places before the point than the field
+// has (for the asterisks and error 63 of the digits' editor).
+inline bool put_sum_text(const char* text, RealText t, std::int32_t offset, char* out) {
   static_assert(kZField.width == 10, "three places, the point, six decimals");
   KW_EXPECTS(t.plain() && t.decimals() <= 6);
   KW_EXPECTS(offset >= -kMostWholeSeconds && offset <= kMostWholeSeconds);
-  const std::uint32_t whole = digits_before(text + t.point, t.whole_digits());
+  const auto whole = static_cast<std::int32_t>(digits_before(text + t.point, t.whole_digits()));
   std::uint64_t decimals = decimal_bytes(text + t.point, t.decimals());  // six, two zeros
-  const bool no_decimals = decimals == kZeros;
-  const bool offset_negative = offset < 0;
-  const auto size = static_cast<std::uint32_t>(offset_negative ? -offset : offset);
-  std::uint32_t sum_whole = 0;
-  bool minus = offset_negative;
-  if (offset_negative == t.negative || size <= whole) {
-    sum_whole = offset_negative == t.negative ? whole + size : whole - size;
-    minus = t.negative && (sum_whole != 0 || !no_decimals);
-  } else if (no_decimals) {
-    sum_whole = size - whole;
-  } else {
-    sum_whole = size - whole - 1;
-    // The six decimals, the last lowest, complemented, and back.
-    decimals = byte_swapped(complement_to_one(byte_swapped(decimals) >> 16) << 16);
-  }
-  if (sum_whole >= (minus ? 100U : 1000U)) return Converted::undecided;
-  const std::uint32_t head = minus ? kHeads.minus[sum_whole] : kHeads.plus[sum_whole];
+  const auto fraction = static_cast<std::int32_t>(decimals != kZeros);
+  // With the value's sign `sign` (0 or -1): r, then q = r in the value's
+  // direction, below zero where the sum's sign flips.
+  const std::int32_t sign = -static_cast<std::int32_t>(t.negative);
+  const std::int32_t r = ((whole ^ sign) - sign) + offset;
+  const std::int32_t q = (r ^ sign) - sign;
+  const std::int32_t flipped = q < 0 ? -1 : 0;
+  const std::int32_t borrow = flipped & fraction;
+  const auto magnitude = static_cast<std::uint32_t>(((q ^ flipped) - flipped) - borrow);
+  if (borrow != 0) decimals = complement_to_one(decimals);
+  // The sum's sign: the other one where it flips, none where it is zero.
+  const bool minus = ((sign ^ flipped) & ((q != 0) | fraction)) != 0;
+  if (magnitude >= (minus ? 100U : 1000U)) return false;
+  const std::uint32_t head = kHeads.text[magnitude + (minus ? HeadText::kMinus : 0)];
   // The head, then the decimals after the head's last two bytes.
   const std::uint64_t tail = decimals << 16 | head >> 16;
   char* to = out + kZField.at;
   store_word(to + 2, tail);
   store_word(to, head);
-  return Converted::fits;
+  return true;
 }
 
 }  // namespace kw

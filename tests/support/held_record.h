@@ -18,26 +18,29 @@ class HeldRecord {
   // `line` without its line feed; a carriage return at its end is left out
   // of its columns, as the batch leaves it.
   explicit HeldRecord(std::string_view line) {
-    const std::size_t length = std::min(line.size(), sizeof bytes_ - kWindowBytes - 1);
+    const std::size_t length = std::min(line.size(), sizeof bytes_ - kWindowBytes - 2);
+    // A value's bytes around the record, and a line feed before it.
     const std::string_view after = "\n7 1 2 0.25 -1.5 3.75 -8 9.5\n";
     for (std::size_t i = 0; i < sizeof bytes_; ++i) bytes_[i] = after[i % after.size()];
-    std::memcpy(bytes_, line.data(), length);
-    bytes_[length] = '\n';
+    std::memcpy(record(), line.data(), length);
+    record()[length] = '\n';
     std::size_t kept = length;
-    if (kept > 0 && bytes_[kept - 1] == '\r') --kept;
+    if (kept > 0 && record()[kept - 1] == '\r') --kept;
     columns_ = static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
   }
 
-  RecordText text() const { return {bytes_, columns_}; }
+  RecordText text() const { return {bytes_ + 1, columns_}; }
 
   // The general tier's slot: the parsed columns, then blanks.
   const char* slot() {
-    std::memcpy(slot_, bytes_, static_cast<std::size_t>(columns_));
+    std::memcpy(slot_, record(), static_cast<std::size_t>(columns_));
     std::memset(slot_ + columns_, ' ', sizeof slot_ - static_cast<std::size_t>(columns_));
     return slot_;
   }
 
  private:
+  char* record() { return bytes_ + 1; }
+
   char bytes_[4 * kWindowBytes] = {};
   int columns_ = 0;
   char slot_[kSlotWidth] = {};
