@@ -4,6 +4,7 @@
 // the records hold.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
 #include <random>
 #include <string>
@@ -76,21 +77,53 @@ TEST(RecordClassifiers, GiveThePlainLoopsMasks) {
 KW_AVX2_TARGET std::uint32_t date_place_with_bmi2(std::uint64_t values) {
   return scan::date_place_bmi2(values);
 }
+KW_AVX2_TARGET unsigned two_digit_dates_with_bmi2(std::uint64_t pairs, std::uint64_t ends) {
+  return scan::two_digit_dates_bmi2(pairs, ends);
+}
+#endif
 
-// Every date a table of offsets has a place for.
-TEST(DatePlaces, AreThoseOfThePlainPeer) {
-  if (instruction_set() != InstructionSet::avx2) GTEST_SKIP() << "no BMI2 on this processor";
+std::uint32_t two_digits(std::uint32_t n) {
+  return static_cast<std::uint32_t>('0' + n / 10) | static_cast<std::uint32_t>('0' + n % 10) << 8;
+}
+
+// Every date a table of offsets has a place for, from its fields as the
+// scan tier writes them; the dates of one or two digits at any places.
+TEST(DatePlaces, AreThoseOfTheirNumbers) {
+  const bool bmi2 = instruction_set() == InstructionSet::avx2;
   for (std::uint32_t yy = 0; yy < 100; ++yy) {
     for (std::uint32_t mm = 0; mm < 16; ++mm) {
       for (std::uint32_t dd = 0; dd < 32; ++dd) {
-        const std::uint64_t values = dd | std::uint64_t{mm} << 16 | std::uint64_t{yy} << 32;
-        ASSERT_EQ(date_place_with_bmi2(values), scan::date_place_plainly(values));
+        const std::uint64_t values =
+            scan::date_values(scan::date_fields(two_digits(yy), two_digits(mm), two_digits(dd), 7));
+        ASSERT_TRUE(scan::has_table_place(values));
         ASSERT_EQ(scan::date_place_plainly(values), DateOffsets::place_of(yy, mm, dd));
+#ifdef KW_AVX2
+        if (bmi2) {
+          ASSERT_EQ(date_place_with_bmi2(values), DateOffsets::place_of(yy, mm, dd));
+        }
+#endif
       }
     }
   }
-}
+  std::mt19937_64 random(20261211);
+  for (int round = 0; round < 100000; ++round) {
+    std::uint64_t ends = random() & random();
+    while (std::popcount(ends) > 3) ends &= ends - 1;
+    if (std::popcount(ends) < 3) continue;
+    const std::uint64_t pairs = random();
+    unsigned want = 0;  // the bits of `pairs` at those of `ends`, the lowest first
+    std::uint64_t rest = ends;
+    for (unsigned k = 0; k < 3; ++k, rest &= rest - 1) {
+      want |= static_cast<unsigned>(pairs >> std::countr_zero(rest) & 1) << k;
+    }
+    ASSERT_EQ(scan::two_digit_dates_plainly(pairs, ends), want);
+#ifdef KW_AVX2
+    if (bmi2) {
+      ASSERT_EQ(two_digit_dates_with_bmi2(pairs, ends), want);
+    }
 #endif
+  }
+}
 
 #ifdef KW_SSE2
 // A real's text laid as a record holds it: three dates before it, then a
