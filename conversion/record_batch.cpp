@@ -13,18 +13,28 @@
 namespace kw {
 namespace {
 
-// Each record's window is read from its first byte, and the byte before
-// it: room for them around the records.
-constexpr std::size_t kReadPast = kWindowBytes;
+// The classifier reads the chunk after the last record's, and a record's
+// window the byte before it: room for them around the records.
+constexpr std::size_t kReadPast = 2 * kChunkBytes;
 constexpr std::size_t kReadBefore = 1;
+// The words of each bit array: the chunks the classifier reads, and one
+// after them for the windows.
+constexpr std::size_t kMaskWords = (RecordBatch::kStoreBytes + kReadPast) / kChunkBytes + 1;
 // Room a batch keeps for a record the input buffer does not hold whole,
 // read one at a time: its parsed columns, a blank, its line feed.
 constexpr std::size_t kOneRecord = kParsedColumns + 2;
 // A batch ends once its room falls below this: records are short.
 constexpr std::size_t kLeastRoom = 1024;
 
-// What a block's records are converted into: fixed for the block.
+// The bit arrays of a block's classes, kMaskWords words each, one after
+// another in the order of ByteClass.
+using BlockWindows = MaskWindows<kMaskWords>;
+
+// A block's records, their masks, and what they are converted into: fixed
+// for the block.
 struct BlockOutput {
+  const char* records;      // the first record
+  const char* masks;        // the first of its bit arrays
   char* first;              // the first output record
   std::size_t record_size;  // of an output record
   int z_shift;              // columns the third field stands right of its place (1 in reverse)
@@ -55,7 +65,7 @@ struct BlockRun {
 // The bytes before the line feed of the record at `text`, which lies past
 // its window, before `end` (the records end in a line feed).
 std::size_t long_length(const char* text, const char* end) {
-  const char* past = text + kWindowBytes;
+  const char* past = text + kWindowBits;
   const void* line_feed = std::memchr(past, '\n', static_cast<std::size_t>(end - past));
   return static_cast<std::size_t>(static_cast<const char*>(line_feed) - text);
 }
@@ -83,7 +93,9 @@ struct RestTier {
                                      int columns, Converted scanned, DateZone zone) const {
     if (scanned == Converted::undecided) {
       zone = DateZone::known;
-      scanned = convert_left({text, columns}, offsets, run.out, stop, zone);
+      const auto offset = static_cast<std::size_t>(text - output.records);
+      const BlockWindows windows{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
+      scanned = convert_left({text, columns, windows.all()}, offsets, run.out, stop, zone);
       if (scanned == Converted::failed) {
         stopped_at = run.lines;
         run.lines += 1;
@@ -113,10 +125,11 @@ template <class Kernels>
                                                   const RestTier& rest) {
   while (run.next < run.end) {
     const char* text = run.next;
-    const RecordMasks masks = Kernels::classify(text);
-    const std::size_t length =
-        masks.line_feeds != 0 ? static_cast<std::size_t>(lowest_bit(masks.line_feeds))
-                              : long_length(text, run.end);
+    const auto offset = static_cast<std::size_t>(text - output.records);
+    const BlockWindows masks{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
+    const std::uint64_t line_feeds = masks[ByteClass::line_feeds];
+    const std::size_t length = line_feeds != 0 ? static_cast<std::size_t>(lowest_bit(line_feeds))
+                                               : long_length(text, run.end);
     const int columns = parsed_columns(text, length);
     run.next = text + length + 1;
     DateZone zone = DateZone::known;
@@ -173,6 +186,8 @@ BlockScan block_scan() {
 
 RecordBatch::RecordBatch()
     : store_(new char[kReadBefore + kStoreBytes + kReadPast]),
+      mask_bits_(new std::uint64_t[kByteClasses * kMaskWords]),
+      classify_(block_classifier()),
       output_(new char[kMostConverted * kReverseRecord]),
       zoned_(new std::uint32_t[kMostConverted]) {
   overflowed_.reserve(kMostConverted);
@@ -232,8 +247,19 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
   // What the records' windows read around them: known bytes.
   store_[0] = '\n';
   std::memset(records() + size_, 0, kReadPast);
+  std::uint64_t* bits = mask_bits_.get();
+  const BlockMasks masks{bits,
+                         bits + kMaskWords,
+                         bits + 2 * kMaskWords,
+                         bits + 3 * kMaskWords,
+                         bits + 4 * kMaskWords,
+                         bits + 5 * kMaskWords};
+  const std::size_t chunks = size_ / kChunkBytes + 2;
+  classify_(records(), chunks, masks);
+  for (int k = 0; k < kByteClasses; ++k) bits[k * kMaskWords + chunks] = 0;
   static const BlockScan kScan = block_scan();
-  const BlockOutput output{output_.get(), record_size_, reverse ? 1 : 0};
+  const BlockOutput output{records(), reinterpret_cast<const char*>(bits), output_.get(),
+                           record_size_, reverse ? 1 : 0};
   const BlockRun run = kScan({.next = records(),
                               .end = records() + size_,
                               .out = output_.get(),

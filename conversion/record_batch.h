@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "conversion/tiers/block_masks.h"
 #include "records/data_record.h"
 #include "records/free_format.h"
 #include "records/units.h"
@@ -83,6 +84,8 @@ class RecordBatch {
   char* records() const;             // in store_, after a byte to read before them
   std::unique_ptr<char[]> store_;    // kStoreBytes and room to read around them
   std::size_t size_ = 0;             // bytes of records in store_
+  std::unique_ptr<std::uint64_t[]> mask_bits_;  // the bit arrays of the store's classes
+  BlockClassifier classify_;
   std::exception_ptr read_failure_;  // the read after the last record failed
 
   std::unique_ptr<char[]> output_;  // converted records, record_size_ bytes each

@@ -1,5 +1,5 @@
 // Each vector kernel against its plain peer, on the inputs that decide
-// them: the record classifiers on bytes of every kind, the place of a date
+// them: the block classifiers on bytes of every kind, the place of a date
 // in the table of offsets, and the F9.5 text editor on reals of every form
 // the records hold.
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "conversion/tiers/field_text.h"
-#include "conversion/tiers/record_masks.h"
+#include "conversion/tiers/block_masks.h"
 #include "conversion/tiers/scan_stages.h"
 #include "records/data_record.h"
 #include "records/simd.h"
@@ -19,56 +19,60 @@
 namespace kw {
 namespace {
 
-bool same(const RecordMasks& a, const RecordMasks& b) {
-  return a.values == b.values && a.points == b.points && a.signs == b.signs &&
-         a.others == b.others && a.line_feeds == b.line_feeds;
-}
-
-struct Classifier {
-  const char* name;
-  RecordMasks (*classify)(const char*);
-  std::uint64_t (*commas)(const char*);
+// A block's bit arrays, each of kChunks words and one more.
+struct HeldMasks {
+  static constexpr std::size_t kChunks = 8;
+  std::uint64_t bits[6][kChunks + 1] = {};
+  BlockMasks block() { return {bits[0], bits[1], bits[2], bits[3], bits[4], bits[5]}; }
 };
 
-#ifdef KW_AVX2
-KW_AVX2_TARGET RecordMasks classify_with_avx2(const char* text) {
-  return classify_avx2(text);
-}
-KW_AVX2_TARGET std::uint64_t commas_with_avx2(const char* text) {
-  return commas_avx2(text);
-}
-#endif
-
-std::vector<Classifier> vector_classifiers() {
-  std::vector<Classifier> kernels;
+std::vector<std::pair<const char*, BlockClassifier>> vector_classifiers() {
+  std::vector<std::pair<const char*, BlockClassifier>> kernels;
 #ifdef KW_SSE2
-  kernels.push_back({"sse2", &classify_sse2, &commas_sse2});
+  kernels.emplace_back("sse2", &classify_sse2);
 #endif
 #ifdef KW_AVX2
-  if (instruction_set() == InstructionSet::avx2) {
-    kernels.push_back({"avx2", &classify_with_avx2, &commas_with_avx2});
-  }
+  if (instruction_set() == InstructionSet::avx2) kernels.emplace_back("avx2", &classify_avx2);
 #endif
   return kernels;
 }
 
-// Windows of the bytes of records, mostly, and of any bytes.
-TEST(RecordClassifiers, GiveThePlainLoopsMasks) {
+// Blocks of the bytes of records, mostly, and of any bytes.
+TEST(BlockClassifiers, GiveThePlainLoopsMasks) {
   const auto kernels = vector_classifiers();
   if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this processor";
   std::mt19937 random(20261209);
   const std::string alphabets[] = {" 0123456789-.\n", " 0123456789-.,\t\r\n+/eE", ""};
-  for (int round = 0; round < 20000; ++round) {
+  for (int round = 0; round < 3000; ++round) {
     const std::string& alphabet = alphabets[round % 3];
-    char text[kWindowBytes];
+    char text[HeldMasks::kChunks * kChunkBytes];
     for (char& c : text) {
       const auto pick = static_cast<unsigned>(random());
       c = alphabet.empty() ? static_cast<char>(pick) : alphabet[pick % alphabet.size()];
     }
-    const RecordMasks want = classify_plainly(text);
-    for (const Classifier& kernel : kernels) {
-      ASSERT_TRUE(same(kernel.classify(text), want)) << kernel.name;
-      ASSERT_EQ(kernel.commas(text), commas_plainly(text)) << kernel.name;
+    HeldMasks want;
+    classify_plainly(text, HeldMasks::kChunks, want.block());
+    for (const auto& [name, classify] : kernels) {
+      HeldMasks got;
+      classify(text, HeldMasks::kChunks, got.block());
+      ASSERT_EQ(std::memcmp(got.bits, want.bits, sizeof got.bits), 0) << name;
+    }
+  }
+}
+
+// A window at any byte holds the masks of the bytes from there.
+TEST(BlockClassifiers, WindowsStartAtAnyByte) {
+  char text[HeldMasks::kChunks * kChunkBytes];
+  for (std::size_t i = 0; i < sizeof text; ++i) text[i] = "0 .-,x\n+\t"[i * 7 % 11 % 9];
+  HeldMasks block;
+  classify_plainly(text, HeldMasks::kChunks, block.block());
+  for (std::size_t offset = 0; offset + kChunkBytes <= sizeof text; ++offset) {
+    HeldMasks own;
+    classify_plainly(text + offset, 1, own.block());
+    const RecordMasks got = masks_at(block.block(), offset);
+    const std::uint64_t held = bits_below(kWindowBits);
+    for (int k = 0; k < kByteClasses; ++k) {
+      ASSERT_EQ(got.bits[k] & held, own.bits[k][0] & held) << offset << " " << k;
     }
   }
 }

@@ -1,5 +1,5 @@
 // Stages 2 to 4 of the scan tier (scan_tier.h), each on the masks of one
-// record's window (record_masks.h):
+// record's window (block_masks.h):
 //
 //   2. finding the values: the first and last bytes of the first six runs
 //      of value bytes in the parsed columns;
@@ -24,7 +24,7 @@
 
 #include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/real_text.h"
-#include "conversion/tiers/record_masks.h"
+#include "conversion/tiers/block_masks.h"
 #include "records/bytes.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
@@ -35,7 +35,7 @@ namespace kw::scan {
 // below this; the sentinels above it stand for values a record lacks.
 inline constexpr int kSentinels = 48;
 static_assert(kParsedColumns + 1 < kSentinels, "the byte after the parsed columns is below them");
-static_assert(kSentinels <= kWindowBytes, "the sentinels are bits of a window's masks");
+static_assert(kParsedColumns + 1 < kWindowBits, "a window holds the byte after the columns");
 
 // Stage 2: the first bytes of the runs of value bytes, and their last.
 inline std::uint64_t first_bytes(std::uint64_t values) {
@@ -64,13 +64,13 @@ class Places {
 // Stage 3, the dates (the first three values, the day's last digit at
 // `dd_end`): in the columns, one or two digits each. True when the record
 // is refused.
-inline bool refuses_dates(const RecordMasks& m, std::uint64_t values, std::size_t dd_end,
-                          int columns) {
+template <class Masks>
+inline bool refuses_dates(const Masks& m, std::uint64_t values, std::size_t dd_end, int columns) {
   // Fewer than three values.
   if (dd_end >= static_cast<std::size_t>(columns)) return true;
   const std::uint64_t dates = bits_below(static_cast<int>(dd_end) + 1);
   // A point or a sign in a date.
-  const std::uint64_t marked_date = (m.points | m.signs) & dates;
+  const std::uint64_t marked_date = (m[ByteClass::points] | m[ByteClass::signs]) & dates;
   // A date of more than two digits: the third of three value bytes in a row.
   const std::uint64_t long_date = values & (values << 1) & (values << 2) & dates;
   return (marked_date | long_date) != 0;
@@ -97,15 +97,17 @@ inline bool refuses_commas(std::uint64_t commas, std::uint64_t values, std::uint
 // Stage 3, the reals: a sign only at a value's first byte, one point in
 // each real and none elsewhere (the dates have none), in the bytes `read`.
 // True when the record is refused.
-inline bool refuses_reals(const RecordMasks& m, std::uint64_t values, std::uint64_t read) {
+template <class Masks>
+inline bool refuses_reals(const Masks& m, std::uint64_t values, std::uint64_t read) {
   // A sign after a value's first byte.
-  const std::uint64_t inner_sign = m.signs & read & ~first_bytes(values);
+  const std::uint64_t inner_sign = m[ByteClass::signs] & read & ~first_bytes(values);
   // A point reached from another through digits and signs alone: the
   // carry of the bit after each point runs through them.
-  const std::uint64_t digits = values & ~m.points;
-  const std::uint64_t double_point = (digits + (m.points << 1)) & ~digits & m.points & read;
+  const std::uint64_t points = m[ByteClass::points];
+  const std::uint64_t digits = values & ~points;
+  const std::uint64_t double_point = (digits + (points << 1)) & ~digits & points & read;
   // Three points in all, then: one in each real.
-  const bool pointless_real = std::popcount(m.points & read) != 3;
+  const bool pointless_real = std::popcount(points & read) != 3;
   return (inner_sign | double_point) != 0 || pointless_real;
 }
 

@@ -2,8 +2,8 @@
 // from their text where it lies, at a cost that does not depend on the
 // records before. Its stages, as simdjson names its own:
 //
-//   1. classifying (record_masks.h): the 64 bytes from the record's first
-//      as bit masks;
+//   1. classifying (block_masks.h): the block's bytes as bit arrays, once;
+//      a record's masks are a window of them;
 //   2. finding the values: the first six runs of value bytes;
 //   3. checking the shape: nothing but values, blanks (spaces, tabs) and
 //      commas up to the byte after the sixth value, one comma at most
@@ -34,7 +34,7 @@
 #include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/field_text.h"
-#include "conversion/tiers/record_masks.h"
+#include "conversion/tiers/block_masks.h"
 #include "conversion/tiers/scan_stages.h"
 #include "records/bytes.h"
 #include "records/contracts.h"
@@ -45,16 +45,16 @@ namespace kw {
 
 // A record where it lies: its first `columns` bytes are those parsed (at
 // most kParsedColumns, a carriage return before its line feed left out),
-// and the byte before `text` and the kWindowBytes from it may be read.
+// the byte before `text` and the 16 after its parsed columns may be read,
+// and `masks` are its window of its block's masks.
 struct RecordText {
   const char* text = nullptr;
   int columns = 0;
+  RecordMasks masks{};
 };
 
 // The kernels of every processor: plain loops and words.
 struct PlainKernels {
-  static RecordMasks classify(const char* text) { return classify_plainly(text); }
-  static std::uint64_t commas(const char* text) { return commas_plainly(text); }
   static std::uint32_t date_place(std::uint64_t values) {
     return scan::date_place_plainly(values);
   }
@@ -69,12 +69,6 @@ struct PlainKernels {
 
 #ifdef KW_SSE2
 struct Sse2Kernels {
-  [[gnu::always_inline]] static RecordMasks classify(const char* text) {
-    return classify_sse2(text);
-  }
-  [[gnu::always_inline]] static std::uint64_t commas(const char* text) {
-    return commas_sse2(text);
-  }
   static std::uint32_t date_place(std::uint64_t values) {
     return scan::date_place_plainly(values);
   }
@@ -93,8 +87,6 @@ struct Sse2Kernels {
 // (KW_AVX2_FLATTEN): the loops between them and the kernels are the
 // generic ones.
 struct Avx2Kernels {
-  KW_AVX2_TARGET static RecordMasks classify(const char* text) { return classify_avx2(text); }
-  KW_AVX2_TARGET static std::uint64_t commas(const char* text) { return commas_avx2(text); }
   KW_AVX2_TARGET static std::uint32_t date_place(std::uint64_t values) {
     return scan::date_place_bmi2(values);
   }
@@ -108,19 +100,20 @@ struct Avx2Kernels {
 };
 #endif
 
-// Converts the record at `text`, whose window's masks are `m`, into
+// Converts the record at `text`, whose masks are `m` (RecordMasks, or
+// MaskWindows), into
 // out[0..kOutputWidth + z_shift), its third field `z_shift` (0 or 1)
 // columns to the right, its fields edited by `Fields` (from the text
 // alone, or from the digits where the text does not decide): fits,
 // overflow or undecided; `zone` says where its date lies against the
 // table, when it is converted.
-template <class Kernels, class Fields = FieldsFromText<Kernels>>
-[[gnu::always_inline]] inline Converted scan_record(const char* text, const RecordMasks& m,
+template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = RecordMasks>
+[[gnu::always_inline]] inline Converted scan_record(const char* text, const Masks& m,
                                                     int columns, const DateOffsets& offsets,
                                                     char* out, int z_shift, DateZone& zone) {
   KW_EXPECTS(columns >= 0 && columns <= kParsedColumns && (z_shift == 0 || z_shift == 1));
   // Stage 2, the dates: their last bytes.
-  const std::uint64_t values = m.values & bits_below(columns);
+  const std::uint64_t values = m[ByteClass::values] & bits_below(columns);
   const std::uint64_t last_bytes = scan::last_bytes(values);
   scan::Places ends(last_bytes);
   const std::size_t yy = ends.next();
@@ -147,14 +140,14 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>>
   // Fewer than six values in the columns.
   if (z_end >= static_cast<std::size_t>(columns)) return Converted::undecided;
   const std::uint64_t read = bits_below(std::min(static_cast<int>(z_end) + 2, columns));
-  if (const std::uint64_t unusual = m.others & read;
-      unusual != 0 && scan::refuses_commas(Kernels::commas(text), values, unusual, read)) {
+  if (const std::uint64_t unusual = m[ByteClass::others] & read;
+      unusual != 0 && scan::refuses_commas(m[ByteClass::commas], values, unusual, read)) {
     return Converted::undecided;
   }
   if (scan::refuses_reals(m, values, read)) return Converted::undecided;
   // Stage 5: each real's first byte and point are the next of the reals'.
   scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1));
-  scan::Places points(m.points & read);
+  scan::Places points(m[ByteClass::points] & read);
   const Converted x_field =
       Fields::template put_real<kXField>(text, {starts.next(), points.next(), x_end}, out);
   const Converted y_field =

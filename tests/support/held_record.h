@@ -1,13 +1,14 @@
-// A record as a block holds it, for the tiers under test: its bytes, its
-// line feed, then bytes of values (so that a tier that reads past its
-// columns gives other bytes).
+// A record as a block holds it, for the tiers under test: a line feed, its
+// bytes, its line feed, then bytes of values (so that a tier that reads
+// past its columns gives other bytes), its masks made by the plain
+// classifier.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
-#include "conversion/tiers/record_masks.h"
+#include "conversion/tiers/block_masks.h"
 #include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
 
@@ -18,7 +19,7 @@ class HeldRecord {
   // `line` without its line feed; a carriage return at its end is left out
   // of its columns, as the batch leaves it.
   explicit HeldRecord(std::string_view line) {
-    const std::size_t length = std::min(line.size(), sizeof bytes_ - kWindowBytes - 2);
+    const std::size_t length = std::min(line.size(), sizeof bytes_ - kChunkBytes - 2);
     // A value's bytes around the record, and a line feed before it.
     const std::string_view after = "\n7 1 2 0.25 -1.5 3.75 -8 9.5\n";
     for (std::size_t i = 0; i < sizeof bytes_; ++i) bytes_[i] = after[i % after.size()];
@@ -27,9 +28,13 @@ class HeldRecord {
     std::size_t kept = length;
     if (kept > 0 && record()[kept - 1] == '\r') --kept;
     columns_ = static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
+    std::uint64_t bits[6][kChunks + 1] = {};
+    const BlockMasks block{bits[0], bits[1], bits[2], bits[3], bits[4], bits[5]};
+    classify_plainly(bytes_, kChunks, block);
+    masks_ = masks_at(block, 1);
   }
 
-  RecordText text() const { return {bytes_ + 1, columns_}; }
+  RecordText text() const { return {bytes_ + 1, columns_, masks_}; }
 
   // The general tier's slot: the parsed columns, then blanks.
   const char* slot() {
@@ -41,7 +46,9 @@ class HeldRecord {
  private:
   char* record() { return bytes_ + 1; }
 
-  char bytes_[4 * kWindowBytes] = {};
+  static constexpr std::size_t kChunks = 4;
+  char bytes_[kChunks * kChunkBytes] = {};
+  RecordMasks masks_{};
   int columns_ = 0;
   char slot_[kSlotWidth] = {};
 };
