@@ -213,6 +213,24 @@ inline constexpr TextConstants kTextConstants{};
   return true;
 }
 
+// The end of put_text_sse2's road, from the field of a real's text
+// (`field`), its usual rounding (`rounded`) and what leaves the usual road
+// (`marks`): the field stored, or false.
+template <const OutputField& Field>
+[[gnu::always_inline]] inline bool finish_text_sse2(const char* text, RealText t, __m128i field,
+                                                    __m128i rounded, unsigned marks, char* out) {
+  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
+    return false;
+  }
+  // A value that rounds to zero has no sign.
+  const auto zero = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_cmpeq_epi8(rounded, _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                  in_memory(kTextConstants).negative_zero)))));
+  if ((zero & 0x1FFU) == 0x1FFU) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
+  return true;
+}
+
 // put_text_plainly's field for the usual values, sixteen bytes at a time:
 // the same bytes, or false (the field in any state) where a leading zero,
 // a value that rounds to " -0.00000", a carry into the places before the
@@ -242,14 +260,87 @@ template <const OutputField& Field>
   const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
       _mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried))),
       field)));
-  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
-    return false;
+  return finish_text_sse2<Field>(text, t, field, rounded, marks, out);
+}
+
+// The first and second fields, each by put_text_sse2: the SSE2 peer of
+// put_pair_avx2.
+[[gnu::always_inline]] inline bool put_pair_sse2(const char* text, RealText x, RealText y,
+                                                 char* out) {
+  return put_text_sse2<kXField>(text, x, out) && put_text_sse2<kYField>(text, y, out);
+}
+#endif
+
+// The first and second fields, each by put_text_plainly: the plain peer
+// of put_pair_avx2.
+inline bool put_pair_plainly(const char* text, RealText x, RealText y, char* out) {
+  return put_text_plainly<kXField>(text, x, out) && put_text_plainly<kYField>(text, y, out);
+}
+
+#ifdef KW_AVX2
+namespace avx2 {
+
+// Two lanes of 16 bytes from two places.
+KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i lanes(const void* low, const void* high) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
+      _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
+}
+
+// The same 16 bytes in both lanes.
+KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i both(const unsigned char* bytes) {
+  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+}
+
+}  // namespace avx2
+
+// The first and second fields at once, a lane each: put_text_sse2's bytes
+// and answer, the usual road of both lanes in one vector. Where a lane
+// leaves it (a tie, a carry, another form, a leading zero, a value that
+// rounds to " -0.00000"), both are finished as put_text_sse2 finishes.
+KW_AVX2_TARGET [[gnu::always_inline]] inline bool put_pair_avx2(const char* text, RealText x,
+                                                               RealText y, char* out) {
+  static_assert(kXField.at + 9 == kYField.at, "the second field follows the first");
+  const auto x_whole = static_cast<unsigned>(x.whole_digits());
+  const auto x_decimals = static_cast<unsigned>(x.decimals());
+  const auto y_whole = static_cast<unsigned>(y.whole_digits());
+  const auto y_decimals = static_cast<unsigned>(y.decimals());
+  if ((x_whole | x_decimals >> 2 | y_whole | y_decimals >> 2) >= kFormWholes) return false;
+  const TextForm& x_form =
+      kTextForms.forms[(static_cast<unsigned>(x.negative) * kFormWholes + x_whole) * kFormDecimals +
+                       x_decimals];
+  const TextForm& y_form =
+      kTextForms.forms[(static_cast<unsigned>(y.negative) * kFormWholes + y_whole) * kFormDecimals +
+                       y_decimals];
+  const TextConstants& k = in_memory(kTextConstants);
+  using avx2::both;
+  using avx2::lanes;
+  const __m256i bytes = lanes(text + x.point - 3, text + y.point - 3);
+  const __m256i field = _mm256_or_si256(_mm256_and_si256(bytes, lanes(x_form.keep, y_form.keep)),
+                                        lanes(x_form.fill, y_form.fill));
+  const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives)), 1);
+  const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth)));
+  const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(
+      _mm256_or_si256(_mm256_cmpeq_epi8(field, lanes(x_form.probe, y_form.probe)),
+                      _mm256_cmpeq_epi8(rounded, both(k.carried))),
+      field)));
+  const auto zero = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(rounded, both(k.negative_zero))));
+  const __m128i x_rounded = _mm256_castsi256_si128(rounded);
+  const __m128i y_rounded = _mm256_extracti128_si256(rounded, 1);
+  // A lane whose first nine bytes are " -0.00000" carries into its tenth bit.
+  const std::uint32_t negative_zero = ((zero & 0x01FF01FFU) + 0x00010001U) & 0x02000200U;
+  if ((marks | negative_zero) == 0) [[likely]] {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kXField.at), x_rounded);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kYField.at), y_rounded);
+    return true;
   }
-  // A value that rounds to zero has no sign.
-  const auto zero = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(rounded, vector(k.negative_zero))));
-  if ((zero & 0x1FFU) == 0x1FFU) return false;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
-  return true;
+  // A lane off the usual road: each finished as put_text_sse2 finishes, the
+  // first before the second (its store runs into the second field).
+  return finish_text_sse2<kXField>(text, x, _mm256_castsi256_si128(field), x_rounded,
+                                   marks & 0xFFFFU, out) &&
+         finish_text_sse2<kYField>(text, y, _mm256_extracti128_si256(field, 1), y_rounded,
+                                   marks >> 16, out);
 }
 #endif
 

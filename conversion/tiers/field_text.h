@@ -30,10 +30,11 @@ namespace kw {
 // call on the way.
 template <class Kernels>
 struct FieldsFromText {
-  template <const OutputField& Field>
-  [[gnu::always_inline]] static Converted put_real(const char* text, RealSpan span, char* out) {
-    return Kernels::template put_text<Field>(text, real_at(text, span), out) ? Converted::fits
-                                                                             : Converted::undecided;
+  // The first and second fields.
+  [[gnu::always_inline]] static Converted put_reals(const char* text, RealSpan x, RealSpan y,
+                                                    char* out) {
+    return Kernels::put_pair(text, real_at(text, x), real_at(text, y), out) ? Converted::fits
+                                                                            : Converted::undecided;
   }
   [[gnu::always_inline]] static Converted put_sum(const char* text, RealSpan span,
                                                   std::int32_t offset, char* out) {
@@ -54,6 +55,10 @@ struct FieldsFromDigits {
     const RealText t = real_at(text, span);
     if (put_text_plainly<Field>(text, t, out)) return Converted::fits;
     return t.plain() ? put_units<Field>(read_digits(text, t), out) : Converted::undecided;
+  }
+  // The first and second fields.
+  static Converted put_reals(const char* text, RealSpan x, RealSpan y, char* out) {
+    return combine(put_real<kXField>(text, x, out), put_real<kYField>(text, y, out));
   }
   static Converted put_sum(const char* text, RealSpan span, std::int32_t offset, char* out) {
     const RealText t = real_at(text, span);

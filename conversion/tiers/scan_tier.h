@@ -61,9 +61,8 @@ struct PlainKernels {
   static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
     return scan::two_digit_dates_plainly(pairs, date_ends);
   }
-  template <const OutputField& Field>
-  static bool put_text(const char* text, RealText t, char* out) {
-    return put_text_plainly<Field>(text, t, out);
+  static bool put_pair(const char* text, RealText x, RealText y, char* out) {
+    return put_pair_plainly(text, x, y, out);
   }
 };
 
@@ -75,9 +74,9 @@ struct Sse2Kernels {
   static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
     return scan::two_digit_dates_plainly(pairs, date_ends);
   }
-  template <const OutputField& Field>
-  [[gnu::always_inline]] static bool put_text(const char* text, RealText t, char* out) {
-    return put_text_sse2<Field>(text, t, out);
+  [[gnu::always_inline]] static bool put_pair(const char* text, RealText x, RealText y,
+                                              char* out) {
+    return put_pair_sse2(text, x, y, out);
   }
 };
 #endif
@@ -93,9 +92,8 @@ struct Avx2Kernels {
   KW_AVX2_TARGET static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
     return scan::two_digit_dates_bmi2(pairs, date_ends);
   }
-  template <const OutputField& Field>
-  static bool put_text(const char* text, RealText t, char* out) {
-    return put_text_sse2<Field>(text, t, out);
+  KW_AVX2_TARGET static bool put_pair(const char* text, RealText x, RealText y, char* out) {
+    return put_pair_avx2(text, x, y, out);
   }
 };
 #endif
@@ -148,14 +146,13 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   // Stage 5: each real's first byte and point are the next of the reals'.
   scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1));
   scan::Places points(m[ByteClass::points] & read);
-  const Converted x_field =
-      Fields::template put_real<kXField>(text, {starts.next(), points.next(), x_end}, out);
-  const Converted y_field =
-      Fields::template put_real<kYField>(text, {starts.next(), points.next(), y_end}, out);
+  const RealSpan x{starts.next(), points.next(), x_end};
+  const RealSpan y{starts.next(), points.next(), y_end};
+  const Converted xy_fields = Fields::put_reals(text, x, y, out);
   out[kZField.at] = ' ';  // before a third field moved one column right
   const Converted z_field =
       Fields::put_sum(text, {starts.next(), points.next(), z_end}, offset, out + z_shift);
-  return combine(combine(x_field, y_field), z_field);
+  return combine(xy_fields, z_field);
 }
 
 }  // namespace kw
