@@ -50,15 +50,16 @@ struct BlockRun {
   std::uint32_t lines = 0;  // records read
   bool stopped = false;     // a record stopped the block
 
-  // Ends the output record just converted: its CR LF, and its date's zone
-  // where the table does not know it (4 * the record's first byte in the
-  // output + the zone).
-  void put_record(const BlockOutput& output, DateZone zone) {
+  // Ends the output record just converted, its third field `z_shift`
+  // columns right of its place: its CR LF, and its date's zone where the
+  // table does not know it (4 * the record's first byte in the output +
+  // the zone).
+  void put_record(const BlockOutput& output, int z_shift, DateZone zone) {
     if (zone != DateZone::known) {
       *zoned++ = static_cast<std::uint32_t>(out - output.first) * 4 + static_cast<std::uint32_t>(zone);
     }
-    store_word(out + kOutputWidth + output.z_shift, load_word<std::uint16_t>("\r\n"));
-    out += output.record_size;
+    store_word(out + kOutputWidth + z_shift, load_word<std::uint16_t>("\r\n"));
+    out += RecordBatch::kOutputRecord + static_cast<std::size_t>(z_shift);
   }
 };
 
@@ -112,14 +113,15 @@ struct RestTier {
       overflowed.push_back(static_cast<std::uint32_t>(
           static_cast<std::size_t>(run.out - output.first) / output.record_size));
     }
-    run.put_record(output, zone);
+    run.put_record(output, output.z_shift, zone);
     return run;
   }
 };
 
-// Converts the records of `run` from the next one on: the scan tier with
-// `Kernels`, the records it leaves by `rest`.
-template <class Kernels>
+// Converts the records of `run` from the next one on, their third fields
+// `ZShift` columns right of their place: the scan tier with `Kernels`, the
+// records it leaves by `rest`.
+template <class Kernels, int ZShift>
 [[gnu::always_inline]] inline BlockRun scan_block(BlockRun run, const BlockOutput& output,
                                                   const DateOffsets& offsets,
                                                   const RestTier& rest) {
@@ -134,9 +136,9 @@ template <class Kernels>
     run.next = text + length + 1;
     DateZone zone = DateZone::known;
     const Converted scanned =
-        scan_record<Kernels>(text, masks, columns, offsets, run.out, output.z_shift, zone);
+        scan_record<Kernels>(text, masks, columns, offsets, run.out, ZShift, zone);
     if (scanned == Converted::fits) [[likely]] {
-      run.put_record(output, zone);
+      run.put_record(output, ZShift, zone);
     } else {
       run = rest.convert(run, output, text, columns, scanned, zone);
       if (run.stopped) break;
@@ -146,40 +148,45 @@ template <class Kernels>
   return run;
 }
 
-// The loop for each instruction set, its kernels inline.
+// The loop for each instruction set and direction, its kernels inline.
 using BlockScan = BlockRun (*)(BlockRun, const BlockOutput&, const DateOffsets&, const RestTier&);
 
+template <int ZShift>
 BlockRun scan_plainly(BlockRun run, const BlockOutput& output, const DateOffsets& offsets,
                       const RestTier& rest) {
-  return scan_block<PlainKernels>(run, output, offsets, rest);
+  return scan_block<PlainKernels, ZShift>(run, output, offsets, rest);
 }
 #ifdef KW_SSE2
+template <int ZShift>
 BlockRun scan_sse2(BlockRun run, const BlockOutput& output, const DateOffsets& offsets,
                    const RestTier& rest) {
-  return scan_block<Sse2Kernels>(run, output, offsets, rest);
+  return scan_block<Sse2Kernels, ZShift>(run, output, offsets, rest);
 }
 #endif
 #ifdef KW_AVX2
+template <int ZShift>
 KW_AVX2_FLATTEN BlockRun scan_avx2(BlockRun run, const BlockOutput& output,
                                    const DateOffsets& offsets, const RestTier& rest) {
-  return scan_block<Avx2Kernels>(run, output, offsets, rest);
+  return scan_block<Avx2Kernels, ZShift>(run, output, offsets, rest);
 }
 #endif
 
-BlockScan block_scan() {
+// The loop of instruction_set(), with the third field `z_shift` columns
+// right of its place.
+BlockScan block_scan(int z_shift) {
   switch (instruction_set()) {
     case InstructionSet::avx2:
 #ifdef KW_AVX2
-      return &scan_avx2;
+      return z_shift == 0 ? &scan_avx2<0> : &scan_avx2<1>;
 #endif
     case InstructionSet::sse2:
 #ifdef KW_SSE2
-      return &scan_sse2;
+      return z_shift == 0 ? &scan_sse2<0> : &scan_sse2<1>;
 #endif
     case InstructionSet::plain:
       break;
   }
-  return &scan_plainly;
+  return z_shift == 0 ? &scan_plainly<0> : &scan_plainly<1>;
 }
 
 }  // namespace
@@ -257,10 +264,10 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
   const std::size_t chunks = size_ / kChunkBytes + 2;
   classify_(records(), chunks, masks);
   for (int k = 0; k < kByteClasses; ++k) bits[k * kMaskWords + chunks] = 0;
-  static const BlockScan kScan = block_scan();
+  static const BlockScan kScans[2] = {block_scan(0), block_scan(1)};
   const BlockOutput output{records(), reinterpret_cast<const char*>(bits), output_.get(),
                            record_size_, reverse ? 1 : 0};
-  const BlockRun run = kScan({.next = records(),
+  const BlockRun run = kScans[output.z_shift]({.next = records(),
                               .end = records() + size_,
                               .out = output_.get(),
                               .zoned = zoned_.get()},
