@@ -170,6 +170,11 @@ struct TextConstants {
                                          '5', '5', '5', '5', '5', '5', '5', '5'};
   alignas(16) unsigned char nines[16] = {'9', '9', '9', '9', '9', '9', '9', '9',
                                          '9', '9', '9', '9', '9', '9', '9', '9'};
+  alignas(16) unsigned char pluses[16] = {'+', '+', '+', '+', '+', '+', '+', '+',
+                                          '+', '+', '+', '+', '+', '+', '+', '+'};
+  // What a plus differs from a blank in.
+  alignas(16) unsigned char plus_to_blank[16] = {0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B,
+                                                 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B};
   // One for the fifth decimal, where the sixth rounds it up.
   alignas(16) unsigned char fifth[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
   // A fifth decimal that a carry left past '9'.
@@ -306,18 +311,22 @@ KW_AVX2_TARGET [[gnu::always_inline]] inline bool put_pair_avx2(const char* text
   const auto y_whole = static_cast<unsigned>(y.whole_digits());
   const auto y_decimals = static_cast<unsigned>(y.decimals());
   if ((x_whole | x_decimals >> 2 | y_whole | y_decimals >> 2) >= kFormWholes) return false;
+  // The forms of a sign kept: a plus becomes a blank below.
   const TextForm& x_form =
-      kTextForms.forms[(static_cast<unsigned>(x.negative) * kFormWholes + x_whole) * kFormDecimals +
+      kTextForms.forms[(static_cast<unsigned>(x.sign) * kFormWholes + x_whole) * kFormDecimals +
                        x_decimals];
   const TextForm& y_form =
-      kTextForms.forms[(static_cast<unsigned>(y.negative) * kFormWholes + y_whole) * kFormDecimals +
+      kTextForms.forms[(static_cast<unsigned>(y.sign) * kFormWholes + y_whole) * kFormDecimals +
                        y_decimals];
   const TextConstants& k = in_memory(kTextConstants);
   using avx2::both;
   using avx2::lanes;
   const __m256i bytes = lanes(text + x.point - 3, text + y.point - 3);
-  const __m256i field = _mm256_or_si256(_mm256_and_si256(bytes, lanes(x_form.keep, y_form.keep)),
-                                        lanes(x_form.fill, y_form.fill));
+  const __m256i kept = _mm256_or_si256(_mm256_and_si256(bytes, lanes(x_form.keep, y_form.keep)),
+                                       lanes(x_form.fill, y_form.fill));
+  const __m256i field =
+      _mm256_xor_si256(kept, _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses)),
+                                              both(k.plus_to_blank)));
   const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives)), 1);
   const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth)));
   const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(

@@ -21,6 +21,7 @@ struct RealText {
   int point = 0;
   int end = 0;
   bool negative = false;
+  bool sign = false;  // a sign before the first character, a minus or a plus
   int whole_digits() const { return point - first; }
   int decimals() const { return end - point; }
   // A real the tier reads: at most three digits before its point, a digit
@@ -28,22 +29,22 @@ struct RealText {
   bool plain() const { return whole_digits() <= 3 && (whole_digits() > 0 || decimals() > 0); }
 };
 
-// A real of one point as the scan tier finds it: its first and last byte
-// and its point.
+// A real of one point as the scan tier finds it: its first and last byte,
+// its point, and whether its first is a sign.
 struct RealSpan {
   std::size_t start = 0;
   std::size_t point = 0;
   std::size_t end = 0;
+  bool sign = false;
 };
 
-// A real's characters, from its span: its sign from its first byte (a
-// minus, or a plus, dropped: the bytes below '.' that a value holds).
+// A real's characters, from its span: a minus is kept, a plus dropped.
 inline RealText real_at(const char* text, RealSpan span) {
   KW_EXPECTS(span.start <= span.point && span.point <= span.end && span.end < 64);
-  const char first = text[span.start];
   RealText t;
-  t.negative = first == '-';
-  t.first = static_cast<int>(span.start) + static_cast<int>(first < '.');
+  t.sign = span.sign;
+  t.negative = text[span.start] == '-';
+  t.first = static_cast<int>(span.start) + static_cast<int>(span.sign);
   t.point = static_cast<int>(span.point);
   t.end = static_cast<int>(span.end);
   return t;

@@ -146,12 +146,16 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   // Stage 5: each real's first byte and point are the next of the reals'.
   scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1));
   scan::Places points(m[ByteClass::points] & read);
-  const RealSpan x{starts.next(), points.next(), x_end};
-  const RealSpan y{starts.next(), points.next(), y_end};
+  const std::uint64_t signs = m[ByteClass::signs];
+  const auto real = [&](std::size_t end) {
+    const std::size_t start = starts.next();
+    return RealSpan{start, points.next(), end, (signs >> start & 1) != 0};
+  };
+  const RealSpan x = real(x_end);
+  const RealSpan y = real(y_end);
   const Converted xy_fields = Fields::put_reals(text, x, y, out);
   out[kZField.at] = ' ';  // before a third field moved one column right
-  const Converted z_field =
-      Fields::put_sum(text, {starts.next(), points.next(), z_end}, offset, out + z_shift);
+  const Converted z_field = Fields::put_sum(text, real(z_end), offset, out + z_shift);
   return combine(xy_fields, z_field);
 }
 
