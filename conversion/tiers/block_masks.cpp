@@ -19,6 +19,7 @@ KW_AVX2_TARGET [[gnu::always_inline]] inline std::uint32_t bits(__m256i mask) {
 }  // namespace
 
 void classify_plainly(const char* text, std::size_t chunks, const BlockMasks& masks) {
+  const BlockMasks to = masks;  // held here: a store through one may not change them
   for (std::size_t k = 0; k < chunks; ++k) {
     std::uint64_t values = 0;
     std::uint64_t points = 0;
@@ -38,12 +39,12 @@ void classify_plainly(const char* text, std::size_t chunks, const BlockMasks& ma
       commas |= c == ',' ? bit : 0;
       line_feeds |= c == '\n' ? bit : 0;
     }
-    masks.values[k] = values;
-    masks.points[k] = points;
-    masks.signs[k] = signs;
-    masks.others[k] = others;
-    masks.commas[k] = commas;
-    masks.line_feeds[k] = line_feeds;
+    to.values[k] = values;
+    to.points[k] = points;
+    to.signs[k] = signs;
+    to.others[k] = others;
+    to.commas[k] = commas;
+    to.line_feeds[k] = line_feeds;
   }
 }
 
@@ -52,6 +53,7 @@ void classify_sse2(const char* text, std::size_t chunks, const BlockMasks& masks
   const __m128i digit_base = _mm_set1_epi8(static_cast<char>('0' + 0x80));
   const __m128i digit_count = _mm_set1_epi8(static_cast<char>(-0x80 + 10));
   const auto is = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+  const BlockMasks to = masks;  // held here: a store through one may not change them
   for (std::size_t k = 0; k < chunks; ++k) {
     std::uint64_t values = 0;
     std::uint64_t points = 0;
@@ -79,12 +81,12 @@ void classify_sse2(const char* text, std::size_t chunks, const BlockMasks& masks
       commas |= bits(is(v, ','));
       line_feeds |= bits(is(v, '\n'));
     }
-    masks.values[k] = values;
-    masks.points[k] = points;
-    masks.signs[k] = signs;
-    masks.others[k] = ~others;
-    masks.commas[k] = commas;
-    masks.line_feeds[k] = line_feeds;
+    to.values[k] = values;
+    to.points[k] = points;
+    to.signs[k] = signs;
+    to.others[k] = ~others;
+    to.commas[k] = commas;
+    to.line_feeds[k] = line_feeds;
   }
 }
 #endif
@@ -100,6 +102,8 @@ KW_AVX2_TARGET void classify_avx2(const char* text, std::size_t chunks, const Bl
   const __m256i tabs = _mm256_set1_epi8('\t');
   const __m256i commas = _mm256_set1_epi8(',');
   const __m256i line_feeds = _mm256_set1_epi8('\n');
+  // The arrays' places held here: a store through one may not change them.
+  const BlockMasks to = masks;
   for (std::size_t k = 0; k < chunks; ++k) {
     for (int half = 0; half < 2; ++half) {
       const __m256i v =
@@ -111,12 +115,12 @@ KW_AVX2_TARGET void classify_avx2(const char* text, std::size_t chunks, const Bl
       const __m256i value = _mm256_or_si256(digit, _mm256_or_si256(point, sign));
       const __m256i blank =
           _mm256_or_si256(_mm256_cmpeq_epi8(v, spaces), _mm256_cmpeq_epi8(v, tabs));
-      put_half(masks.values, k, half, bits(value));
-      put_half(masks.points, k, half, bits(point));
-      put_half(masks.signs, k, half, bits(sign));
-      put_half(masks.others, k, half, ~bits(_mm256_or_si256(value, blank)));
-      put_half(masks.commas, k, half, bits(_mm256_cmpeq_epi8(v, commas)));
-      put_half(masks.line_feeds, k, half, bits(_mm256_cmpeq_epi8(v, line_feeds)));
+      put_half(to.values, k, half, bits(value));
+      put_half(to.points, k, half, bits(point));
+      put_half(to.signs, k, half, bits(sign));
+      put_half(to.others, k, half, ~bits(_mm256_or_si256(value, blank)));
+      put_half(to.commas, k, half, bits(_mm256_cmpeq_epi8(v, commas)));
+      put_half(to.line_feeds, k, half, bits(_mm256_cmpeq_epi8(v, line_feeds)));
     }
   }
 }
