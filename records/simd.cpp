@@ -9,7 +9,7 @@ namespace {
 InstructionSet widest_run_here() {
 #ifdef KW_AVX2
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2")) {
+      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma")) {
     return InstructionSet::avx2;
   }
 #endif

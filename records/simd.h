@@ -3,9 +3,9 @@
 //
 // - SSE2 wherever the compiler targets it (every x86-64 build, and the
 //   32-bit Windows build, made with -msse2): used unconditionally.
-// - AVX2 with BMI1 and BMI2 on x86-64 Linux (GCC or Clang): kernels are
-//   compiled a second time with KW_AVX2_TARGET beside the others, and
-//   chosen at run time when the processor has all three. The Windows
+// - AVX2 with BMI1, BMI2 and FMA on x86-64 Linux (GCC or Clang): kernels
+//   are compiled a second time with KW_AVX2_TARGET beside the others, and
+//   chosen at run time when the processor has all four. The Windows
 //   program keeps its SSE2 baseline.
 //
 // Each vector kernel has a plain peer of the same signature, the fallback
@@ -20,7 +20,7 @@
 #if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
 #include <immintrin.h>
 #define KW_AVX2 1
-#define KW_AVX2_TARGET __attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt")))
+#define KW_AVX2_TARGET __attribute__((target("avx2,bmi,bmi2,fma,lzcnt,popcnt")))
 // A loop of generic code over AVX2 kernels: everything it calls is inlined
 // into it, and so compiled for AVX2 and BMI.
 #define KW_AVX2_FLATTEN KW_AVX2_TARGET __attribute__((flatten))

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "records/simd.h"
+
 namespace kw {
 
 // 2^s mod 15625 (= 5^6), for s from 0 to 64.
@@ -45,5 +47,31 @@ inline bool double_above(std::uint32_t n) {
 inline bool tie_rounds_up(std::uint32_t n) {
   return n % 15625 == 0 ? (n / 10 & 1) != 0 : double_above(n);
 }
+
+#ifdef KW_AVX2
+// tie_rounds_up by the processor's fused multiply-subtract, its FMA peer:
+// d, the double nearest n / 10^6 (one correctly rounded division of exact
+// doubles), less n / 10^6 has the sign of d * 10^6 - n, which the fused
+// operation rounds once, keeping its sign (and giving zero only where d is
+// the tie itself).
+KW_AVX2_TARGET [[gnu::always_inline]] inline bool tie_rounds_up_fma(std::uint32_t n) {
+  const __m128d exact = _mm_set_sd(static_cast<double>(n));
+  const __m128d million = _mm_set_sd(1e6);
+  const double above =
+      _mm_cvtsd_f64(_mm_fmsub_sd(_mm_div_sd(exact, million), million, exact));
+  return above > 0.0 || (above == 0.0 && (n / 10 & 1) != 0);
+}
+#endif
+
+// How a tie at the fifth decimal is decided: the arithmetic modulo 5^6, or
+// the processor's fused multiply-subtract.
+struct TiesByModulo {
+  static bool rounds_up(std::uint32_t n) { return tie_rounds_up(n); }
+};
+#ifdef KW_AVX2
+struct TiesByFma {
+  KW_AVX2_TARGET static bool rounds_up(std::uint32_t n) { return tie_rounds_up_fma(n); }
+};
+#endif
 
 }  // namespace kw

@@ -28,6 +28,7 @@ enum class Rounding { down, up, undecided };
 // it with an odd fifth decimal. Past the twelfth decimal, a value whose
 // seventh to twelfth are all zeros or all nines may lie within 10^-12 of a
 // tie: undecided.
+template <class Ties = TiesByModulo>
 inline Rounding rounding_at_fifth(const char* text, RealText t) {
   const int decimals = t.decimals();
   if (decimals < 6) return Rounding::down;
@@ -42,8 +43,8 @@ inline Rounding rounding_at_fifth(const char* text, RealText t) {
   if (decimals > 12 && (zeros || nines)) return Rounding::undecided;
   if (*sixth != '5' || !zeros) return *sixth >= '5' ? Rounding::up : Rounding::down;
   const char* p = text + t.point;
-  return tie_rounds_up(digits_before(p, t.whole_digits()) * 1000000 +
-                       leading_digits_value(p + 1, 6))
+  return Ties::rounds_up(digits_before(p, t.whole_digits()) * 1000000 +
+                         leading_digits_value(p + 1, 6))
              ? Rounding::up
              : Rounding::down;
 }
@@ -198,13 +199,14 @@ inline constexpr TextConstants kTextConstants{};
 // (bytes 3 before the point on) decided, and carried through the
 // decimals' last nines: true with the field in `rounded`, false where the
 // carry would run into the places before the point.
+template <class Ties>
 [[gnu::always_inline]] inline bool round_unusually(const char* text, RealText t, __m128i field,
                                                    unsigned marks, __m128i& rounded) {
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
-  const bool up = (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up
+  const bool up = (marks & 0x200U) != 0 ? rounding_at_fifth<Ties>(text, t) == Rounding::up
                                         : text[t.point + 6] > '5';
   if (!up) {
     rounded = field;
@@ -220,11 +222,12 @@ inline constexpr TextConstants kTextConstants{};
 
 // The end of put_text_sse2's road, from the field of a real's text
 // (`field`), its usual rounding (`rounded`) and what leaves the usual road
-// (`marks`): the field stored, or false.
-template <const OutputField& Field>
+// (`marks`): the field stored, or false. `Ties` decides a tie.
+template <const OutputField& Field, class Ties = TiesByModulo>
 [[gnu::always_inline]] inline bool finish_text_sse2(const char* text, RealText t, __m128i field,
                                                     __m128i rounded, unsigned marks, char* out) {
-  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
+  if (marks != 0 &&
+      ((marks & ~0x300U) != 0 || !round_unusually<Ties>(text, t, field, marks, rounded))) {
     return false;
   }
   // A value that rounds to zero has no sign.
@@ -346,10 +349,10 @@ KW_AVX2_TARGET [[gnu::always_inline]] inline bool put_pair_avx2(const char* text
   }
   // A lane off the usual road: each finished as put_text_sse2 finishes, the
   // first before the second (its store runs into the second field).
-  return finish_text_sse2<kXField>(text, x, _mm256_castsi256_si128(field), x_rounded,
-                                   marks & 0xFFFFU, out) &&
-         finish_text_sse2<kYField>(text, y, _mm256_extracti128_si256(field, 1), y_rounded,
-                                   marks >> 16, out);
+  return finish_text_sse2<kXField, TiesByFma>(text, x, _mm256_castsi256_si128(field), x_rounded,
+                                              marks & 0xFFFFU, out) &&
+         finish_text_sse2<kYField, TiesByFma>(text, y, _mm256_extracti128_si256(field, 1),
+                                              y_rounded, marks >> 16, out);
 }
 #endif
 
