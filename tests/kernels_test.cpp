@@ -129,60 +129,94 @@ TEST(DatePlaces, AreThoseOfTheirNumbers) {
   }
 }
 
-#ifdef KW_SSE2
-// A real's text laid as a record holds it: three dates before it, then a
-// blank and more values.
-struct RealCase {
-  std::string text;
-  RealText real;
-};
-
-RealCase real_case(std::mt19937& random) {
+// A real's text of every form the records hold: a sign or none, 0 to 4
+// digits before the point, 0 to 14 decimals, with nines and fives where
+// the rounding is decided, often, and at times only zeros or nines after
+// the sixth decimal.
+std::string real_text(std::mt19937& random) {
   const auto pick = [&random](unsigned n) { return static_cast<unsigned>(random()) % n; };
   const char* const signs[] = {"", "-", "+"};
   std::string value = signs[pick(3)];
-  const unsigned whole = pick(5);  // 0 to 4 digits before the point
+  const unsigned whole = pick(5);
   for (unsigned i = 0; i < whole; ++i) value += static_cast<char>('0' + pick(10));
-  const int decimals = static_cast<int>(pick(15));
+  const unsigned decimals = pick(15);
   value += '.';
-  // Nines and fives where the rounding is decided, often, and at times
-  // only zeros or nines after the sixth decimal.
   const char tail = pick(3) == 0 ? "09"[pick(2)] : '\0';
-  for (int i = 0; i < decimals; ++i) {
+  for (unsigned i = 0; i < decimals; ++i) {
     const unsigned kind = pick(4);
     value += i > 5 && tail != '\0' ? tail
              : kind == 0            ? '9'
              : kind == 1 && i == 5  ? '5'
                                     : static_cast<char>('0' + pick(10));
   }
-  RealCase c;
-  c.text = "96 01 05 " + value + " 0.25 -1.5\n7 8 9";
-  c.text.resize(64, ' ');
-  c.real.negative = value[0] == '-';
-  c.real.first = static_cast<std::int8_t>(9 + (value[0] == '-' || value[0] == '+'));
-  c.real.point = static_cast<std::int8_t>(c.real.first + whole);
-  c.real.end = static_cast<std::int8_t>(9 + value.size() - 1);
-  return c;
+  return value;
 }
 
-TEST(TextEditor, GivesThePlainEditorsField) {
+// The characters of the real at `start` of `text`.
+RealText real_in(const std::string& text, std::size_t start) {
+  const std::size_t end = text.find(' ', start) - 1;
+  const bool sign = text[start] == '-' || text[start] == '+';
+  return real_at(text.data(), {start, text.find('.', start), end, sign});
+}
+
+#ifdef KW_AVX2
+KW_AVX2_FLATTEN bool put_pair_with_avx2(const char* text, RealText x, RealText y, char* out) {
+  return put_pair_avx2(text, x, y, out);
+}
+KW_AVX2_TARGET bool tie_rounds_up_with_fma(std::uint32_t n) {
+  return tie_rounds_up_fma(n);
+}
+#endif
+
+// Records of two reals of any form: what a vector kernel writes, the plain
+// one writes the same way.
+TEST(TextEditors, GiveThePlainEditorsFields) {
+  std::vector<std::pair<const char*, bool (*)(const char*, RealText, RealText, char*)>> kernels;
+#ifdef KW_SSE2
+  kernels.emplace_back("sse2", [](const char* text, RealText x, RealText y, char* out) {
+    return put_pair_sse2(text, x, y, out);
+  });
+#endif
+#ifdef KW_AVX2
+  if (instruction_set() == InstructionSet::avx2) kernels.emplace_back("avx2", &put_pair_with_avx2);
+#endif
+  if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this processor";
   std::mt19937 random(20261210);
-  int fast = 0;
+  std::vector<int> written(kernels.size());
   for (int round = 0; round < 200000; ++round) {
-    const RealCase c = real_case(random);
+    const std::string x = real_text(random);
+    const std::string y = real_text(random);
+    std::string text = "96 01 05 " + x + " " + y + " -1.5\n7 8 9";
+    text.resize(96, ' ');
+    const RealText x_real = real_in(text, 9);
+    const RealText y_real = real_in(text, 10 + x.size());
     char want[kOutputWidth + 16];
-    char got[kOutputWidth + 16];
     std::memset(want, '#', sizeof want);
-    std::memset(got, '#', sizeof got);
-    const bool expected = put_text_plainly<kXField>(c.text.data(), c.real, want);
-    // What the kernel writes, the plain editor writes the same way.
-    if (put_text_sse2<kXField>(c.text.data(), c.real, got)) {
-      ASSERT_TRUE(expected) << c.text;
-      ASSERT_EQ(std::string(got + kXField.at, 9), std::string(want + kXField.at, 9)) << c.text;
-      fast += 1;
+    const bool expected = put_pair_plainly(text.data(), x_real, y_real, want);
+    for (std::size_t k = 0; k < kernels.size(); ++k) {
+      char got[kOutputWidth + 16];
+      std::memset(got, '#', sizeof got);
+      if (kernels[k].second(text.data(), x_real, y_real, got)) {
+        ASSERT_TRUE(expected) << kernels[k].first << " " << text;
+        ASSERT_EQ(std::string(got + kXField.at, 18), std::string(want + kXField.at, 18))
+            << kernels[k].first << " " << text;
+        ++written[k];
+      }
     }
   }
-  EXPECT_GT(fast, 20000);  // the cases are not all left to the plain editor
+  // The records are not all left to the plain editors.
+  for (const int count : written) EXPECT_GT(count, 10000);
+}
+
+#ifdef KW_AVX2
+// Every tie of six decimals below 1000 in steps, and at random: the fused
+// multiply-subtract rounds as the arithmetic modulo 5^6 does.
+TEST(Ties, FmaDecidesThemAsTheModulo) {
+  if (instruction_set() != InstructionSet::avx2) GTEST_SKIP() << "no FMA on this processor";
+  std::mt19937 random(20261212);
+  for (std::uint32_t n = 5; n < 1000000000; n += 10 * (1 + random() % 997)) {
+    ASSERT_EQ(tie_rounds_up_with_fma(n), tie_rounds_up(n)) << n;
+  }
 }
 #endif
 

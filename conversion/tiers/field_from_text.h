@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <initializer_list>
 
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/decimal_ties.h"
@@ -112,29 +113,32 @@ inline bool put_text_plainly(const char* text, RealText t, char* out) {
   return true;
 }
 
-// The forms of a real's text for put_text_sse2, by sign, whole digits (0
-// to 3) and decimals (0 to 15): the sixteen bytes from three before the
-// point become the field by (bytes & keep) | fill, the sixth decimal
-// after it. `probe` holds '0' at a leading zero and '5' at the sixth
-// decimal (a tie, or past a tie): what the kernel leaves to the plain
-// editor. A form it does not take (no whole digit, a sign and three, more
-// than twelve decimals) has the top bit of its fill's last byte set.
-// Seven to twelve decimals are read as six: the sixth decides the
-// rounding but at a 5.
+// The forms of a real's text for the vector kernels, by the bytes before
+// its point (0 to 7), 8 more where the first of them is a sign, and its
+// decimals (0 to 15): the sixteen bytes from three before the point become
+// the field by (bytes & keep) | fill, the sixth decimal after it, a sign
+// kept (a plus is then made a blank). `probe` holds '0' at a leading zero
+// and '5' at the sixth decimal (a tie, or past a tie): what leaves the
+// kernels' usual road. A form they do not take (no digit before the point,
+// more than three places, more than twelve decimals) has the top bit of
+// its fill's last byte set. Seven to twelve decimals are read as six: the
+// sixth decides the rounding but at a 5.
 struct TextForm {
   alignas(16) unsigned char keep[16];
   alignas(16) unsigned char fill[16];
   alignas(16) unsigned char probe[16];
   alignas(16) unsigned char unused[16];  // a form is 64 bytes: its place is a shift
 };
-inline constexpr int kFormWholes = 4;
-inline constexpr int kFormDecimals = 16;
+inline constexpr unsigned kFormHeads = 16;     // bytes before the point, 8 more with a sign
+inline constexpr unsigned kFormDecimals = 16;
 
-constexpr TextForm text_form(int negative, int whole_digits, int decimals) {
+constexpr TextForm text_form(unsigned head, unsigned decimals) {
   TextForm form{};
-  const int sign_at = 3 - whole_digits - negative;  // the first byte of the sign or digits
-  const bool taken = whole_digits >= 1 && whole_digits + negative <= 3 && decimals <= 12;
-  const int read = decimals < 6 ? decimals : 6;
+  const auto before = static_cast<int>(head % 8);  // the sign and the whole digits
+  const int whole_digits = before - static_cast<int>(head / 8);
+  const int sign_at = 3 - before;  // the first byte of the sign or digits
+  const bool taken = whole_digits >= 1 && before <= 3 && decimals <= 12;
+  const int read = decimals < 6 ? static_cast<int>(decimals) : 6;
   for (int i = 0; i < 16; ++i) {
     const bool kept = taken && ((i >= sign_at && i < 3) || (i >= 4 && i < 4 + read));
     form.keep[i] = kept ? 0xFF : 0x00;
@@ -151,46 +155,70 @@ constexpr TextForm text_form(int negative, int whole_digits, int decimals) {
 }
 
 struct TextForms {
-  TextForm forms[2 * kFormWholes * kFormDecimals]{};
+  TextForm forms[kFormHeads * kFormDecimals]{};
   constexpr TextForms() {
-    for (int n = 0; n < 2; ++n) {
-      for (int w = 0; w < kFormWholes; ++w) {
-        for (int d = 0; d < kFormDecimals; ++d) {
-          forms[(n * kFormWholes + w) * kFormDecimals + d] = text_form(n, w, d);
-        }
-      }
+    for (unsigned h = 0; h < kFormHeads; ++h) {
+      for (unsigned d = 0; d < kFormDecimals; ++d) forms[h * kFormDecimals + d] = text_form(h, d);
     }
   }
 };
 inline constexpr TextForms kTextForms;
 
+// The bytes of a real before its point and its decimals, for a form.
+struct FormKey {
+  unsigned before;
+  unsigned decimals;
+  // Whether the forms hold it: before < 8 and decimals < 16.
+  bool held() const { return (before | decimals >> 1) < 8; }
+};
+inline FormKey form_key(RealText t) {
+  return {static_cast<unsigned>(t.point - t.start), static_cast<unsigned>(t.end - t.point)};
+}
+
+// The form of a real that kTextForms holds.
+inline const TextForm& text_form(RealText t, FormKey key) {
+  KW_EXPECTS(key.held());
+  return kTextForms.forms[((key.before | static_cast<unsigned>(t.sign) << 3) << 4) | key.decimals];
+}
+
 #ifdef KW_SSE2
-// The constants of put_text_sse2.
-struct TextConstants {
-  alignas(16) unsigned char fives[16] = {'5', '5', '5', '5', '5', '5', '5', '5',
-                                         '5', '5', '5', '5', '5', '5', '5', '5'};
-  alignas(16) unsigned char nines[16] = {'9', '9', '9', '9', '9', '9', '9', '9',
-                                         '9', '9', '9', '9', '9', '9', '9', '9'};
-  alignas(16) unsigned char pluses[16] = {'+', '+', '+', '+', '+', '+', '+', '+',
-                                          '+', '+', '+', '+', '+', '+', '+', '+'};
+// The constants of the vector kernels, each twice: a 32-byte vector of two
+// lanes, or its first 16 bytes.
+struct alignas(32) TextConstants {
+  struct Twice {
+    alignas(32) unsigned char bytes[32];
+    constexpr Twice(std::initializer_list<unsigned> lane) : bytes{} {
+      int i = 0;
+      for (const unsigned b : lane) {
+        bytes[i] = static_cast<unsigned char>(b);
+        bytes[i + 16] = static_cast<unsigned char>(b);
+        ++i;
+      }
+    }
+    static constexpr Twice all(unsigned char b) {
+      Twice t{};
+      for (unsigned char& byte : t.bytes) byte = b;
+      return t;
+    }
+  };
+  Twice fives = Twice::all('5');
+  Twice nines = Twice::all('9');
+  Twice pluses = Twice::all('+');
   // What a plus differs from a blank in.
-  alignas(16) unsigned char plus_to_blank[16] = {0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B,
-                                                 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B, 0x0B};
+  Twice plus_to_blank = Twice::all('+' ^ ' ');
   // One for the fifth decimal, where the sixth rounds it up.
-  alignas(16) unsigned char fifth[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+  Twice fifth{0, 0, 0, 0, 0, 0, 0, 0, 1};
   // A fifth decimal that a carry left past '9'.
-  alignas(16) unsigned char carried[16] = {0, 0, 0, 0, 0, 0, 0, 0, ':', 0, 0, 0, 0, 0, 0, 0};
-  alignas(16) unsigned char negative_zero[16] = {' ', '-', '0', '.', '0', '0', '0', '0',
-                                                 '0', 0,   0,   0,   0,   0,   0,   0};
+  Twice carried{0, 0, 0, 0, 0, 0, 0, 0, ':'};
+  Twice negative_zero{' ', '-', '0', '.', '0', '0', '0', '0', '0'};
   // One added to the fifth decimal that carries through its last n
   // nines (n from 0 to 4): they become zeros ('0' - '9' = -9), the
   // decimal before them one more.
-  alignas(16) unsigned char carries[5][16] = {
-      {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0},
-      {0, 0, 0, 0, 0, 0, 0, 1, 0xF7, 0, 0, 0, 0, 0, 0, 0},
-      {0, 0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0, 0, 0, 0, 0, 0, 0},
-      {0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0, 0, 0, 0, 0, 0, 0},
-      {0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0xF7, 0, 0, 0, 0, 0, 0, 0}};
+  Twice carries[5] = {{0, 0, 0, 0, 0, 0, 0, 0, 1},
+                      {0, 0, 0, 0, 0, 0, 0, 1, 0xF7},
+                      {0, 0, 0, 0, 0, 0, 1, 0xF7, 0xF7},
+                      {0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7},
+                      {0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0xF7}};
 };
 inline constexpr TextConstants kTextConstants{};
 
@@ -213,10 +241,10 @@ template <class Ties>
     return true;
   }
   // The decimals' nines, the fifth at bit 8: their run from the fifth down.
-  const auto nines = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines))));
+  const auto nines = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
   const int run = std::countl_one(nines << 23);
   if (run >= 5) return false;
-  rounded = _mm_add_epi8(field, vector(k.carries[run]));
+  rounded = _mm_add_epi8(field, vector(k.carries[run].bytes));
   return true;
 }
 
@@ -233,7 +261,7 @@ template <const OutputField& Field, class Ties = TiesByModulo>
   // A value that rounds to zero has no sign.
   const auto zero = static_cast<unsigned>(_mm_movemask_epi8(
       _mm_cmpeq_epi8(rounded, _mm_load_si128(reinterpret_cast<const __m128i*>(
-                                  in_memory(kTextConstants).negative_zero)))));
+                                  in_memory(kTextConstants).negative_zero.bytes)))));
   if ((zero & 0x1FFU) == 0x1FFU) return false;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
   return true;
@@ -247,26 +275,26 @@ template <const OutputField& Field, class Ties = TiesByModulo>
 template <const OutputField& Field>
 [[gnu::always_inline]] inline bool put_text_sse2(const char* text, RealText t, char* out) {
   static_assert(Field.at + 16 <= kOutputWidth + 2, "the store stays in the record");
-  const auto whole = static_cast<unsigned>(t.whole_digits());
-  const auto decimals = static_cast<unsigned>(t.decimals());
-  if ((whole | decimals >> 2) >= kFormWholes) return false;
-  const TextForm& form =
-      kTextForms.forms[(static_cast<unsigned>(t.negative) * kFormWholes + whole) * kFormDecimals +
-                       decimals];
+  const FormKey key = form_key(t);
+  if (!key.held()) return false;
+  const TextForm& form = text_form(t, key);
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + t.point - 3));
-  const __m128i field = _mm_or_si128(_mm_and_si128(bytes, vector(form.keep)), vector(form.fill));
+  const __m128i kept = _mm_or_si128(_mm_and_si128(bytes, vector(form.keep)), vector(form.fill));
+  // A plus kept becomes a blank.
+  const __m128i field = _mm_xor_si128(
+      kept, _mm_and_si128(_mm_cmpeq_epi8(kept, vector(k.pluses.bytes)), vector(k.plus_to_blank.bytes)));
   // The sixth decimal (byte 9) above 5 adds one to the fifth (byte 8).
-  const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, vector(k.fives)), 1);
-  __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth)));
+  const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, vector(k.fives.bytes)), 1);
+  __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth.bytes)));
   // Off the usual road: a leading zero (bytes 0 and 1) or a tie (byte 9),
   // which the probe finds, a carry (byte 8), another form (the top bit of
   // byte 15).
   const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried))),
+      _mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried.bytes))),
       field)));
   return finish_text_sse2<Field>(text, t, field, rounded, marks, out);
 }
@@ -295,9 +323,9 @@ KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i lanes(const void* low, cons
       _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
 }
 
-// The same 16 bytes in both lanes.
+// A constant's 32 bytes, the same 16 in both lanes.
 KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i both(const unsigned char* bytes) {
-  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
 }
 
 }  // namespace avx2
@@ -309,35 +337,31 @@ KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i both(const unsigned char* b
 KW_AVX2_TARGET [[gnu::always_inline]] inline bool put_pair_avx2(const char* text, RealText x,
                                                                RealText y, char* out) {
   static_assert(kXField.at + 9 == kYField.at, "the second field follows the first");
-  const auto x_whole = static_cast<unsigned>(x.whole_digits());
-  const auto x_decimals = static_cast<unsigned>(x.decimals());
-  const auto y_whole = static_cast<unsigned>(y.whole_digits());
-  const auto y_decimals = static_cast<unsigned>(y.decimals());
-  if ((x_whole | x_decimals >> 2 | y_whole | y_decimals >> 2) >= kFormWholes) return false;
-  // The forms of a sign kept: a plus becomes a blank below.
-  const TextForm& x_form =
-      kTextForms.forms[(static_cast<unsigned>(x.sign) * kFormWholes + x_whole) * kFormDecimals +
-                       x_decimals];
-  const TextForm& y_form =
-      kTextForms.forms[(static_cast<unsigned>(y.sign) * kFormWholes + y_whole) * kFormDecimals +
-                       y_decimals];
+  const FormKey x_key = form_key(x);
+  const FormKey y_key = form_key(y);
+  if (((x_key.before | x_key.decimals >> 1) | (y_key.before | y_key.decimals >> 1)) >= 8) {
+    return false;
+  }
+  const TextForm& x_form = text_form(x, x_key);
+  const TextForm& y_form = text_form(y, y_key);
   const TextConstants& k = in_memory(kTextConstants);
   using avx2::both;
   using avx2::lanes;
   const __m256i bytes = lanes(text + x.point - 3, text + y.point - 3);
   const __m256i kept = _mm256_or_si256(_mm256_and_si256(bytes, lanes(x_form.keep, y_form.keep)),
                                        lanes(x_form.fill, y_form.fill));
+  // A plus kept becomes a blank.
   const __m256i field =
-      _mm256_xor_si256(kept, _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses)),
-                                              both(k.plus_to_blank)));
-  const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives)), 1);
-  const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth)));
+      _mm256_xor_si256(kept, _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses.bytes)),
+                                              both(k.plus_to_blank.bytes)));
+  const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives.bytes)), 1);
+  const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth.bytes)));
   const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(
       _mm256_or_si256(_mm256_cmpeq_epi8(field, lanes(x_form.probe, y_form.probe)),
-                      _mm256_cmpeq_epi8(rounded, both(k.carried))),
+                      _mm256_cmpeq_epi8(rounded, both(k.carried.bytes))),
       field)));
   const auto zero = static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_cmpeq_epi8(rounded, both(k.negative_zero))));
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(rounded, both(k.negative_zero.bytes))));
   const __m128i x_rounded = _mm256_castsi256_si128(rounded);
   const __m128i y_rounded = _mm256_extracti128_si256(rounded, 1);
   // A lane whose first nine bytes are " -0.00000" carries into its tenth bit.

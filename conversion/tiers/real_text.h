@@ -14,9 +14,10 @@ namespace kw {
 inline constexpr std::uint64_t kUnitsPerOne = kPowersOfTen[12];  // a real in units of 10^-12
 
 // Where the characters of a real of one point are in its record (below
-// 64): the first after its sign, its point, its last, and its sign (a plus
-// is dropped).
+// 64): its first (a sign, or the first after it), its point, its last, and
+// its sign (a plus is dropped).
 struct RealText {
+  int start = 0;  // its sign, or its first character
   int first = 0;
   int point = 0;
   int end = 0;
@@ -44,7 +45,8 @@ inline RealText real_at(const char* text, RealSpan span) {
   RealText t;
   t.sign = span.sign;
   t.negative = text[span.start] == '-';
-  t.first = static_cast<int>(span.start) + static_cast<int>(span.sign);
+  t.start = static_cast<int>(span.start);
+  t.first = t.start + static_cast<int>(span.sign);
   t.point = static_cast<int>(span.point);
   t.end = static_cast<int>(span.end);
   return t;
