@@ -11,7 +11,7 @@ namespace {
 }
 
 #ifdef KW_AVX2
-KW_AVX2_TARGET [[gnu::always_inline]] inline std::uint32_t bits(__m256i mask) {
+[[gnu::always_inline]] KW_AVX2_TARGET inline std::uint32_t bits(__m256i mask) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(mask));
 }
 #endif

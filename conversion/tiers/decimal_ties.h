@@ -54,7 +54,7 @@ inline bool tie_rounds_up(std::uint32_t n) {
 // doubles), less n / 10^6 has the sign of d * 10^6 - n, which the fused
 // operation rounds once, keeping its sign (and giving zero only where d is
 // the tie itself).
-KW_AVX2_TARGET [[gnu::always_inline]] inline bool tie_rounds_up_fma(std::uint32_t n) {
+[[gnu::always_inline]] KW_AVX2_TARGET inline bool tie_rounds_up_fma(std::uint32_t n) {
   const __m128d exact = _mm_set_sd(static_cast<double>(n));
   const __m128d million = _mm_set_sd(1e6);
   const double above =

@@ -317,14 +317,14 @@ inline bool put_pair_plainly(const char* text, RealText x, RealText y, char* out
 namespace avx2 {
 
 // Two lanes of 16 bytes from two places.
-KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i lanes(const void* low, const void* high) {
+[[gnu::always_inline]] KW_AVX2_TARGET inline __m256i lanes(const void* low, const void* high) {
   return _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
       _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
 }
 
 // A constant's 32 bytes, the same 16 in both lanes.
-KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i both(const unsigned char* bytes) {
+[[gnu::always_inline]] KW_AVX2_TARGET inline __m256i both(const unsigned char* bytes) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
 }
 
@@ -334,7 +334,7 @@ KW_AVX2_TARGET [[gnu::always_inline]] inline __m256i both(const unsigned char* b
 // and answer, the usual road of both lanes in one vector. Where a lane
 // leaves it (a tie, a carry, another form, a leading zero, a value that
 // rounds to " -0.00000"), both are finished as put_text_sse2 finishes.
-KW_AVX2_TARGET [[gnu::always_inline]] inline bool put_pair_avx2(const char* text, RealText x,
+[[gnu::always_inline]] KW_AVX2_TARGET inline bool put_pair_avx2(const char* text, RealText x,
                                                                RealText y, char* out) {
   static_assert(kXField.at + 9 == kYField.at, "the second field follows the first");
   const FormKey x_key = form_key(x);

@@ -150,7 +150,7 @@ inline unsigned two_digit_dates_plainly(std::uint64_t pairs, std::uint64_t date_
 }
 
 #ifdef KW_AVX2
-KW_AVX2_TARGET [[gnu::always_inline]] inline unsigned two_digit_dates_bmi2(
+[[gnu::always_inline]] KW_AVX2_TARGET inline unsigned two_digit_dates_bmi2(
     std::uint64_t pairs, std::uint64_t date_ends) {
   return static_cast<unsigned>(_pext_u64(pairs, date_ends));
 }
@@ -190,7 +190,7 @@ inline std::uint32_t date_place_plainly(std::uint64_t values) {
 }
 
 #ifdef KW_AVX2
-KW_AVX2_TARGET [[gnu::always_inline]] inline std::uint32_t date_place_bmi2(std::uint64_t values) {
+[[gnu::always_inline]] KW_AVX2_TARGET inline std::uint32_t date_place_bmi2(std::uint64_t values) {
   KW_EXPECTS(has_table_place(values));
   return static_cast<std::uint32_t>(_pext_u64(values, 0x007F00000F00001FULL));
 }
