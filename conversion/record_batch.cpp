@@ -63,12 +63,18 @@ struct BlockRun {
   }
 };
 
-// The bytes before the line feed of the record at `text`, which lies past
-// its window, before `end` (the records end in a line feed).
-std::size_t long_length(const char* text, const char* end) {
-  const char* past = text + kWindowBits;
-  const void* line_feed = std::memchr(past, '\n', static_cast<std::size_t>(end - past));
-  return static_cast<std::size_t>(static_cast<const char*>(line_feed) - text);
+// The bytes before the line feed of the record whose masks are `masks`:
+// its lowest line feed, in windows of 56 bytes from its first (the records
+// end in a line feed). Calls nothing.
+[[gnu::always_inline]] inline std::size_t record_length(BlockWindows masks) {
+  std::size_t length = 0;
+  std::uint64_t line_feeds = masks[ByteClass::line_feeds];
+  while (line_feeds == 0) [[unlikely]] {
+    masks.first += 7;
+    length += 56;
+    line_feeds = masks[ByteClass::line_feeds] & bits_below(56);
+  }
+  return length + static_cast<std::size_t>(lowest_bit(line_feeds));
 }
 
 // The parsed columns of a record of `length` bytes before its line feed:
@@ -86,30 +92,32 @@ struct RestTier {
   std::uint64_t& stopped_at;
   std::vector<std::uint32_t>& overflowed;
 
-  // The record at `text`, of `columns` parsed columns, which the scan tier
-  // answered `scanned` for: its overflow (written) kept, or the record
-  // converted by the general tier. The run after it; stopped by a record
-  // that fails.
-  [[gnu::noinline]] BlockRun convert(BlockRun run, const BlockOutput& output, const char* text,
-                                     int columns, Converted scanned, DateZone zone) const {
-    if (scanned == Converted::undecided) {
-      zone = DateZone::known;
-      const auto offset = static_cast<std::size_t>(text - output.records);
-      const BlockWindows windows{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
-      scanned = convert_left({text, columns, windows.all()}, offsets, run.out, stop, zone);
-      if (scanned == Converted::failed) {
-        stopped_at = run.lines;
-        run.lines += 1;
-        run.stopped = true;
-        return run;
-      }
-      if (scanned == Converted::blank) return run;
-      if (output.z_shift != 0) {
-        std::memmove(run.out + kZField.at + 1, run.out + kZField.at, kZField.width);
-        run.out[kZField.at] = ' ';
-      }
+  // The record the scan tier leaves at the run's next: converted by the
+  // tiers after it, or its failure kept. The run after it; stopped by a
+  // record that fails.
+  [[gnu::noinline]] BlockRun convert(BlockRun run, const BlockOutput& output) const {
+    const char* text = run.next;
+    const auto offset = static_cast<std::size_t>(text - output.records);
+    const BlockWindows windows{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
+    const std::size_t length = record_length(windows);
+    const int columns = parsed_columns(text, length);
+    DateZone zone = DateZone::known;
+    const Converted converted =
+        convert_left({text, columns, windows.all()}, offsets, run.out, stop, zone);
+    if (converted == Converted::failed) {
+      stopped_at = run.lines;
+      run.lines += 1;
+      run.stopped = true;
+      return run;
     }
-    if (scanned == Converted::overflow) {
+    run.next = text + length + 1;
+    run.lines += 1;
+    if (converted == Converted::blank) return run;
+    if (output.z_shift != 0) {
+      std::memmove(run.out + kZField.at + 1, run.out + kZField.at, kZField.width);
+      run.out[kZField.at] = ' ';
+    }
+    if (converted == Converted::overflow) {
       overflowed.push_back(static_cast<std::uint32_t>(
           static_cast<std::size_t>(run.out - output.first) / output.record_size));
     }
@@ -120,32 +128,31 @@ struct RestTier {
 
 // Converts the records of `run` from the next one on, their third fields
 // `ZShift` columns right of their place: the scan tier with `Kernels`, the
-// records it leaves by `rest`.
+// records it leaves by `rest`. The inner loop calls nothing, so that all
+// the registers are the loop's.
 template <class Kernels, int ZShift>
 [[gnu::always_inline]] inline BlockRun scan_block(BlockRun run, const BlockOutput& output,
                                                   const DateOffsets& offsets,
                                                   const RestTier& rest) {
-  while (run.next < run.end) {
-    const char* text = run.next;
-    const auto offset = static_cast<std::size_t>(text - output.records);
-    const BlockWindows masks{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
-    const std::uint64_t line_feeds = masks[ByteClass::line_feeds];
-    const std::size_t length = line_feeds != 0 ? static_cast<std::size_t>(lowest_bit(line_feeds))
-                                               : long_length(text, run.end);
-    const int columns = parsed_columns(text, length);
-    run.next = text + length + 1;
-    DateZone zone = DateZone::known;
-    const Converted scanned =
-        scan_record<Kernels>(text, masks, columns, offsets, run.out, ZShift, zone);
-    if (scanned == Converted::fits) [[likely]] {
+  for (;;) {
+    while (run.next < run.end) {
+      const char* text = run.next;
+      const auto offset = static_cast<std::size_t>(text - output.records);
+      const BlockWindows masks{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
+      const std::size_t length = record_length(masks);
+      DateZone zone = DateZone::known;
+      if (scan_record<Kernels>(text, masks, parsed_columns(text, length), offsets, run.out, ZShift,
+                               zone) != Converted::fits) {
+        break;
+      }
       run.put_record(output, ZShift, zone);
-    } else {
-      run = rest.convert(run, output, text, columns, scanned, zone);
-      if (run.stopped) break;
+      run.next = text + length + 1;
+      ++run.lines;
     }
-    ++run.lines;
+    if (run.next >= run.end) return run;
+    run = rest.convert(run, output);
+    if (run.stopped) return run;
   }
-  return run;
 }
 
 // The loop for each instruction set and direction, its kernels inline.
