@@ -81,7 +81,8 @@ struct BlockRun {
 // a carriage return just before the line feed left out, at most
 // kParsedColumns.
 inline int parsed_columns(const char* text, std::size_t length) {
-  const std::size_t kept = length - static_cast<std::size_t>(length > 0 && text[length - 1] == '\r');
+  // The byte before a record may be read: it is never a carriage return.
+  const std::size_t kept = length - static_cast<std::size_t>(text[length - 1] == '\r');
   return static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
 }
 

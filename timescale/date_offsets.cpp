@@ -20,7 +20,7 @@ std::int16_t day_word(double seconds, DateZone zone) {
 }  // namespace
 
 DateOffsets::DateOffsets(const LeapTable& table, Direction direction)
-    : table_(table), direction_(direction), days_(std::size_t{kYears} << 9, kNotWhole) {
+    : table_(table), direction_(direction), days_(kPlaces, kNotWhole) {
   // JUDDY once a month: it adds the day last, as a whole number, so the
   // days of a month follow its first day one by one (the years 1950-2049
   // are far from the calendar change of 1582, the only place where the

@@ -37,9 +37,10 @@ class DateOffsets {
   // Where a record's date lies against what the table knows.
   DateZone zone(const std::array<std::int32_t, 3>& idate) const;
 
-  // The place of a date in the table of whole offsets (two-digit year,
-  // month below 16 and day below 32 as read): day + 32 * month + 512 *
-  // year.
+  // The place of a date in the table of whole offsets (a year below 128,
+  // two digits as read, a month below 16 and a day below 32): day + 32 *
+  // month + 512 * year. Every place of seven, four and five bits is the
+  // table's: the words of the years past 99 say no date.
   static constexpr std::uint32_t place_of(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd) {
     return dd | mm << 5 | yy << 9;
   }
@@ -49,7 +50,7 @@ class DateOffsets {
   // zone of the date; false otherwise, and for months and days outside
   // 1-12 and 1-31.
   bool whole_seconds_at(std::uint32_t place, std::int32_t& seconds, DateZone& zone) const {
-    KW_EXPECTS(place < kYears << 9);
+    KW_EXPECTS(place < kPlaces);
     const std::int32_t word = days_[place];
     seconds = word >> 2;
     zone = static_cast<DateZone>(word & 3);
@@ -61,6 +62,7 @@ class DateOffsets {
 
  private:
   static constexpr std::uint32_t kYears = 100;
+  static constexpr std::uint32_t kPlaces = 128 << 9;
   static constexpr std::uint32_t kMonths = 12;
   static constexpr std::uint32_t kDays = 31;
 

@@ -39,7 +39,12 @@ struct FieldsFromText {
   [[gnu::always_inline]] static Converted put_sum(const char* text, RealSpan span,
                                                   std::int32_t offset, char* out) {
     const RealText t = real_at(text, span);
-    return t.plain() && t.decimals() <= 6 && put_sum_text(text, t, offset, out)
+    // At most three digits before the point and six after it, one of them
+    // somewhere.
+    const auto whole = static_cast<unsigned>(t.whole_digits());
+    const auto decimals = static_cast<unsigned>(t.decimals());
+    return whole <= 3 && decimals <= 6 && (whole | decimals) != 0 &&
+                   put_sum_text(text, t, offset, out)
                ? Converted::fits
                : Converted::undecided;
   }

@@ -62,12 +62,12 @@ class Places {
 };
 
 // Stage 3, the dates (the first three values, the day's last digit at
-// `dd_end`): in the columns, one or two digits each. True when the record
-// is refused.
+// `dd_end`): one or two digits each. True when the record is refused.
+// (A record of fewer than three values has its spans at the sentinels:
+// its dates read what they read, every date has a place in the table, and
+// the check of the sixth value refuses it.)
 template <class Masks>
-inline bool refuses_dates(const Masks& m, std::uint64_t values, std::size_t dd_end, int columns) {
-  // Fewer than three values.
-  if (dd_end >= static_cast<std::size_t>(columns)) return true;
+inline bool refuses_dates(const Masks& m, std::uint64_t values, std::size_t dd_end) {
   const std::uint64_t dates = bits_below(static_cast<int>(dd_end) + 1);
   // A point or a sign in a date.
   const std::uint64_t marked_date = (m[ByteClass::points] | m[ByteClass::signs]) & dates;

@@ -118,7 +118,7 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   const std::size_t mm = ends.next();
   const std::size_t dd = ends.next();
   // Stages 3 and 4, the dates.
-  if (scan::refuses_dates(m, values, dd, columns)) return Converted::undecided;
+  if (scan::refuses_dates(m, values, dd)) return Converted::undecided;
   const unsigned twos = Kernels::two_digit_dates(
       values << 1, last_bytes & bits_below(static_cast<int>(dd) + 1));
   const std::uint64_t fields =
@@ -154,7 +154,7 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   const RealSpan x = real(x_end);
   const RealSpan y = real(y_end);
   const Converted xy_fields = Fields::put_reals(text, x, y, out);
-  out[kZField.at] = ' ';  // before a third field moved one column right
+  if (z_shift != 0) out[kZField.at] = ' ';  // before a third field moved one column right
   const Converted z_field = Fields::put_sum(text, real(z_end), offset, out + z_shift);
   return combine(xy_fields, z_field);
 }

@@ -40,6 +40,20 @@ struct HeadText {
 };
 inline constexpr HeadText kHeads;
 
+// For complement_to_one, by the place of the last decimal that is not a
+// zero (0 to 5): the bytes through it, and 0x69 in each with 0x6A in it.
+struct ComplementForms {
+  std::uint64_t through[6]{};
+  std::uint64_t base[6]{};
+  constexpr ComplementForms() {
+    for (int last = 0; last < 6; ++last) {
+      through[last] = (std::uint64_t{1} << (8 * last + 8)) - 1;
+      base[last] = (0x0000696969696969ULL + (std::uint64_t{1} << (8 * last))) & through[last];
+    }
+  }
+};
+inline constexpr ComplementForms kComplementForms;
+
 // Six decimals as text, the first in the lowest byte, two zeros after
 // them, not all zeros: less their value from one. The zeros after the last
 // other decimal stay, it becomes its complement to ten ('0' + '9' + 1 =
@@ -47,11 +61,10 @@ inline constexpr HeadText kHeads;
 // them). No byte borrows from the next.
 inline std::uint64_t complement_to_one(std::uint64_t decimals) {
   KW_EXPECTS(decimals >> 48 == kZeros >> 48 && decimals != kZeros);
-  // The bits of the last decimal that is not a zero.
-  const int last = (63 - std::countl_zero(decimals ^ kZeros)) & ~7;
-  const std::uint64_t through_last = bits_below(last + 8);
-  const std::uint64_t complement = 0x0000696969696969ULL + (std::uint64_t{1} << last) - decimals;
-  return (decimals & ~through_last) | (complement & through_last);
+  // The last decimal that is not a zero.
+  const auto last = static_cast<unsigned>(63 - std::countl_zero(decimals ^ kZeros)) / 8;
+  const std::uint64_t through = kComplementForms.through[last];
+  return (decimals & ~through) | ((kComplementForms.base[last] - decimals) & through);
 }
 
 // F10.6 of the third value plus a whole offset (|offset| at most
