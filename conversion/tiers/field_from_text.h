@@ -120,9 +120,9 @@ inline bool put_text_plainly(const char* text, RealText t, char* out) {
 // kept (a plus is then made a blank). `probe` holds '0' at a leading zero
 // and '5' at the sixth decimal (a tie, or past a tie): what leaves the
 // kernels' usual road. A form they do not take (no digit before the point,
-// more than three places, more than twelve decimals) has the top bit of
-// its fill's last byte set. Seven to twelve decimals are read as six: the
-// sixth decides the rounding but at a 5.
+// more than three places, more than twelve decimals) keeps nothing, and its
+// probe is its fill: every byte leaves the road. Seven to twelve decimals
+// are read as six: the sixth decides the rounding but at a 5.
 struct TextForm {
   alignas(16) unsigned char keep[16];
   alignas(16) unsigned char fill[16];
@@ -146,11 +146,11 @@ constexpr TextForm text_form(unsigned head, unsigned decimals) {
     // for the decimals not written.
     const unsigned char filler = i < sign_at || i >= 10 ? ' ' : i == 3 ? '.' : '0';
     form.fill[i] = kept ? 0 : filler;
-    // A probe byte never equals a field byte (it is 0) but where it says.
+    // A probe byte never equals a field byte (it is 0) but where it says;
+    // those of a form not taken are the field's own.
     const bool leading_zero = whole_digits > 1 && i == 3 - whole_digits;
-    form.probe[i] = leading_zero ? '0' : i == 9 ? '5' : 0;
+    form.probe[i] = !taken ? form.fill[i] : leading_zero ? '0' : i == 9 ? '5' : 0;
   }
-  if (!taken) form.fill[15] = 0x80;
   return form;
 }
 
@@ -290,12 +290,10 @@ template <const OutputField& Field>
   // The sixth decimal (byte 9) above 5 adds one to the fifth (byte 8).
   const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, vector(k.fives.bytes)), 1);
   __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth.bytes)));
-  // Off the usual road: a leading zero (bytes 0 and 1) or a tie (byte 9),
-  // which the probe finds, a carry (byte 8), another form (the top bit of
-  // byte 15).
+  // Off the usual road: a leading zero (bytes 0 and 1), a tie (byte 9) or
+  // another form, which the probe finds, a carry (byte 8).
   const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried.bytes))),
-      field)));
+      _mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))));
   return finish_text_sse2<Field>(text, t, field, rounded, marks, out);
 }
 
@@ -356,10 +354,9 @@ namespace avx2 {
                                               both(k.plus_to_blank.bytes)));
   const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives.bytes)), 1);
   const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth.bytes)));
-  const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(
+  const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(
       _mm256_or_si256(_mm256_cmpeq_epi8(field, lanes(x_form.probe, y_form.probe)),
-                      _mm256_cmpeq_epi8(rounded, both(k.carried.bytes))),
-      field)));
+                      _mm256_cmpeq_epi8(rounded, both(k.carried.bytes)))));
   const auto zero = static_cast<std::uint32_t>(
       _mm256_movemask_epi8(_mm256_cmpeq_epi8(rounded, both(k.negative_zero.bytes))));
   const __m128i x_rounded = _mm256_castsi256_si128(rounded);

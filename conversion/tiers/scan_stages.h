@@ -77,21 +77,22 @@ inline bool refuses_dates(const Masks& m, std::uint64_t values, std::size_t dd_e
 }
 
 // Stage 3, the separators of a record with bytes neither of a value nor a
-// blank (`unusual`, up to the byte after the sixth value): commas only,
-// none before the first value (a null value), at most one between two
-// values (records/separators.h). True when the record is refused.
+// blank (`unusual`, up to the byte after the sixth value, the first value's
+// last byte at `first_end`): commas only, none before the first value (a
+// null value), at most one between two values (records/separators.h). True
+// when the record is refused.
 inline bool refuses_commas(std::uint64_t commas, std::uint64_t values, std::uint64_t unusual,
-                           std::uint64_t read) {
-  commas &= unusual;
+                           std::uint64_t read, std::size_t first_end) {
+  commas &= read;
   // A byte neither of a value, nor a blank, nor a comma.
   const std::uint64_t stray = unusual & ~commas;
-  // A comma before the first value.
-  const std::uint64_t leading_comma = commas & (first_bytes(values) - 1) & ~first_bytes(values);
+  // A comma before the first value (which ends in one or two digits).
+  const std::uint64_t leading_comma = commas & bits_below(static_cast<int>(first_end));
   // A comma reached from another through blanks alone: the carry of the
   // bit after each comma runs through the blanks after it.
   const std::uint64_t blanks = ~(values | unusual) & read;
   const std::uint64_t double_comma = (blanks + (commas << 1)) & ~blanks & commas;
-  return (stray | (leading_comma & read) | double_comma) != 0;
+  return (stray | leading_comma | double_comma) != 0;
 }
 
 // Stage 3, the reals: a sign only at a value's first byte, one point in

@@ -139,7 +139,7 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   if (z_end >= static_cast<std::size_t>(columns)) return Converted::undecided;
   const std::uint64_t read = bits_below(std::min(static_cast<int>(z_end) + 2, columns));
   if (const std::uint64_t unusual = m[ByteClass::others] & read;
-      unusual != 0 && scan::refuses_commas(m[ByteClass::commas], values, unusual, read)) {
+      unusual != 0 && scan::refuses_commas(m[ByteClass::commas], values, unusual, read, yy)) {
     return Converted::undecided;
   }
   if (scan::refuses_reals(m, values, read)) return Converted::undecided;
