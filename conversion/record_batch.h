@@ -49,7 +49,7 @@ class RecordBatch {
   // An output record with its CR LF; in reverse, a blank more before the
   // third value, which is then below -10 s (UT1-TAI) and would otherwise
   // run into the second.
-  static constexpr std::size_t kOutputRecord = kOutputWidth + 2;
+  static constexpr std::size_t kOutputRecord = kOutputRoom;
   static constexpr std::size_t kReverseRecord = kOutputRecord + 1;
   // A record converted has six values: eleven bytes and its line feed at
   // the least, so a batch converts this many at most.

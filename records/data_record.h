@@ -17,6 +17,9 @@ namespace kw {
 
 inline constexpr int kParsedColumns = 38;  // columns that take part in the parse
 inline constexpr int kOutputWidth = 36;
+// The room an output record is made in: its fields, and its CR LF, which
+// the editors may write over before it is written.
+inline constexpr int kOutputRoom = kOutputWidth + 2;
 // A record as the readers are given it: its parsed columns, then blanks, so
 // that a reader may load 8 or 16 columns at a time past its last value.
 inline constexpr int kSlotWidth = 48;

@@ -338,8 +338,8 @@ class LayoutText {
 // come out the same.
 void check_scan(const kw::DateOffsets& offsets, Counts& counts, const std::string& line) {
   kw::test::HeldRecord held(line);
-  char got[kw::kOutputWidth];
-  char want[kw::kOutputWidth];
+  char got[kw::kOutputRoom];
+  char want[kw::kOutputRoom];
   ++counts.checked;
   kw::DateZone got_zone{};
   const kw::Converted scanned =
@@ -393,7 +393,7 @@ int main(int argc, char** argv) {
     std::string text = "00 01 01 " + std::to_string(n / 1'000'000) + ".";
     const std::string fraction = std::to_string(1'000'000 + n % 1'000'000);
     text += fraction.substr(1) + " 0.000000 0.000000";
-    char scanned[kw::kOutputWidth];
+    char scanned[kw::kOutputRoom];
     char want[9];
     const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;

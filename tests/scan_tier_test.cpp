@@ -33,13 +33,13 @@ TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
     const DateOffsets offsets(table);
     for (const std::string& line : GetParam().records) {
       test::HeldRecord held(line);
-      char want[kOutputWidth] = {};
+      char want[kOutputRoom] = {};
       ReadStatus want_status = ReadStatus::ok;
       DateZone want_zone{};
       const Converted expected =
           convert_generally(held.slot(), offsets, want, want_status, want_zone);
       // The entry, through all its tiers.
-      char got[kOutputWidth] = {};
+      char got[kOutputRoom] = {};
       ReadStatus status = ReadStatus::ok;
       DateZone got_zone{};
       EXPECT_EQ(convert_record(held.text(), offsets, got, status, got_zone), expected) << line;
@@ -51,7 +51,7 @@ TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
         EXPECT_EQ(status, want_status) << line;
       }
       // The scan tier alone.
-      char scanned[kOutputWidth] = {};
+      char scanned[kOutputRoom] = {};
       DateZone zone{};
       const Converted by_scan = scan_record(held.text(), offsets, scanned, zone);
       if (by_scan != Converted::undecided) {

@@ -178,7 +178,8 @@ inline FormKey form_key(RealText t) {
 // The form of a real that kTextForms holds.
 inline const TextForm& text_form(RealText t, FormKey key) {
   KW_EXPECTS(key.held());
-  return kTextForms.forms[((key.before | static_cast<unsigned>(t.sign) << 3) << 4) | key.decimals];
+  return kTextForms.forms[(key.before + 8 * static_cast<unsigned>(t.sign)) * kFormDecimals +
+                          key.decimals];
 }
 
 #ifdef KW_SSE2

@@ -24,14 +24,16 @@
 
 namespace kw {
 
-// Converts `record` into out[0..kOutputWidth), the offset of its date
+// Converts `record` into out[0..kOutputWidth) (writing out[0..kOutputRoom)),
+// the offset of its date
 // added to the third value. On `failed`, `status` tells which read error
 // the record raises; on fits or overflow, `zone` where its date lies
 // against the table. Never undecided.
 Converted convert_record(const RecordText& record, const DateOffsets& offsets, char* out,
                          ReadStatus& status, DateZone& zone);
 
-// The scan tier alone on `record`, from the text with the kernels of `set`
+// The scan tier alone on `record` (out as for convert_record), from the
+// text with the kernels of `set`
 // (every set gives the same answer and bytes), then from the digits:
 // fits, overflow or undecided.
 Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,

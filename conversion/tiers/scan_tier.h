@@ -99,8 +99,8 @@ struct Avx2Kernels {
 #endif
 
 // Converts the record at `text`, whose masks are `m` (RecordMasks, or
-// MaskWindows), into
-// out[0..kOutputWidth + z_shift), its third field `z_shift` (0 or 1)
+// MaskWindows), into out[0..kOutputWidth + z_shift) (writing out[0 ..
+// kOutputRoom + z_shift)), its third field `z_shift` (0 or 1)
 // columns to the right, its fields edited by `Fields` (from the text
 // alone, or from the digits where the text does not decide): fits,
 // overflow or undecided; `zone` says where its date lies against the

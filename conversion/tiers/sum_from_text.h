@@ -76,7 +76,8 @@ inline std::uint64_t complement_to_one(std::uint64_t decimals) {
 // Exact: the sum of six decimals is exact here, and the double sum lies
 // within 2e-13 of it, while a field's decimals are 10^-6 apart.
 // False when the sum needs more places before the point than the field
-// has (for the asterisks and error 63 of the digits' editor).
+// has (for the asterisks and error 63 of the digits' editor). Writes two
+// zeros after the field, where the record's end is written after it.
 inline bool put_sum_text(const char* text, RealText t, std::int32_t offset, char* out) {
   static_assert(kZField.width == 10, "three places, the point, six decimals");
   KW_EXPECTS(t.plain() && t.decimals() <= 6);
@@ -96,12 +97,11 @@ inline bool put_sum_text(const char* text, RealText t, std::int32_t offset, char
   // The sum's sign: the other one where it flips, none where it is zero.
   const bool minus = ((sign ^ flipped) & ((q != 0) | fraction)) != 0;
   if (magnitude >= (minus ? 100U : 1000U)) return false;
-  const std::uint32_t head = kHeads.text[magnitude + (minus ? HeadText::kMinus : 0)];
-  // The head, then the decimals after the head's last two bytes.
-  const std::uint64_t tail = decimals << 16 | head >> 16;
+  // The head, then the six decimals: their two zeros after them fall where
+  // the record's end is written next.
   char* to = out + kZField.at;
-  store_word(to + 2, tail);
-  store_word(to, head);
+  store_word(to, kHeads.text[magnitude + (minus ? HeadText::kMinus : 0)]);
+  store_word(to + 4, decimals);
   return true;
 }
 

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const kw::DateOffsets real_offsets(kw::test::shipped_leap_table());
   static const kw::DateOffsets odd_offsets(kw::test::odd_leap_table());
   for (const kw::DateOffsets* offsets : {&real_offsets, &odd_offsets}) {
-    char scanned[kw::kOutputWidth];
+    char scanned[kw::kOutputRoom];
     kw::DateZone scan_zone{};
     const kw::Converted by_scan =
         kw::scan_record(held.text(), *offsets, scanned, scan_zone);
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (by_scan == kw::Converted::blank) FUZZ_CHECK(kw::is_blank_text(columns));
       continue;
     }
-    char want[kw::kOutputWidth];
+    char want[kw::kOutputRoom];
     kw::ReadStatus general_status = kw::ReadStatus::ok;
     kw::DateZone general_zone{};
     FUZZ_CHECK(kw::convert_generally(held.slot(), *offsets, want, general_status, general_zone) ==
