@@ -63,15 +63,4 @@ inline bool tie_rounds_up(std::uint32_t n) {
 }
 #endif
 
-// How a tie at the fifth decimal is decided: the arithmetic modulo 5^6, or
-// the processor's fused multiply-subtract.
-struct TiesByModulo {
-  static bool rounds_up(std::uint32_t n) { return tie_rounds_up(n); }
-};
-#ifdef KW_AVX2
-struct TiesByFma {
-  KW_AVX2_TARGET static bool rounds_up(std::uint32_t n) { return tie_rounds_up_fma(n); }
-};
-#endif
-
 }  // namespace kw

@@ -29,7 +29,6 @@ enum class Rounding { down, up, undecided };
 // it with an odd fifth decimal. Past the twelfth decimal, a value whose
 // seventh to twelfth are all zeros or all nines may lie within 10^-12 of a
 // tie: undecided.
-template <class Ties = TiesByModulo>
 inline Rounding rounding_at_fifth(const char* text, RealText t) {
   const int decimals = t.decimals();
   if (decimals < 6) return Rounding::down;
@@ -44,8 +43,8 @@ inline Rounding rounding_at_fifth(const char* text, RealText t) {
   if (decimals > 12 && (zeros || nines)) return Rounding::undecided;
   if (*sixth != '5' || !zeros) return *sixth >= '5' ? Rounding::up : Rounding::down;
   const char* p = text + t.point;
-  return Ties::rounds_up(digits_before(p, t.whole_digits()) * 1000000 +
-                         leading_digits_value(p + 1, 6))
+  return tie_rounds_up(digits_before(p, t.whole_digits()) * 1000000 +
+                       leading_digits_value(p + 1, 6))
              ? Rounding::up
              : Rounding::down;
 }
@@ -228,14 +227,13 @@ inline constexpr TextConstants kTextConstants{};
 // (bytes 3 before the point on) decided, and carried through the
 // decimals' last nines: true with the field in `rounded`, false where the
 // carry would run into the places before the point.
-template <class Ties>
 [[gnu::always_inline]] inline bool round_unusually(const char* text, RealText t, __m128i field,
                                                    unsigned marks, __m128i& rounded) {
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
-  const bool up = (marks & 0x200U) != 0 ? rounding_at_fifth<Ties>(text, t) == Rounding::up
+  const bool up = (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up
                                         : text[t.point + 6] > '5';
   if (!up) {
     rounded = field;
@@ -251,12 +249,12 @@ template <class Ties>
 
 // The end of put_text_sse2's road, from the field of a real's text
 // (`field`), its usual rounding (`rounded`) and what leaves the usual road
-// (`marks`): the field stored, or false. `Ties` decides a tie.
-template <const OutputField& Field, class Ties = TiesByModulo>
+// (`marks`): the field stored, or false.
+template <const OutputField& Field>
 [[gnu::always_inline]] inline bool finish_text_sse2(const char* text, RealText t, __m128i field,
                                                     __m128i rounded, unsigned marks, char* out) {
   if (marks != 0 &&
-      ((marks & ~0x300U) != 0 || !round_unusually<Ties>(text, t, field, marks, rounded))) {
+      ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
     return false;
   }
   // A value that rounds to zero has no sign.
@@ -327,12 +325,71 @@ namespace avx2 {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
 }
 
+// The field's places before and after its point as an integer of
+// millionths: its bytes 0 to 9, the point and what is no digit (a blank, a
+// minus) taken as nothing.
+[[gnu::always_inline]] KW_AVX2_TARGET inline std::uint32_t micros(__m128i field) {
+  const __m128i digits = _mm_subs_epu8(field, _mm_set1_epi8('0'));
+  // Pairs of digits: the hundreds and tens, the ones, then the decimals'.
+  const __m128i pairs =
+      _mm_maddubs_epi16(digits, _mm_setr_epi8(10, 1, 1, 0, 10, 1, 10, 1, 10, 1, 0, 0, 0, 0, 0, 0));
+  // The whole places, the first four decimals, the last two.
+  const __m128i groups = _mm_madd_epi16(pairs, _mm_setr_epi16(10, 1, 100, 1, 1, 0, 0, 0));
+  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(groups)) * 1000000U +
+         static_cast<std::uint32_t>(_mm_extract_epi32(groups, 1)) * 100U +
+         static_cast<std::uint32_t>(_mm_extract_epi32(groups, 2));
+}
+
+// The end of put_pair_avx2's road for one lane: its text bytes from three
+// before the point (`raw`), its field, the field's usual rounding and what
+// leaves the usual road (`marks`): the field stored, or false. A tie is
+// decided by the double (tie_rounds_up_fma); a carry runs through the
+// decimals' last nines.
+template <const OutputField& Field>
+[[gnu::always_inline]] KW_AVX2_TARGET inline bool finish_lane(RealText t, __m128i raw, __m128i field,
+                                                             __m128i rounded, unsigned marks,
+                                                             char* out) {
+  const TextConstants& k = in_memory(kTextConstants);
+  const auto vector = [](const unsigned char* bytes) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+  };
+  if (marks != 0) {
+    // A leading zero, another form.
+    if ((marks & ~0x300U) != 0) return false;
+    bool up = true;  // a carry: the sixth decimal above 5
+    if ((marks & 0x200U) != 0) {
+      // A sixth decimal of 5: a tie where the decimals after it (bytes 10
+      // on) are zeros.
+      const auto zeros = static_cast<std::uint32_t>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(raw, _mm_set1_epi8('0'))));
+      const auto after = static_cast<std::uint32_t>(bits_below(t.decimals() + 4)) & ~0x3FFU;
+      up = (zeros & after) != after || tie_rounds_up_fma(micros(field));
+    }
+    rounded = field;
+    if (up) {
+      // The decimals' nines, the fifth at bit 8: their run from the fifth
+      // down, which the carry turns to zeros.
+      const auto nines = static_cast<std::uint32_t>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
+      const int run = std::countl_one(nines << 23);
+      if (run >= 5) return false;
+      rounded = _mm_add_epi8(field, vector(k.carries[run].bytes));
+    }
+  }
+  // A value that rounds to zero has no sign.
+  const auto zero = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(rounded, vector(k.negative_zero.bytes))));
+  if ((zero & 0x1FFU) == 0x1FFU) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
+  return true;
+}
+
 }  // namespace avx2
 
 // The first and second fields at once, a lane each: put_text_sse2's bytes
 // and answer, the usual road of both lanes in one vector. Where a lane
 // leaves it (a tie, a carry, another form, a leading zero, a value that
-// rounds to " -0.00000"), both are finished as put_text_sse2 finishes.
+// rounds to " -0.00000"), each lane is finished on its own (finish_lane).
 [[gnu::always_inline]] KW_AVX2_TARGET inline bool put_pair_avx2(const char* text, RealText x,
                                                                RealText y, char* out) {
   static_assert(kXField.at + 9 == kYField.at, "the second field follows the first");
@@ -369,12 +426,14 @@ namespace avx2 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kYField.at), y_rounded);
     return true;
   }
-  // A lane off the usual road: each finished as put_text_sse2 finishes, the
-  // first before the second (its store runs into the second field).
-  return finish_text_sse2<kXField, TiesByFma>(text, x, _mm256_castsi256_si128(field), x_rounded,
-                                              marks & 0xFFFFU, out) &&
-         finish_text_sse2<kYField, TiesByFma>(text, y, _mm256_extracti128_si256(field, 1),
-                                              y_rounded, marks >> 16, out);
+  // A lane off the usual road: each finished on its own, the first before
+  // the second (its store runs into the second field).
+  return avx2::finish_lane<kXField>(x, _mm256_castsi256_si128(bytes),
+                                    _mm256_castsi256_si128(field), x_rounded, marks & 0xFFFFU,
+                                    out) &&
+         avx2::finish_lane<kYField>(y, _mm256_extracti128_si256(bytes, 1),
+                                    _mm256_extracti128_si256(field, 1), y_rounded, marks >> 16,
+                                    out);
 }
 #endif
 
