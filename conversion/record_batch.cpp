@@ -139,11 +139,11 @@ template <class Kernels, int ZShift>
     while (run.next < run.end) {
       const char* text = run.next;
       const auto offset = static_cast<std::size_t>(text - output.records);
-      const BlockWindows masks{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
-      const std::size_t length = record_length(masks);
+      const BlockWindows windows{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
+      const std::size_t length = record_length(windows);
       DateZone zone = DateZone::known;
-      if (scan_record<Kernels>(text, masks, parsed_columns(text, length), offsets, run.out, ZShift,
-                               zone) != Converted::fits) {
+      if (scan_record<Kernels>(text, windows, parsed_columns(text, length),
+                               offsets.whole_seconds(), run.out, ZShift, zone) != Converted::fits) {
         break;
       }
       run.put_record(output, ZShift, zone);

@@ -185,7 +185,7 @@ TEST(DateOffsets, AreTheOffsetsOfEachDate) {
           if (yy < 0 || yy > 99 || dd > 31) continue;  // the scan tier's dates have places
           std::int32_t seconds = 0;
           DateZone zone{};
-          if (offsets.whole_seconds_at(
+          if (offsets.whole_seconds().at(
                   DateOffsets::place_of(static_cast<std::uint32_t>(yy), static_cast<std::uint32_t>(mm),
                                         static_cast<std::uint32_t>(dd)),
                   seconds, zone)) {

@@ -45,17 +45,25 @@ class DateOffsets {
     return dd | mm << 5 | yy << 9;
   }
 
-  // For the date at `place`: what is added on it, when it is a whole
-  // number of seconds of at most kMostWholeSeconds in magnitude, and the
-  // zone of the date; false otherwise, and for months and days outside
-  // 1-12 and 1-31.
-  bool whole_seconds_at(std::uint32_t place, std::int32_t& seconds, DateZone& zone) const {
-    KW_EXPECTS(place < kPlaces);
-    const std::int32_t word = days_[place];
-    seconds = word >> 2;
-    zone = static_cast<DateZone>(word & 3);
-    return word != kNotWhole;
-  }
+  // The words of the dates' places, whole_seconds_at's, held apart: a loop
+  // keeps them in a register (a store through a char pointer might change
+  // the table's own members, which are then read again).
+  struct WholeSeconds {
+    const std::int16_t* words;
+
+    // For the date at `place`: what is added on it, when it is a whole
+    // number of seconds of at most kMostWholeSeconds in magnitude, and the
+    // zone of the date; false otherwise, and for months and days outside
+    // 1-12 and 1-31.
+    bool at(std::uint32_t place, std::int32_t& seconds, DateZone& zone) const {
+      KW_EXPECTS(place < kPlaces);
+      const std::int32_t word = words[place];
+      seconds = word >> 2;
+      zone = static_cast<DateZone>(word & 3);
+      return word != kNotWhole;
+    }
+  };
+  WholeSeconds whole_seconds() const { return {days_.data()}; }
 
   Direction direction() const { return direction_; }
   const LeapTable& table() const { return table_; }

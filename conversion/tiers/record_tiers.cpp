@@ -9,8 +9,8 @@ template <class Kernels, class Fields>
 [[gnu::always_inline]] inline Converted scan_with(const RecordText& record,
                                                   const DateOffsets& offsets, char* out,
                                                   DateZone& zone) {
-  return scan_record<Kernels, Fields>(record.text, record.masks, record.columns, offsets, out, 0,
-                                      zone);
+  return scan_record<Kernels, Fields>(record.text, record.masks, record.columns,
+                                      offsets.whole_seconds(), out, 0, zone);
 }
 
 // The kernels of every processor there is built for: SSE2 on x86.

@@ -107,8 +107,9 @@ struct Avx2Kernels {
 // table, when it is converted.
 template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = RecordMasks>
 [[gnu::always_inline]] inline Converted scan_record(const char* text, const Masks& m,
-                                                    int columns, const DateOffsets& offsets,
-                                                    char* out, int z_shift, DateZone& zone) {
+                                                    int columns,
+                                                    DateOffsets::WholeSeconds offsets, char* out,
+                                                    int z_shift, DateZone& zone) {
   KW_EXPECTS(columns >= 0 && columns <= kParsedColumns && (z_shift == 0 || z_shift == 1));
   // Stage 2, the dates: their last bytes.
   const std::uint64_t values = m[ByteClass::values] & bits_below(columns);
@@ -127,7 +128,7 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   const std::uint64_t date_values = scan::date_values(fields);
   std::int32_t offset = 0;
   if (!scan::has_table_place(date_values) ||
-      !offsets.whole_seconds_at(Kernels::date_place(date_values), offset, zone)) {
+      !offsets.at(Kernels::date_place(date_values), offset, zone)) {
     return Converted::undecided;
   }
   store_word(out + kYearField.at, fields);
