@@ -152,11 +152,11 @@ std::string real_text(std::mt19937& random) {
   return value;
 }
 
-// The characters of the real at `start` of `text`.
-RealText real_in(const std::string& text, std::size_t start) {
+// The span of the real at `start` of `text`.
+RealSpan real_in(const std::string& text, std::size_t start) {
   const std::size_t end = text.find(' ', start) - 1;
   const bool sign = text[start] == '-' || text[start] == '+';
-  return real_at(text.data(), {start, text.find('.', start), end, sign});
+  return {start, text.find('.', start), end, sign};
 }
 
 #ifdef KW_AVX2
@@ -168,8 +168,9 @@ KW_AVX2_TARGET bool tie_rounds_up_with_fma(std::uint32_t n) {
 }
 #endif
 
-// Records of two reals of any form: what a vector kernel writes, the plain
-// one writes the same way.
+// Records of two reals of any form: what a vector kernel writes, the
+// editors of the digits tier write the same way (the plain kernel, then
+// the digits).
 TEST(TextEditors, GiveThePlainEditorsFields) {
   std::vector<std::pair<const char*, bool (*)(const char*, RealText, RealText, char*)>> kernels;
 #ifdef KW_SSE2
@@ -188,16 +189,17 @@ TEST(TextEditors, GiveThePlainEditorsFields) {
     const std::string y = real_text(random);
     std::string text = "96 01 05 " + x + " " + y + " -1.5\n7 8 9";
     text.resize(96, ' ');
-    const RealText x_real = real_in(text, 9);
-    const RealText y_real = real_in(text, 10 + x.size());
+    const RealSpan x_span = real_in(text, 9);
+    const RealSpan y_span = real_in(text, 10 + x.size());
     char want[kOutputWidth + 16];
     std::memset(want, '#', sizeof want);
-    const bool expected = put_pair_plainly(text.data(), x_real, y_real, want);
+    const Converted expected = FieldsFromDigits::put_reals(text.data(), x_span, y_span, want);
     for (std::size_t k = 0; k < kernels.size(); ++k) {
       char got[kOutputWidth + 16];
       std::memset(got, '#', sizeof got);
-      if (kernels[k].second(text.data(), x_real, y_real, got)) {
-        ASSERT_TRUE(expected) << kernels[k].first << " " << text;
+      if (kernels[k].second(text.data(), real_at(text.data(), x_span),
+                            real_at(text.data(), y_span), got)) {
+        ASSERT_EQ(expected, Converted::fits) << kernels[k].first << " " << text;
         ASSERT_EQ(std::string(got + kXField.at, 18), std::string(want + kXField.at, 18))
             << kernels[k].first << " " << text;
         ++written[k];

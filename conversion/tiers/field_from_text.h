@@ -126,7 +126,10 @@ struct TextForm {
   alignas(16) unsigned char keep[16];
   alignas(16) unsigned char fill[16];
   alignas(16) unsigned char probe[16];
-  alignas(16) unsigned char unused[16];  // a form is 64 bytes: its place is a shift
+  // The AVX2 kernel's keep, as a byte shuffle: a kept byte from its own
+  // place, the others none (0x80). Where no digit stands before the point
+  // (".5", "-.5") it moves the sign a place left, before the zero added.
+  alignas(16) unsigned char shuffle[16];
 };
 inline constexpr unsigned kFormHeads = 16;     // bytes before the point, 8 more with a sign
 inline constexpr unsigned kFormDecimals = 16;
@@ -134,15 +137,22 @@ inline constexpr unsigned kFormDecimals = 16;
 constexpr TextForm text_form(unsigned head, unsigned decimals) {
   TextForm form{};
   const auto before = static_cast<int>(head % 8);  // the sign and the whole digits
-  const int whole_digits = before - static_cast<int>(head / 8);
-  const int sign_at = 3 - before;  // the first byte of the sign or digits
-  const bool taken = whole_digits >= 1 && before <= 3 && decimals <= 12;
+  const auto sign = static_cast<int>(head / 8);
+  const int whole_digits = before - sign;
+  // No digit before the point: a zero added there, the sign before it.
+  const bool zero_added = whole_digits == 0 && before <= 1 && decimals >= 1;
+  const int sign_at = zero_added ? 2 - before : 3 - before;  // the first byte of the sign or digits
+  const bool taken = (whole_digits >= 1 || zero_added) && before <= 3 && decimals <= 12;
   const int read = decimals < 6 ? static_cast<int>(decimals) : 6;
   for (int i = 0; i < 16; ++i) {
-    const bool kept = taken && ((i >= sign_at && i < 3) || (i >= 4 && i < 4 + read));
-    form.keep[i] = kept ? 0xFF : 0x00;
+    const bool kept = taken && ((i >= sign_at && i < 3 - static_cast<int>(zero_added)) ||
+                                (i >= 4 && i < 4 + read));
+    // The byte a kept one comes from: the sign moved left comes from byte 2.
+    const int from = zero_added && i == 1 ? 2 : i;
+    form.keep[i] = kept && !zero_added ? 0xFF : 0x00;
+    form.shuffle[i] = kept ? static_cast<unsigned char>(from) : 0x80;
     // Blanks before the sign and after the sixth decimal, the point, zeros
-    // for the decimals not written.
+    // for the decimals not written and the one added.
     const unsigned char filler = i < sign_at || i >= 10 ? ' ' : i == 3 ? '.' : '0';
     form.fill[i] = kept ? 0 : filler;
     // A probe byte never equals a field byte (it is 0) but where it says;
@@ -275,7 +285,8 @@ template <const OutputField& Field>
 [[gnu::always_inline]] inline bool put_text_sse2(const char* text, RealText t, char* out) {
   static_assert(Field.at + 16 <= kOutputWidth + 2, "the store stays in the record");
   const FormKey key = form_key(t);
-  if (!key.held()) return false;
+  // The forms of a zero added are the AVX2 kernel's alone.
+  if (!key.held() || t.whole_digits() == 0) return false;
   const TextForm& form = text_form(t, key);
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
@@ -404,8 +415,9 @@ template <const OutputField& Field>
   using avx2::both;
   using avx2::lanes;
   const __m256i bytes = lanes(text + x.point - 3, text + y.point - 3);
-  const __m256i kept = _mm256_or_si256(_mm256_and_si256(bytes, lanes(x_form.keep, y_form.keep)),
-                                       lanes(x_form.fill, y_form.fill));
+  const __m256i kept =
+      _mm256_or_si256(_mm256_shuffle_epi8(bytes, lanes(x_form.shuffle, y_form.shuffle)),
+                      lanes(x_form.fill, y_form.fill));
   // A plus kept becomes a blank.
   const __m256i field =
       _mm256_xor_si256(kept, _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses.bytes)),
