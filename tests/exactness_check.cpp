@@ -281,7 +281,7 @@ class LayoutText {
     // Now and then fewer decimals, as a value cut at column 38 has, or
     // more: as many as a double prints, or a tie or near-tie at the fifth
     // or sixth decimal that only a decimal beyond the twelfth decides.
-    switch (pick(8)) {
+    switch (pick(9)) {
       case 0:
         fraction.resize(1 + pick(6));
         break;
@@ -290,10 +290,18 @@ class LayoutText {
         break;
       case 2: {
         const std::string near[] = {"5", "49999999", "50000000"};
-        fraction.resize(4 + pick(2));
+        fraction.resize(4 + pick(3));
         fraction += near[pick(3)];
         fraction.append(pick(8), pick(2) == 0 ? '0' : '9');
         if (pick(2) == 0) fraction += digit();
+        break;
+      }
+      case 3: {  // a binary fraction in full: an exact tie at its last decimal
+        const unsigned places = 6 + pick(8);
+        std::uint64_t digits = (random_() % (std::uint64_t{1} << places)) | 1;
+        for (unsigned k = 0; k < places; ++k) digits *= 5;  // odd / 2^places * 10^places
+        fraction = std::to_string(digits);
+        fraction.insert(0, places - fraction.size(), '0');
         break;
       }
       default:

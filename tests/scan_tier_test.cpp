@@ -120,6 +120,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "62 1 5 0.1000050000000 0.999995 -37.0000005", "7 12 31 .5 5. -.5",
                     "7 2 1 0.999999999999 -0.000005 -0.0000005"},
                    true},
+        // A third value of seven to fourteen decimals: rounded at the sixth
+        // before the offset is added, a tie (the sum's sign flipped or not,
+        // an exact binary one) decided by the double sum, nines carried
+        // into the whole seconds.
+        LayoutCase{"seventh_decimals",
+                   {"96 01 05 0.1 0.2 -29.4493035", "96 01 05 0.1 0.2 29.4493035",
+                    "96 01 05 0.1 0.2 -0.0078125", "96 01 05 0.1 0.2 0.0078125",
+                    "96 01 05 0.1 0.2 -31.0000005", "96 01 05 0.1 0.2 -9.99999951",
+                    "96 01 05 0.1 0.2 -1.12345678901234", "96 01 05 0.1 0.2 999.9999996"},
+                   true},
         // Records the scan tier leaves to the general one: signs and exponents,
         // more digits, dates out of the table, a fraction of a day, bad
         // records and blank ones.
@@ -138,7 +148,10 @@ INSTANTIATE_TEST_SUITE_P(
              "80 02 01 0.1 0.2 -0.0000024999999999999", "62 02 01 0.1 0.2 -0.0000034999999999999",
              // A second value a unit of the twelfth decimal from a tie at
              // the fifth, beyond the twelfth: only the double decides.
-             "7 11 12 9.6 83.000004999999998 299.8"},
+             "7 11 12 9.6 83.000004999999998 299.8",
+             // Sums that round to zero, and one within 10^-12 of a tie.
+             "96 01 05 0.1 0.2 -30.0000005", "62 01 05 0.1 0.2 -9.0000004",
+             "96 01 05 0.1 0.2 -29.99999949999999"},
             false}),
     case_name);
 

@@ -102,14 +102,14 @@ constexpr std::uint32_t byte_swapped(std::uint32_t word) {
 
 inline constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
 
-// The bytes of the first n <= 7 decimals in the word of the eight after a
+// The bytes of the first n <= 8 decimals in the word of the eight after a
 // point, and zeros ('0') after them.
 struct DecimalBytes {
-  std::uint64_t keep[8]{};
-  std::uint64_t zeros[8]{};
+  std::uint64_t keep[9]{};
+  std::uint64_t zeros[9]{};
   constexpr DecimalBytes() {
-    for (int n = 0; n < 8; ++n) {
-      keep[n] = (std::uint64_t{1} << (8 * n)) - 1;
+    for (int n = 0; n < 9; ++n) {
+      keep[n] = n < 8 ? (std::uint64_t{1} << (8 * n)) - 1 : ~std::uint64_t{0};
       zeros[n] = kZeros & ~keep[n];
     }
   }
