@@ -39,14 +39,13 @@ struct FieldsFromText {
   [[gnu::always_inline]] static Converted put_sum(const char* text, RealSpan span,
                                                   std::int32_t offset, char* out) {
     const RealText t = real_at(text, span);
-    // At most three digits before the point and fourteen after it, a digit
-    // somewhere; more than six decimals rounded first.
+    // At most three digits before the point, a digit somewhere; more than
+    // six decimals rounded first.
     const auto whole = static_cast<unsigned>(t.whole_digits());
     const auto decimals = static_cast<unsigned>(t.decimals());
     if (whole > 3 || (whole | decimals) == 0) return Converted::undecided;
-    const bool put = decimals <= 6    ? put_sum_text(text, t, offset, out)
-                     : decimals <= 14 ? put_rounded_sum_text(text, t, offset, out)
-                                      : false;
+    const bool put = decimals <= 6 ? put_sum_text(text, t, offset, out)
+                                   : put_rounded_sum_text(text, t, offset, out);
     return put ? Converted::fits : Converted::undecided;
   }
 };

@@ -180,13 +180,14 @@ inline int sum_tie_side(std::uint64_t units, bool negative, std::int32_t offset)
 // tie, or where a sum not zero would round to zero (its sign is the
 // digits' editor's).
 inline bool put_rounded_sum_text(const char* text, RealText t, std::int32_t offset, char* out) {
-  KW_EXPECTS(t.plain() && t.decimals() > 6 && t.decimals() <= 14);
+  KW_EXPECTS(t.plain() && t.decimals() > 6);
   const char* p = text + t.point;
   auto whole = static_cast<std::int32_t>(digits_before(p, t.whole_digits()));
   std::uint64_t decimals = decimal_bytes(p, 6);
   // The seventh to fourteenth decimals, the seventh highest (zeros after
-  // the last), against a 5 then zeros: above, below or at the tie.
-  const int more = t.decimals() - 6;
+  // the last), against a 5 then zeros: above, below or at the tie. Those
+  // after the fourteenth decide only within 10^-12 of a tie.
+  const int more = t.decimals() < 14 ? t.decimals() - 6 : 8;
   const std::uint64_t rest = byte_swapped(
       (load_word<std::uint64_t>(p + 7) & kDecimalBytes.keep[more]) | kDecimalBytes.zeros[more]);
   constexpr std::uint64_t kTie = 0x3530303030303030ULL;  // "50000000"
