@@ -8,8 +8,10 @@ namespace {
 
 InstructionSet widest_run_here() {
 #ifdef KW_AVX2
+  // Every processor with these has LZCNT too (clang cannot ask for it).
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma")) {
+      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma") &&
+      __builtin_cpu_supports("popcnt")) {
     return InstructionSet::avx2;
   }
 #endif
