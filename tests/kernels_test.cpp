@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "conversion/tiers/field_text.h"
 #include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/field_text.h"
 #include "conversion/tiers/scan_stages.h"
+#include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
+#include "records/field_edit.h"
 #include "records/simd.h"
 
 namespace kw {
@@ -145,9 +149,9 @@ std::string real_text(std::mt19937& random) {
   for (unsigned i = 0; i < decimals; ++i) {
     const unsigned kind = pick(4);
     value += i > 5 && tail != '\0' ? tail
-             : kind == 0            ? '9'
-             : kind == 1 && i == 5  ? '5'
-                                    : static_cast<char>('0' + pick(10));
+             : kind == 0           ? '9'
+             : kind == 1 && i == 5 ? '5'
+                                   : static_cast<char>('0' + pick(10));
   }
   return value;
 }
@@ -197,8 +201,8 @@ TEST(TextEditors, GiveThePlainEditorsFields) {
     for (std::size_t k = 0; k < kernels.size(); ++k) {
       char got[kOutputWidth + 16];
       std::memset(got, '#', sizeof got);
-      if (kernels[k].second(text.data(), real_at(text.data(), x_span),
-                            real_at(text.data(), y_span), got)) {
+      if (kernels[k].second(text.data(), real_at(text.data(), x_span), real_at(text.data(), y_span),
+                            got)) {
         ASSERT_EQ(expected, Converted::fits) << kernels[k].first << " " << text;
         ASSERT_EQ(std::string(got + kXField.at, 18), std::string(want + kXField.at, 18))
             << kernels[k].first << " " << text;
@@ -208,6 +212,51 @@ TEST(TextEditors, GiveThePlainEditorsFields) {
   }
   // The records are not all left to the plain editors.
   for (const int count : written) EXPECT_GT(count, 10000);
+}
+
+// The third value's field from its text against the general tier's sum
+// (the double read from the text plus the offset, edited F10.6), with
+// every whole offset the table may hold and ones that flip the sum's sign:
+// wherever the text's editor writes the field, it writes those bytes.
+TEST(SumFromText, GivesTheDoubleSumsField) {
+  std::mt19937 random(20261209);
+  const auto pick = [&random](unsigned n) { return static_cast<unsigned>(random()) % n; };
+  int written = 0;
+  constexpr int kRounds = 300000;
+  for (int round = 0; round < kRounds; ++round) {
+    std::string z = real_text(random);
+    if (pick(3) == 0) {  // a tie at the seventh decimal, or an exact binary one
+      const std::size_t point = z.find('.');
+      z.resize(point + 1);
+      for (int i = 0; i < 6; ++i) z += static_cast<char>('0' + pick(10));
+      z += pick(2) == 0 ? "5" : "5000000";
+      if (pick(4) == 0) {  // k / 128, k odd: seven decimals, exactly a double
+        const unsigned k = pick(128000) | 1;
+        const std::string decimals = std::to_string(k % 128 * 78125);
+        z = std::to_string(k / 128) + "." + std::string(7 - decimals.size(), '0') + decimals;
+      }
+    }
+    const double value = std::strtod(z.c_str(), nullptr);
+    const auto whole = static_cast<std::int32_t>(std::fabs(value));
+    const std::int32_t offset =
+        pick(2) == 0 ? static_cast<std::int32_t>(pick(2001)) - 1000
+                     : (value < 0 ? whole : -whole) + static_cast<std::int32_t>(pick(3)) - 1;
+    std::string text = "96 01 05 0.1 0.2 " + z + " \n7 8 9";
+    text.resize(96, ' ');
+    char got[kOutputRoom + 16];
+    if (FieldsFromText<PlainKernels>::put_sum(text.data(), real_in(text, 17), offset, got) !=
+        Converted::fits) {
+      continue;
+    }
+    char want[kZField.width];
+    ASSERT_TRUE((edit_field<kZField.width, 6>(value + offset, want))) << z << " " << offset;
+    ASSERT_EQ(std::string(got + kZField.at, kZField.width), std::string(want, kZField.width))
+        << z << " " << offset;
+    ++written;
+  }
+  // Not all are left to the digits' editor (the rest: sums too wide for
+  // the field, more than three whole digits).
+  EXPECT_GT(written, kRounds / 2);
 }
 
 #ifdef KW_AVX2
