@@ -20,7 +20,8 @@ inline std::uint64_t bits_from(int from) {
 // compiler would make each of three instructions.
 inline constexpr auto kBitsBelow = [] {
   std::array<std::uint64_t, 65> masks{};
-  for (int to = 0; to < 64; ++to) masks[static_cast<std::size_t>(to)] = (std::uint64_t{1} << to) - 1;
+  for (int to = 0; to < 64; ++to)
+    masks[static_cast<std::size_t>(to)] = (std::uint64_t{1} << to) - 1;
   masks[64] = ~std::uint64_t{0};
   return masks;
 }();

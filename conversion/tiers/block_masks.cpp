@@ -5,7 +5,7 @@ namespace {
 
 // Stores the 32 bits of `mask` as those of one half (`half`, 0 or 1) of
 // chunk `k` of an array.
-[[gnu::always_inline]] inline void put_half(std::uint64_t* bits, std::size_t k, int half,
+[[gnu::always_inline]] inline void put_half(std::uint64_t* bits, std::size_t k, std::size_t half,
                                             std::uint32_t mask) {
   store_word(reinterpret_cast<char*>(bits + k) + 4 * half, mask);
 }
@@ -105,7 +105,7 @@ KW_AVX2_TARGET void classify_avx2(const char* text, std::size_t chunks, const Bl
   // The arrays' places held here: a store through one may not change them.
   const BlockMasks to = masks;
   for (std::size_t k = 0; k < chunks; ++k) {
-    for (int half = 0; half < 2; ++half) {
+    for (std::size_t half = 0; half < 2; ++half) {
       const __m256i v =
           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + k * kChunkBytes + 32 * half));
       const __m256i digit = _mm256_cmpgt_epi8(digit_count, _mm256_sub_epi8(v, digit_base));

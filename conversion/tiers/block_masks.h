@@ -70,17 +70,16 @@ BlockClassifier block_classifier();
 
 // The window of a bit array from bit `offset`: its byte there and the
 // seven after it, shifted to the bit.
-[[gnu::always_inline]] inline std::uint64_t window(const std::uint64_t* bits,
-                                                   std::size_t offset) {
+[[gnu::always_inline]] inline std::uint64_t window(const std::uint64_t* bits, std::size_t offset) {
   const auto* bytes = reinterpret_cast<const char*>(bits);
   return load_word<std::uint64_t>(bytes + offset / 8) >> (offset % 8);
 }
 
 // The masks of the record at byte `offset` of a block.
 inline RecordMasks masks_at(const BlockMasks& block, std::size_t offset) {
-  return {{window(block.values, offset), window(block.points, offset),
-           window(block.signs, offset), window(block.others, offset),
-           window(block.commas, offset), window(block.line_feeds, offset)}};
+  return {{window(block.values, offset), window(block.points, offset), window(block.signs, offset),
+           window(block.others, offset), window(block.commas, offset),
+           window(block.line_feeds, offset)}};
 }
 
 // A record's masks as windows of its block's arrays, each loaded where it

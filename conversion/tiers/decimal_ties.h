@@ -57,8 +57,7 @@ inline bool tie_rounds_up(std::uint32_t n) {
 [[gnu::always_inline]] KW_AVX2_TARGET inline bool tie_rounds_up_fma(std::uint32_t n) {
   const __m128d exact = _mm_set_sd(static_cast<double>(n));
   const __m128d million = _mm_set_sd(1e6);
-  const double above =
-      _mm_cvtsd_f64(_mm_fmsub_sd(_mm_div_sd(exact, million), million, exact));
+  const double above = _mm_cvtsd_f64(_mm_fmsub_sd(_mm_div_sd(exact, million), million, exact));
   return above > 0.0 || (above == 0.0 && (n / 10 & 1) != 0);
 }
 #endif

@@ -131,34 +131,57 @@ struct TextForm {
   // (".5", "-.5") it moves the sign a place left, before the zero added.
   alignas(16) unsigned char shuffle[16];
 };
-inline constexpr unsigned kFormHeads = 16;     // bytes before the point, 8 more with a sign
+inline constexpr unsigned kFormHeads = 16;  // bytes before the point, 8 more with a sign
 inline constexpr unsigned kFormDecimals = 16;
 
+// Where a form's bytes come from: the sign and the digits before the point
+// (`head` as text_form takes it), a zero added where no digit stands there,
+// the decimals read.
+struct FormShape {
+  int whole_digits = 0;
+  int sign_at = 0;  // the first byte of the sign or the digits
+  int read = 0;     // the decimals read, at most six
+  bool zero_added = false;
+  bool taken = false;  // a form the kernels take
+  constexpr FormShape(unsigned head, unsigned decimals) {
+    const auto before = static_cast<int>(head % 8);  // the sign and the whole digits
+    whole_digits = before - static_cast<int>(head / 8);
+    zero_added = whole_digits == 0 && before <= 1 && decimals >= 1;
+    sign_at = zero_added ? 2 - before : 3 - before;
+    taken = (whole_digits >= 1 || zero_added) && before <= 3 && decimals <= 12;
+    read = decimals < 6 ? static_cast<int>(decimals) : 6;
+  }
+  // Whether byte i of the field is one of the value's.
+  constexpr bool kept(int i) const {
+    const bool head = i >= sign_at && i < 3 - static_cast<int>(zero_added);
+    return taken && (head || (i >= 4 && i < 4 + read));
+  }
+  // Blanks before the sign and after the sixth decimal, the point, zeros
+  // for the decimals not written and the one added.
+  static constexpr unsigned char filler(int i, int sign_at) {
+    if (i < sign_at || i >= 10) return ' ';
+    return i == 3 ? '.' : '0';
+  }
+  // A probe byte never equals a field byte (it is 0) but where it says;
+  // those of a form not taken are the field's own.
+  constexpr unsigned char probe(int i, unsigned char fill) const {
+    if (!taken) return fill;
+    if (whole_digits > 1 && i == 3 - whole_digits) return '0';  // a leading zero
+    return i == 9 ? '5' : 0;
+  }
+};
+
 constexpr TextForm text_form(unsigned head, unsigned decimals) {
+  const FormShape shape(head, decimals);
   TextForm form{};
-  const auto before = static_cast<int>(head % 8);  // the sign and the whole digits
-  const auto sign = static_cast<int>(head / 8);
-  const int whole_digits = before - sign;
-  // No digit before the point: a zero added there, the sign before it.
-  const bool zero_added = whole_digits == 0 && before <= 1 && decimals >= 1;
-  const int sign_at = zero_added ? 2 - before : 3 - before;  // the first byte of the sign or digits
-  const bool taken = (whole_digits >= 1 || zero_added) && before <= 3 && decimals <= 12;
-  const int read = decimals < 6 ? static_cast<int>(decimals) : 6;
   for (int i = 0; i < 16; ++i) {
-    const bool kept = taken && ((i >= sign_at && i < 3 - static_cast<int>(zero_added)) ||
-                                (i >= 4 && i < 4 + read));
+    const bool kept = shape.kept(i);
     // The byte a kept one comes from: the sign moved left comes from byte 2.
-    const int from = zero_added && i == 1 ? 2 : i;
-    form.keep[i] = kept && !zero_added ? 0xFF : 0x00;
+    const int from = shape.zero_added && i == 1 ? 2 : i;
+    form.keep[i] = kept && !shape.zero_added ? 0xFF : 0x00;
     form.shuffle[i] = kept ? static_cast<unsigned char>(from) : 0x80;
-    // Blanks before the sign and after the sixth decimal, the point, zeros
-    // for the decimals not written and the one added.
-    const unsigned char filler = i < sign_at || i >= 10 ? ' ' : i == 3 ? '.' : '0';
-    form.fill[i] = kept ? 0 : filler;
-    // A probe byte never equals a field byte (it is 0) but where it says;
-    // those of a form not taken are the field's own.
-    const bool leading_zero = whole_digits > 1 && i == 3 - whole_digits;
-    form.probe[i] = !taken ? form.fill[i] : leading_zero ? '0' : i == 9 ? '5' : 0;
+    form.fill[i] = kept ? 0 : FormShape::filler(i, shape.sign_at);
+    form.probe[i] = shape.probe(i, form.fill[i]);
   }
   return form;
 }
@@ -187,8 +210,8 @@ inline FormKey form_key(RealText t) {
 // The form of a real that kTextForms holds.
 inline const TextForm& text_form(RealText t, FormKey key) {
   KW_EXPECTS(key.held());
-  return kTextForms.forms[(key.before + 8 * static_cast<unsigned>(t.sign)) * kFormDecimals +
-                          key.decimals];
+  return kTextForms
+      .forms[(key.before + 8 * static_cast<unsigned>(t.sign)) * kFormDecimals + key.decimals];
 }
 
 #ifdef KW_SSE2
@@ -196,8 +219,8 @@ inline const TextForm& text_form(RealText t, FormKey key) {
 // lanes, or its first 16 bytes.
 struct alignas(32) TextConstants {
   struct Twice {
-    alignas(32) unsigned char bytes[32];
-    constexpr Twice(std::initializer_list<unsigned> lane) : bytes{} {
+    alignas(32) unsigned char bytes[32]{};
+    constexpr Twice(std::initializer_list<unsigned> lane) {
       int i = 0;
       for (const unsigned b : lane) {
         bytes[i] = static_cast<unsigned char>(b);
@@ -243,14 +266,15 @@ inline constexpr TextConstants kTextConstants{};
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
-  const bool up = (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up
-                                        : text[t.point + 6] > '5';
+  const bool up =
+      (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up : text[t.point + 6] > '5';
   if (!up) {
     rounded = field;
     return true;
   }
   // The decimals' nines, the fifth at bit 8: their run from the fifth down.
-  const auto nines = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
+  const auto nines =
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
   const int run = std::countl_one(nines << 23);
   if (run >= 5) return false;
   rounded = _mm_add_epi8(field, vector(k.carries[run].bytes));
@@ -263,8 +287,7 @@ inline constexpr TextConstants kTextConstants{};
 template <const OutputField& Field>
 [[gnu::always_inline]] inline bool finish_text_sse2(const char* text, RealText t, __m128i field,
                                                     __m128i rounded, unsigned marks, char* out) {
-  if (marks != 0 &&
-      ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
+  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
     return false;
   }
   // A value that rounds to zero has no sign.
@@ -296,14 +319,16 @@ template <const OutputField& Field>
   const __m128i kept = _mm_or_si128(_mm_and_si128(bytes, vector(form.keep)), vector(form.fill));
   // A plus kept becomes a blank.
   const __m128i field = _mm_xor_si128(
-      kept, _mm_and_si128(_mm_cmpeq_epi8(kept, vector(k.pluses.bytes)), vector(k.plus_to_blank.bytes)));
+      kept,
+      _mm_and_si128(_mm_cmpeq_epi8(kept, vector(k.pluses.bytes)), vector(k.plus_to_blank.bytes)));
   // The sixth decimal (byte 9) above 5 adds one to the fifth (byte 8).
   const __m128i above = _mm_srli_si128(_mm_cmpgt_epi8(field, vector(k.fives.bytes)), 1);
   __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth.bytes)));
   // Off the usual road: a leading zero (bytes 0 and 1), a tie (byte 9) or
   // another form, which the probe finds, a carry (byte 8).
-  const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-      _mm_cmpeq_epi8(field, vector(form.probe)), _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))));
+  const auto marks = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)),
+                                     _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))));
   return finish_text_sse2<Field>(text, t, field, rounded, marks, out);
 }
 
@@ -357,9 +382,9 @@ namespace avx2 {
 // decided by the double (tie_rounds_up_fma); a carry runs through the
 // decimals' last nines.
 template <const OutputField& Field>
-[[gnu::always_inline]] KW_AVX2_TARGET inline bool finish_lane(RealText t, __m128i raw, __m128i field,
-                                                             __m128i rounded, unsigned marks,
-                                                             char* out) {
+[[gnu::always_inline]] KW_AVX2_TARGET inline bool finish_lane(RealText t, __m128i raw,
+                                                              __m128i field, __m128i rounded,
+                                                              unsigned marks, char* out) {
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
@@ -371,8 +396,8 @@ template <const OutputField& Field>
     if ((marks & 0x200U) != 0) {
       // A sixth decimal of 5: a tie where the decimals after it (bytes 10
       // on) are zeros.
-      const auto zeros = static_cast<std::uint32_t>(
-          _mm_movemask_epi8(_mm_cmpeq_epi8(raw, _mm_set1_epi8('0'))));
+      const auto zeros =
+          static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(raw, _mm_set1_epi8('0'))));
       const auto after = static_cast<std::uint32_t>(bits_below(t.decimals() + 4)) & ~0x3FFU;
       up = (zeros & after) != after || tie_rounds_up_fma(micros(field));
     }
@@ -402,7 +427,7 @@ template <const OutputField& Field>
 // leaves it (a tie, a carry, another form, a leading zero, a value that
 // rounds to " -0.00000"), each lane is finished on its own (finish_lane).
 [[gnu::always_inline]] KW_AVX2_TARGET inline bool put_pair_avx2(const char* text, RealText x,
-                                                               RealText y, char* out) {
+                                                                RealText y, char* out) {
   static_assert(kXField.at + 9 == kYField.at, "the second field follows the first");
   const FormKey x_key = form_key(x);
   const FormKey y_key = form_key(y);
@@ -419,9 +444,9 @@ template <const OutputField& Field>
       _mm256_or_si256(_mm256_shuffle_epi8(bytes, lanes(x_form.shuffle, y_form.shuffle)),
                       lanes(x_form.fill, y_form.fill));
   // A plus kept becomes a blank.
-  const __m256i field =
-      _mm256_xor_si256(kept, _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses.bytes)),
-                                              both(k.plus_to_blank.bytes)));
+  const __m256i field = _mm256_xor_si256(
+      kept,
+      _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses.bytes)), both(k.plus_to_blank.bytes)));
   const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives.bytes)), 1);
   const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth.bytes)));
   const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(
@@ -440,9 +465,8 @@ template <const OutputField& Field>
   }
   // A lane off the usual road: each finished on its own, the first before
   // the second (its store runs into the second field).
-  return avx2::finish_lane<kXField>(x, _mm256_castsi256_si128(bytes),
-                                    _mm256_castsi256_si128(field), x_rounded, marks & 0xFFFFU,
-                                    out) &&
+  return avx2::finish_lane<kXField>(x, _mm256_castsi256_si128(bytes), _mm256_castsi256_si128(field),
+                                    x_rounded, marks & 0xFFFFU, out) &&
          avx2::finish_lane<kYField>(y, _mm256_extracti128_si256(bytes, 1),
                                     _mm256_extracti128_si256(field, 1), y_rounded, marks >> 16,
                                     out);

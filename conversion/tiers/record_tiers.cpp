@@ -33,8 +33,8 @@ KW_AVX2_FLATTEN Converted scan_text_avx2(const RecordText& record, const DateOff
 #endif
 
 // The scan tier from the values' text alone, with the kernels of `set`.
-Converted scan_text(const RecordText& record, const DateOffsets& offsets, char* out,
-                    DateZone& zone, InstructionSet set) {
+Converted scan_text(const RecordText& record, const DateOffsets& offsets, char* out, DateZone& zone,
+                    InstructionSet set) {
   switch (set) {
     case InstructionSet::avx2:
 #ifdef KW_AVX2

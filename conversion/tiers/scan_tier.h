@@ -32,9 +32,9 @@
 #include <cstdint>
 
 #include "conversion/tiers/bit_masks.h"
+#include "conversion/tiers/block_masks.h"
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/field_text.h"
-#include "conversion/tiers/block_masks.h"
 #include "conversion/tiers/scan_stages.h"
 #include "records/bytes.h"
 #include "records/contracts.h"
@@ -55,9 +55,7 @@ struct RecordText {
 
 // The kernels of every processor: plain loops and words.
 struct PlainKernels {
-  static std::uint32_t date_place(std::uint64_t values) {
-    return scan::date_place_plainly(values);
-  }
+  static std::uint32_t date_place(std::uint64_t values) { return scan::date_place_plainly(values); }
   static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
     return scan::two_digit_dates_plainly(pairs, date_ends);
   }
@@ -68,14 +66,11 @@ struct PlainKernels {
 
 #ifdef KW_SSE2
 struct Sse2Kernels {
-  static std::uint32_t date_place(std::uint64_t values) {
-    return scan::date_place_plainly(values);
-  }
+  static std::uint32_t date_place(std::uint64_t values) { return scan::date_place_plainly(values); }
   static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
     return scan::two_digit_dates_plainly(pairs, date_ends);
   }
-  [[gnu::always_inline]] static bool put_pair(const char* text, RealText x, RealText y,
-                                              char* out) {
+  [[gnu::always_inline]] static bool put_pair(const char* text, RealText x, RealText y, char* out) {
     return put_pair_sse2(text, x, y, out);
   }
 };
@@ -106,8 +101,7 @@ struct Avx2Kernels {
 // overflow or undecided; `zone` says where its date lies against the
 // table, when it is converted.
 template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = RecordMasks>
-[[gnu::always_inline]] inline Converted scan_record(const char* text, const Masks& m,
-                                                    int columns,
+[[gnu::always_inline]] inline Converted scan_record(const char* text, const Masks& m, int columns,
                                                     DateOffsets::WholeSeconds offsets, char* out,
                                                     int z_shift, DateZone& zone) {
   KW_EXPECTS(columns >= 0 && columns <= kParsedColumns && (z_shift == 0 || z_shift == 1));
@@ -120,11 +114,10 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   const std::size_t dd = ends.next();
   // Stages 3 and 4, the dates.
   if (scan::refuses_dates(m, values, dd)) return Converted::undecided;
-  const unsigned twos = Kernels::two_digit_dates(
-      values << 1, last_bytes & bits_below(static_cast<int>(dd) + 1));
-  const std::uint64_t fields =
-      scan::date_fields(scan::date_bytes(text, yy), scan::date_bytes(text, mm),
-                        scan::date_bytes(text, dd), twos);
+  const unsigned twos =
+      Kernels::two_digit_dates(values << 1, last_bytes & bits_below(static_cast<int>(dd) + 1));
+  const std::uint64_t fields = scan::date_fields(
+      scan::date_bytes(text, yy), scan::date_bytes(text, mm), scan::date_bytes(text, dd), twos);
   const std::uint64_t date_values = scan::date_values(fields);
   std::int32_t offset = 0;
   if (!scan::has_table_place(date_values) ||

@@ -94,7 +94,7 @@ inline bool put_exact_sum(std::int32_t whole, std::uint64_t decimals, bool negat
   const auto magnitude = static_cast<std::uint32_t>(((q ^ flipped) - flipped) - borrow);
   if (borrow != 0) decimals = complement_to_one(decimals);
   // The sum's sign: the other one where it flips, none where it is zero.
-  const bool minus = ((sign ^ flipped) & ((q != 0) | fraction)) != 0;
+  const bool minus = ((sign ^ flipped) & (static_cast<std::int32_t>(q != 0) | fraction)) != 0;
   if (magnitude >= (minus ? 100U : 1000U)) return false;
   // The head, then the six decimals: their two zeros after them fall where
   // the record's end is written next.
@@ -146,7 +146,7 @@ inline int product_less_units(double zd, std::uint64_t units) {
   // p and units are within a factor of two: p - units is exact, and the
   // sum with e rounds to zero only where it is zero.
   const double below = (p - static_cast<double>(units)) + e;
-  return (below > 0.0) - (below < 0.0);
+  return static_cast<int>(below > 0.0) - static_cast<int>(below < 0.0);
 }
 
 // At a tie of the sum at its seventh decimal (±units * 10^-12 + offset,
