@@ -92,8 +92,8 @@ void BM_ScanTier(benchmark::State& state, const char* format) {
   std::size_t decided = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     kw::DateZone zone{};
-    const kw::Converted done = kw::scan_record(records[i++ & 4095].text(),
-                                                                    offsets, text.data(), zone);
+    const kw::Converted done =
+        kw::scan_record(records[i++ & 4095].text(), offsets, text.data(), zone);
     decided += static_cast<std::size_t>(done != kw::Converted::undecided);
     benchmark::DoNotOptimize(text);
   }
