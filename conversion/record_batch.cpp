@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "conversion/tiers/record_tiers.h"
-#include "records/failure.h"
 #include "records/bytes.h"
+#include "records/failure.h"
 #include "records/simd.h"
 
 namespace kw {
@@ -43,10 +43,10 @@ struct BlockOutput {
 // The records of a block as they are converted: the next one, and where
 // what it gives goes.
 struct BlockRun {
-  const char* next;      // the next record
-  const char* end;       // past the last record (each ends in its line feed)
-  char* out;             // the next output record
-  std::uint32_t* zoned;  // the next entry of the records of the table's unknowns
+  const char* next;         // the next record
+  const char* end;          // past the last record (each ends in its line feed)
+  char* out;                // the next output record
+  std::uint32_t* zoned;     // the next entry of the records of the table's unknowns
   std::uint32_t lines = 0;  // records read
   bool stopped = false;     // a record stopped the block
 
@@ -56,7 +56,8 @@ struct BlockRun {
   // the zone).
   void put_record(const BlockOutput& output, int z_shift, DateZone zone) {
     if (zone != DateZone::known) {
-      *zoned++ = static_cast<std::uint32_t>(out - output.first) * 4 + static_cast<std::uint32_t>(zone);
+      *zoned++ =
+          static_cast<std::uint32_t>(out - output.first) * 4 + static_cast<std::uint32_t>(zone);
     }
     store_word(out + kOutputWidth + z_shift, load_word<std::uint16_t>("\r\n"));
     out += RecordBatch::kOutputRecord + static_cast<std::size_t>(z_shift);
@@ -70,10 +71,10 @@ struct BlockRun {
   std::size_t length = 0;
   std::uint64_t line_feeds = masks[ByteClass::line_feeds];
   while (line_feeds == 0) [[unlikely]] {
-    masks.first += 7;
-    length += 56;
-    line_feeds = masks[ByteClass::line_feeds] & bits_below(56);
-  }
+      masks.first += 7;
+      length += 56;
+      line_feeds = masks[ByteClass::line_feeds] & bits_below(56);
+    }
   return length + static_cast<std::size_t>(lowest_bit(line_feeds));
 }
 
@@ -142,8 +143,8 @@ template <class Kernels, int ZShift>
       const BlockWindows windows{output.masks + offset / 8, static_cast<unsigned>(offset % 8)};
       const std::size_t length = record_length(windows);
       DateZone zone = DateZone::known;
-      if (scan_record<Kernels>(text, windows, parsed_columns(text, length),
-                               offsets.whole_seconds(), run.out, ZShift, zone) != Converted::fits) {
+      if (scan_record<Kernels>(text, windows, parsed_columns(text, length), offsets.whole_seconds(),
+                               run.out, ZShift, zone) != Converted::fits) {
         break;
       }
       run.put_record(output, ZShift, zone);
@@ -275,11 +276,9 @@ void RecordBatch::convert_all(const DateOffsets& offsets) {
   static const BlockScan kScans[2] = {block_scan(0), block_scan(1)};
   const BlockOutput output{records(), reinterpret_cast<const char*>(bits), output_.get(),
                            record_size_, reverse ? 1 : 0};
-  const BlockRun run = kScans[output.z_shift]({.next = records(),
-                              .end = records() + size_,
-                              .out = output_.get(),
-                              .zoned = zoned_.get()},
-                             output, offsets, RestTier{offsets, stop_, stopped_at_, overflowed_});
+  const BlockRun run = kScans[output.z_shift](
+      {.next = records(), .end = records() + size_, .out = output_.get(), .zoned = zoned_.get()},
+      output, offsets, RestTier{offsets, stop_, stopped_at_, overflowed_});
   output_size_ = static_cast<std::size_t>(run.out - output_.get());
   lines_ = run.lines;
   zoned_count_ = static_cast<std::size_t>(run.zoned - zoned_.get());

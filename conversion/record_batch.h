@@ -81,9 +81,9 @@ class RecordBatch {
   void report_overflows(std::size_t records, const OutputUnit& out) const;
   void count_zones(std::size_t records, ZoneCounts& counts) const;
 
-  char* records() const;             // in store_, after a byte to read before them
-  std::unique_ptr<char[]> store_;    // kStoreBytes and room to read around them
-  std::size_t size_ = 0;             // bytes of records in store_
+  char* records() const;                        // in store_, after a byte to read before them
+  std::unique_ptr<char[]> store_;               // kStoreBytes and room to read around them
+  std::size_t size_ = 0;                        // bytes of records in store_
   std::unique_ptr<std::uint64_t[]> mask_bits_;  // the bit arrays of the store's classes
   BlockClassifier classify_;
   std::exception_ptr read_failure_;  // the read after the last record failed

@@ -80,7 +80,7 @@ inline std::uint32_t digits_before(const char* p, int n) {
   KW_EXPECTS(n >= 0 && n <= 3);
   auto v = load_word<std::uint32_t>(p - 3);
   v = (v & kDigitsBefore.keep[n]) - kDigitsBefore.zeros[n];  // digits less '0': no borrow
-  const std::uint32_t pairs = v * 10 + (v >> 8);  // low byte: hundreds * 10 + tens
+  const std::uint32_t pairs = v * 10 + (v >> 8);             // low byte: hundreds * 10 + tens
   return (pairs & 0xFF) * 10 + (v >> 16 & 0xFF);
 }
 

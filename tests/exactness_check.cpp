@@ -350,8 +350,7 @@ void check_scan(const kw::DateOffsets& offsets, Counts& counts, const std::strin
   char want[kw::kOutputRoom];
   ++counts.checked;
   kw::DateZone got_zone{};
-  const kw::Converted scanned =
-      kw::scan_record(held.text(), offsets, got, got_zone);
+  const kw::Converted scanned = kw::scan_record(held.text(), offsets, got, got_zone);
   if (scanned == kw::Converted::undecided) return;
   ++counts.decided;
   kw::ReadStatus status = kw::ReadStatus::ok;
@@ -406,8 +405,8 @@ int main(int argc, char** argv) {
     const bool fits = kw::edit_field<9, 5>(static_cast<double>(n) / 1e6, want);
     ++ties.checked;
     kw::DateZone zone{};
-    const kw::Converted converted = kw::scan_record(
-        kw::test::HeldRecord(text).text(), real_offsets, scanned, zone);
+    const kw::Converted converted =
+        kw::scan_record(kw::test::HeldRecord(text).text(), real_offsets, scanned, zone);
     if (converted == kw::Converted::undecided) {
       if (++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);
       continue;

@@ -185,10 +185,10 @@ TEST(DateOffsets, AreTheOffsetsOfEachDate) {
           if (yy < 0 || yy > 99 || dd > 31) continue;  // the scan tier's dates have places
           std::int32_t seconds = 0;
           DateZone zone{};
-          if (offsets.whole_seconds().at(
-                  DateOffsets::place_of(static_cast<std::uint32_t>(yy), static_cast<std::uint32_t>(mm),
-                                        static_cast<std::uint32_t>(dd)),
-                  seconds, zone)) {
+          if (offsets.whole_seconds().at(DateOffsets::place_of(static_cast<std::uint32_t>(yy),
+                                                               static_cast<std::uint32_t>(mm),
+                                                               static_cast<std::uint32_t>(dd)),
+                                         seconds, zone)) {
             ASSERT_EQ(seconds, want) << yy << "-" << mm << "-" << dd;
             ASSERT_EQ(zone, offsets.zone({yy, mm, dd})) << yy << "-" << mm << "-" << dd;
             ASSERT_LE(std::abs(want), 1000.0);
