@@ -83,7 +83,8 @@ struct BlockRun {
 // kParsedColumns.
 inline int parsed_columns(const char* text, std::size_t length) {
   // The byte before a record may be read: it is never a carriage return.
-  const std::size_t kept = length - static_cast<std::size_t>(text[length - 1] == '\r');
+  const bool carriage_return = text[static_cast<std::ptrdiff_t>(length) - 1] == '\r';
+  const std::size_t kept = length - static_cast<std::size_t>(carriage_return);
   return static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
 }
 

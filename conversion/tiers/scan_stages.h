@@ -139,11 +139,13 @@ struct DateForms {
 inline constexpr DateForms kDateForms;
 
 // Which of the three dates have two digits, from the values a byte up
-// (`pairs`) at the dates' last digits (`date_ends`, three bits): the
-// plain peer of the BMI2 kernel (one bit extraction).
+// (`pairs`) at the dates' last digits (`date_ends`, three bits, fewer in a
+// record of fewer values): the plain peer of the BMI2 kernel (one bit
+// extraction).
 inline unsigned two_digit_dates_plainly(std::uint64_t pairs, std::uint64_t date_ends) {
+  KW_EXPECTS(std::popcount(date_ends) <= 3);
   unsigned twos = 0;
-  for (unsigned k = 0; k < 3; ++k) {
+  for (unsigned k = 0; date_ends != 0; ++k) {
     twos |= static_cast<unsigned>(pairs >> lowest_bit(date_ends) & 1) << k;
     date_ends &= date_ends - 1;
   }
