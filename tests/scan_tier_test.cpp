@@ -4,13 +4,18 @@
 // every layout it is meant to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "conversion/convert_records.h"
+#include "conversion/record_batch.h"
 #include "conversion/tiers/general_tier.h"
 #include "conversion/tiers/record_tiers.h"
 #include "conversion/tiers/scan_tier.h"
 #include "records/data_record.h"
+#include "support/files.h"
 #include "support/held_record.h"
 #include "support/leap_tables.h"
 #include "timescale/date_offsets.h"
@@ -153,6 +158,52 @@ INSTANTIATE_TEST_SUITE_P(
              "96 01 05 0.1 0.2 -29.99999949999999"},
             false}),
     case_name);
+
+// Files whose records the batches must find one by one, over several
+// batches and both workers: blank lines and lone carriage returns, records
+// longer than a mask window (56 bytes) or two, values of any shape in the
+// parsed columns and anything after them. Each record comes out as the
+// general tier converts it alone.
+TEST(Batches, ConvertEachRecordAsTheGeneralTierAlone) {
+  std::mt19937 random(20261213);
+  const auto pick = [&random](unsigned n) { return static_cast<unsigned>(random()) % n; };
+  const DateOffsets offsets(test::shipped_leap_table());
+  std::string data;
+  std::string want;
+  for (int k = 0; k < 20000; ++k) {
+    std::string line;
+    if (pick(10) != 0) {
+      const char* separator = pick(6) == 0 ? ", " : pick(6) == 0 ? "\t" : " ";
+      line = std::string(pick(3), ' ') + std::to_string(pick(100)) + separator +
+             std::to_string(1 + pick(12)) + separator + std::to_string(1 + pick(28));
+      for (int v = 0; v < 3; ++v) {
+        line += separator + std::string(pick(2) == 0 ? "-" : "") + std::to_string(pick(40)) + "." +
+                std::to_string(pick(10000000));
+      }
+      line.resize(std::min<std::size_t>(line.size(), kParsedColumns));
+      line.append(pick(3) == 0 ? pick(130) : 0, "x9 ."[pick(4)]);
+    }
+    test::HeldRecord held(line);
+    char record[kOutputRoom] = {};
+    ReadStatus status = ReadStatus::ok;
+    DateZone zone{};
+    const Converted expected = convert_generally(held.slot(), offsets, record, status, zone);
+    if (expected == Converted::failed) continue;  // the run would stop there
+    if (expected != Converted::blank) want += std::string(record, kOutputWidth) + "\r\n";
+    data += line + (pick(4) == 0 ? "\n" : "\r\n");
+  }
+  test::TempDir dir;
+  test::write_file(dir.path() / "data", data);
+  {
+    InputUnit input(1, (dir.path() / "data").string());
+    OutputUnit output(2, (dir.path() / "out").string());
+    ZoneCounts counts;
+    convert_records(input, output, offsets, 2, counts);
+    output.close();
+  }
+  EXPECT_GT(data.size(), 4 * RecordBatch::kStoreBytes);  // several batches
+  EXPECT_TRUE(test::read_file(dir.path() / "out") == want);
+}
 
 }  // namespace
 }  // namespace kw
