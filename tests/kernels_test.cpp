@@ -97,7 +97,7 @@ std::uint32_t two_digits(std::uint32_t n) {
 // Every date a table of offsets has a place for, from its fields as the
 // scan tier writes them; the dates of one or two digits at any places.
 TEST(DatePlaces, AreThoseOfTheirNumbers) {
-  const bool bmi2 = instruction_set() == InstructionSet::avx2;
+  [[maybe_unused]] const bool bmi2 = instruction_set() == InstructionSet::avx2;
   for (std::uint32_t yy = 0; yy < 100; ++yy) {
     for (std::uint32_t mm = 0; mm < 16; ++mm) {
       for (std::uint32_t dd = 0; dd < 32; ++dd) {

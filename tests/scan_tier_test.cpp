@@ -177,8 +177,8 @@ TEST(Batches, ConvertEachRecordAsTheGeneralTierAlone) {
       line = std::string(pick(3), ' ') + std::to_string(pick(100)) + separator +
              std::to_string(1 + pick(12)) + separator + std::to_string(1 + pick(28));
       for (int v = 0; v < 3; ++v) {
-        line += separator + std::string(pick(2) == 0 ? "-" : "") + std::to_string(pick(40)) + "." +
-                std::to_string(pick(10000000));
+        line.append(separator).append(pick(2) == 0 ? "-" : "");
+        line.append(std::to_string(pick(40))).append(".").append(std::to_string(pick(10000000)));
       }
       line.resize(std::min<std::size_t>(line.size(), kParsedColumns));
       line.append(pick(3) == 0 ? pick(130) : 0, "x9 ."[pick(4)]);
