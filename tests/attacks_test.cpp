@@ -142,7 +142,11 @@ TEST_F(Attacks, KwLsiniNeverFollowsALinkAnotherUserPlanted) {
   // Read here: the other user may not reach the source tree (a clone in
   // root's home).
   const std::string older = older_table();
-  as_nobody([&] { test::write_file(scene_.shared() / "older", older); });
+  // The link is there before the first run: the attacker may start late.
+  as_nobody([&] {
+    test::write_file(scene_.shared() / "older", older);
+    flip(scene_.shared() / "older", table);
+  });
   const Attacker attacker([&] {
     flip(scene_.shared() / "older", table);
     flip(scene_.mine() / "victim", table);
