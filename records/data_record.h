@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "records/digits.h"
 #include "records/free_format.h"
 
 namespace kw {
@@ -35,16 +34,6 @@ inline constexpr OutputField kDayField{5, 3};    // I3.2
 inline constexpr OutputField kXField{8, 9};      // F9.5
 inline constexpr OutputField kYField{17, 9};     // F9.5
 inline constexpr OutputField kZField{26, 10};    // F10.6
-
-// Writes the date fields (I2.2, 2I3.2) of a date whose numbers are all
-// below 100 into out[0..8).
-inline void put_two_digit_dates(std::uint32_t yy, std::uint32_t mm, std::uint32_t dd, char* out) {
-  put_pair(yy, out + kYearField.at);
-  out[kMonthField.at] = ' ';
-  put_pair(mm, out + kMonthField.at + 1);
-  out[kDayField.at] = ' ';
-  put_pair(dd, out + kDayField.at + 1);
-}
 
 struct DataRecord {
   std::array<std::int32_t, 3> idate{};  // two-digit year, month, day

@@ -10,12 +10,6 @@
 
 namespace kw {
 
-// Bits from `from` up (from < 64).
-inline std::uint64_t bits_from(int from) {
-  KW_EXPECTS(from >= 0 && from < 64);
-  return ~std::uint64_t{0} << from;
-}
-
 // The masks of bits below each place, 0 to 64: one load, where the
 // compiler would make each of three instructions.
 inline constexpr auto kBitsBelow = [] {
