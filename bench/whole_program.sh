@@ -13,14 +13,18 @@
 #   (a) the program converting the file over the new.txt of the run
 #       before (a first run makes it), and
 #   (b) dd bs=1M conv=notrunc copying the same file over a copy of it,
+#   (b') the cut copy, kw_io_floor --copy: the same file copied in 1 MiB
+#       blocks over another copy through the program's file layer, cut
+#       after its first block as the program cuts new.txt after its first
+#       records (the old contents go, their pages with them),
 #   (c) the named form, file to file: kw_tai2utc --table ls.ini F out.txt,
 #   (d) the named form through pipes: cat F | kw_tai2utc --table ls.ini - > out,
 #   (e) the I/O floor, kw_io_floor: 1 MiB blocks read, each line found, 38
-#       bytes written for it.
+#       bytes written for it, its output used as the program uses new.txt.
 # Prints each round's times, then per layout the medians, the ratio
-# (a)/(b), the program's processor time per record, its peak resident
-# memory, the ratios (c)/(b), (d)/(b) and (e)/(b), and, where valgrind is
-# installed, the instructions a record of the whole program and of the
+# (a)/(b), the ratio (a)/(b'), the program's processor time per record, its
+# peak resident memory, the ratios (c)/(b), (d)/(b) and (e)/(b), and, where
+# valgrind is installed, the instructions a record of the whole program and of the
 # I/O floor, counted by callgrind on the first 200,000 records; then the
 # time of a typical small file (36,525 records, a century of days) from
 # process start to exit, against cat of the same file.
@@ -57,8 +61,10 @@ for layout in "${layouts[@]}"; do
   # Both write over a file of the size they write: a first run and a copy.
   (cd "$dir/site/run" && "$program")
   cp "$dir/KW_PVZ.DAT" "$dir/copy.dat"
+  cp "$dir/KW_PVZ.DAT" "$dir/cut_copy.dat"
   : >"$dir/program.times"
   : >"$dir/copy.times"
+  : >"$dir/cut_copy.times"
   : >"$dir/named.times"
   : >"$dir/piped.times"
   : >"$dir/floor.times"
@@ -85,8 +91,13 @@ for layout in "${layouts[@]}"; do
     "$timed" "$dir" dd if=KW_PVZ.DAT of=copy.dat bs=1M conv=notrunc status=none \
       >>"$dir/copy.times"
   }
+  run_cut_copy() {
+    sync
+    "$timed" "$dir" "$build/bench/kw_io_floor" --copy KW_PVZ.DAT cut_copy.dat \
+      >>"$dir/cut_copy.times"
+  }
   for ((i = 1; i <= rounds; ++i)); do
-    if ((i % 2)); then run_copy; run_program; else run_program; run_copy; fi
+    if ((i % 2)); then run_copy; run_program; run_cut_copy; else run_cut_copy; run_program; run_copy; fi
     run_named
     run_piped
     run_floor
@@ -104,6 +115,7 @@ for layout in "${layouts[@]}"; do
   done
   echo "$layout: program $(cut -d" " -f1 "$dir/program.times" | tr "\n" " ")" \
     "/ copy $(cut -d" " -f1 "$dir/copy.times" | tr "\n" " ")" \
+    "/ cut copy $(cut -d" " -f1 "$dir/cut_copy.times" | tr "\n" " ")" \
     "/ named $(cut -d" " -f1 "$dir/named.times" | tr "\n" " ")" \
     "/ piped $(cut -d" " -f1 "$dir/piped.times" | tr "\n" " ")" \
     "/ floor $(cut -d" " -f1 "$dir/floor.times" | tr "\n" " ")"
@@ -119,22 +131,23 @@ for layout in "${layouts[@]}"; do
     floor_ir=$(cd "$dir/head" && count "$build/bench/kw_io_floor" KW_PVZ.DAT floor.out)
     rm -rf "$dir/head"
   fi
-  printf '%s %s %s %s %s %s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
+  printf '%s %s %s %s %s %s %s %s %s %s %s %s\n' "$layout" "$(stat -c %s "$dir/KW_PVZ.DAT")" \
     "$(cut -d' ' -f1 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/copy.times" | median)" \
     "$(cut -d' ' -f2 "$dir/program.times" | sort -n | tail -1)" \
     "$(cut -d' ' -f3 "$dir/program.times" | median)" \
     "$(cut -d' ' -f1 "$dir/named.times" | median)" \
     "$(cut -d' ' -f1 "$dir/piped.times" | median)" \
-    "$(cut -d' ' -f1 "$dir/floor.times" | median)" "$program_ir" "$floor_ir" >>"$summary"
-  rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir/floor.out" "$dir"/site/run/*.txt
+    "$(cut -d' ' -f1 "$dir/floor.times" | median)" "$program_ir" "$floor_ir" \
+    "$(cut -d' ' -f1 "$dir/cut_copy.times" | median)" >>"$summary"
+  rm -f "$dir/KW_PVZ.DAT" "$dir/copy.dat" "$dir/cut_copy.dat" "$dir/floor.out" "$dir"/site/run/*.txt
 done
 
 echo
-printf '%-12s %6s %9s %8s %7s %13s %9s %7s %7s %7s %10s %8s\n' layout MB program_s copy_s ratio \
-  cpu_ns/record peak_MiB named piped floor ir/record floor_ir
-awk -v n="$records" '{ printf "%-12s %6.0f %9.3f %8.3f %7.2f %13.1f %9.2f %7.2f %7.2f %7.2f %10s %8s\n",
-  $1, $2 / 1e6, $3, $4, $3 / $4, $6 / n * 1e9, $5 / 1024, $7 / $4, $8 / $4, $9 / $4, $10, $11 }' "$summary"
+printf '%-12s %6s %9s %8s %7s %9s %13s %9s %7s %7s %7s %10s %8s\n' layout MB program_s copy_s ratio \
+  cut_ratio cpu_ns/record peak_MiB named piped floor ir/record floor_ir
+awk -v n="$records" '{ printf "%-12s %6.0f %9.3f %8.3f %7.2f %9.2f %13.1f %9.2f %7.2f %7.2f %7.2f %10s %8s\n",
+  $1, $2 / 1e6, $3, $4, $3 / $4, $3 / $12, $6 / n * 1e9, $5 / 1024, $7 / $4, $8 / $4, $9 / $4, $10, $11 }' "$summary"
 
 # A small file: a century of days, from start to exit, against cat.
 small=$tree/small
