@@ -148,6 +148,7 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   const RealSpan x = real(x_end);
   const RealSpan y = real(y_end);
   const Converted xy_fields = Fields::put_reals(text, x, y, out);
+  if (xy_fields == Converted::undecided) return Converted::undecided;
   if (z_shift != 0) out[kZField.at] = ' ';  // before a third field moved one column right
   const Converted z_field = Fields::put_sum(text, real(z_end), offset, out + z_shift);
   return combine(xy_fields, z_field);
