@@ -50,6 +50,9 @@ inline std::uint64_t last_bytes(std::uint64_t values) {
 class Places {
  public:
   explicit Places(std::uint64_t bits) : bits_(bits | kNone) {}
+  // A mask known to have a bit for each place taken: no sentinels.
+  struct Known {};
+  Places(std::uint64_t bits, Known /*unused*/) : bits_(bits) {}
   std::size_t next() {
     const auto place = static_cast<std::size_t>(lowest_bit(bits_));
     bits_ &= bits_ - 1;

@@ -137,9 +137,11 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
     return Converted::undecided;
   }
   if (scan::refuses_reals(m, values, read)) return Converted::undecided;
-  // Stage 5: each real's first byte and point are the next of the reals'.
-  scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1));
-  scan::Places points(m[ByteClass::points] & read);
+  // Stage 5: each real's first byte and point are the next of the reals'
+  // (three of each: the reals end in the columns, and hold a point each).
+  scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1),
+                      scan::Places::Known{});
+  scan::Places points(m[ByteClass::points] & read, scan::Places::Known{});
   const std::uint64_t signs = m[ByteClass::signs];
   const auto real = [&](std::size_t end) {
     const std::size_t start = starts.next();
