@@ -169,6 +169,21 @@ inline int sum_tie_side(std::uint64_t units, bool negative, std::int32_t offset)
   return d < 0.0 ? -side : side;
 }
 
+// The bytes kept of the eight decimals after the sixth, by the count of a
+// real's decimals (below 64): those it has, zeros ('0') after them.
+struct DecimalsAfterSixth {
+  std::uint64_t keep[64]{};
+  std::uint64_t zeros[64]{};
+  constexpr DecimalsAfterSixth() {
+    for (int n = 0; n < 64; ++n) {
+      const int more = n < 6 ? 0 : n < 14 ? n - 6 : 8;
+      keep[n] = kDecimalBytes.keep[more];
+      zeros[n] = kDecimalBytes.zeros[more];
+    }
+  }
+};
+inline constexpr DecimalsAfterSixth kDecimalsAfterSixth;
+
 // F10.6 of the third value plus a whole offset, from the value's text when
 // it has more than six decimals: the value's fraction rounded at its sixth
 // decimal in the direction of the sum's, then put_exact_sum. Off a tie,
@@ -187,9 +202,9 @@ inline bool put_rounded_sum_text(const char* text, RealText t, std::int32_t offs
   // The seventh to fourteenth decimals, the seventh highest (zeros after
   // the last), against a 5 then zeros: above, below or at the tie. Those
   // after the fourteenth decide only within 10^-12 of a tie.
-  const int more = t.decimals() < 14 ? t.decimals() - 6 : 8;
-  const std::uint64_t rest = byte_swapped(
-      (load_word<std::uint64_t>(p + 7) & kDecimalBytes.keep[more]) | kDecimalBytes.zeros[more]);
+  const std::uint64_t rest =
+      byte_swapped((load_word<std::uint64_t>(p + 7) & kDecimalsAfterSixth.keep[t.decimals()]) |
+                   kDecimalsAfterSixth.zeros[t.decimals()]);
   constexpr std::uint64_t kTie = 0x3530303030303030ULL;  // "50000000"
   bool up = rest > kTie;
   if (t.decimals() > 12) {
