@@ -91,8 +91,8 @@ inline bool refuses_commas(std::uint64_t commas, std::uint64_t values, std::uint
   const std::uint64_t stray = unusual & ~commas;
   // Commas each right after a value (the usual shape) are at most one
   // between two values, and none is before the first.
-  const std::uint64_t after_blank = commas & ~(values << 1);
-  if ((stray | after_blank) == 0) return false;
+  const std::uint64_t not_after_value = commas & ~(values << 1);
+  if ((stray | not_after_value) == 0) return false;
   // A comma before the first value (which ends in one or two digits).
   const std::uint64_t leading_comma = commas & bits_below(static_cast<int>(first_end));
   // A comma reached from another through blanks alone: the carry of the
