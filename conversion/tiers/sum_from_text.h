@@ -195,7 +195,7 @@ inline constexpr DecimalsAfterSixth kDecimalsAfterSixth;
 // tie, or where a sum not zero would round to zero (its sign is the
 // digits' editor's).
 inline bool put_rounded_sum_text(const char* text, RealText t, std::int32_t offset, char* out) {
-  KW_EXPECTS(t.plain() && t.decimals() > 6);
+  KW_EXPECTS(t.plain() && t.decimals() > 6 && t.decimals() < 64);
   const char* p = text + t.point;
   auto whole = static_cast<std::int32_t>(digits_before(p, t.whole_digits()));
   std::uint64_t decimals = decimal_bytes(p, 6);
