@@ -138,6 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "96 01 05 0.1 0.2 -31.0000005", "96 01 05 0.1 0.2 -9.99999951",
                     "96 01 05 0.1 0.2 -1.12345678901234", "96 01 05 0.1 0.2 999.9999996"},
                    true},
+        // Integers among the reals: read as with a point after them.
+        LayoutCase{"integers",
+                   {"62 1 1 0 0 -29", "62 1 2 -1 12 30", "96 01 05 +5 7 0.5", "96,1,5,1,2,3",
+                    "96 1 5 0.5 1 -29.5", "96 1 5 999 -99 -999", "96 1 5 -0 0.000004 0"},
+                   true},
         // Records the scan tier leaves to the general one: signs and exponents,
         // more digits, dates out of the table, a fraction of a day, bad
         // records and blank ones.
@@ -181,7 +186,8 @@ TEST(Batches, ConvertEachRecordAsTheGeneralTierAlone) {
              std::to_string(1 + pick(12)) + separator + std::to_string(1 + pick(28));
       for (int v = 0; v < 3; ++v) {
         line.append(separator).append(pick(2) == 0 ? "-" : "");
-        line.append(std::to_string(pick(40))).append(".").append(std::to_string(pick(10000000)));
+        line.append(std::to_string(pick(40)));
+        if (pick(8) != 0) line.append(".").append(std::to_string(pick(10000000)));
       }
       line.resize(std::min<std::size_t>(line.size(), kParsedColumns));
       line.append(pick(3) == 0 ? pick(130) : 0, "x9 ."[pick(4)]);

@@ -5,12 +5,12 @@
 namespace kw {
 namespace {
 
-template <class Kernels, class Fields>
+template <class Kernels, class Fields, bool Integers = false>
 [[gnu::always_inline]] inline Converted scan_with(const RecordText& record,
                                                   const DateOffsets& offsets, char* out,
                                                   DateZone& zone) {
-  return scan_record<Kernels, Fields>(record.text, record.masks, record.columns,
-                                      offsets.whole_seconds(), out, 0, zone);
+  return scan_record<Kernels, Fields, RecordMasks, Integers>(
+      record.text, record.masks, record.columns, offsets.whole_seconds(), out, 0, zone);
 }
 
 // The kernels of every processor there is built for: SSE2 on x86.
@@ -50,10 +50,11 @@ Converted scan_text(const RecordText& record, const DateOffsets& offsets, char* 
   return scan_text_plainly(record, offsets, out, zone);
 }
 
-// The scan tier from the digits where the text does not decide.
+// The scan tier from the digits where the text does not decide, integers
+// among the reals too.
 Converted scan_digits(const RecordText& record, const DateOffsets& offsets, char* out,
                       DateZone& zone) {
-  return scan_with<BaseKernels, FieldsFromDigits>(record, offsets, out, zone);
+  return scan_with<BaseKernels, FieldsFromDigits, true>(record, offsets, out, zone);
 }
 
 }  // namespace

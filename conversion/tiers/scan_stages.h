@@ -103,9 +103,10 @@ inline bool refuses_commas(std::uint64_t commas, std::uint64_t values, std::uint
 }
 
 // Stage 3, the reals: a sign only at a value's first byte, one point in
-// each real and none elsewhere (the dates have none), in the bytes `read`.
-// True when the record is refused.
-template <class Masks>
+// each real (at most one where `Integers` are taken) and none elsewhere
+// (the dates have none), in the bytes `read`. True when the record is
+// refused.
+template <bool Integers = false, class Masks>
 inline bool refuses_reals(const Masks& m, std::uint64_t values, std::uint64_t read) {
   // A sign after a value's first byte.
   const std::uint64_t inner_sign = m[ByteClass::signs] & read & ~first_bytes(values);
@@ -114,9 +115,27 @@ inline bool refuses_reals(const Masks& m, std::uint64_t values, std::uint64_t re
   const std::uint64_t points = m[ByteClass::points];
   const std::uint64_t digits = values & ~points;
   const std::uint64_t double_point = (digits + (points << 1)) & ~digits & points & read;
+  if constexpr (Integers) return (inner_sign | double_point) != 0;
   // Three points in all, then: one in each real.
   const bool pointless_real = std::popcount(points & read) != 3;
   return (inner_sign | double_point) != 0 || pointless_real;
+}
+
+// Stage 5, the points of three reals of at most one point each (`points`;
+// the first real's first byte after `after`, the reals' last bytes at
+// `ends`): a real without one, an integer, has its point just after its
+// last byte, where its text reads as with one.
+inline std::uint64_t points_with_integers(std::uint64_t points, std::size_t after,
+                                          const std::size_t (&ends)[3]) {
+  KW_EXPECTS(after < ends[0] && ends[0] < ends[1] && ends[1] < ends[2] && ends[2] < 63);
+  std::uint64_t all = points;
+  for (const std::size_t end : ends) {
+    const std::uint64_t own =
+        points & bits_below(static_cast<int>(end) + 1) & ~bits_below(static_cast<int>(after) + 1);
+    if (own == 0) all |= std::uint64_t{1} << (end + 1);
+    after = end;
+  }
+  return all;
 }
 
 // Stage 4: the two bytes that end at a date's last digit `end`, the first

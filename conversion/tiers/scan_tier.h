@@ -99,8 +99,10 @@ struct Avx2Kernels {
 // columns to the right, its fields edited by `Fields` (from the text
 // alone, or from the digits where the text does not decide): fits,
 // overflow or undecided; `zone` says where its date lies against the
-// table, when it is converted.
-template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = RecordMasks>
+// table, when it is converted. Reals without a point (integers) are taken
+// where `Integers` says so, else left undecided.
+template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = RecordMasks,
+          bool Integers = false>
 [[gnu::always_inline]] inline Converted scan_record(const char* text, const Masks& m, int columns,
                                                     DateOffsets::WholeSeconds offsets, char* out,
                                                     int z_shift, DateZone& zone) {
@@ -136,16 +138,28 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
       unusual != 0 && scan::refuses_commas(m[ByteClass::commas], values, unusual, read, yy)) {
     return Converted::undecided;
   }
-  if (scan::refuses_reals(m, values, read)) return Converted::undecided;
+  if (scan::refuses_reals<Integers>(m, values, read)) return Converted::undecided;
   // Stage 5: each real's first byte and point are the next of the reals'
-  // (three of each: the reals end in the columns, and hold a point each).
+  // (three first bytes: the reals end in the columns; a point each, or,
+  // where integers are taken, the byte after an integer, its last then its
+  // point).
   scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1),
                       scan::Places::Known{});
   scan::Places points(m[ByteClass::points] & read, scan::Places::Known{});
+  if constexpr (Integers) {
+    points = scan::Places(
+        scan::points_with_integers(m[ByteClass::points] & read, dd, {x_end, y_end, z_end}),
+        scan::Places::Known{});
+  }
   const std::uint64_t signs = m[ByteClass::signs];
   const auto real = [&](std::size_t end) {
     const std::size_t start = starts.next();
-    return RealSpan{start, points.next(), end, (signs >> start & 1) != 0};
+    if constexpr (Integers) {
+      const std::size_t point = points.next();
+      return RealSpan{start, point, std::max(end, point), (signs >> start & 1) != 0};
+    } else {
+      return RealSpan{start, points.next(), end, (signs >> start & 1) != 0};
+    }
   };
   const RealSpan x = real(x_end);
   const RealSpan y = real(y_end);
