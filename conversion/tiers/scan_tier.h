@@ -145,21 +145,15 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   // point).
   scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1),
                       scan::Places::Known{});
-  scan::Places points(m[ByteClass::points] & read, scan::Places::Known{});
-  if constexpr (Integers) {
-    points = scan::Places(
-        scan::points_with_integers(m[ByteClass::points] & read, dd, {x_end, y_end, z_end}),
-        scan::Places::Known{});
-  }
+  const std::uint64_t points_read = m[ByteClass::points] & read;
+  scan::Places points(
+      Integers ? scan::points_with_integers(points_read, dd, {x_end, y_end, z_end}) : points_read,
+      scan::Places::Known{});
   const std::uint64_t signs = m[ByteClass::signs];
   const auto real = [&](std::size_t end) {
     const std::size_t start = starts.next();
-    if constexpr (Integers) {
-      const std::size_t point = points.next();
-      return RealSpan{start, point, std::max(end, point), (signs >> start & 1) != 0};
-    } else {
-      return RealSpan{start, points.next(), end, (signs >> start & 1) != 0};
-    }
+    const std::size_t point = points.next();
+    return RealSpan{start, point, Integers ? std::max(end, point) : end, (signs >> start & 1) != 0};
   };
   const RealSpan x = real(x_end);
   const RealSpan y = real(y_end);
