@@ -53,8 +53,9 @@ case "$depends" in
   *) echo "$deb has no computed Depends (\"$depends\")" >&2; exit 1 ;;
 esac
 tarball=$(ls "$work"/packages/*.tar.gz)
-tar -tzf "$tarball" | grep -q '/bin/kw_lsini$'
-tar -tzf "$tarball" | grep -q '/share/doc/kw-tai2utc/LICENSE$'
+listing=$(tar -tzf "$tarball")
+printf '%s\n' "$listing" | grep '/bin/kw_lsini$' >/dev/null
+printf '%s\n' "$listing" | grep '/share/doc/kw-tai2utc/LICENSE$' >/dev/null
 if command -v lintian >/dev/null 2>&1; then
   status=0
   lintian --fail-on error,warning --display-info "$deb" >"$work/lintian" 2>&1 || status=$?
