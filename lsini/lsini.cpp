@@ -161,9 +161,15 @@ int try_update(const PublishedTable& published, bool& again) {
   again = false;
   os::Replacement table;
   std::string why;
-  if (table.begin(kTable, os::Links::follow, why) != os::OpenError::none) {
-    say("cannot write " + kTable + ": " + why + "; " + kTable + " is left as it is");
-    return table.found() ? lsini_status::table_kept : lsini_status::write_failed;
+  const os::OpenError error = table.begin(kTable, os::Links::follow, why);
+  if (error != os::OpenError::none && table.changed()) {
+    again = true;  // replaced between finding and opening: read again
+    return lsini_status::write_failed;
+  }
+  if (error != os::OpenError::none) {
+    say("cannot write " + kTable + ": " + shown(why) + "; " + kTable + " is left as it is");
+    return table.found() || error == os::OpenError::untrusted ? lsini_status::table_kept
+                                                              : lsini_status::write_failed;
   }
   std::string old_text;
   const os::ReadWhole read = table.read_old(kLongestTable, old_text, why);
@@ -185,8 +191,9 @@ int try_update(const PublishedTable& published, bool& again) {
     case TableUpdate::Kind::write:
       break;
   }
-  // Only a table the list extends is written through a link.
-  if (table.through_link() && old_text.empty()) {
+  // Only a table the list extends is written through a link: a blank file
+  // there may be anybody's.
+  if (table.through_link() && blank_table(old_text)) {
     say("cannot write " + kTable + ": a symbolic link, which is not written through; " + kTable +
         " is as it was");
     return lsini_status::write_failed;

@@ -149,10 +149,14 @@ std::string updated_text(const std::vector<Line>& lines, const OldTable& old, co
 
 }  // namespace
 
+bool blank_table(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
 TableUpdate update_of(std::string_view old_text, const PublishedTable& published) {
   TableUpdate update;
   const std::vector<PublishedEntry>& entries = published.entries;
-  if (old_text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+  if (blank_table(old_text)) {
     update.kind = table_text(published, update.text, update.why) ? TableUpdate::Kind::write
                                                                  : TableUpdate::Kind::unfit;
     update.added = entries.size();

@@ -26,6 +26,10 @@ struct TableUpdate {
   std::size_t added = 0;  // entries the new text adds
 };
 
+// Whether `text` holds no table at all (nothing but blanks and line ends):
+// a new table is then written in its place.
+bool blank_table(std::string_view text);
+
 // `old_text` is the existing table's text, empty when there is none. Old
 // entries dated before the published ones (a history the source does not
 // give) stay; the rest must be the published entries from some entry on,

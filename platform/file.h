@@ -17,7 +17,7 @@ enum class OpenError {
   access_denied,   // refused by the system (permission, a directory, ...)
   too_many_files,  // no handle left for the process
   invalid_name,    // the name cannot name a file (too long, ...)
-  untrusted_link,  // a symbolic link on the path that another user made
+  untrusted,       // a path another user controls (the rules of trust)
   no_reader,       // a FIFO opened to be written that no program reads
 };
 

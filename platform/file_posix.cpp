@@ -56,7 +56,9 @@ int open_found(const Place& place, Use use, bool& writable, OpenError& error, st
   const bool fifo_output = use == Use::output && place.exists && S_ISFIFO(place.entry.st_mode);
   // Without blocking: a FIFO without a writer would otherwise wait forever;
   // one written to must have a reader, or what is written would be lost.
-  int fd = open_at(place, (fifo_output ? O_WRONLY : O_RDWR | O_CREAT) | O_NONBLOCK);
+  // A file that was not there is made here, never one put there since.
+  const int make = place.exists ? 0 : O_CREAT | O_EXCL;
+  int fd = open_at(place, (fifo_output ? O_WRONLY : O_RDWR | make) | O_NONBLOCK);
   writable = true;
   if (fd < 0 && !fifo_output &&
       (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
@@ -67,14 +69,16 @@ int open_found(const Place& place, Use use, bool& writable, OpenError& error, st
     if (fd < 0) errno = write_error;
   }
   if (fd < 0) {
-    if (errno == ELOOP) return -1;  // a link put there since: resolve again
+    if (errno == ELOOP || errno == EEXIST) return -1;  // an entry put there since: resolve again
     error = errno == ENXIO && fifo_output ? OpenError::no_reader : open_error_of(errno);
     why = errno == ENXIO && fifo_output ? "a FIFO that no program reads" : system_reason();
     return -1;
   }
   struct stat info {};
+  // A hard link added since the entry was judged: judged again.
   const bool changed = ::fstat(fd, &info) != 0 || (place.exists && !same_entry(fd, place)) ||
-                       (!fifo_output && use == Use::output && S_ISFIFO(info.st_mode));
+                       (!fifo_output && use == Use::output && S_ISFIFO(info.st_mode)) ||
+                       (place.exists && info.st_nlink > place.entry.st_nlink);
   if (changed) {
     ::close(fd);
     return -1;
@@ -109,7 +113,7 @@ File File::open(std::string_view name, Use use, OpenError& error, std::string& w
   const std::string path = native_name(name);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Place place;
-    error = locate(path, place, why);
+    error = locate(path, use, place, why);
     if (error != OpenError::none) return {};
     // An input that a link names but that is not there is not made.
     if (!place.exists && place.through_link && use == Use::input) return {};
@@ -127,7 +131,7 @@ File File::open_to_read(std::string_view name, OpenError& error, std::string& wh
   const std::string path = native_name(name);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     Place place;
-    error = locate(path, place, why);
+    error = locate(path, Use::input, place, why);
     if (error != OpenError::none) return {};
     if (!place.exists) {
       error = OpenError::path_not_found;

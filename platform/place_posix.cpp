@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/trust_posix.h"
+
 namespace kw::os {
 
 Descriptor::Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -78,12 +80,6 @@ Descriptor root_folder() {
   return Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
-// Whether a link of owner `link_owner` in a folder of owner `folder_owner`
-// may be followed.
-bool trusted(uid_t link_owner, uid_t folder_owner) {
-  return link_owner == ::geteuid() || link_owner == 0 || link_owner == folder_owner;
-}
-
 // The text of the link open as `link` (an O_PATH descriptor of the link
 // itself, so that the link read is the one whose owner was checked).
 bool link_text(int link, std::string& text) {
@@ -98,23 +94,51 @@ bool link_text(int link, std::string& text) {
   return true;
 }
 
+// `part` after the folder `where` walked so far, for the lines that name
+// an entry.
+std::string joined(const std::string& where, const std::string& part) {
+  std::string text = where;
+  if (!text.empty() && text.back() != '/') text += '/';
+  text += part;
+  return text;
+}
+
 }  // namespace
 
 namespace {
 
-// A walk down a path a part at a time, each folder reached held, each link
-// checked before it is followed: how locate resolves a path once.
+// A walk down a path a part at a time, each folder reached held, each
+// step checked by the rules of trust (trust_posix.h) before it is taken:
+// how locate resolves a path once.
 class PathWalk {
  public:
-  PathWalk(std::string_view path, Place& place, std::string& why)
-      : place_(place), why_(why), folder_wanted_(path.back() == '/') {
+  PathWalk(std::string_view path, Use use, Place& place, std::string& why)
+      : place_(place), why_(why), use_(use), folder_wanted_(path.back() == '/') {
     push_parts(path, pending_);
     if (pending_.empty()) pending_.emplace_back(".");  // the folder itself
-    folder_ = path.front() == '/' ? root_folder() : Descriptor(AT_FDCWD);
+    // (assign(1, c): GCC 12 warns of an overlap in a one-byte literal's copy)
+    if (path.front() == '/') {
+      folder_ = root_folder();
+      here_.name.assign(1, '/');
+      where_.assign(1, '/');
+    } else {
+      // Named in lines by its path, where the system can say it.
+      folder_ = Descriptor(AT_FDCWD);
+      char buffer[4096];
+      if (::getcwd(buffer, sizeof buffer) != nullptr) {
+        here_.name = buffer;
+        where_ = here_.name;
+      } else {
+        here_.name.assign(1, '.');
+      }
+    }
   }
 
   OpenError run() {
-    if (!folder_.valid()) return fail();
+    if (!folder_.valid() || ::fstatat(folder_.get(), "", &here_.info, AT_EMPTY_PATH) != 0) {
+      return fail();
+    }
+    last_ = here_;
     OpenError result = OpenError::none;
     while (!pending_.empty()) {
       const std::string part = std::move(pending_.back());
@@ -139,63 +163,70 @@ class PathWalk {
   // Takes one part: true when the walk ends there, with `result`.
   bool take(const std::string& part, OpenError& result) {
     Descriptor entry(::openat(folder_.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info {};
     if (!entry.valid()) {
       // A last part that does not exist yet: the place of a new file.
       result =
           errno == ENOENT && pending_.empty() && !folder_wanted_ ? found(part, nullptr) : fail();
       return true;
     }
-    if (::fstat(entry.get(), &info) != 0) {
+    trust::Entry next{joined(where_, part), {}};
+    if (::fstat(entry.get(), &next.info) != 0) {
       result = fail();
       return true;
     }
-    if (S_ISLNK(info.st_mode)) {
-      result = follow(entry, info, part);
+    if (!trust::may_step(last_, next, why_)) {
+      result = OpenError::untrusted;
+      return true;
+    }
+    last_ = next;
+    if (S_ISLNK(next.info.st_mode)) {
+      result = follow(entry, next);
       return result != OpenError::none;
     }
     if (pending_.empty()) {
-      result = folder_wanted_ && !S_ISDIR(info.st_mode) ? fail_with(ENOTDIR) : found(part, &info);
+      result =
+          folder_wanted_ && !S_ISDIR(next.info.st_mode) ? fail_with(ENOTDIR) : found(part, &next);
       return true;
     }
-    if (!S_ISDIR(info.st_mode)) {
+    if (!S_ISDIR(next.info.st_mode)) {
       result = fail_with(ENOTDIR);
       return true;
     }
     folder_ = std::move(entry);
+    where_ = next.name;
+    here_ = std::move(next);
     return false;
   }
 
-  OpenError found(const std::string& part, const struct stat* info) {
+  OpenError found(const std::string& part, const trust::Entry* entry) {
+    if (!trust::may_use(here_, entry, use_, why_)) return OpenError::untrusted;
     place_.folder = std::move(folder_);
     place_.name = part;
     place_.through_link = through_link_;
-    if (info != nullptr) {
+    if (entry != nullptr) {
       place_.exists = true;
-      place_.entry = *info;
+      place_.entry = entry->info;
     }
     return OpenError::none;
   }
 
-  // The link `part`, held as `link`: its text goes on the parts to take
-  // when the rule lets it be followed.
-  OpenError follow(const Descriptor& link, const struct stat& info, const std::string& part) {
+  // The link `link` (held): its text goes on the parts to take when the
+  // rules let it be followed.
+  OpenError follow(const Descriptor& link, const trust::Entry& entry) {
     if (++links_ > kMostLinks) return fail_with(ELOOP);
-    struct stat folder_info {};
-    if (::fstatat(folder_.get(), "", &folder_info, AT_EMPTY_PATH) != 0) return fail();
-    if (!trusted(info.st_uid, folder_info.st_uid)) {
-      why_ = "the symbolic link \"" + part + "\" belongs to user " + std::to_string(info.st_uid) +
-             ", in a folder of user " + std::to_string(folder_info.st_uid) +
-             ": not followed (links are followed when the user, the folder's owner or root made "
-             "them)";
-      return OpenError::untrusted_link;
-    }
+    if (!trust::may_follow(here_, entry, why_)) return OpenError::untrusted;
     std::string target;
     if (!link_text(link.get(), target)) return fail();
     if (target.empty()) return fail_with(ENOENT);
     if (target.front() == '/') {
+      // The walk goes on from the root folder, itself a step from the link.
       folder_ = root_folder();
-      if (!folder_.valid()) return fail();
+      trust::Entry root{"/", {}};
+      if (!folder_.valid() || ::fstat(folder_.get(), &root.info) != 0) return fail();
+      if (!trust::may_step(last_, root, why_)) return OpenError::untrusted;
+      last_ = root;
+      here_ = std::move(root);
+      where_.assign(1, '/');
     }
     const std::size_t before = pending_.size();
     push_parts(target, pending_);
@@ -206,22 +237,26 @@ class PathWalk {
 
   Place& place_;
   std::string& why_;
+  const Use use_;
   const bool folder_wanted_;  // "name/" must name a folder
   std::vector<std::string> pending_;
   Descriptor folder_;
+  trust::Entry here_;  // the folder held, as the walk reached it
+  trust::Entry last_;  // the entry the walk stepped onto last
+  std::string where_;  // the folder's path as walked, for the lines that name an entry
   int links_ = 0;
   bool through_link_ = false;
 };
 
 }  // namespace
 
-OpenError locate(std::string_view path, Place& place, std::string& why) {
+OpenError locate(std::string_view path, Use use, Place& place, std::string& why) {
   place = Place{};
   if (path.empty()) {
     why = "an empty name";
     return OpenError::invalid_name;
   }
-  return PathWalk(path, place, why).run();
+  return PathWalk(path, use, place, why).run();
 }
 
 }  // namespace kw::os

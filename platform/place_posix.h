@@ -44,14 +44,14 @@ struct Place {
   struct stat entry {};       // the entry found, when it exists
 };
 
-// Resolves `path` ("/" separates folders) one part at a time. A symbolic
-// link is followed only when its owner is the process's user, the owner of
-// the folder it lies in, or root (the rule the kernel applies in sticky
-// folders, here in every folder); any other is refused: untrusted_link,
-// with `why` naming its owner. The last part may be missing (exists
-// false); a missing folder on the way is path_not_found, more than 40
-// links invalid_name.
-OpenError locate(std::string_view path, Place& place, std::string& why);
+// Resolves `path` ("/" separates folders) one part at a time, for `use`,
+// from the working folder (or "/"): every step, into a folder, up with
+// "..", through a symbolic link, onto the last part, is checked by the
+// rules of trust (trust_posix.h), and a refusal is untrusted, with `why`
+// naming the entry, its owner and the rule. The last part may be missing
+// (exists false: the process will make it, so it is its own); a missing
+// folder on the way is path_not_found, more than 40 links invalid_name.
+OpenError locate(std::string_view path, Use use, Place& place, std::string& why);
 
 // Whether the open descriptor `fd` is the entry `place` found.
 bool same_entry(int fd, const Place& place);

@@ -47,7 +47,8 @@ enum class Links {
 //  - commit() flushes it to disk, gives it the owner (where the process
 //    may) and permissions of the file held, and renames it over the path
 //    in the held folder, provided the entry there is still the file held
-//    (or still none); otherwise nothing is replaced and changed() is true.
+//    (or still none); otherwise nothing is replaced and changed() is true,
+//    as it is when begin() finds the file replaced before it is opened.
 // Until commit() succeeds the target is as it was; an uncommitted new file
 // is removed when the object goes. Every failure leaves the reason in
 // `why`; on Windows a read-only file is refused too.

@@ -158,7 +158,7 @@ ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string&
                           std::string& why) {
   if (path == "-") return read_all(STDIN_FILENO, -1, limit, content, why);
   Place place;
-  if (const OpenError error = locate(path, place, why); error != OpenError::none) {
+  if (const OpenError error = locate(path, Use::input, place, why); error != OpenError::none) {
     return error == OpenError::path_not_found ? ReadWhole::missing : ReadWhole::failed;
   }
   if (!place.exists) {
@@ -204,7 +204,8 @@ File& Replacement::file() {
 OpenError Replacement::begin(std::string_view path, Links links, std::string& why) {
   State& s = *state_;
   s.links = links;
-  if (const OpenError error = locate(path, s.place, why); error != OpenError::none) return error;
+  if (const OpenError error = locate(path, Use::output, s.place, why); error != OpenError::none)
+    return error;
   if (s.place.through_link && links == Links::refuse) {
     why = "a symbolic link, which is not written through";
     return OpenError::access_denied;
@@ -217,13 +218,17 @@ OpenError Replacement::begin(std::string_view path, Links links, std::string& wh
   if (!s.old_regular) return OpenError::none;
   s.old = Descriptor(::openat(s.place.folder.get(), s.place.name.c_str(),
                               O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+  // Replaced by a link or another file since it was found: changed(), as
+  // when it is replaced before the rename.
+  s.changed =
+      (!s.old.valid() && errno == ELOOP) || (s.old.valid() && !same_entry(s.old.get(), s.place));
+  if (s.changed) {
+    why = "it changed while it was opened";
+    return OpenError::access_denied;
+  }
   if (!s.old.valid()) {
     why = system_reason();
     return open_error_of(errno);
-  }
-  if (!same_entry(s.old.get(), s.place)) {
-    why = "it changed while it was opened";
-    return OpenError::access_denied;
   }
   return OpenError::none;
 }

@@ -62,7 +62,7 @@ std::string about(std::string_view name, std::string_view text) {
   std::string line(kProgramPrefix);
   line += name.empty() ? "\"\"" : shown(name);
   line += ": ";
-  line += text;
+  line += shown(text);  // names of entries the system found in it too
   return line;
 }
 

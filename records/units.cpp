@@ -36,8 +36,8 @@ void stop_open(os::OpenError error, int unit, std::string_view name, std::string
       stop_severe(err::too_many_files, "too many open files", std::move(detail));
     case os::OpenError::invalid_name:
       stop_unit(UnitError::bad_file_name, unit, name, std::move(detail));
-    case os::OpenError::untrusted_link:
-      throw RunStop(about(name, why) + "; nothing read or written", untrusted_link_status);
+    case os::OpenError::untrusted:
+      throw RunStop(about(name, why) + "; nothing read or written", untrusted_status);
     case os::OpenError::no_reader:
       // Success would lose what is written: said on a line of its own.
       stop_severe(err::access_not_allowed, "access not allowed\n" + detail);

@@ -22,8 +22,8 @@ os::File open_unit(int unit, std::string_view name, os::Use use);
 
 // Ends the run as a refused open of `name` on `unit`: 602, 600, 603 or 43,
 // the reason `why` as the stop's detail; a FIFO that nothing reads is 600
-// with its reason on a line of its own, and a symbolic link that another
-// user made the program's own stop (untrusted_link_status).
+// with its reason on a line of its own, and a path that another user
+// controls the program's own stop (untrusted_status).
 [[noreturn]] void stop_open(os::OpenError error, int unit, std::string_view name,
                             std::string_view why);
 

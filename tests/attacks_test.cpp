@@ -15,6 +15,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/files.h"
@@ -154,19 +155,22 @@ TEST_F(Attacks, KwLsiniNeverFollowsALinkAnotherUserPlanted) {
   int changed = 0;
   for (int run = 0; run < 200; ++run) {
     const test::RunResult result = lsini(scene_.shared());
-    EXPECT_EQ(result.exit_status, 4) << result.standard_error;
+    EXPECT_EQ(result.exit_status, 3) << result.standard_error;
     changed += static_cast<int>(!scene_.untouched());
   }
   EXPECT_EQ(changed, 0) << "runs after which root's folder was not as it was";
 }
 
-// Root's own link leads into the other user's folder, which the other user
-// swaps for a link to root's folder and back: the table read is the table
-// replaced, and root's file is never taken for it.
+// Root's own link, in root's station folder, leads into the other user's
+// folder, which the other user swaps for a link to root's folder and back:
+// the table read is the table replaced, and root's file is never taken
+// for it.
 TEST_F(Attacks, KwLsiniReplacesOnlyTheTableItRead) {
   const fs::path tables = scene_.theirs() / "tables";
+  const fs::path station = scene_.top() / "station";
+  fs::create_directory(station);
   as_nobody([&] { fs::create_directory(tables); });
-  fs::create_symlink(tables / "ls.ini", scene_.shared() / "ls.ini");
+  fs::create_symlink(tables / "ls.ini", station / "ls.ini");
   fs::rename(scene_.mine() / "victim", scene_.mine() / "ls.ini");
   const std::string older = older_table();
   const Attacker attacker([&] {
@@ -180,7 +184,7 @@ TEST_F(Attacks, KwLsiniReplacesOnlyTheTableItRead) {
   // link that led nowhere at that moment.
   int changed = 0;
   for (int run = 0; run < 200; ++run) {
-    const test::RunResult result = lsini(scene_.shared());
+    const test::RunResult result = lsini(station);
     EXPECT_TRUE(result.exit_status == 0 || result.exit_status == 3 || result.exit_status == 4)
         << result.standard_error;
     changed += static_cast<int>(!scene_.untouched("ls.ini"));
@@ -221,9 +225,13 @@ TEST_F(Attacks, TheNamedOutputLandsInTheFolderHeldFromTheStart) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run;
     EXPECT_TRUE(fs::exists(scene_.theirs() / "real" / "passwd"));
     changed += static_cast<int>(!scene_.untouched("passwd"));
+    // Root's new file in the other user's folder is theirs to remove; were
+    // it left, the next run would refuse it (what another user controls
+    // leads only to what that user owns).
     as_nobody([&] {
       fs::remove(out);
       fs::rename(scene_.theirs() / "real", out);
+      fs::remove(out / "passwd");
     });
   }
   EXPECT_EQ(changed, 0) << "runs after which root's folder was not as it was";
@@ -237,8 +245,9 @@ struct PlantedCase {
 class PlantedLinks : public ::testing::TestWithParam<PlantedCase> {};
 
 // The other user plants one of the fixed run's names in a station folder
-// that others may write, as a link into root's folder: the run refuses it
-// with its own status and message, and makes or changes nothing there.
+// that every user may write, as a link into root's folder: the run refuses
+// the folder at its first file, the run log, with its own status and a
+// line naming the folder and what to do, and makes or changes nothing.
 TEST_P(PlantedLinks, AreRefusedByTheFixedRun) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root, with the user nobody as the other user";
   const Scene scene;
@@ -252,12 +261,15 @@ TEST_P(PlantedLinks, AreRefusedByTheFixedRun) {
   as_nobody([&] { fs::create_symlink(target, run / GetParam().name); });
   const test::RunResult result = test::run_program(KW_TAI2UTC_PATH, run);
   EXPECT_EQ(result.exit_status, 3);
+  const bool log_planted = std::string_view(GetParam().name) == "lsconv.lst";
   EXPECT_EQ(result.standard_error,
-            std::string("KW_TAI2UTC: ") + GetParam().name + ": the symbolic link \"" +
-                GetParam().name +
-                "\" belongs to user 65534, in a folder of user 0: not followed (links are "
-                "followed when the user, the folder's owner or root made them); nothing read or "
-                "written\n");
+            "KW_TAI2UTC: lsconv.lst: the folder \"" + run.string() +
+                "\" may be written by every user (mode 0777) and is not sticky: " +
+                (log_planted ? "the symbolic link \"" + (run / "lsconv.lst").string() +
+                                   "\" there is not followed"
+                             : std::string("nothing is written there")) +
+                " (run as the folder's owner, or in a folder that only you may write); nothing "
+                "read or written\n");
   EXPECT_TRUE(scene.untouched());
 }
 

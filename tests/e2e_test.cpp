@@ -421,7 +421,7 @@ TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
   test::write_file(tree.data(), "96 01 05 0 0 0\n");
   // As root the child runs as "nobody", for whom the permissions count.
   for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
-    fs::permissions(dir, fs::perms::all);
+    test::let_unprivileged_write(dir);
   }
   fs::permissions(tree.data(),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

@@ -188,7 +188,7 @@ TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
     Tree tree;
     // As root the child runs as "nobody", for whom the permissions count.
     for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
-      fs::permissions(dir, fs::perms::all);
+      test::let_unprivileged_write(dir);
     }
     fs::permissions(tree.work() / "ls.ini",
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

@@ -33,6 +33,12 @@ struct RunResult {
   std::string standard_error;  // without a child: why it did not start
 };
 
+// Lets the unprivileged user of `as_unprivileged` make files in `folder`:
+// as root the folder is given to that user (a folder that every user may
+// write is refused by the program's rules of trust); otherwise the user
+// running the tests owns it already.
+void let_unprivileged_write(const std::filesystem::path& folder);
+
 // Runs `program` with `options.arguments` in `working_directory`.
 RunResult run_program(const std::filesystem::path& program,
                       const std::filesystem::path& working_directory,

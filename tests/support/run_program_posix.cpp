@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,12 @@ void prepare_child(const RunOptions& options, const std::string& cwd, const std:
 }
 
 }  // namespace
+
+void let_unprivileged_write(const std::filesystem::path& folder) {
+  if (::geteuid() == 0 && ::chown(folder.c_str(), kNobody, kNobody) != 0) {
+    throw std::runtime_error("cannot give " + folder.string() + " to nobody");
+  }
+}
 
 RunResult run_program(const std::filesystem::path& program,
                       const std::filesystem::path& working_directory, const RunOptions& options) {

@@ -56,6 +56,10 @@ bool start(const std::filesystem::path& program, std::wstring command, const std
 // Options that only a POSIX system can apply (open-file and file-size
 // limits, another user) are not used here: the tests that need them are
 // skipped.
+void let_unprivileged_write(const std::filesystem::path& folder) {
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
+}
+
 RunResult run_program(const std::filesystem::path& program,
                       const std::filesystem::path& working_directory, const RunOptions& options) {
   TempDir capture;
