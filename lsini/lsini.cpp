@@ -99,7 +99,7 @@ std::string span_of(const PublishedTable& table) {
 // What the list is and when it expires, as its first line says.
 std::string what_it_is(const PublishedTable& table) {
   std::string said(name_of(table.source));
-  if (!table.updated.empty()) said += " of " + table.updated;
+  if (!table.updated.empty()) said += " of " + shown(table.updated);
   return said +
          (table.expires ? ", expires " + iso_date(*table.expires) : ", which gives no expiry");
 }
@@ -109,7 +109,7 @@ bool read_list(const std::string& path, std::int64_t now, bool since_1961, Publi
   const std::string name = path == "-" ? "standard input" : shown(path);
   std::string content;
   std::string why;
-  if (os::read_whole_file(path, kLongestList, content, why) != os::ReadWhole::ok) {
+  if (os::read_whole_file(path, kLongestTable, content, why) != os::ReadWhole::ok) {
     say("cannot read the list " + name + ": " + why + "; nothing written");
     return false;
   }
@@ -118,7 +118,10 @@ bool read_list(const std::string& path, std::int64_t now, bool since_1961, Publi
     return false;
   }
   say(name + ": " + what_it_is(table));
-  if (table.expires && (*table.expires - kMjdOf1970) * std::int64_t{kSecondsPerDay} <= now) {
+  // Days, not seconds: no product to overflow, whatever the clock says.
+  constexpr auto kDay = static_cast<std::int64_t>(kSecondsPerDay);
+  const std::int64_t today = kMjdOf1970 + now / kDay - (now % kDay < 0 ? 1 : 0);
+  if (table.expires && *table.expires <= today) {
     say("warning: the list expired on " + iso_date(*table.expires) +
         ": the table may miss a leap second announced since; for a fresh list, " + fresh_list());
   }

@@ -486,7 +486,7 @@ INSTANTIATE_TEST_SUITE_P(
             "endless_device_as_the_list", nothing, {"/dev/zero"}, 1, "not a regular file", nullptr},
         RunCase{"oversized_list",
                 [](const Texts& t, const fs::path&, const fs::path& o) {
-                  test::write_file(o / "list", t.list + std::string(kLongestList, '#'));
+                  test::write_file(o / "list", t.list + std::string(kLongestTable, '#'));
                 },
                 {},
                 1,
