@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::int64_t kMjdOf1972 = 41317;  // 1972-01-01, the first whole-second change
 constexpr std::int64_t kMjdOf10000 = kLastTableDay + 1;  // 10000-01-01
+static_assert(kLastNtpDay + kMjdOf1900 == kLastTableDay, "a list's times end with the table's days");
 
 std::chrono::year_month_day civil(std::int64_t mjd) {
   return std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{mjd - kMjdOf1970}}};
