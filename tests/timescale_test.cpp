@@ -98,23 +98,34 @@ TEST(CalendarDates, AreRealDatesWithinTheTablesDays) {
     std::int64_t year, month, day;
     CalendarDate check;
   } cases[] = {
-      {2017, 1, 1, CalendarDate::ok},           {2017, 1, 257, CalendarDate::not_a_date},
-      {2017, 257, 1, CalendarDate::not_a_date}, {2017, 0, 1, CalendarDate::not_a_date},
-      {2017, 13, 1, CalendarDate::not_a_date},  {2017, 1, 0, CalendarDate::not_a_date},
-      {2017, 4, 31, CalendarDate::not_a_date},  {2024, 2, 29, CalendarDate::ok},
-      {2023, 2, 29, CalendarDate::not_a_date},  {2000, 2, 29, CalendarDate::ok},
-      {1900, 2, 29, CalendarDate::not_a_date},  {2026, 2, 30, CalendarDate::not_a_date},
-      {1858, 11, 16, CalendarDate::before_range}, {1858, 11, 17, CalendarDate::ok},
-      {1, 1, 1, CalendarDate::before_range},    {0, 1, 1, CalendarDate::before_range},
-      {-kBig, 1, 1, CalendarDate::before_range}, {9999, 12, 31, CalendarDate::ok},
-      {10000, 1, 1, CalendarDate::past_range},  {kBig, 12, 31, CalendarDate::past_range},
-      {2017, -kBig, 1, CalendarDate::not_a_date}, {2017, 1, kBig, CalendarDate::not_a_date},
+      {2017, 1, 1, CalendarDate::ok},
+      {2017, 1, 257, CalendarDate::not_a_date},
+      {2017, 257, 1, CalendarDate::not_a_date},
+      {2017, 0, 1, CalendarDate::not_a_date},
+      {2017, 13, 1, CalendarDate::not_a_date},
+      {2017, 1, 0, CalendarDate::not_a_date},
+      {2017, 4, 31, CalendarDate::not_a_date},
+      {2024, 2, 29, CalendarDate::ok},
+      {2023, 2, 29, CalendarDate::not_a_date},
+      {2000, 2, 29, CalendarDate::ok},
+      {1900, 2, 29, CalendarDate::not_a_date},
+      {2026, 2, 30, CalendarDate::not_a_date},
+      {1858, 11, 16, CalendarDate::before_range},
+      {1858, 11, 17, CalendarDate::ok},
+      {1, 1, 1, CalendarDate::before_range},
+      {0, 1, 1, CalendarDate::before_range},
+      {-kBig, 1, 1, CalendarDate::before_range},
+      {9999, 12, 31, CalendarDate::ok},
+      {10000, 1, 1, CalendarDate::past_range},
+      {kBig, 12, 31, CalendarDate::past_range},
+      {2017, -kBig, 1, CalendarDate::not_a_date},
+      {2017, 1, kBig, CalendarDate::not_a_date},
       {2017, 1, 256 + 1, CalendarDate::not_a_date},
   };
   for (const auto& c : cases) {
     std::int64_t mjd = -1;
-    const std::string what = std::to_string(c.year) + "-" + std::to_string(c.month) + "-" +
-                             std::to_string(c.day);
+    const std::string what =
+        std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day);
     EXPECT_EQ(calendar_date(c.year, c.month, c.day, mjd), c.check) << what;
     if (c.check == CalendarDate::ok) {
       EXPECT_EQ(mjd, test::days_from_civil(c.year, static_cast<unsigned>(c.month),
