@@ -31,10 +31,11 @@ std::string fresh_list() {
 // What the help says of the checks, an existing table and the options.
 constexpr const char kHelpRules[] =
     "Each is checked as far as its format allows (the hash of the IETF list;\n"
-    "dates in order; from 1972 on, changes of whole seconds on the first of a\n"
-    "month); anything else is refused. Its update and expiry are shown, and\n"
-    "the table carries the expiry on its last line (\"expires 2027-06-28\"),\n"
-    "for kw_tai2utc to say when records lie past it.\n\n"
+    "real dates in order, an expiry after the last; from 1972 on, changes of\n"
+    "whole seconds on the first of a month); anything else is refused, and so\n"
+    "is a table that kw_tai2utc would not read. Its update and expiry are\n"
+    "shown, and the table carries the expiry on its last line (\"expires\n"
+    "2027-06-28\"), for kw_tai2utc to say when records lie past it.\n\n"
     "An existing ls.ini keeps every line it has, the notes on them too: the\n"
     "list's later entries are added after its last one, which takes the new\n"
     "expiry; a table that holds them all and an expiry no earlier is left\n"
