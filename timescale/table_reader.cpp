@@ -95,9 +95,35 @@ bool date_in(std::string_view word, double& mjd, std::string& why) {
 // escaped, and cut after 60 characters.
 std::string quoted(std::string_view from_keyword) {
   constexpr std::size_t kShown = 60;
-  std::string text = "the note \"" + shown(from_keyword.substr(0, kShown));
+  std::string text = "the note \"";
+  text += shown(from_keyword.substr(0, kShown));
   if (from_keyword.size() > kShown) text += "...";
-  return text + '"';
+  text += '"';
+  return text;
+}
+
+// What one keyword of a note makes of the words from `k` on, `k` its
+// place: read (with the words it took), not in its form, or a form whose
+// value is unsound.
+enum class NoteRead { read, not_its_form, unsound };
+
+NoteRead read_rate(const std::vector<std::string_view>& words, std::size_t& k, double& rate) {
+  if (k + 2 >= words.size() || words[k + 2] != "s/day") return NoteRead::not_its_form;
+  double value = 0.0;
+  if (!number_in(words[k + 1], value)) return NoteRead::unsound;
+  rate = value;
+  k += 2;
+  return NoteRead::read;
+}
+
+NoteRead read_expiry(const std::vector<std::string_view>& words, std::size_t& k, double& expiry,
+                     std::string& why) {
+  if (k + 1 >= words.size() || !date_shaped(words[k + 1])) return NoteRead::not_its_form;
+  double value = 0.0;
+  if (!date_in(words[k + 1], value, why)) return NoteRead::unsound;
+  expiry = value;
+  k += 1;
+  return NoteRead::read;
 }
 
 // The notes the program reads, in the words after a line's four values.
@@ -110,35 +136,29 @@ std::string read_notes(std::string_view note, double& rate, double& expiry) {
   bool begins = true;
   for (std::size_t k = 0; k < words.size(); ++k) {
     const bool is_rate = words[k] == "rate";
-    const bool is_expiry = words[k] == "expires";
-    if (!is_rate && !is_expiry) {
+    if (!is_rate && words[k] != "expires") {
       begins = false;
       continue;
     }
-    const std::string_view next = k + 1 < words.size() ? words[k + 1] : std::string_view();
-    const std::string what =
-        quoted(note.substr(static_cast<std::size_t>(words[k].data() - note.data())));
-    if (is_rate) {
-      const bool shaped = !next.empty() && k + 2 < words.size() && words[k + 2] == "s/day";
-      double value = 0.0;
-      if (shaped && number_in(next, value)) {
-        rate = value;
-        k += 2;
-        begins = true;
-        continue;
+    const std::size_t at = k;
+    std::string why;
+    const NoteRead read = is_rate ? read_rate(words, k, rate) : read_expiry(words, k, expiry, why);
+    if (read == NoteRead::read) {
+      begins = true;
+      continue;
+    }
+    if (read == NoteRead::unsound || begins) {
+      std::string said =
+          quoted(note.substr(static_cast<std::size_t>(words[at].data() - note.data())));
+      if (is_rate) {
+        said += " is not \"rate R s/day\" with R a finite number";
+      } else if (read == NoteRead::unsound) {
+        said += ": ";
+        said += why;
+      } else {
+        said += " is not \"expires YYYY-MM-DD\"";
       }
-      if (shaped || begins) return what + " is not \"rate R s/day\" with R a finite number";
-    } else {
-      double value = 0.0;
-      std::string why;
-      if (date_shaped(next) && date_in(next, value, why)) {
-        expiry = value;
-        k += 1;
-        begins = true;
-        continue;
-      }
-      if (date_shaped(next)) return what + ": " + why;
-      if (begins) return what + " is not \"expires YYYY-MM-DD\"";
+      return said;
     }
     begins = false;
   }
@@ -221,7 +241,7 @@ TableFault load_table_text(std::string_view text, LeapTable& table) {
     std::string_view line = text.substr(0, end);
     if (line.ends_with('\r') && end != std::string_view::npos) line.remove_suffix(1);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (const TableFault fault = reader.add_line(line)) return fault;
+    if (TableFault fault = reader.add_line(line)) return fault;
   }
   return reader.finish();
 }

@@ -40,21 +40,9 @@ inline bool real_day(std::int64_t mjd) {
              mjd;
 }
 
-// `text` is fuzzed from a table of `source`; it may read as another.
-inline void check_published(std::string_view text, Source source) {
-  PublishedTable table;
-  std::string why;
-  if (!read_published(text, table, why)) {
-    FUZZ_CHECK(!why.empty());
-    return;
-  }
-  // The IERS's file always gives its expiry, the USNO's never does.
-  if (table.source == source && source == Source::iers_leap_second) {
-    FUZZ_CHECK(table.expires.has_value());
-  }
-  if (table.source == source && source == Source::usno_tai_utc) {
-    FUZZ_CHECK(!table.expires.has_value() && table.updated.empty());
-  }
+// Real ascending dates, values and rates in range, whole seconds on the
+// first of a month from 1972 on, and an expiry after the last entry.
+inline void check_dates_and_values(const PublishedTable& table) {
   constexpr std::int64_t kMjdOf1972 = 41317;
   // Ten digits before the point, seven after: no value read is wider, and
   // tai-utc.dat's A + (MJD - MJD0) x B adds at most 400,000 days of a
@@ -67,17 +55,18 @@ inline void check_published(std::string_view text, Source source) {
     FUZZ_CHECK(k == 0 || e.mjd > table.entries[k - 1].mjd);
     FUZZ_CHECK(e.value > -kWidest && e.value < kWidest);
     FUZZ_CHECK(e.rate >= -kUnitsPerSecond && e.rate <= kUnitsPerSecond);
-    if (e.mjd >= kMjdOf1972) {
-      FUZZ_CHECK(e.rate == 0 && e.value % kUnitsPerSecond == 0);
-      FUZZ_CHECK(iso_date(e.mjd).ends_with("-01"));
-    }
+    FUZZ_CHECK(e.mjd < kMjdOf1972 ||
+               (e.rate == 0 && e.value % kUnitsPerSecond == 0 && iso_date(e.mjd).ends_with("-01")));
   }
-  if (table.expires) {
-    FUZZ_CHECK(real_day(*table.expires));
-    FUZZ_CHECK(*table.expires > table.entries.back().mjd);
-  }
-  for (const char c : table.updated) FUZZ_CHECK(c >= 0x20 && c < 0x7f);
+  FUZZ_CHECK(!table.expires ||
+             (real_day(*table.expires) && *table.expires > table.entries.back().mjd));
+}
+
+// The table written from it loads back as its entries and expiry, or is
+// refused with a reason.
+inline void check_loads_back(const PublishedTable& table) {
   std::string own;
+  std::string why;
   if (!table_text(table, own, why)) {
     FUZZ_CHECK(!why.empty());
     return;
@@ -87,6 +76,24 @@ inline void check_published(std::string_view text, Source source) {
   FUZZ_CHECK(table_entries(own, loaded, expires, why));
   FUZZ_CHECK(loaded == table.entries);
   FUZZ_CHECK(expires == table.expires);
+}
+
+// `text` is fuzzed from a table of `source`; it may read as another.
+inline void check_published(std::string_view text, Source source) {
+  PublishedTable table;
+  std::string why;
+  if (!read_published(text, table, why)) {
+    FUZZ_CHECK(!why.empty());
+    return;
+  }
+  // The IERS's file always gives its expiry, the USNO's never does.
+  if (table.source == source) {
+    FUZZ_CHECK(source != Source::iers_leap_second || table.expires.has_value());
+    FUZZ_CHECK(source != Source::usno_tai_utc || (!table.expires && table.updated.empty()));
+  }
+  for (const char c : table.updated) FUZZ_CHECK(c >= 0x20 && c < 0x7f);
+  check_dates_and_values(table);
+  check_loads_back(table);
 }
 
 }  // namespace kw::fuzz
