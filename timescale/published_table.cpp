@@ -14,7 +14,8 @@ namespace {
 
 constexpr std::int64_t kMjdOf1972 = 41317;  // 1972-01-01, the first whole-second change
 constexpr std::int64_t kMjdOf10000 = kLastTableDay + 1;  // 10000-01-01
-static_assert(kLastNtpDay + kMjdOf1900 == kLastTableDay, "a list's times end with the table's days");
+static_assert(kLastNtpDay + kMjdOf1900 == kLastTableDay,
+              "a list's times end with the table's days");
 
 std::chrono::year_month_day civil(std::int64_t mjd) {
   return std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{mjd - kMjdOf1970}}};
@@ -258,7 +259,9 @@ std::string table_line(const PublishedEntry& entry) {
 std::string expiry_note(const PublishedTable& table) {
   const std::string source(name_of(table.source));
   if (!table.expires) return "no expiry given (" + source + ")";
-  return "expires " + iso_date(*table.expires) + ", " + source + " of " + table.updated;
+  std::string note = "expires " + iso_date(*table.expires) + ", " + source;
+  if (!table.updated.empty()) note += " of " + table.updated;
+  return note;
 }
 
 bool table_text(const PublishedTable& table, std::string& text, std::string& why) {

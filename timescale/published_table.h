@@ -104,7 +104,8 @@ std::string entry_words(std::size_t number, const PublishedEntry& entry);
 std::string table_line(const PublishedEntry& entry);
 
 // The note on the table's last entry line: "expires 2027-06-28,
-// leap-seconds.list of 2026-07-08", or "no expiry given (tai-utc.dat)".
+// leap-seconds.list of 2026-07-08" (without "of" and the date of issue
+// where the source gives none), or "no expiry given (tai-utc.dat)".
 std::string expiry_note(const PublishedTable& table);
 
 // The table's text: a line per entry, the last with its expiry note, each
