@@ -44,11 +44,19 @@ std::string outside_the_table(const ZoneCounts& counts, const LeapTable& table) 
              " s (its first value less one second)\n";
   }
   if (counts.expired > 0) {
+    // The table's expiry lies after its last entry: the records took that
+    // entry's value, and with a rate its change since the entry's date.
     const auto last = static_cast<std::size_t>(std::min(table.LS_N, LS_MAX) - 1);
+    std::string took = seconds(table.LS_DT[last]) + " s (its last value";
+    if (table.LS_RATE[last] != 0.0) {
+      took = seconds(table.LS_DT[last]) + " s + " + seconds(table.LS_RATE[last]) +
+             " s a day from " + iso_date(static_cast<std::int64_t>(table.LS_MJD[last])) +
+             " (its last value plus its rate";
+    }
     lines += std::string(kProgramPrefix) + records(counts.expired) + " dated on or after " +
              iso_date(static_cast<std::int64_t>(table.expires)) +
-             ", when the table expires, took " + seconds(table.LS_DT[last]) +
-             " s (its last value; a fresh list may know a leap second since)\n";
+             ", when the table expires, took " + took +
+             "; a fresh list may know a leap second since)\n";
   }
   return lines;
 }

@@ -31,10 +31,11 @@ std::string fresh_list() {
 // What the help says of the checks, an existing table and the options.
 constexpr const char kHelpRules[] =
     "Each is checked as far as its format allows (the hash of the IETF list;\n"
-    "dates in order; from 1972 on, changes of whole seconds on the first of a\n"
-    "month); anything else is refused. Its update and expiry are shown, and\n"
-    "the table carries the expiry on its last line (\"expires 2027-06-28\"),\n"
-    "for kw_tai2utc to say when records lie past it.\n\n"
+    "real dates in order, an expiry after the last; from 1972 on, changes of\n"
+    "whole seconds on the first of a month); anything else is refused, and so\n"
+    "is a table that kw_tai2utc would not read. Its update and expiry are\n"
+    "shown, and the table carries the expiry on its last line (\"expires\n"
+    "2027-06-28\"), for kw_tai2utc to say when records lie past it.\n\n"
     "An existing ls.ini keeps every line it has, the notes on them too: the\n"
     "list's later entries are added after its last one, which takes the new\n"
     "expiry; a table that holds them all and an expiry no earlier is left\n"
@@ -99,7 +100,7 @@ std::string span_of(const PublishedTable& table) {
 // What the list is and when it expires, as its first line says.
 std::string what_it_is(const PublishedTable& table) {
   std::string said(name_of(table.source));
-  if (!table.updated.empty()) said += " of " + table.updated;
+  if (!table.updated.empty()) said += " of " + shown(table.updated);
   return said +
          (table.expires ? ", expires " + iso_date(*table.expires) : ", which gives no expiry");
 }
@@ -109,7 +110,7 @@ bool read_list(const std::string& path, std::int64_t now, bool since_1961, Publi
   const std::string name = path == "-" ? "standard input" : shown(path);
   std::string content;
   std::string why;
-  if (os::read_whole_file(path, kLongestList, content, why) != os::ReadWhole::ok) {
+  if (os::read_whole_file(path, kLongestTable, content, why) != os::ReadWhole::ok) {
     say("cannot read the list " + name + ": " + why + "; nothing written");
     return false;
   }
@@ -118,7 +119,10 @@ bool read_list(const std::string& path, std::int64_t now, bool since_1961, Publi
     return false;
   }
   say(name + ": " + what_it_is(table));
-  if (table.expires && (*table.expires - kMjdOf1970) * std::int64_t{kSecondsPerDay} <= now) {
+  // Days, not seconds: no product to overflow, whatever the clock says.
+  constexpr auto kDay = static_cast<std::int64_t>(kSecondsPerDay);
+  const std::int64_t today = kMjdOf1970 + now / kDay - (now % kDay < 0 ? 1 : 0);
+  if (table.expires && *table.expires <= today) {
     say("warning: the list expired on " + iso_date(*table.expires) +
         ": the table may miss a leap second announced since; for a fresh list, " + fresh_list());
   }

@@ -17,9 +17,6 @@ inline constexpr int table_kept = 3;    // the existing ls.ini is not one the li
 inline constexpr int write_failed = 4;  // the new table, or standard output, not written
 }  // namespace lsini_status
 
-// The largest list read: the real one is about 5 KB.
-inline constexpr std::size_t kLongestList = std::size_t{1} << 20;
-
 // Runs the program on `arguments` (without the program's name) in the
 // current directory at the POSIX time `now`; messages go to standard
 // error, --help and --version to standard output. Returns the exit status.

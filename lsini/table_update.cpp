@@ -175,6 +175,13 @@ TableUpdate update_of(std::string_view old_text, const PublishedTable& published
     return update;
   }
   update.text = updated_text(lines, old, m, published);
+  if (update.text.size() > kLongestTable) {
+    update.why = "the new ls.ini would be " + std::to_string(update.text.size()) +
+                 " bytes, larger than the " + std::to_string(kLongestTable) +
+                 " bytes the converter reads";
+    update.kind = TableUpdate::Kind::unfit;
+    return update;
+  }
   // The new table must read back as the old history and the list.
   std::vector<PublishedEntry> want(old.entries.begin(),
                                    old.entries.begin() + static_cast<std::ptrdiff_t>(m.first));

@@ -128,14 +128,19 @@ struct NoteCase {
 TEST(TableNotes, RatesOnAnyLineAndTheExpiryOnTheLastOne) {
   const NoteCase cases[] = {
       {"1962 1 1 1.8458580 rate 0.0011232 s/day\n1972 1 1 10\n", 0.0011232, 0, nullptr},
-      {"1962 1 1 1.8 rate 0.0011232 a day\n1972 1 1 10 from the rate 2 s/day note\n", 0, 2,
+      {"1962 1 1 1.8 my rate 0.0011232 a day\n1972 1 1 10 from the rate 2 s/day note\n", 0, 2,
        nullptr},
       {"1972 1 1 10 expires 2027-06-28\n1973 1 1 12\n", 0, 0, nullptr},
       {"1972 1 1 10\n1973 1 1 12   expires 2027-06-28, leap-seconds.list of 2026-07-08\n", 0, 0,
        "2027-06-28"},
       {"1972,1,1,10,expires 2027-06-28\n", 0, 0, "2027-06-28"},
-      {"1972 1 1 10 expires 2027-13-01\n", 0, 0, nullptr},
-      {"1972 1 1 10 expires soon\n", 0, 0, nullptr},
+      {"1968 2 1 4.2131700 rate 0.002592 s/day   expires 2024-02-29, x\n", 0.002592, 0.002592,
+       "2024-02-29"},
+      {"1972 1 1 10 the rate of 1972, expires when it will, rate\n", 0, 0, nullptr},
+      {"1972 1 1 10 my note   expires 2027-06-28\n", 0, 0, "2027-06-28"},
+      // The four values of a line are any integers: a month 13 is the next
+      // year's January, a day 0 the month's day before its first.
+      {"1972 13 1 10\n1974 1 0 13 expires 1974-01-01\n", 0, 0, "1974-01-01"},
   };
   for (const NoteCase& c : cases) {
     LeapTable table;
@@ -147,6 +152,52 @@ TEST(TableNotes, RatesOnAnyLineAndTheExpiryOnTheLastOne) {
     } else {
       EXPECT_EQ(iso_date(static_cast<std::int64_t>(table.expires)), c.expires) << c.text;
     }
+  }
+}
+
+// A note that begins with a keyword the program acts on and is not in its
+// form, one in its form with a value that is no number or no date, and an
+// expiry on or before the last entry make the table unusable: the run
+// stops (status 1) with a line naming the line of the table.
+TEST(TableNotes, MalformedOnesAndAnEarlyExpiryMakeTheTableUnusable) {
+  const char* rate = " is not \"rate R s/day\" with R a finite number";
+  const struct {
+    const char* text;
+    std::string said;  // after "KW_TAI2UTC: \"ls.ini\", line "
+  } cases[] = {
+      {"1962 1 1 1.8 rate 0,5 s/day\n", std::string("1: the note \"rate 0,5 s/day\"") + rate},
+      {"1962 1 1 1.8 rate 0.5 s/d\n", std::string("1: the note \"rate 0.5 s/d\"") + rate},
+      {"1972 1 1 10\n1962 2 1 1.8 rate nan s/day\n",
+       std::string("2: the note \"rate nan s/day\"") + rate},
+      {"1962 1 1 1.8 rate inf s/day\n", std::string("1: the note \"rate inf s/day\"") + rate},
+      {"1962 1 1 1.8 rate\n", std::string("1: the note \"rate\"") + rate},
+      {"1962 1 1 1.8 my note, rate -nan s/day\n",
+       std::string("1: the note \"rate -nan s/day\"") + rate},
+      {"1962 1 1 1.8 rate 0.1 s/day rate 1 s/hour\n",
+       std::string("1: the note \"rate 1 s/hour\"") + rate},
+      {"1972 1 1 10 expires 2026-02-30\n",
+       "1: the note \"expires 2026-02-30\": year 2026, month 2, day 30 is not a date"},
+      {"1972 1 1 10 expires 2027-13-01\n",
+       "1: the note \"expires 2027-13-01\": year 2027, month 13, day 1 is not a date"},
+      {"1972 1 1 10 see expires 1858-11-16\n",
+       "1: the note \"expires 1858-11-16\": year 1858, month 11, day 16 lies before 1858-11-17, "
+       "the first day a table holds"},
+      {"1972 1 1 10 expires 20x7-01-01\n",
+       "1: the note \"expires 20x7-01-01\": not digits in the form YYYY-MM-DD"},
+      {"1972 1 1 10 expires soon\n", "1: the note \"expires soon\" is not \"expires YYYY-MM-DD\""},
+      {"1972 1 1 10 expires \x1b[2J\n",
+       "1: the note \"expires \\x1b[2J\" is not \"expires YYYY-MM-DD\""},
+      {"1972 1 1 10\n2017 1 1 37 expires 2016-12-31\n",
+       "2: the expiry 2016-12-31 does not lie after the last entry's date, 2017-01-01"},
+      {"1972 1 1 10\n2017 1 1 37 expires 2017-01-01\n",
+       "2: the expiry 2017-01-01 does not lie after the last entry's date, 2017-01-01"},
+      {"2017 1 1 37 expires 2027-06-28\n2017 1 1 37 expires 1999-01-01\n",
+       "2: the expiry 1999-01-01 does not lie after the last entry's date, 2017-01-01"},
+  };
+  for (const auto& c : cases) {
+    const Loaded t = load(std::string(c.text));
+    EXPECT_EQ(t.stop, "KW_TAI2UTC: \"ls.ini\", line " + c.said + "; no record converted") << c.text;
+    EXPECT_EQ(t.status, table_problem_status) << c.text;
   }
 }
 

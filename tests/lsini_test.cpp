@@ -240,6 +240,130 @@ INSTANTIATE_TEST_SUITE_P(
                  "line 41: not a date, its JD"}),
     [](const ::testing::TestParamInfo<Impostor>& info) { return std::string(info.param.name); });
 
+// A Leap_Second.dat of the IERS's layout: its issue and expiry lines and
+// its entries, each "MJD.0 day month year TAI-UTC".
+std::string iers_text(const std::string& issued, const std::string& expires,
+                      const std::vector<std::string>& entries = {"41317.0    1  1 1972       10",
+                                                                 "57754.0    1  1 2017       37"}) {
+  std::string text = "#  Updated through IERS Bulletin 64 issued in " + issued + "\n#\n" +
+                     "#  File expires on " + expires + "\n#\n";
+  for (const std::string& entry : entries) text += "    " + entry + "\n";
+  return text;
+}
+
+// A line of tai-utc.dat for 1961-01-01, its date given as `date`.
+std::string usno_line(const std::string& date, const std::string& jd = "2437300.5") {
+  return " " + date + " =JD " + jd + "  TAI-UTC=   1.4228180 S + (MJD - 37300.) X 0.001296 S\n";
+}
+
+struct PublishedCase {
+  const char* name;
+  std::string (*text)(const Texts&);
+  const char* why;      // part of the reason; nullptr: the text is read
+  const char* expires;  // a text read: the expiry its table loads with
+  const char* updated;  // a text read: its date of issue as kept
+};
+
+class PublishedDates : public ::testing::TestWithParam<PublishedCase> {};
+
+// Every date a published table gives is a real one from 1858-11-17 to the
+// year 9999, its expiry after its last entry, and only its own expiry
+// field gives the expiry: the table written from it loads with that one.
+TEST_P(PublishedDates, AreRealAndOnlyTheExpiryFieldGivesTheExpiry) {
+  const PublishedCase& c = GetParam();
+  if (texts().list.empty() && std::string(c.name).starts_with("ietf")) {
+    GTEST_SKIP() << "needs the system's list (tzdata)";
+  }
+  PublishedTable table;
+  std::string why;
+  const bool read = read_published(c.text(texts()), table, why);
+  if (c.why != nullptr) {
+    EXPECT_FALSE(read);
+    EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    return;
+  }
+  ASSERT_TRUE(read) << why;
+  EXPECT_EQ(table.updated, c.updated);
+  std::string text;
+  ASSERT_TRUE(table_text(table, text, why)) << why;
+  EXPECT_EQ(text.find_first_of("\x1b\a"), std::string::npos);
+  const LeapTable loaded = test::table_from_text(text);
+  EXPECT_EQ(iso_date(static_cast<std::int64_t>(loaded.expires)), c.expires) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Published, PublishedDates,
+    ::testing::Values(
+        PublishedCase{"iers_issue_month_and_year",
+                      [](const Texts&) { return iers_text("July 2022", "28 June 2023"); }, nullptr,
+                      "2023-06-28", "July 2022"},
+        PublishedCase{"iers_issue_text_with_an_expiry_and_escapes",
+                      [](const Texts&) {
+                        return iers_text("2099; expires 2099-12-31 \x1b]0;x\a\x1b[2J",
+                                         "28 June 2023");
+                      },
+                      nullptr, "2023-06-28", ""},
+        PublishedCase{
+            "iers_issue_words_after_its_month_and_year",
+            [](const Texts&) { return iers_text("July 2022 expires 2099-12-31", "28 June 2023"); },
+            nullptr, "2023-06-28", "July 2022"},
+        PublishedCase{"iers_day_257",
+                      [](const Texts&) {
+                        return iers_text("July 2022", "28 June 2027",
+                                         {"41317.0 1 1 1972 10", "57754.0 257 1 2017 37"});
+                      },
+                      "line 6: year 2017, month 1, day 257 is not a date", nullptr, nullptr},
+        PublishedCase{"iers_month_257",
+                      [](const Texts&) {
+                        return iers_text("July 2022", "28 June 2027", {"57754.0 1 257 2017 37"});
+                      },
+                      "year 2017, month 257, day 1 is not a date", nullptr, nullptr},
+        PublishedCase{"iers_expiry_day_257",
+                      [](const Texts&) { return iers_text("July 2022", "257 June 2027"); },
+                      "its expiry: year 2027, month 6, day 257 is not a date", nullptr, nullptr},
+        PublishedCase{"iers_entry_before_1858_11_17",
+                      [](const Texts&) {
+                        return iers_text("July 2022", "28 June 2027",
+                                         {"-1.0 16 11 1858 1", "57754.0 1 1 2017 37"});
+                      },
+                      "day 16 lies before 1858-11-17", nullptr, nullptr},
+        PublishedCase{"iers_entry_past_9999",
+                      [](const Texts&) {
+                        return iers_text("July 2022", "28 June 2027",
+                                         {"57754.0 1 1 2017 37", "2973484.0 1 1 10000 38"});
+                      },
+                      "year 10000, month 1, day 1 lies past the year 9999", nullptr, nullptr},
+        PublishedCase{"iers_expiry_before_the_last_entry",
+                      [](const Texts&) { return iers_text("July 2022", "28 June 2016"); },
+                      "its expiry, 2016-06-28, does not lie after its last entry 2 (2017-01-01, "
+                      "37 s)",
+                      nullptr, nullptr},
+        PublishedCase{"usno_day_257", [](const Texts&) { return usno_line("1961 JAN 257"); },
+                      "line 1: not a date, its JD and TAI-UTC = A + (MJD - MJD0) x B, as "
+                      "tai-utc.dat has them (year 1961, month 1, day 257 is not a date)",
+                      nullptr, nullptr},
+        PublishedCase{
+            "usno_jd_at_the_least_integer",
+            [](const Texts&) { return usno_line("1961 JAN  1", "-9223372036854775808.5"); },
+            "line 1: not a date, its JD", nullptr, nullptr},
+        PublishedCase{"ietf_expiry_2_to_the_64_less_1",
+                      [](const Texts& t) { return with_expiry(t.list, "18446744073709551615"); },
+                      "a time past the year 9999, which no list gives", nullptr, nullptr},
+        PublishedCase{"ietf_entry_past_9999",
+                      [](const Texts& t) {
+                        std::vector<LeapListEntry> entries = entries_of(t.list);
+                        entries.push_back({255611289600, 38});  // 10000-01-01
+                        return signed_list("3900000000", "9000000000", entries);
+                      },
+                      "past the year 9999", nullptr, nullptr},
+        PublishedCase{"ietf_expiry_on_the_last_entry",
+                      [](const Texts& t) { return with_expiry(t.list, "3692217600"); },
+                      "its expiry, 2017-01-01, does not lie after its last entry 28", nullptr,
+                      nullptr}),
+    [](const ::testing::TestParamInfo<PublishedCase>& info) {
+      return std::string(info.param.name);
+    });
+
 // One run of kw_lsini in `work`, with the list in the folder above it.
 struct RunCase {
   const char* name;
@@ -403,6 +527,45 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "more than 100",
                 [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.older); }},
+        RunCase{"old_table_that_would_grow_past_the_bound",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  const std::string noted = replaced_once(t.older, "10.0", "10.0 ");
+                  test::write_file(
+                      w / "ls.ini",
+                      replaced_once(noted, "10.0 ",
+                                    "10.0 " + std::string(kLongestTable - 40 - noted.size(), 'n')));
+                },
+                {},
+                1,
+                "bytes, larger than the 1048576 bytes the converter reads; nothing written",
+                [](const Texts& t, const fs::path& w, const fs::path&) {
+                  EXPECT_EQ(test::read_file(w / "ls.ini").size(), kLongestTable - 40);
+                  EXPECT_TRUE(test::read_file(w / "ls.ini").ends_with(t.older.substr(100)));
+                }},
+        RunCase{
+            "iers_issue_text_neither_in_the_table_nor_on_the_terminal",
+            [](const Texts&, const fs::path&, const fs::path& o) {
+              test::write_file(o / "list", iers_text("\x1b[2J expires 2099-12-31", "28 June 2023"));
+            },
+            {},
+            0,
+            "Leap_Second.dat, expires 2023-06-28",
+            [](const Texts&, const fs::path& w, const fs::path&) {
+              const std::string table = test::read_file(w / "ls.ini");
+              EXPECT_TRUE(table.ends_with("37.0   expires 2023-06-28, Leap_Second.dat\r\n"))
+                  << table;
+              EXPECT_EQ(iso_date(static_cast<std::int64_t>(test::table_from_text(table).expires)),
+                        "2023-06-28");
+            }},
+        RunCase{"list_expiring_at_2_to_the_64_less_1",
+                [](const Texts& t, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "list", with_expiry(t.list, "18446744073709551615"));
+                  test::write_file(w / "ls.ini", t.older);
+                },
+                {},
+                1,
+                "a time past the year 9999, which no list gives; nothing written",
+                [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.older); }},
         RunCase{"no_list",
                 [](const Texts&, const fs::path&, const fs::path& o) { fs::remove(o / "list"); },
                 {},
@@ -486,7 +649,7 @@ INSTANTIATE_TEST_SUITE_P(
             "endless_device_as_the_list", nothing, {"/dev/zero"}, 1, "not a regular file", nullptr},
         RunCase{"oversized_list",
                 [](const Texts& t, const fs::path&, const fs::path& o) {
-                  test::write_file(o / "list", t.list + std::string(kLongestList, '#'));
+                  test::write_file(o / "list", t.list + std::string(kLongestTable, '#'));
                 },
                 {},
                 1,
@@ -548,6 +711,22 @@ TEST(Lsini, WarnsWhenTheListHasExpired) {
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.find("warning: the list expired on 2023-08-01") != std::string::npos,
               now >= expiry)
+        << now << ": " << said;
+    fs::remove(dir.path() / "ls.ini");
+  }
+}
+
+// The warning's test of the clock counts days: no clock overflows it.
+TEST(Lsini, WarnsOfAnExpiredListAtAnyClock) {
+  if (!have_the_list()) GTEST_SKIP() << "no leap-second list at " << KW_LEAP_LIST;
+  const test::TempDir dir;
+  test::write_file(dir.path() / "list", texts().list);
+  const test::ScopedCwd cwd(dir.path());
+  for (const std::int64_t now : {INT64_MIN, std::int64_t{-1}, INT64_MAX}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(kw::run_lsini({"list"}, now), lsini_status::ok);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("warning: the list expired") != std::string::npos, now == INT64_MAX)
         << now << ": " << said;
     fs::remove(dir.path() / "ls.ini");
   }

@@ -1,12 +1,15 @@
 // How a run's outcome is reported: the failure line, the detail line the
-// named form adds, and the program's own status for a run out of memory.
+// named form adds, the program's own status for a run out of memory, and
+// the lines on records outside what the table knows.
 #include <gtest/gtest.h>
 
 #include <new>
 #include <string>
 
+#include "conversion/record_batch.h"
 #include "conversion/run.h"
 #include "records/failure.h"
+#include "support/leap_tables.h"
 
 namespace kw {
 namespace {
@@ -33,6 +36,34 @@ TEST(RunReport, SaysEachOutcomeOnceWithItsStatus) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(run_and_report(c.run, c.details), c.status) << c.what;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.lines) << c.what;
+  }
+}
+
+// What the records past the table's expiry took: its last value, or with
+// a rate on the last entry, that value and its change a day from the
+// entry's date on.
+TEST(RunReport, SaysWhatRecordsPastTheExpiryTook) {
+  const struct {
+    const char* table;
+    ZoneCounts counts;
+    const char* lines;
+  } cases[] = {
+      {"1972 1 1 10\n2017 1 1 37 expires 2027-06-28\n",
+       {.before_table = 0, .expired = 120},
+       "KW_TAI2UTC: 120 records dated on or after 2027-06-28, when the table expires, took 37.0 s "
+       "(its last value; a fresh list may know a leap second since)\n"},
+      {"1961 1 1 1.422818 rate 0.001296 s/day\n"
+       "1968 2 1 4.2131700 rate 0.002592 s/day expires 1971-01-01\n",
+       {.before_table = 3652, .expired = 1},
+       "KW_TAI2UTC: 3,652 records dated before 1961-01-01, the table's first entry, took "
+       "0.422818 s (its first value less one second)\n"
+       "KW_TAI2UTC: 1 record dated on or after 1971-01-01, when the table expires, took "
+       "4.21317 s + 0.002592 s a day from 1968-02-01 (its last value plus its rate; a fresh "
+       "list may know a leap second since)\n"},
+      {"1972 1 1 10\n2017 1 1 37\n", {.before_table = 0, .expired = 0}, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(outside_the_table(c.counts, test::table_from_text(c.table)), c.lines) << c.table;
   }
 }
 

@@ -18,6 +18,7 @@
 #include "timescale/int32_arith.h"
 #include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
+#include "timescale/published_table.h"
 
 namespace kw {
 namespace {
@@ -85,6 +86,70 @@ TEST(Juddy, AgreesWithIntegerCalendarOnEveryGregorianDay) {
       }
     }
   }
+}
+
+// The calendar check of the dates of published tables and expiry notes:
+// each month's days (leap years by the Gregorian rule), and each end of
+// the table's days with its own answer, for any integers (std::chrono
+// would keep only 8 bits of a month or a day).
+TEST(CalendarDates, AreRealDatesWithinTheTablesDays) {
+  constexpr std::int64_t kBig = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    std::int64_t year, month, day;
+    CalendarDate check;
+  } cases[] = {
+      {2017, 1, 1, CalendarDate::ok},
+      {2017, 1, 257, CalendarDate::not_a_date},
+      {2017, 257, 1, CalendarDate::not_a_date},
+      {2017, 0, 1, CalendarDate::not_a_date},
+      {2017, 13, 1, CalendarDate::not_a_date},
+      {2017, 1, 0, CalendarDate::not_a_date},
+      {2017, 4, 31, CalendarDate::not_a_date},
+      {2024, 2, 29, CalendarDate::ok},
+      {2023, 2, 29, CalendarDate::not_a_date},
+      {2000, 2, 29, CalendarDate::ok},
+      {1900, 2, 29, CalendarDate::not_a_date},
+      {2026, 2, 30, CalendarDate::not_a_date},
+      {1858, 11, 16, CalendarDate::before_range},
+      {1858, 11, 17, CalendarDate::ok},
+      {1, 1, 1, CalendarDate::before_range},
+      {0, 1, 1, CalendarDate::before_range},
+      {-kBig, 1, 1, CalendarDate::before_range},
+      {9999, 12, 31, CalendarDate::ok},
+      {10000, 1, 1, CalendarDate::past_range},
+      {kBig, 12, 31, CalendarDate::past_range},
+      {2017, -kBig, 1, CalendarDate::not_a_date},
+      {2017, 1, kBig, CalendarDate::not_a_date},
+      {2017, 1, 256 + 1, CalendarDate::not_a_date},
+  };
+  for (const auto& c : cases) {
+    std::int64_t mjd = -1;
+    const std::string what =
+        std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day);
+    EXPECT_EQ(calendar_date(c.year, c.month, c.day, mjd), c.check) << what;
+    if (c.check == CalendarDate::ok) {
+      EXPECT_EQ(mjd, test::days_from_civil(c.year, static_cast<unsigned>(c.month),
+                                           static_cast<unsigned>(c.day)) +
+                         40587)
+          << what;
+    } else {
+      EXPECT_EQ(mjd, -1) << what;
+    }
+  }
+  // Every day of every month of the years either side of a century.
+  for (const std::int64_t year : {1899, 1900, 1999, 2000, 2001, 2024}) {
+    for (int month = 1; month <= 12; ++month) {
+      const int days = test::days_in_month(year, month);
+      std::int64_t mjd = 0;
+      EXPECT_EQ(calendar_date(year, month, days, mjd), CalendarDate::ok) << year << "-" << month;
+      EXPECT_EQ(calendar_date(year, month, days + 1, mjd), CalendarDate::not_a_date)
+          << year << "-" << month;
+    }
+  }
+  EXPECT_EQ(calendar_fault(CalendarDate::before_range, 1850, 1, 1),
+            "year 1850, month 1, day 1 lies before 1858-11-17, the first day a table holds");
+  EXPECT_EQ(calendar_fault(CalendarDate::past_range, 10000, 1, 1),
+            "year 10000, month 1, day 1 lies past the year 9999, the last a table holds");
 }
 
 TEST(Int32Arithmetic, TruncatesLikeX86) {

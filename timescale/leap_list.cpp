@@ -18,6 +18,14 @@ bool whole_number(std::string_view text, Number& value) {
   return result.ec == std::errc{} && result.ptr == end;
 }
 
+// Whether an NTP time lies within the days a table may hold: a time past
+// the year 9999 is not a list's.
+bool within_the_table_days(std::uint64_t ntp) {
+  return ntp / kSecondsPerDay <= static_cast<std::uint64_t>(kLastNtpDay);
+}
+
+constexpr const char kPast9999[] = "a time past the year 9999, which no list gives";
+
 // The special comments a list holds one each of: #$, #@ and #h.
 struct Seen {
   int update = 0;
@@ -33,6 +41,10 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
     std::uint64_t& time = line[1] == '$' ? list.updated : list.expires;
     if (words.size() != 1 || !whole_number(words[0], time)) {
       why = "a time that does not read";
+      return false;
+    }
+    if (!within_the_table_days(time)) {
+      why = kPast9999;
       return false;
     }
     (line[1] == '$' ? update : expiry) = std::string(words[0]);
@@ -56,6 +68,10 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
   if (fields.size() < 2 || !whole_number(fields[0], entry.ntp) ||
       !whole_number(fields[1], entry.tai_utc)) {
     why = "not a time and a number of seconds";
+    return false;
+  }
+  if (!within_the_table_days(entry.ntp)) {
+    why = kPast9999;
     return false;
   }
   list.entries.push_back(entry);

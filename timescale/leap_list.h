@@ -26,7 +26,8 @@ struct LeapList {
 };
 
 // Reads a list. False, with `error` saying which line and why, for a list
-// that lacks one of the special comments or has a line that does not read.
+// that lacks one of the special comments, has a line that does not read,
+// or a time past the year 9999.
 bool read_leap_list(std::string_view text, LeapList& list, std::string& error);
 
 // Whether the list's hash is the SHA-1 of its numbers: the update time,
@@ -36,6 +37,10 @@ bool hash_matches(const LeapList& list);
 inline constexpr std::uint64_t kSecondsPerDay = 86400;
 inline constexpr std::int64_t kMjdOf1900 = 15020;  // the NTP epoch, 1900-01-01
 inline constexpr std::int64_t kMjdOf1970 = 40587;  // the POSIX epoch, 1970-01-01
+
+// The last day of the year 9999, in days since the NTP epoch: a list's
+// times lie before its end.
+inline constexpr std::int64_t kLastNtpDay = 2973483 - kMjdOf1900;
 
 // The MJD of an NTP time.
 inline std::int64_t mjd_of_ntp(std::uint64_t ntp) {

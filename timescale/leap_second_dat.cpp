@@ -17,18 +17,30 @@ bool number_of(std::string_view word, Number& value) {
   return ec == std::errc{} && end == word.data() + word.size() && !word.empty();
 }
 
-// "File expires on 28 June 2023": the MJD of that day.
-bool expiry_in(std::string_view line, std::int64_t& mjd) {
-  const std::vector<std::string_view> words = words_of(line.substr(line.find("expires on") + 10));
-  int day = 0;
-  int year = 0;
-  if (words.size() < 3 || !number_of(words[0], day) || !number_of(words[2], year)) return false;
+std::size_t month_of(std::string_view word) {
   for (std::size_t m = 0; m < kMonths.size(); ++m) {
-    if (words[1] == kMonths[m]) {
-      return mjd_of_date(year, static_cast<unsigned>(m + 1), static_cast<unsigned>(day), mjd);
-    }
+    if (word == kMonths[m]) return m + 1;
   }
-  return false;
+  return 0;
+}
+
+// "File expires on 28 June 2023": the MJD of that day.
+bool expiry_in(std::string_view line, std::int64_t& mjd, std::string& why) {
+  const std::vector<std::string_view> words = words_of(line.substr(line.find("expires on") + 10));
+  std::int64_t day = 0;
+  std::int64_t year = 0;
+  std::size_t month = 0;
+  if (words.size() < 3 || !number_of(words[0], day) || (month = month_of(words[1])) == 0 ||
+      !number_of(words[2], year)) {
+    why = "an expiry that does not read";
+    return false;
+  }
+  const auto m = static_cast<std::int64_t>(month);
+  if (const CalendarDate check = calendar_date(year, m, day, mjd); check != CalendarDate::ok) {
+    why = "its expiry: " + calendar_fault(check, year, m, day);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -50,19 +62,20 @@ bool looks_like_leap_second_dat(std::string_view text) {
 namespace {
 
 // A comment line: the expiry and the date of issue, where it gives them.
+// The date of issue is kept only as the file gives it, a month and a year
+// ("issued in July 2022"): other text of the file goes nowhere.
 bool read_comment(std::string_view line, PublishedTable& table, std::string& why) {
   if (line.find("File expires on") != std::string_view::npos) {
     std::int64_t mjd = 0;
-    if (!expiry_in(line, mjd)) {
-      why = "an expiry that does not read";
-      return false;
-    }
+    if (!expiry_in(line, mjd, why)) return false;
     table.expires = mjd;
   }
   if (const std::size_t issued = line.find("issued in "); issued != std::string_view::npos) {
-    for (const std::string_view word : words_of(line.substr(issued + 10))) {
-      if (!table.updated.empty()) table.updated += ' ';
-      table.updated += word;
+    const std::vector<std::string_view> words = words_of(line.substr(issued + 10));
+    std::int64_t year = 0;
+    if (words.size() >= 2 && month_of(words[0]) != 0 && words[1].size() == 4 &&
+        number_of(words[1], year) && year > 0) {
+      table.updated = std::string(words[0]) + " " + std::string(words[1]);
     }
   }
   return true;
@@ -72,9 +85,9 @@ bool read_comment(std::string_view line, PublishedTable& table, std::string& why
 bool read_entry(const std::vector<std::string_view>& words, PublishedTable& table,
                 std::string& why) {
   std::int64_t mjd = 0;
-  int day = 0;
-  unsigned month = 0;
-  int year = 0;
+  std::int64_t day = 0;
+  std::int64_t month = 0;
+  std::int64_t year = 0;
   PublishedEntry entry;
   if (words.size() != 5 || !words[0].ends_with(".0") ||
       !number_of(words[0].substr(0, words[0].size() - 2), mjd) || !number_of(words[1], day) ||
@@ -83,7 +96,12 @@ bool read_entry(const std::vector<std::string_view>& words, PublishedTable& tabl
     why = "not an MJD, a day, a month, a year and TAI-UTC";
     return false;
   }
-  if (!mjd_of_date(year, month, static_cast<unsigned>(day), entry.mjd) || entry.mjd != mjd) {
+  if (const CalendarDate check = calendar_date(year, month, day, entry.mjd);
+      check != CalendarDate::ok) {
+    why = calendar_fault(check, year, month, day);
+    return false;
+  }
+  if (entry.mjd != mjd) {
     why = "MJD " + std::to_string(mjd) + " is not the date given beside it";
     return false;
   }

@@ -19,6 +19,8 @@ namespace {
     case TableFault::Kind::too_many:
     case TableFault::Kind::out_of_order:
     case TableFault::Kind::empty:
+    case TableFault::Kind::note:
+    case TableFault::Kind::expiry:
     case TableFault::Kind::none:
       break;
   }

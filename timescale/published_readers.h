@@ -34,7 +34,4 @@ std::vector<std::string_view> lines_of(std::string_view text);
 std::vector<std::string_view> words_of(std::string_view line);
 bool units_of(std::string_view decimal, std::int64_t& units);
 
-// The MJD of a calendar date, or false for one that is not a date.
-bool mjd_of_date(int year, unsigned month, unsigned day, std::int64_t& mjd);
-
 }  // namespace kw

@@ -12,8 +12,10 @@
 namespace kw {
 namespace {
 
-constexpr std::int64_t kMjdOf1972 = 41317;     // 1972-01-01, the first whole-second change
-constexpr std::int64_t kMjdOf10000 = 2973484;  // 10000-01-01
+constexpr std::int64_t kMjdOf1972 = 41317;  // 1972-01-01, the first whole-second change
+constexpr std::int64_t kMjdOf10000 = kLastTableDay + 1;  // 10000-01-01
+static_assert(kLastNtpDay + kMjdOf1900 == kLastTableDay,
+              "a list's times end with the table's days");
 
 std::chrono::year_month_day civil(std::int64_t mjd) {
   return std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{mjd - kMjdOf1970}}};
@@ -54,6 +56,13 @@ bool follows_the_rules(const PublishedTable& table, std::string& why) {
       why = entry + " is not a change of whole seconds on the first of a month";
       return false;
     }
+  }
+  // From its expiry on it no longer vouches for its last value: a value
+  // it never vouched for is no table.
+  if (table.expires && *table.expires <= table.entries.back().mjd) {
+    why = "its expiry, " + iso_date(*table.expires) + ", does not lie after its last " +
+          entry_words(table.entries.size(), table.entries.back());
+    return false;
   }
   return true;
 }
@@ -111,13 +120,38 @@ bool units_of(std::string_view decimal, std::int64_t& units) {
   return true;
 }
 
-bool mjd_of_date(int year, unsigned month, unsigned day, std::int64_t& mjd) {
-  if (year < 1 || year > 9999) return false;
-  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
-                                         std::chrono::day{day}};
-  if (!date.ok()) return false;
-  mjd = std::chrono::sys_days{date}.time_since_epoch().count() + kMjdOf1970;
-  return true;
+CalendarDate calendar_date(std::int64_t year, std::int64_t month, std::int64_t day,
+                           std::int64_t& mjd) {
+  // The bounds first: std::chrono keeps a month and a day in 8 bits (257
+  // would be 1) and a year in 16.
+  if (month < 1 || month > 12 || day < 1 || day > 31) return CalendarDate::not_a_date;
+  if (year > 9999) return CalendarDate::past_range;
+  if (year < 1) return CalendarDate::before_range;
+  const std::chrono::year_month_day date{std::chrono::year{static_cast<int>(year)},
+                                         std::chrono::month{static_cast<unsigned>(month)},
+                                         std::chrono::day{static_cast<unsigned>(day)}};
+  if (!date.ok()) return CalendarDate::not_a_date;
+  const std::int64_t days = std::chrono::sys_days{date}.time_since_epoch().count() + kMjdOf1970;
+  if (days < kFirstTableDay) return CalendarDate::before_range;
+  mjd = days;
+  return CalendarDate::ok;
+}
+
+std::string calendar_fault(CalendarDate check, std::int64_t year, std::int64_t month,
+                           std::int64_t day) {
+  const std::string date = "year " + std::to_string(year) + ", month " + std::to_string(month) +
+                           ", day " + std::to_string(day);
+  switch (check) {
+    case CalendarDate::ok:
+      break;
+    case CalendarDate::not_a_date:
+      return date + " is not a date";
+    case CalendarDate::before_range:
+      return date + " lies before 1858-11-17, the first day a table holds";
+    case CalendarDate::past_range:
+      return date + " lies past the year 9999, the last a table holds";
+  }
+  return {};
 }
 
 std::string_view name_of(Source source) {
@@ -225,7 +259,9 @@ std::string table_line(const PublishedEntry& entry) {
 std::string expiry_note(const PublishedTable& table) {
   const std::string source(name_of(table.source));
   if (!table.expires) return "no expiry given (" + source + ")";
-  return "expires " + iso_date(*table.expires) + ", " + source + " of " + table.updated;
+  std::string note = "expires " + iso_date(*table.expires) + ", " + source;
+  if (!table.updated.empty()) note += " of " + table.updated;
+  return note;
 }
 
 bool table_text(const PublishedTable& table, std::string& text, std::string& why) {
@@ -233,7 +269,9 @@ bool table_text(const PublishedTable& table, std::string& text, std::string& why
   for (std::size_t k = 0; k < table.entries.size(); ++k) {
     const std::string line = table_line(table.entries[k]);
     if (line.empty()) {
-      why = "the list's " + entry_words(k + 1, table.entries[k]) + " lies past the year 9999";
+      why = "the list's " + entry_words(k + 1, table.entries[k]) +
+            (table.entries[k].mjd < kFirstTableDay ? " lies before 1858-11-17"
+                                                   : " lies past the year 9999");
       return false;
     }
     text += line;
@@ -259,6 +297,11 @@ bool table_text(const PublishedTable& table, std::string& text, std::string& why
 bool table_entries(std::string_view text, std::vector<PublishedEntry>& entries,
                    std::optional<std::int64_t>& expires, std::string& why) {
   entries.clear();
+  if (text.size() > kLongestTable) {
+    why = "it would be " + std::to_string(text.size()) + " bytes, larger than the " +
+          std::to_string(kLongestTable) + " bytes the converter reads";
+    return false;
+  }
   LeapTable table;
   if (const TableFault fault = load_table_text(text, table)) {
     why = describe(fault, "ls.ini");

@@ -41,6 +41,31 @@ struct PublishedTable {
   std::string updated;                  // when it was last updated, as it says it
 };
 
+// The days a table's dates may take: from 1858-11-17 (MJD 0, the first
+// day its MJDs count) to the last day of the year 9999.
+inline constexpr std::int64_t kFirstTableDay = 0;
+inline constexpr std::int64_t kLastTableDay = 2973483;  // 9999-12-31
+
+// What the calendar makes of a date given as year, month and day.
+enum class CalendarDate {
+  ok,
+  not_a_date,    // a month outside 1-12, or a day outside its month
+  before_range,  // before kFirstTableDay
+  past_range,    // after kLastTableDay
+};
+
+// The one calendar check of the dates a published table or an "expires"
+// note gives (the Gregorian calendar, leap years included): `mjd` is set
+// when the date is ok. Any integers may be given.
+CalendarDate calendar_date(std::int64_t year, std::int64_t month, std::int64_t day,
+                           std::int64_t& mjd);
+
+// What is wrong with a date the check refused: "year 2017, month 1, day
+// 257 is not a date", "1850-01-01 lies before 1858-11-17, the first day a
+// table holds", "the year 10000 lies past the year 9999".
+std::string calendar_fault(CalendarDate check, std::int64_t year, std::int64_t month,
+                           std::int64_t day);
+
 // The source's file name, "leap-seconds.list", "Leap_Second.dat" or
 // "tai-utc.dat".
 std::string_view name_of(Source source);
@@ -52,8 +77,12 @@ bool looks_published(std::string_view text);
 // Reads `text` as whichever of the three it is, and checks it: the hash
 // where there is one, the dates its lines give twice (the MJD and the
 // calendar date) agreeing, dates in ascending order, and from 1972 on
-// changes on the first of a month, of whole seconds, without rates.
-// False, with `why` saying what does not hold or what was expected.
+// changes on the first of a month, of whole seconds, without rates; an
+// expiry after the last entry; real dates from 1858-11-17 to the year
+// 9999. Of its other text only the date of issue is kept, where it has the
+// form its source gives it ("July 2022", a date), never text that the
+// table's loader would read as a note. False, with `why` saying what does not hold or what was
+// expected.
 bool read_published(std::string_view text, PublishedTable& table, std::string& why);
 
 // The thirteen entries of 1961-1971, with their rates, as the USNO
@@ -75,7 +104,8 @@ std::string entry_words(std::size_t number, const PublishedEntry& entry);
 std::string table_line(const PublishedEntry& entry);
 
 // The note on the table's last entry line: "expires 2027-06-28,
-// leap-seconds.list of 2026-07-08", or "no expiry given (tai-utc.dat)".
+// leap-seconds.list of 2026-07-08" (without "of" and the date of issue
+// where the source gives none), or "no expiry given (tai-utc.dat)".
 std::string expiry_note(const PublishedTable& table);
 
 // The table's text: a line per entry, the last with its expiry note, each
@@ -87,6 +117,8 @@ bool table_text(const PublishedTable& table, std::string& text, std::string& why
 
 // The entries, rates and expiry the loader reads from `text` (a table of
 // the program's own), as published entries; false when it does not load.
+// The converter's bound on the table's size is checked too: a text larger
+// than it does not load.
 bool table_entries(std::string_view text, std::vector<PublishedEntry>& entries,
                    std::optional<std::int64_t>& expires, std::string& why);
 

@@ -3,11 +3,13 @@
 #include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
+#include "timescale/published_table.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace kw {
@@ -33,6 +35,9 @@ std::string describe(const TableFault& fault, std::string_view name) {
              std::to_string(fault.line_above) + ")";
     case TableFault::Kind::empty:
       return file + " holds no leap-second entry (the file is missing or empty)";
+    case TableFault::Kind::note:
+    case TableFault::Kind::expiry:
+      return file + ", line " + line + ": " + fault.detail;
   }
   return {};
 }
@@ -56,36 +61,108 @@ bool number_in(std::string_view word, double& value) {
   return ec == std::errc{} && end == word.data() + word.size() && std::isfinite(value);
 }
 
-// The MJD of "YYYY-MM-DD".
-bool date_in(std::string_view word, double& mjd) {
-  if (word.size() != 10 || word[4] != '-' || word[7] != '-') return false;
-  int parts[3] = {};
+// Whether a word has the shape of "YYYY-MM-DD", whatever its characters.
+bool date_shaped(std::string_view word) {
+  return word.size() == 10 && word[4] == '-' && word[7] == '-';
+}
+
+// The MJD of "YYYY-MM-DD", a real date within the table's days; else
+// `why` says what it is not.
+bool date_in(std::string_view word, double& mjd, std::string& why) {
+  std::int64_t parts[3] = {};
   for (const auto& [at, length, part] :
        {std::tuple{0, 4, 0}, std::tuple{5, 2, 1}, std::tuple{8, 2, 2}}) {
-    const char* first = word.data() + at;
-    const auto [end, ec] = std::from_chars(first, first + length, parts[part]);
-    if (ec != std::errc{} || end != first + length) return false;
+    for (const char c :
+         word.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(length))) {
+      if (c < '0' || c > '9') {
+        why = "not digits in the form YYYY-MM-DD";
+        return false;
+      }
+      parts[part] = parts[part] * 10 + (c - '0');
+    }
   }
-  if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31) return false;
-  double year = parts[0];
-  double month = parts[1];
-  const double day = parts[2];
-  JUDDY(mjd, year, month, day);
+  std::int64_t days = 0;
+  const CalendarDate check = calendar_date(parts[0], parts[1], parts[2], days);
+  if (check != CalendarDate::ok) {
+    why = calendar_fault(check, parts[0], parts[1], parts[2]);
+    return false;
+  }
+  mjd = static_cast<double>(days);
   return true;
 }
 
+// A note as a message shows it: from its keyword on, control characters
+// escaped, and cut after 60 characters.
+std::string quoted(std::string_view from_keyword) {
+  constexpr std::size_t kShown = 60;
+  std::string text = "the note \"";
+  text += shown(from_keyword.substr(0, kShown));
+  if (from_keyword.size() > kShown) text += "...";
+  text += '"';
+  return text;
+}
+
+// What one keyword of a note makes of the words from `k` on, `k` its
+// place: read (with the words it took), not in its form, or a form whose
+// value is unsound.
+enum class NoteRead { read, not_its_form, unsound };
+
+NoteRead read_rate(const std::vector<std::string_view>& words, std::size_t& k, double& rate) {
+  if (k + 2 >= words.size() || words[k + 2] != "s/day") return NoteRead::not_its_form;
+  double value = 0.0;
+  if (!number_in(words[k + 1], value)) return NoteRead::unsound;
+  rate = value;
+  k += 2;
+  return NoteRead::read;
+}
+
+NoteRead read_expiry(const std::vector<std::string_view>& words, std::size_t& k, double& expiry,
+                     std::string& why) {
+  if (k + 1 >= words.size() || !date_shaped(words[k + 1])) return NoteRead::not_its_form;
+  double value = 0.0;
+  if (!date_in(words[k + 1], value, why)) return NoteRead::unsound;
+  expiry = value;
+  k += 1;
+  return NoteRead::read;
+}
+
 // The notes the program reads, in the words after a line's four values.
-void read_notes(std::string_view note, double& rate, double& expiry) {
+// A note that begins with "rate" or "expires" (the first word, or the
+// first after a note read) must be in its form; wherever one stands in
+// its form, its value must be sound. Elsewhere the words are the user's.
+// Empty, or what is wrong.
+std::string read_notes(std::string_view note, double& rate, double& expiry) {
   const std::vector<std::string_view> words = words_of(note);
+  bool begins = true;
   for (std::size_t k = 0; k < words.size(); ++k) {
-    double value = 0.0;
-    if (words[k] == "rate" && k + 2 < words.size() && words[k + 2] == "s/day" &&
-        number_in(words[k + 1], value)) {
-      rate = value;
-    } else if (words[k] == "expires" && k + 1 < words.size() && date_in(words[k + 1], value)) {
-      expiry = value;
+    const bool is_rate = words[k] == "rate";
+    if (!is_rate && words[k] != "expires") {
+      begins = false;
+      continue;
     }
+    const std::size_t at = k;
+    std::string why;
+    const NoteRead read = is_rate ? read_rate(words, k, rate) : read_expiry(words, k, expiry, why);
+    if (read == NoteRead::read) {
+      begins = true;
+      continue;
+    }
+    if (read == NoteRead::unsound || begins) {
+      std::string said =
+          quoted(note.substr(static_cast<std::size_t>(words[at].data() - note.data())));
+      if (is_rate) {
+        said += " is not \"rate R s/day\" with R a finite number";
+      } else if (read == NoteRead::unsound) {
+        said += ": ";
+        said += why;
+      } else {
+        said += " is not \"expires YYYY-MM-DD\"";
+      }
+      return said;
+    }
+    begins = false;
   }
+  return {};
 }
 
 }  // namespace
@@ -124,7 +201,9 @@ TableFault TableReader::add_line(std::string_view line) {
   const double day = id;
   JUDDY(table_.LS_MJD[k], year, month, day);  // changes its copies of year and month
   last_expiry_ = kNoExpiry;
-  read_notes(reader.rest(), table_.LS_RATE[k], last_expiry_);
+  if (std::string why = read_notes(reader.rest(), table_.LS_RATE[k], last_expiry_); !why.empty()) {
+    return {.kind = TableFault::Kind::note, .line = line_number_, .detail = std::move(why)};
+  }
   line_of_[k] = line_number_;
   ++n;
   return {};
@@ -142,6 +221,16 @@ TableFault TableReader::finish() {
               .line_above = line_of_[k - 1]};
     }
   }
+  // The table vouches for its last value up to its expiry: none at all
+  // when it expires on or before that value's date.
+  const auto last = static_cast<std::size_t>(n - 1);
+  if (table_.expires <= mjd[last]) {
+    return {.kind = TableFault::Kind::expiry,
+            .line = line_of_[last],
+            .detail = "the expiry " + iso_date(static_cast<std::int64_t>(table_.expires)) +
+                      " does not lie after the last entry's date, " +
+                      iso_date(static_cast<std::int64_t>(mjd[last]))};
+  }
   return {};
 }
 
@@ -152,7 +241,7 @@ TableFault load_table_text(std::string_view text, LeapTable& table) {
     std::string_view line = text.substr(0, end);
     if (line.ends_with('\r') && end != std::string_view::npos) line.remove_suffix(1);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (const TableFault fault = reader.add_line(line)) return fault;
+    if (TableFault fault = reader.add_line(line)) return fault;
   }
   return reader.finish();
 }

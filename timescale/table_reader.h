@@ -13,7 +13,9 @@
 
 namespace kw {
 
-// The longest table read: a hundred entries with notes are a few KB.
+// The longest table read, by the converter and by kw_lsini (the table it
+// writes, and the list it reads: a published table may be named as the
+// table): a hundred entries with notes are a few KB, a list about 5 KB.
 inline constexpr std::size_t kLongestTable = std::size_t{1} << 20;
 
 // Why a table does not load.
@@ -25,11 +27,14 @@ struct TableFault {
     too_many,      // more than LS_MAX entries
     out_of_order,  // an entry dated before the one above it
     empty,         // no entry at all
+    note,          // a note the program reads ("rate", "expires") not in its form
+    expiry,        // an expiry that does not lie after the last entry
   };
   Kind kind = Kind::none;
   long long line = 0;        // line number of the entry at fault
   long long line_above = 0;  // out_of_order: the line of the entry above
   std::int32_t entry = 0;    // too_many: the entry's number
+  std::string detail = {};   // note, expiry: what is wrong, its text shown
 
   explicit operator bool() const { return kind != Kind::none; }
 };
@@ -52,7 +57,12 @@ std::string describe(const TableFault& fault, std::string_view name);
 //                        table no longer vouches for its last value
 // for example "1962  1  1   1.8458580 rate 0.0011232 s/day" and
 // "2017  1  1  37.0   expires 2027-06-28, leap-seconds.list of 2026-07-08".
-// Any other note is left alone.
+// A note that begins with one of the two keywords (or follows one the
+// program read) must be in its form, and wherever "rate R s/day" or
+// "expires YYYY-MM-DD" stands, R must be a finite number and the date a
+// real one from 1858-11-17 to the year 9999: otherwise the table cannot
+// be used. Any other note is left alone. The expiry must lie after the
+// last entry's date.
 class TableReader {
  public:
   explicit TableReader(LeapTable& table);

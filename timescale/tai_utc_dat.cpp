@@ -26,14 +26,14 @@ unsigned month_of(std::string_view word) {
 
 // One line: " 1961 JAN  1 =JD 2437300.5  TAI-UTC=   1.4228180 S + (MJD -
 // 37300.) X 0.001296 S", the last S sometimes against its number.
-bool entry_of(std::string_view line, PublishedEntry& entry) {
+bool entry_of(std::string_view line, PublishedEntry& entry, std::string& why) {
   std::vector<std::string_view> w = words_of(line);
   if (w.size() == 14 && w[13].size() > 1 && w[13].ends_with("S")) {
     w.back().remove_suffix(1);
     w.emplace_back("S");
   }
-  int year = 0;
-  unsigned day = 0;
+  std::int64_t year = 0;
+  std::int64_t day = 0;
   std::int64_t jd = 0;
   std::int64_t mjd0 = 0;
   std::int64_t a = 0;
@@ -46,11 +46,17 @@ bool entry_of(std::string_view line, PublishedEntry& entry) {
       !units_of(w[13], b)) {
     return false;
   }
-  // JD 2437300.5 is MJD 37300. A rate beyond a second a day, or a date
-  // of reference a thousand years off, is no such line.
-  if (!mjd_of_date(year, month_of(w[1]), day, entry.mjd) || entry.mjd != jd - 2400000 ||
-      b < -kUnitsPerSecond || b > kUnitsPerSecond || mjd0 < entry.mjd - 400'000 ||
-      mjd0 > entry.mjd + 400'000) {
+  const auto month = static_cast<std::int64_t>(month_of(w[1]));
+  if (const CalendarDate check = calendar_date(year, month, day, entry.mjd);
+      check != CalendarDate::ok) {
+    why = month == 0 ? "a month none of JAN to DEC" : calendar_fault(check, year, month, day);
+    return false;
+  }
+  // JD 2437300.5 is MJD 37300 (the MJD lies within the table's days, so
+  // the sum cannot overflow). A rate beyond a second a day, or a date of
+  // reference a thousand years off, is no such line.
+  if (entry.mjd + 2400000 != jd || b < -kUnitsPerSecond || b > kUnitsPerSecond ||
+      mjd0 < entry.mjd - 400'000 || mjd0 > entry.mjd + 400'000) {
     return false;
   }
   entry.value = a + (entry.mjd - mjd0) * b;
@@ -74,9 +80,11 @@ bool read_tai_utc_dat(std::string_view text, PublishedTable& table, std::string&
     ++number;
     if (words_of(line).empty()) continue;
     PublishedEntry entry;
-    if (!entry_of(line, entry)) {
+    std::string date;
+    if (!entry_of(line, entry, date)) {
       why = "line " + std::to_string(number) +
             ": not a date, its JD and TAI-UTC = A + (MJD - MJD0) x B, as tai-utc.dat has them";
+      if (!date.empty()) why += " (" + date + ")";
       return false;
     }
     table.entries.push_back(entry);

@@ -14,7 +14,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
 
 status=0
-for target in free_format data_record ls_l run leap_list; do
+for target in free_format data_record ls_l run leap_list leap_second_dat tai_utc_dat; do
   corpus=$root/build/fuzz/corpus/$target
   mkdir -p "$corpus" "$root/build/fuzz/findings/$target"
   cp -n tests/fuzz/corpus/$target/* "$corpus/" 2>/dev/null || true
@@ -31,7 +31,7 @@ for target in free_format data_record ls_l run leap_list; do
     status=1
   fi
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
-  printf '%-12s %s executions in %ss, corpus %s files: %s\n' "$target" "$runs" "$seconds" \
+  printf '%-16s %s executions in %ss, corpus %s files: %s\n' "$target" "$runs" "$seconds" \
     "$(ls "$corpus" | wc -l)" "$result"
 done
 exit $status
