@@ -158,10 +158,12 @@ RunResult run_program(const std::filesystem::path& program,
     drain();
     ::close(err_pipe[0]);
     result.standard_error = piped_error;
-  } else {
+  } else if (std::filesystem::exists(
+                 err_file)) {  // not when a signal came before the child made it
     result.standard_error = read_file(err_file);
   }
-  if (options.standard_output.empty() && options.output_descriptor < 0) {
+  if (options.standard_output.empty() && options.output_descriptor < 0 &&
+      std::filesystem::exists(out_file)) {
     result.standard_output = read_file(out_file);
   }
   return result;
