@@ -57,13 +57,15 @@ InputUnit::InputUnit(int unit, std::string_view name)
       file_(open_unit(unit, name, os::Use::input)),
       buffer_(new char[kBufferSize]) {}
 
-InputUnit::InputUnit(int unit, std::string_view name, os::File stream)
+InputUnit::InputUnit(int unit, std::string_view name, os::File stream, bool from_start)
     : unit_(unit),
       name_(name),
       file_(std::move(stream)),
       buffer_(new char[kBufferSize]),
       known_size_(~std::uint64_t{0}),
-      stream_(true) {}
+      stream_(true) {
+  if (from_start) opened_size_ = file_.size();  // 0 for pipes and devices
+}
 
 bool InputUnit::at_end() {
   if (met_end_) return true;
@@ -93,9 +95,10 @@ void InputUnit::fail_read(std::string_view reason) {
 void InputUnit::check_not_cut(std::uint64_t ended_at) {
   // A file ends where its size said: one that ends sooner was cut while
   // it was read, and the record it cut is not a record.
-  if (!stream_ && ended_at < known_size_) {
+  const std::uint64_t size = stream_ ? opened_size_ : known_size_;
+  if (ended_at < size) {
     fail_read("the file ended at byte " + with_thousands(ended_at) + " of the " +
-              with_thousands(known_size_) + " it had: it was cut while it was read");
+              with_thousands(size) + " it had: it was cut while it was read");
   }
 }
 

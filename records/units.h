@@ -35,7 +35,10 @@ class InputUnit {
 
   // The unit on a stream already open (standard input, a pipe, a file
   // named on the command line): its data end where a read finds no more.
-  InputUnit(int unit, std::string_view name, os::File stream);
+  // With `from_start` (a file just opened by name, read from its start),
+  // not before the size it had then: a read that finds no more sooner
+  // finds the file cut, a failed read.
+  InputUnit(int unit, std::string_view name, os::File stream, bool from_start = false);
 
   // True when the unit has met its end of file, or when the next unread
   // byte is at or past the size of the file (so always for pipes and
@@ -83,8 +86,9 @@ class InputUnit {
   bool fill();
   [[noreturn]] void fail_read();
   [[noreturn]] void fail_read(std::string_view reason);
-  // A read of a file found no more data at offset `ended_at`: a failed
-  // read when the file's size said there was more.
+  // A read found no more data at offset `ended_at`: a failed read when
+  // the file's size said there was more (for a stream, its size when
+  // opened).
   void check_not_cut(std::uint64_t ended_at);
   // at_end() of a file, which ends where its size says; false for a
   // stream, which ends only where a read finds no more.
@@ -98,10 +102,11 @@ class InputUnit {
   std::string name_;
   os::File file_;
   std::unique_ptr<char[]> buffer_;
-  std::size_t head_ = 0;          // next unread byte in buffer_
-  std::size_t tail_ = 0;          // end of the bytes in buffer_
-  std::uint64_t position_ = 0;    // offset of the next unread byte
-  std::uint64_t known_size_ = 0;  // size of the file when last asked
+  std::size_t head_ = 0;           // next unread byte in buffer_
+  std::size_t tail_ = 0;           // end of the bytes in buffer_
+  std::uint64_t position_ = 0;     // offset of the next unread byte
+  std::uint64_t known_size_ = 0;   // size of the file when last asked
+  std::uint64_t opened_size_ = 0;  // a stream's size when opened, with from_start
   bool met_end_ = false;
   bool stream_ = false;  // the data end at the end of the reads, not at a size
 };

@@ -172,6 +172,99 @@ TEST(InputUnit, ReadingPastTheEndIsAnEndOfFileFailure) {
   }
 }
 
+// A file of 20,000 records of 36 bytes (720,000 bytes, more than the
+// input buffer holds), whose size changes once the first record is read,
+// read one record at a time or in bulk, as a unit opened by name or as a
+// file named on the command line (a stream read from its start): a file cut short is a failed read
+// (error 39) where the reading finds it cut, and the record cut is not
+// taken (the bytes a read took before the cut are records read); a file
+// that grows is read to its new end.
+struct ChangedWhileReadCase {
+  const char* what;
+  std::uint64_t new_size;
+  bool fails;  // the read fails
+};
+
+TEST(InputUnit, AFileCutWhileReadIsAFailedRead) {
+  constexpr std::size_t kSize = 36;
+  constexpr std::size_t kCount = 20'000;
+  const auto record = [](std::size_t i) {
+    std::string text = std::to_string(1'000'000 + i).substr(1) + " ";
+    text.resize(kSize - 2, 'x');
+    return text + "\r\n";
+  };
+  std::string bytes;
+  for (std::size_t i = 0; i < kCount; ++i) bytes += record(i);
+  const ChangedWhileReadCase cases[] = {
+      {"cut inside a record", 400'010, true},
+      {"cut at the end of a record", 399'996, true},
+      {"cut inside what the first read took", 100'000, true},
+      {"cut to nothing", 0, true},
+      {"as it was", bytes.size(), false},
+      {"grown by ten records", bytes.size() + 10 * kSize, false},
+  };
+  for (const int mode : {0, 1, 2, 3}) {
+    const bool bulk = mode % 2 == 1;
+    const bool stream = mode >= 2;
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (bulk ? ", in bulk" : ", one by one") +
+                   (stream ? ", a stream" : ""));
+      TempDir dir;
+      const auto file = dir.path() / "data";
+      write_file(file, bytes);
+      os::OpenError error = os::OpenError::none;
+      std::string why;
+      InputUnit unit = stream ? InputUnit(1, file.string(),
+                                          os::File::open_to_read(file.string(), error, why), true)
+                              : InputUnit(1, file.string());
+      std::vector<std::string> taken;
+      std::vector<char> store(1 << 17);
+      bool changed = false;
+      const auto change = [&] {
+        if (changed) return;
+        changed = true;
+        if (c.new_size > bytes.size()) {
+          std::string grown = bytes;
+          for (std::size_t i = kCount; i * kSize < c.new_size; ++i) grown += record(i);
+          write_file(file, grown);
+        } else {
+          std::filesystem::resize_file(file, c.new_size);
+        }
+      };
+      int status = 0;
+      try {
+        for (;;) {
+          bool ended = false;
+          std::size_t count = 0;
+          if (bulk) count = unit.read_whole_records(store.data(), store.size(), ended);
+          for (std::size_t at = 0; at < count; at += kSize) taken.emplace_back(&store[at], kSize);
+          if (count > 0) {
+            change();
+            continue;
+          }
+          if (ended || unit.at_end()) break;
+          std::string line(kSize, '?');
+          unit.read_record(line.data(), kSize);
+          taken.push_back(line.substr(0, kSize - 2) + "\r\n");
+          change();
+        }
+      } catch (const RunStop& stop) {
+        status = stop.status();
+        EXPECT_TRUE(std::string(stop.line())
+                        .starts_with("forrtl: severe (39): error during read, unit 1, file "))
+            << stop.line();
+      }
+      EXPECT_EQ(status, c.fails ? 39 : 0);
+      // The first read takes a buffer (one by one) or a store (in bulk).
+      const std::uint64_t first_read = bulk ? store.size() : std::uint64_t{1} << 18;
+      ASSERT_EQ(taken.size(), std::max(c.new_size, c.fails ? first_read : 0) / kSize);
+      for (std::size_t i = 0; i < taken.size(); ++i) {
+        ASSERT_EQ(taken[i], record(i)) << "record " << i;
+      }
+    }
+  }
+}
+
 std::string write_records(const std::string& old_bytes, const std::vector<std::string>& records,
                           bool create_first = true) {
   TempDir dir;
