@@ -1,6 +1,7 @@
 // POSIX side of the operating-system file layer.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -213,11 +214,28 @@ constexpr int kSignalLookMilliseconds = 50;
 // When a write to a stream stops waiting.
 enum class Until { signal, deadline };
 
+// How much a write to the pipe `fd` that poll() found writable may hand
+// it without waiting inside the system: PIPE_BUF, or where the system
+// tells the pipe's capacity and what it holds, the room left less two
+// pages (the one the reader is reading and the one last written may each
+// be part full), in whole pages.
+std::size_t pipe_room(int fd) {
+#if defined(F_GETPIPE_SZ) && defined(FIONREAD)
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
+  int unread = 0;
+  if (page > 0 && capacity > 0 && ::ioctl(fd, FIONREAD, &unread) == 0 && unread >= 0) {
+    const long room = (capacity - unread) / page * page - 2 * page;
+    if (room > static_cast<long>(PIPE_BUF)) return static_cast<std::size_t>(room);
+  }
+#endif
+  return PIPE_BUF;
+}
+
 // Writes `data` to the stream `fd` (a pipe, a socket, a device): it waits
 // only in poll(), so that a signal that ends the process (or, with
-// `until` deadline, the time) stops it. A pipe is written a piece the
-// pipe takes whole at a time: a blocking write of more would wait inside
-// the system.
+// `until` deadline, the time) stops it. A pipe is handed only what it has
+// room for: a blocking write of more would wait inside the system.
 bool write_stream(int fd, bool pipe, std::string_view data, std::size_t& written, Until until) {
   int waited = 0;  // milliseconds, for `until` deadline
   while (!data.empty()) {
@@ -236,7 +254,7 @@ bool write_stream(int fd, bool pipe, std::string_view data, std::size_t& written
       }
       continue;
     }
-    const std::size_t piece = pipe ? std::min<std::size_t>(data.size(), PIPE_BUF) : data.size();
+    const std::size_t piece = pipe ? std::min(data.size(), pipe_room(fd)) : data.size();
     const ssize_t n = ::write(fd, data.data(), piece);
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
