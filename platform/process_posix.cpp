@@ -1,6 +1,5 @@
 // POSIX side of the process layer.
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
