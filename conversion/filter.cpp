@@ -29,10 +29,13 @@ os::File open_named(int unit, const std::string& name, const Missing& missing) {
 
 LeapTable load_table(const std::string& name) {
   LeapTable table;
-  InputUnit unit(
-      kTableFile.unit, name, open_named(kTableFile.unit, name, [&name](const std::string&) {
-        stop_table(describe({.kind = TableFault::Kind::empty}, name) + "; no record converted");
-      }));
+  InputUnit unit(kTableFile.unit, name,
+                 open_named(kTableFile.unit, name,
+                            [&name](const std::string&) {
+                              stop_table(describe({.kind = TableFault::Kind::empty}, name) +
+                                         "; no record converted");
+                            }),
+                 name != "-");
   load_leap_table(unit, table, TableForms::published);
   return table;
 }
@@ -62,10 +65,15 @@ void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replac
     if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
   }
   const DateOffsets offsets(load_table(run.table), run.direction);
+  // A file named is read from its start; standard input from wherever it
+  // stands, perhaps shared with another program.
   InputUnit data(kDataFile.unit, run.input,
-                 open_named(kDataFile.unit, run.input, [&run](const std::string& why) {
-                   stop_severe(err::file_not_found, "file not found", about(run.input, why));
-                 }));
+                 open_named(kDataFile.unit, run.input,
+                            [&run](const std::string& why) {
+                              stop_severe(err::file_not_found, "file not found",
+                                          about(run.input, why));
+                            }),
+                 run.input != "-");
   os::OpenError error = os::OpenError::none;
   if (!replacement) {
     os::File standard_output = os::File::standard_output(error, why);

@@ -77,8 +77,18 @@ class File {
   std::ptrdiff_t read(char* buffer, std::size_t size);
 
   // Writes all of `data` at the current position. False on failure, with
-  // the count of bytes that did reach the file in `written`.
+  // the count of bytes that did reach the file in `written`. A regular
+  // file is written whole whatever signal comes; a pipe, a socket or a
+  // device is written only while no signal that ends the process came
+  // during a record write (RecordWrite): one that came makes it stop
+  // waiting for the reader and return false at once.
   bool write(std::string_view data, std::size_t& written);
+
+  // Writes what the file takes of `data` within half a second, whatever
+  // signal came: the rest of a record begun when a signal stopped
+  // write(). False, with `written` as for write(), when not all of it
+  // arrived.
+  bool finish(std::string_view data, std::size_t& written);
 
   // Size of the file in bytes; 0 for anything that is not a regular file
   // (pipes, devices), whose size the system does not know.

@@ -1,15 +1,19 @@
 // POSIX side of the operating-system file layer.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <string>
 
 #include "platform/file.h"
 #include "platform/place_posix.h"
+#include "platform/process.h"
 
 namespace kw::os {
 namespace {
@@ -166,14 +170,24 @@ int copy_of(int fd, OpenError& error, std::string& why) {
   if (copy < 0) why = system_reason();
   return copy;
 }
+
+// The standard file `which`, unless the process was started without it.
+int standard_copy(Standard which, OpenError& error, std::string& why) {
+  if (started_without(which)) {
+    error = OpenError::access_denied;
+    why = started_without_reason(which);
+    return -1;
+  }
+  return copy_of(static_cast<int>(which), error, why);
+}
 }  // namespace
 
 File File::standard_input(OpenError& error, std::string& why) {
-  return {copy_of(STDIN_FILENO, error, why), false};
+  return {standard_copy(Standard::input, error, why), false};
 }
 
 File File::standard_output(OpenError& error, std::string& why) {
-  const int fd = copy_of(STDOUT_FILENO, error, why);
+  const int fd = standard_copy(Standard::output, error, why);
   return {fd, fd >= 0};
 }
 
@@ -194,8 +208,87 @@ std::ptrdiff_t File::read(char* buffer, std::size_t size) {
   }
 }
 
+namespace {
+
+// How long finish() waits for a stream, and how often a write waiting on
+// one looks for a signal that came to another thread.
+constexpr int kFinishMilliseconds = 500;
+constexpr int kSignalLookMilliseconds = 50;
+
+// When a write to a stream stops waiting.
+enum class Until { signal, deadline };
+
+// How much a write to the pipe `fd` that poll() found writable may hand
+// it without waiting inside the system: PIPE_BUF, or where the system
+// tells the pipe's capacity and what it holds, the room left less two
+// pages (the one the reader is reading and the one last written may each
+// be part full), in whole pages.
+std::size_t pipe_room(int fd) {
+#if defined(F_GETPIPE_SZ) && defined(FIONREAD)
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
+  int unread = 0;
+  if (page > 0 && capacity > 0 && ::ioctl(fd, FIONREAD, &unread) == 0 && unread >= 0) {
+    const long room = (capacity - unread) / page * page - 2 * page;
+    if (room > static_cast<long>(PIPE_BUF)) return static_cast<std::size_t>(room);
+  }
+#endif
+  return PIPE_BUF;
+}
+
+// Writes `data` to the stream `fd` (a pipe, a socket, a device): it waits
+// only in poll(), so that a signal that ends the process (or, with
+// `until` deadline, the time) stops it. A pipe is handed only what it has
+// room for: a blocking write of more would wait inside the system.
+bool write_stream(int fd, bool pipe, std::string_view data, std::size_t& written, Until until) {
+  int waited = 0;  // milliseconds, for `until` deadline
+  while (!data.empty()) {
+    if (until == Until::signal && ending_signal_noted()) {
+      errno = EINTR;
+      return false;
+    }
+    pollfd wanted{fd, POLLOUT, 0};
+    const int ready = ::poll(&wanted, 1, kSignalLookMilliseconds);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) {
+      waited += kSignalLookMilliseconds;
+      if (until == Until::deadline && waited >= kFinishMilliseconds) {
+        errno = EAGAIN;
+        return false;
+      }
+      continue;
+    }
+    const std::size_t piece = pipe ? std::min(data.size(), pipe_room(fd)) : data.size();
+    const ssize_t n = ::write(fd, data.data(), piece);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool File::write(std::string_view data, std::size_t& written) {
   written = 0;
+  struct stat info {};
+  if (::fstat(fd_of(handle_), &info) == 0 && !S_ISREG(info.st_mode)) {
+    const bool pipe = S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+    if (write_stream(fd_of(handle_), pipe, data, written, Until::signal)) return true;
+    if (errno == EINTR) {
+      error_text_ = "ended by a signal";
+    } else {
+      record_error();
+    }
+    return false;
+  }
   while (!data.empty()) {
     const ssize_t n = ::write(fd_of(handle_), data.data(), data.size());
     if (n < 0) {
@@ -216,6 +309,18 @@ bool File::write(std::string_view data, std::size_t& written) {
     written += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+bool File::finish(std::string_view data, std::size_t& written) {
+  written = 0;
+  struct stat info {};
+  if (::fstat(fd_of(handle_), &info) == 0 && !S_ISREG(info.st_mode)) {
+    const bool pipe = S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+    if (write_stream(fd_of(handle_), pipe, data, written, Until::deadline)) return true;
+    record_error();
+    return false;
+  }
+  return write(data, written);
 }
 
 std::uint64_t File::size() const {

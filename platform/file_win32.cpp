@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/process.h"
 #include "platform/win32_message.h"
 
 namespace kw::os {
@@ -95,6 +96,11 @@ namespace {
 // A handle of this process's own to the same file as standard handle `which`.
 HANDLE copy_of_standard(DWORD which, OpenError& error, std::string& why) {
   HANDLE original = ::GetStdHandle(which);
+  if (original == nullptr || original == INVALID_HANDLE_VALUE) {
+    error = OpenError::access_denied;
+    why = started_without_reason(which == STD_INPUT_HANDLE ? Standard::input : Standard::output);
+    return INVALID_HANDLE_VALUE;
+  }
   HANDLE copy = INVALID_HANDLE_VALUE;
   if (original == nullptr || original == INVALID_HANDLE_VALUE ||
       ::DuplicateHandle(::GetCurrentProcess(), original, ::GetCurrentProcess(), &copy, 0, FALSE,
@@ -152,6 +158,10 @@ bool File::write(std::string_view data, std::size_t& written) {
     written += count;
   }
   return true;
+}
+
+bool File::finish(std::string_view data, std::size_t& written) {
+  return write(data, written);  // no signal stops write() here
 }
 
 std::uint64_t File::size() const {

@@ -12,12 +12,42 @@
 
 namespace kw::os {
 
+namespace {
+// Which standard handles the process was started without.
+bool g_started_without[3] = {};
+}  // namespace
+
 // Handles are never taken by a later open as POSIX descriptors are, and no
-// signal stands for a file-size limit: nothing to prepare.
-void prepare_process() {}
+// signal stands for a file-size limit: only which standard handles are
+// missing is kept.
+void prepare_process() {
+  constexpr DWORD kWhich[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  for (int i = 0; i < 3; ++i) {
+    HANDLE handle = ::GetStdHandle(kWhich[i]);
+    g_started_without[i] = handle == nullptr || handle == INVALID_HANDLE_VALUE;
+  }
+}
+
+bool started_without(Standard which) {
+  return g_started_without[static_cast<int>(which)];
+}
+
+std::string started_without_reason(Standard which) {
+  constexpr const char* kNames[] = {"standard input", "standard output", "standard error"};
+  return std::string(kNames[static_cast<int>(which)]) + " was closed when the program started";
+}
 
 HeldSignals::HeldSignals() = default;
 HeldSignals::~HeldSignals() = default;
+
+RecordWrite::RecordWrite() = default;
+RecordWrite::~RecordWrite() = default;
+
+bool ending_signal_noted() {
+  return false;
+}
+
+void end_if_signalled() {}
 
 void write_standard_error(std::string_view text) {
   // Straight to the handle: the C run-time's text mode would add a CR.
@@ -34,6 +64,10 @@ void write_standard_error(std::string_view text) {
 bool write_standard_output(std::string_view text, std::string& why) {
   // Straight to the handle, in binary, like standard error.
   HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (started_without(Standard::output)) {
+    why = started_without_reason(Standard::output);
+    return false;
+  }
   while (!text.empty()) {
     DWORD count = 0;
     const auto piece = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1U << 20));

@@ -141,6 +141,16 @@ const char* settle_new_file(int fd, const struct stat* old) {
   return nullptr;
 }
 
+// Standard input, read whole: refused when the process was started
+// without it (the null device in its place is not what "-" names).
+ReadWhole read_standard_input(std::size_t limit, std::string& content, std::string& why) {
+  if (started_without(Standard::input)) {
+    why = started_without_reason(Standard::input);
+    return ReadWhole::failed;
+  }
+  return read_all(STDIN_FILENO, -1, limit, content, why);
+}
+
 }  // namespace
 
 struct Replacement::State {
@@ -156,7 +166,7 @@ struct Replacement::State {
 
 ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string& content,
                           std::string& why) {
-  if (path == "-") return read_all(STDIN_FILENO, -1, limit, content, why);
+  if (path == "-") return read_standard_input(limit, content, why);
   Place place;
   if (const OpenError error = locate(path, Use::input, place, why); error != OpenError::none) {
     return error == OpenError::path_not_found ? ReadWhole::missing : ReadWhole::failed;

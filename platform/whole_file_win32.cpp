@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/process.h"
 #include "platform/whole_file.h"
 #include "platform/win32_message.h"
 
@@ -156,6 +157,16 @@ OpenError hold_file(const std::string& at, HeldHandle& file, BY_HANDLE_FILE_INFO
   return OpenError::none;
 }
 
+// Standard input, read whole: refused when the process was started
+// without it (the null device in its place is not what "-" names).
+ReadWhole read_standard_input(std::size_t limit, std::string& content, std::string& why) {
+  if (started_without(Standard::input)) {
+    why = started_without_reason(Standard::input);
+    return ReadWhole::failed;
+  }
+  return read_all(::GetStdHandle(STD_INPUT_HANDLE), limit, content, why);
+}
+
 }  // namespace
 
 struct Replacement::State {
@@ -175,7 +186,7 @@ struct Replacement::State {
 
 ReadWhole read_whole_file(std::string_view path, std::size_t limit, std::string& content,
                           std::string& why) {
-  if (path == "-") return read_all(::GetStdHandle(STD_INPUT_HANDLE), limit, content, why);
+  if (path == "-") return read_standard_input(limit, content, why);
   const std::string name(path);
   const HeldHandle file(::CreateFileA(name.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

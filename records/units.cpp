@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/process.h"
 #include "records/failure.h"
 
 namespace kw {
@@ -56,13 +57,15 @@ InputUnit::InputUnit(int unit, std::string_view name)
       file_(open_unit(unit, name, os::Use::input)),
       buffer_(new char[kBufferSize]) {}
 
-InputUnit::InputUnit(int unit, std::string_view name, os::File stream)
+InputUnit::InputUnit(int unit, std::string_view name, os::File stream, bool from_start)
     : unit_(unit),
       name_(name),
       file_(std::move(stream)),
       buffer_(new char[kBufferSize]),
       known_size_(~std::uint64_t{0}),
-      stream_(true) {}
+      stream_(true) {
+  if (from_start) opened_size_ = file_.size();  // 0 for pipes and devices
+}
 
 bool InputUnit::at_end() {
   if (met_end_) return true;
@@ -81,8 +84,22 @@ bool InputUnit::at_end_by_size() {
 }
 
 void InputUnit::fail_read() {
+  fail_read(file_.error_text());
+}
+
+void InputUnit::fail_read(std::string_view reason) {
   stop_severe(err::read_failed,
-              unit_message("error during read", unit_, name_) + " (" + file_.error_text() + ")");
+              unit_message("error during read", unit_, name_) + " (" + std::string(reason) + ")");
+}
+
+void InputUnit::check_not_cut(std::uint64_t ended_at) {
+  // A file ends where its size said: one that ends sooner was cut while
+  // it was read, and the record it cut is not a record.
+  const std::uint64_t size = stream_ ? opened_size_ : known_size_;
+  if (ended_at < size) {
+    fail_read("the file ended at byte " + with_thousands(ended_at) + " of the " +
+              with_thousands(size) + " it had: it was cut while it was read");
+  }
 }
 
 std::uint64_t InputUnit::remaining_bytes() const {
@@ -94,6 +111,7 @@ std::uint64_t InputUnit::remaining_bytes() const {
 bool InputUnit::fill() {
   const std::ptrdiff_t n = file_.read(buffer_.get(), kBufferSize);
   if (n < 0) fail_read();
+  if (n == 0) check_not_cut(position_);
   head_ = 0;
   tail_ = static_cast<std::size_t>(n);
   return n > 0;
@@ -182,6 +200,7 @@ std::size_t InputUnit::read_whole_records(char* store, std::size_t room, bool& e
   const std::ptrdiff_t n = file_.read(store + held, room - held);
   if (n < 0) fail_read();
   if (n == 0) {
+    check_not_cut(position_ + held);
     // The data ended: what is left, if anything, is a last record without
     // its line feed, read one at a time.
     ended = stream_ && held == 0;
@@ -273,7 +292,11 @@ void OutputUnit::fail_write(std::uint64_t reached, std::uint64_t whole) {
   // a record, and no old bytes, follow it. What the file held before this
   // unit's first record stays; a file appended to is cut only while its
   // end is this unit's (no other program appended since).
-  const bool cut = start_known_ && (!appends_ || file_->size() == start_ + reached);
+  // A first write refused whole cuts nothing: a file to which no record
+  // was written keeps its earlier contents.
+  const bool nothing_written = !cut_done_ && reached == 0;
+  const bool cut =
+      start_known_ && !nothing_written && (!appends_ || file_->size() == start_ + reached);
   if (cut) file_->cut_at(start_ + whole);
   flushed_ = whole;
   fail(reason);
@@ -285,9 +308,24 @@ void OutputUnit::cut_once() {
   cut_done_ = true;
 }
 
+void OutputUnit::end_on_signal(std::string_view data, std::size_t written, std::size_t record_end) {
+  if (!os::ending_signal_noted()) return;
+  // Only a stream stops for a signal, and a stream cannot be cut back:
+  // the record begun is finished if the reader takes it soon.
+  if (record_end > written) {
+    std::size_t more = 0;
+    file_->finish(data.substr(written, record_end - written), more);
+  }
+  os::end_if_signalled();
+}
+
 void OutputUnit::write_direct(std::string_view records, std::size_t record_size) {
+  const os::RecordWrite writing;
   std::size_t written = 0;
   if (!file_->write(records, written)) {
+    end_on_signal(
+        records, written,
+        written % record_size == 0 ? written : written - written % record_size + record_size);
     fail_write(flushed_ + written, flushed_ + (written - written % record_size));
   }
   flushed_ += records.size();
@@ -334,9 +372,15 @@ void OutputUnit::write_text(std::string_view text) {
 
 void OutputUnit::flush() {
   if (used_ == 0) return;
+  const os::RecordWrite writing;
   std::size_t written = 0;
-  if (!file_->write(std::string_view(buffer_.get(), used_), written)) {
+  const std::string_view data(buffer_.get(), used_);
+  if (!file_->write(data, written)) {
     const auto whole = std::upper_bound(record_ends_.begin(), record_ends_.end(), written);
+    std::size_t end = used_;
+    if (whole != record_ends_.end()) end = *whole;
+    if (whole != record_ends_.begin() && *(whole - 1) == written) end = written;
+    end_on_signal(data, written, end);
     fail_write(flushed_ + written, flushed_ + (whole == record_ends_.begin() ? 0 : *(whole - 1)));
   }
   flushed_ += used_;

@@ -35,7 +35,10 @@ class InputUnit {
 
   // The unit on a stream already open (standard input, a pipe, a file
   // named on the command line): its data end where a read finds no more.
-  InputUnit(int unit, std::string_view name, os::File stream);
+  // With `from_start` (a file just opened by name, read from its start),
+  // not before the size it had then: a read that finds no more sooner
+  // finds the file cut, a failed read.
+  InputUnit(int unit, std::string_view name, os::File stream, bool from_start = false);
 
   // True when the unit has met its end of file, or when the next unread
   // byte is at or past the size of the file (so always for pipes and
@@ -82,6 +85,11 @@ class InputUnit {
   bool scan_record(Take&& take);
   bool fill();
   [[noreturn]] void fail_read();
+  [[noreturn]] void fail_read(std::string_view reason);
+  // A read found no more data at offset `ended_at`: a failed read when
+  // the file's size said there was more (for a stream, its size when
+  // opened).
+  void check_not_cut(std::uint64_t ended_at);
   // at_end() of a file, which ends where its size says; false for a
   // stream, which ends only where a read finds no more.
   bool at_end_by_size();
@@ -94,10 +102,11 @@ class InputUnit {
   std::string name_;
   os::File file_;
   std::unique_ptr<char[]> buffer_;
-  std::size_t head_ = 0;          // next unread byte in buffer_
-  std::size_t tail_ = 0;          // end of the bytes in buffer_
-  std::uint64_t position_ = 0;    // offset of the next unread byte
-  std::uint64_t known_size_ = 0;  // size of the file when last asked
+  std::size_t head_ = 0;           // next unread byte in buffer_
+  std::size_t tail_ = 0;           // end of the bytes in buffer_
+  std::uint64_t position_ = 0;     // offset of the next unread byte
+  std::uint64_t known_size_ = 0;   // size of the file when last asked
+  std::uint64_t opened_size_ = 0;  // a stream's size when opened, with from_start
   bool met_end_ = false;
   bool stream_ = false;  // the data end at the end of the reads, not at a size
 };
@@ -121,7 +130,10 @@ class OutputUnit {
   // Writes `chars` and CR LF. Writing starts at the start of the file; the
   // file is cut right after the first record, later records extend it.
   // When a write fails, the file ends after the last record that reached
-  // it whole.
+  // it whole; when the first write is refused whole, nothing is cut and
+  // the file keeps what it held. A signal that ends the process (SIGINT,
+  // SIGTERM, SIGHUP) during a write takes effect once the file ends at a
+  // whole record (os::RecordWrite).
   void write_record(std::string_view chars);
 
   // Writes records already edited, each of `record_size` bytes with its
@@ -148,6 +160,10 @@ class OutputUnit {
   // fails.
   [[noreturn]] void fail_write(std::uint64_t reached, std::uint64_t whole);
   void write_direct(std::string_view records, std::size_t record_size);
+  // After a write of `data` stopped at `written`: when a signal that ends
+  // the process stopped it, finishes the record in progress (which ends
+  // at `record_end`) if it can and ends the process as the signal asks.
+  void end_on_signal(std::string_view data, std::size_t written, std::size_t record_end);
   // After a write: the file is cut once, right after the first records, so
   // that it ends at the last record written (later writes only extend it).
   void cut_once();

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -533,6 +534,275 @@ TEST(Faults, ANamedOutputOutlivesAKilledRun) {
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"in", "ls.ini", "out.txt"}));
+}
+
+}  // namespace
+}  // namespace kw
+
+namespace kw {
+namespace {
+
+// ------------------------------------------------------------ signals
+
+// The data file of a run writing tens of megabytes (26.6 MB of records),
+// and how long such a run takes here, in microseconds: the shortest of
+// three, the least slowed by other work on the machine.
+long long write_a_long_data_file(const Tree& tree) {
+  test::write_file(tree.data(), repeat(kRecord, 700'000));
+  long long shortest = 0;
+  for (int run = 0; run < 3; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(tree.run().exit_status, 0);
+    const long long took = std::chrono::duration_cast<std::chrono::microseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+    shortest = run == 0 ? took : std::min(shortest, took);
+  }
+  return shortest;
+}
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// SIGINT, SIGTERM or SIGHUP at any moment of a run: new.txt, or a
+// standard output redirected to a file, ends at a whole record.
+TEST(Signals, ARunEndedBySignalLeavesItsOutputAtAWholeRecord) {
+  const Tree tree;
+  const long long whole_run = write_a_long_data_file(tree);
+  struct Form {
+    const char* what;
+    std::vector<std::string> arguments;
+    fs::path output;
+  };
+  const Form forms[] = {
+      {"new.txt of the fixed run", {}, tree.work() / "new.txt"},
+      {"standard output into a file", {"../../KW_PVZ.DAT"}, tree.root() / "out.txt"},
+  };
+  std::mt19937 random(20261210);
+  constexpr int kRuns = 25;
+  for (const Form& form : forms) {
+    for (const int signal : kEndingSignals) {
+      SCOPED_TRACE(std::string(form.what) + ", " + ::strsignal(signal));
+      int cut = 0;
+      int ended = 0;
+      for (int run = 0; run < kRuns; ++run) {
+        fs::remove(form.output);
+        std::uniform_int_distribution<long long> moment(0, whole_run);
+        const test::RunResult result =
+            test::run_program(KW_TAI2UTC_PATH, tree.work(),
+                              {.timeout_seconds = 20,
+                               .arguments = form.arguments,
+                               .standard_output = form.arguments.empty() ? fs::path() : form.output,
+                               .signal = signal,
+                               .signal_after_microseconds = static_cast<int>(moment(random))});
+        ASSERT_FALSE(result.timed_out);
+        // Ended by the signal, or done before it came.
+        EXPECT_TRUE(result.end_signal == signal || result.exit_status == 0)
+            << result.end_signal << " " << result.exit_status;
+        if (result.end_signal == signal) ++ended;
+        const std::string out = fs::exists(form.output) ? test::read_file(form.output) : "";
+        if (!test::whole_records_of(out, kConverted)) ++cut;
+      }
+      EXPECT_EQ(cut, 0) << cut << " of " << kRuns << " outputs end inside a record";
+      EXPECT_GE(ended, kRuns / 4) << "the signals came too late to tell";
+    }
+  }
+}
+
+// A run of the named form writing to a pipe, sent `signal` after
+// `delay_us`: what it ended with, what the pipe got (nothing read when
+// `reader_reads` is false: the pipe fills and the run waits on it), and
+// how long it took.
+struct PipeRun {
+  test::RunResult result;
+  std::string got;
+  std::chrono::steady_clock::duration took{};
+};
+
+PipeRun run_into_pipe(const Tree& tree, int signal, int delay_us, bool reader_reads) {
+  PipeRun run;
+  int pipe[2];
+  if (::pipe2(pipe, O_CLOEXEC) != 0) return run;
+  std::thread reader;
+  if (reader_reads) {
+    reader = std::thread([&got = run.got, in = pipe[0]] {
+      char buffer[1 << 16];
+      ssize_t n = 0;
+      while ((n = ::read(in, buffer, sizeof buffer)) > 0) {
+        got.append(buffer, static_cast<std::size_t>(n));
+      }
+    });
+  }
+  const auto start = std::chrono::steady_clock::now();
+  run.result = test::run_program(KW_TAI2UTC_PATH, tree.work(),
+                                 {.timeout_seconds = 10,
+                                  .arguments = {"../../KW_PVZ.DAT"},
+                                  .output_descriptor = pipe[1],
+                                  .signal = signal,
+                                  .signal_after_microseconds = delay_us});
+  run.took = std::chrono::steady_clock::now() - start;
+  ::close(pipe[1]);
+  if (reader.joinable()) reader.join();
+  ::close(pipe[0]);
+  return run;
+}
+
+// A run writing to a pipe: a signal ends it promptly, with the pipe at a
+// whole record while its reader reads, and also when the reader stopped
+// reading and the run waits on a full pipe.
+TEST(Signals, ARunWritingToAPipeEndsPromptly) {
+  const Tree tree;
+  const long long whole_run = write_a_long_data_file(tree);
+  std::mt19937 random(20261211);
+  std::uniform_int_distribution<long long> moment(0, 2 * whole_run);
+  constexpr int kRuns = 10;
+  for (const int signal : kEndingSignals) {
+    SCOPED_TRACE(::strsignal(signal));
+    int cut = 0;
+    for (int run = 0; run < kRuns; ++run) {
+      const PipeRun read = run_into_pipe(tree, signal, static_cast<int>(moment(random)), true);
+      ASSERT_FALSE(read.result.timed_out);
+      EXPECT_TRUE(read.result.end_signal == signal || read.result.exit_status == 0);
+      if (!test::whole_records_of(read.got, kConverted)) ++cut;
+    }
+    EXPECT_EQ(cut, 0) << cut << " of " << kRuns << " pipes end inside a record";
+    const PipeRun stopped = run_into_pipe(tree, signal, 300'000, false);
+    EXPECT_EQ(stopped.result.end_signal, signal) << "a run waiting on a full pipe";
+    EXPECT_LT(stopped.took, std::chrono::seconds(3)) << "a run waiting on a full pipe";
+  }
+}
+
+// ------------------------------------------------- standard files closed
+
+struct ClosedAtStart {
+  const char* what;
+  const char* program;
+  test::RunOptions options;
+  int status;
+  std::string error;   // standard error
+  std::string output;  // out.txt afterwards
+};
+
+// "-" names a standard file as the process got it: one it was started
+// without is refused as a file that cannot be opened, never read or
+// written as the null device; files the run opens never take its place.
+TEST(Faults, AStandardFileClosedAtStartIsRefusedAsDash) {
+  const std::string refused = "forrtl: severe (600): access not allowed\n";
+  const std::string old = "old contents\r\n";
+  const std::string converted = "96 01 05  0.00000  0.00000 10.000000\r\n";
+  const std::vector<ClosedAtStart> cases = {
+      {"- as the data file",
+       KW_TAI2UTC_PATH,
+       {.arguments = {"--table", "ls.ini", "-", "out.txt"}, .closed_standard_input = true},
+       88,
+       refused + "KW_TAI2UTC: -: standard input was closed when the program started\n" +
+           "KW_TAI2UTC: out.txt is left as it was\n",
+       old},
+      {"- as the table",
+       KW_TAI2UTC_PATH,
+       {.arguments = {"--table", "-", "in.dat", "out.txt"}, .closed_standard_input = true},
+       88,
+       refused + "KW_TAI2UTC: -: standard input was closed when the program started\n" +
+           "KW_TAI2UTC: out.txt is left as it was\n",
+       old},
+      {"- as the output",
+       KW_TAI2UTC_PATH,
+       {.arguments = {"--table", "ls.ini", "in.dat"}, .closed_standard_output = true},
+       88,
+       refused + "KW_TAI2UTC: -: standard output was closed when the program started\n",
+       old},
+      {"files named while all three are closed",
+       KW_TAI2UTC_PATH,
+       {.arguments = {"--table", "ls.ini", "in.dat", "out.txt"},
+        .closed_standard_error = true,
+        .closed_standard_input = true,
+        .closed_standard_output = true},
+       0,
+       "",
+       converted},
+      {"the help",
+       KW_TAI2UTC_PATH,
+       {.arguments = {"--help"}, .closed_standard_output = true},
+       38,
+       "KW_TAI2UTC: cannot write to standard output: Bad file descriptor\n",
+       old},
+      {"kw_lsini's help",
+       KW_LSINI_PATH,
+       {.arguments = {"--help"}, .closed_standard_output = true},
+       4,
+       "KW_LSINI: cannot write to standard output: standard output was closed when the program "
+       "started\n",
+       old},
+      {"kw_lsini's version",
+       KW_LSINI_PATH,
+       {.arguments = {"--version"}, .closed_standard_output = true},
+       4,
+       "KW_LSINI: cannot write to standard output: standard output was closed when the program "
+       "started\n",
+       old},
+      {"- as kw_lsini's list",
+       KW_LSINI_PATH,
+       {.arguments = {"-"}, .closed_standard_input = true},
+       1,
+       "KW_LSINI: cannot read the list standard input: standard input was closed when the "
+       "program started; nothing written\n",
+       old},
+  };
+  for (const ClosedAtStart& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::TempDir dir;
+    const std::string table = "1972 1 1 10.0\n";
+    test::write_file(dir.path() / "ls.ini", table);
+    test::write_file(dir.path() / "in.dat", kRecord);
+    test::write_file(dir.path() / "out.txt", old);
+    const test::RunResult result = test::run_program(c.program, dir.path(), c.options);
+    EXPECT_EQ(result.exit_status, c.status);
+    EXPECT_EQ(result.standard_error, c.error);
+    EXPECT_EQ(test::read_file(dir.path() / "out.txt"), c.output);
+    EXPECT_EQ(test::read_file(dir.path() / "ls.ini"), table);
+    EXPECT_EQ(test::names_in(dir.path()), (std::set<std::string>{"in.dat", "ls.ini", "out.txt"}));
+  }
+}
+
+// ---------------------------------------------- a first write refused whole
+
+// Under "ulimit -f 0" the first write of each unit is refused whole:
+// nothing is cut, and last run's files keep what they held.
+TEST(Faults, AFirstWriteRefusedWholeKeepsLastRunsFiles) {
+  const std::string last_output = repeat(kConverted, 100);  // 3,800 bytes
+  const std::string last_log = kStart + kEnd;
+  const std::string log_refused =
+      "forrtl: severe (38): error during write, unit 50, file lsconv.lst (File too large)\n";
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    fs::path output;  // relative to the working folder
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {"the fixed run", {}, "new.txt", log_refused},
+      {"standard output opened onto an old file",
+       {"../../KW_PVZ.DAT"},
+       "out.txt",
+       "forrtl: severe (38): error during write, unit 2, file - (File too large)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Tree tree;
+    test::write_file(tree.data(), repeat(kRecord, 100));
+    test::write_file(tree.work() / c.output, last_output);
+    test::write_file(tree.work() / "lsconv.lst", last_log);
+    // Standard output as "1<>out.txt" leaves it: at the file's start.
+    const fs::path out = tree.work() / c.output;
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CLOEXEC);
+    const test::RunResult result = test::run_program(
+        KW_TAI2UTC_PATH, tree.work(),
+        {.arguments = c.arguments, .output_descriptor = fd, .no_file_growth = true});
+    ::close(fd);
+    EXPECT_EQ(result.exit_status, 38);
+    EXPECT_EQ(result.standard_error, c.error);
+    EXPECT_TRUE(test::read_file(out) == last_output) << test::read_file(out).size() << " bytes";
+    EXPECT_EQ(tree.log(), last_log);
+  }
 }
 
 }  // namespace

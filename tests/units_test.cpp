@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,109 @@ TEST(InputUnit, ReadingPastTheEndIsAnEndOfFileFailure) {
     EXPECT_EQ(std::string(stop.line()),
               "forrtl: severe (24): end-of-file during read, unit 1, file " + file.string());
     EXPECT_EQ(stop.status(), 24);
+  }
+}
+
+// A file of 20,000 records of 36 bytes (720,000 bytes, more than the
+// input buffer holds), whose size changes once the first record is read,
+// read one record at a time or in bulk, as a unit opened by name or as a
+// file named on the command line (a stream read from its start): a file cut short is a failed read
+// (error 39) where the reading finds it cut, and the record cut is not
+// taken (the bytes a read took before the cut are records read); a file
+// that grows is read to its new end.
+struct ChangedWhileReadCase {
+  const char* what;
+  std::uint64_t new_size;
+  bool fails;  // the read fails
+};
+
+constexpr std::size_t kChangedRecordSize = 36;
+
+// Record i of the file: its number, blanks, x's, CR LF.
+std::string changed_record(std::size_t i) {
+  std::string text = std::to_string(1'000'000 + i).substr(1) + " ";
+  text.resize(kChangedRecordSize - 2, 'x');
+  return text + "\r\n";
+}
+
+// Reads `unit` to its end, one record at a time or in bulk, into `taken`
+// (each record with CR LF), calling `change` after the first read; the
+// line of the failure that stopped it, if one did.
+std::string read_changing(InputUnit& unit, bool bulk, const std::function<void()>& change,
+                          std::vector<std::string>& taken, std::size_t room) {
+  std::vector<char> store(room);
+  try {
+    for (bool first = true;; first = false) {
+      bool ended = false;
+      const std::size_t count = bulk ? unit.read_whole_records(store.data(), room, ended) : 0;
+      for (std::size_t at = 0; at < count; at += kChangedRecordSize) {
+        taken.emplace_back(&store[at], kChangedRecordSize);
+      }
+      if (count == 0) {
+        if (ended || unit.at_end()) return "";
+        std::string line(kChangedRecordSize, '?');
+        unit.read_record(line.data(), kChangedRecordSize);
+        taken.push_back(line.substr(0, kChangedRecordSize - 2) + "\r\n");
+      }
+      if (first) change();
+    }
+  } catch (const RunStop& stop) {
+    return stop.line();
+  }
+}
+
+TEST(InputUnit, AFileCutWhileReadIsAFailedRead) {
+  constexpr std::size_t kCount = 20'000;
+  constexpr std::size_t kRoom = 1 << 17;
+  std::string bytes;
+  for (std::size_t i = 0; i < kCount; ++i) bytes += changed_record(i);
+  const ChangedWhileReadCase cases[] = {
+      {"cut inside a record", 400'010, true},
+      {"cut at the end of a record", 399'996, true},
+      {"cut inside what the first read took", 100'000, true},
+      {"cut to nothing", 0, true},
+      {"as it was", bytes.size(), false},
+      {"grown by ten records", bytes.size() + 10 * kChangedRecordSize, false},
+  };
+  for (const int mode : {0, 1, 2, 3}) {
+    const bool bulk = mode % 2 == 1;
+    const bool stream = mode >= 2;
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (bulk ? ", in bulk" : ", one by one") +
+                   (stream ? ", a stream" : ""));
+      TempDir dir;
+      const auto file = dir.path() / "data";
+      write_file(file, bytes);
+      os::OpenError error = os::OpenError::none;
+      std::string why;
+      InputUnit unit = stream ? InputUnit(1, file.string(),
+                                          os::File::open_to_read(file.string(), error, why), true)
+                              : InputUnit(1, file.string());
+      const auto change = [&] {
+        std::string grown = bytes;
+        for (std::size_t i = kCount; i * kChangedRecordSize < c.new_size; ++i) {
+          grown += changed_record(i);
+        }
+        if (c.new_size > bytes.size()) write_file(file, grown);
+        if (c.new_size < bytes.size()) std::filesystem::resize_file(file, c.new_size);
+      };
+      std::vector<std::string> taken;
+      const std::string failure = read_changing(unit, bulk, change, taken, kRoom);
+      // The first read takes a buffer (one by one) or a store (in bulk):
+      // the reading finds the file cut where that read ended, or later.
+      const std::uint64_t first_read = bulk ? kRoom : std::uint64_t{1} << 18;
+      const std::uint64_t found_cut = std::max(c.new_size, first_read);
+      EXPECT_EQ(failure,
+                c.fails
+                    ? "forrtl: severe (39): error during read, unit 1, file " + file.string() +
+                          " (the file ended at byte " + with_thousands(found_cut) + " of the " +
+                          with_thousands(bytes.size()) + " it had: it was cut while it was read)"
+                    : "");
+      ASSERT_EQ(taken.size(), (c.fails ? found_cut : c.new_size) / kChangedRecordSize);
+      for (std::size_t i = 0; i < taken.size(); ++i) {
+        ASSERT_EQ(taken[i], changed_record(i)) << "record " << i;
+      }
+    }
   }
 }
 

@@ -21,6 +21,16 @@ inline std::string lines(const std::vector<std::string>& records) {
   return text;
 }
 
+// Whether `text` is nothing but whole copies of `record` (CR LF and all):
+// an output that ends at a whole record, none of them cut or mixed.
+inline bool whole_records_of(const std::string& text, const std::string& record) {
+  if (text.size() % record.size() != 0) return false;
+  for (std::size_t at = 0; at < text.size(); at += record.size()) {
+    if (text.compare(at, record.size(), record) != 0) return false;
+  }
+  return true;
+}
+
 class Tree {
  public:
   Tree() {

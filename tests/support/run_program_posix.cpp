@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -25,8 +26,9 @@ constexpr uid_t kNobody = 65534;
 // In the child, before exec: its standard files, its folder, its user and
 // its limits; exits with 125-127 when one cannot be had.
 void prepare_child(const RunOptions& options, const std::string& cwd, const std::string& in_path,
-                   const std::string& out_path, const std::string& err_path) {
-  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                   const std::string& out_path, const std::string& err_path, int err_pipe) {
+  const int err =
+      err_pipe >= 0 ? err_pipe : ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int out =
       options.output_descriptor >= 0
           ? options.output_descriptor
@@ -41,10 +43,12 @@ void prepare_child(const RunOptions& options, const std::string& cwd, const std:
   // Nothing of the test's own: limits on descriptors count the child's.
   ::close_range(3, ~0U, 0);
   if (options.closed_standard_error) ::close(2);
+  if (options.closed_standard_input) ::close(0);
+  if (options.closed_standard_output) ::close(1);
   if (options.as_unprivileged && ::geteuid() == 0) {
     if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
   }
-  if (options.max_file_size > 0) {
+  if (options.max_file_size > 0 || options.no_file_growth) {
     // Writes beyond the limit fail with EFBIG instead of killing the child.
     const rlimit limit{static_cast<rlim_t>(options.max_file_size),
                        static_cast<rlim_t>(options.max_file_size)};
@@ -95,34 +99,78 @@ RunResult run_program(const std::filesystem::path& program,
   const std::string in_path =
       options.standard_input.empty() ? std::string("/dev/null") : options.standard_input.string();
 
+  // Under a file-size limit standard error comes through a pipe, drained
+  // while the child runs.
+  int err_pipe[2] = {-1, -1};
+  const bool limited = options.max_file_size > 0 || options.no_file_growth;
+  if (limited && ::pipe2(err_pipe, O_CLOEXEC) != 0) return {};
+  std::string piped_error;
+  const auto drain = [&err_pipe, &piped_error] {
+    char buffer[4096];
+    ssize_t n = 0;
+    while (err_pipe[0] >= 0 && (n = ::read(err_pipe[0], buffer, sizeof buffer)) > 0) {
+      piped_error.append(buffer, static_cast<std::size_t>(n));
+    }
+  };
   const pid_t child = ::fork();
   if (child == 0) {
     prepare_child(options, working_directory.string(), in_path, out_file.string(),
-                  err_file.string());
+                  err_file.string(), err_pipe[1]);
     ::execve(program_path.c_str(), argv.data(), envp.data());
     ::_exit(124);
+  }
+  if (err_pipe[1] >= 0) {
+    ::close(err_pipe[1]);
+    ::fcntl(err_pipe[0], F_SETFL, O_NONBLOCK);
   }
   RunResult result;
   if (child < 0) return result;
   int status = 0;
+  const auto started = std::chrono::steady_clock::now();
+  bool signalled = options.signal == 0;
   // Poll, so that a child that hangs is killed instead of hanging the test.
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   for (;;) {
+    drain();
     const pid_t done = ::waitpid(child, &status, WNOHANG);
     if (done == child) break;
+    if (!signalled && std::chrono::steady_clock::now() - started >=
+                          std::chrono::microseconds(options.signal_after_microseconds)) {
+      ::kill(child, options.signal);
+      signalled = true;
+      continue;  // at once: the run may be that short
+    }
     if (done < 0) return result;
     if (std::chrono::steady_clock::now() > deadline) {
       ::kill(child, SIGKILL);
       ::waitpid(child, &status, 0);
+      if (err_pipe[0] >= 0) ::close(err_pipe[0]);
       result.timed_out = true;
       return result;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto now = std::chrono::steady_clock::now();
+    auto pause = std::chrono::microseconds(2000);
+    if (!signalled) {
+      pause = std::min(
+          pause, std::chrono::duration_cast<std::chrono::microseconds>(
+                     started + std::chrono::microseconds(options.signal_after_microseconds) - now));
+    }
+    std::this_thread::sleep_for(pause);
   }
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  result.standard_error = read_file(err_file);
-  if (options.standard_output.empty() && options.output_descriptor < 0) {
+  if (WIFSIGNALED(status)) result.end_signal = WTERMSIG(status);
+  if (err_pipe[0] >= 0) {
+    ::fcntl(err_pipe[0], F_SETFL, 0);
+    drain();
+    ::close(err_pipe[0]);
+    result.standard_error = piped_error;
+  } else if (std::filesystem::exists(
+                 err_file)) {  // not when a signal came before the child made it
+    result.standard_error = read_file(err_file);
+  }
+  if (options.standard_output.empty() && options.output_descriptor < 0 &&
+      std::filesystem::exists(out_file)) {
     result.standard_output = read_file(out_file);
   }
   return result;
