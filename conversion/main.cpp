@@ -53,7 +53,8 @@ constexpr const char kHelpTable[] =
     "  1   the table cannot be used (empty, more than 100 entries, out of date\n"
     "      order, larger than 1 MiB)\n"
     "  2   wrong arguments\n"
-    "  3   a symbolic link that another user made: not followed\n"
+    "  3   a path another user controls (their link, a folder others may write):\n"
+    "      nothing read or written\n"
     "  4   out of memory\n"
     "  24, 38, 39, 43, 59, 64   run-time error N (the forrtl: line), as N\n  ";
 

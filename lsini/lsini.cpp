@@ -53,7 +53,8 @@ constexpr const char kHelpRules[] =
     "  1   the list refused: unreadable, not a list, its hash does not match,\n"
     "      or it gives no table the converter reads\n"
     "  2   wrong arguments\n"
-    "  3   the existing ls.ini kept: the list does not extend it\n"
+    "  3   the existing ls.ini kept: the list does not extend it, or its path\n"
+    "      is one another user controls (their link, a folder others may write)\n"
     "  4   a write failed, or no memory: ls.ini is as it was\n\n"
     "A fresh list: ";
 

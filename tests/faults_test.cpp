@@ -187,9 +187,9 @@ TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.what);
     Tree tree;
-    // As root the child runs as "nobody", for whom the permissions count.
+    // As root such a child runs as "nobody", for whom the permissions count.
     for (const fs::path& dir : {tree.root(), tree.root() / "site", tree.work()}) {
-      test::let_unprivileged_write(dir);
+      if (fault.options.as_unprivileged) test::let_unprivileged_write(dir);
     }
     fs::permissions(tree.work() / "ls.ini",
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

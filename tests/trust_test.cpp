@@ -201,9 +201,11 @@ class Arrangement {
     return file == name_.file ? varied() / name_.file : usual;
   }
 
+  // A FIFO held open would never end: only files are read.
   static std::string read_if_there(const fs::path& path) {
     std::error_code ignored;
-    return fs::exists(path, ignored) ? test::read_file(path) : std::string("(none)");
+    if (!fs::exists(path, ignored)) return "(none)";
+    return fs::is_regular_file(path, ignored) ? test::read_file(path) : "(not a file)";
   }
 
   void arrange() {
