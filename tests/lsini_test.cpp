@@ -624,6 +624,17 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const Texts&, const fs::path&, const fs::path& o) {
                   EXPECT_EQ(test::read_file(o / "victim"), "");
                 }},
+        RunCase{"link_to_a_blank_file",
+                [](const Texts&, const fs::path& w, const fs::path& o) {
+                  test::write_file(o / "victim", "  \r\n\n");
+                  fs::create_symlink(o / "victim", w / "ls.ini");
+                },
+                {},
+                4,
+                "symbolic link",
+                [](const Texts&, const fs::path&, const fs::path& o) {
+                  EXPECT_EQ(test::read_file(o / "victim"), "  \r\n\n");
+                }},
         RunCase{"link_to_an_older_table",
                 [](const Texts& t, const fs::path& w, const fs::path& o) {
                   test::write_file(o / "victim", t.older);
