@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -667,9 +668,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "larger than",
                 nullptr},
         RunCase{"fifo_as_the_table",
-                [](const Texts&, const fs::path& w, const fs::path&) {
-                  ::mkfifo((w / "ls.ini").c_str(), 0600);
-                },
+                [](const Texts&, const fs::path& w,
+                   const fs::path&) { ::mkfifo((w / "ls.ini").c_str(), 0600); },
                 {},
                 3,
                 "not a regular file",
@@ -705,6 +705,42 @@ TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
     EXPECT_EQ(test::read_file(work / "ls.ini"), texts().written) << round;
     EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), 1) << round;
   }
+}
+#endif
+
+#ifndef _WIN32
+// Another program keeps replacing ls.ini with a table the list extends
+// (the replacing thread stands for it): a table replaced between being
+// found and being opened is read again, as one replaced before the rename
+// is, and a run ends with the table written or with the status of a write
+// that could not be made, never with that of a table kept.
+TEST(Lsini, ATableReplacedWhileItIsOpenedIsReadAgain) {
+  if (!have_the_list()) GTEST_SKIP() << "no leap-second list at " << KW_LEAP_LIST;
+  const test::TempDir dir;
+  const fs::path work = dir.path() / "work";
+  fs::create_directories(work);
+  test::write_file(dir.path() / "list", texts().list);
+  test::write_file(dir.path() / "older", texts().older);
+  std::atomic<bool> done{false};
+  std::thread replacer([&] {
+    for (int n = 0; !done; ++n) {
+      const fs::path next = dir.path() / ("next" + std::to_string(n % 2));
+      std::error_code ignored;
+      fs::copy_file(dir.path() / "older", next, fs::copy_options::overwrite_existing, ignored);
+      fs::rename(next, work / "ls.ini", ignored);
+    }
+  });
+  std::set<int> statuses;
+  for (int run = 0; run < 60; ++run) {
+    const test::RunResult result =
+        test::run_program(KW_LSINI_PATH, work, {.arguments = {"../list"}});
+    statuses.insert(result.exit_status);
+    EXPECT_EQ(result.standard_error.find("changed while it was opened"), std::string::npos)
+        << result.standard_error;
+  }
+  done = true;
+  replacer.join();
+  for (const int status : statuses) EXPECT_TRUE(status == 0 || status == 4) << status;
 }
 #endif
 
