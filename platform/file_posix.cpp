@@ -48,6 +48,26 @@ int fd_of(std::intptr_t handle) {
   return static_cast<int>(handle);
 }
 
+// Opens the entry `place` found for reading and writing, or for reading
+// only where the system lets the process read it but not write it (the
+// run may only need to read it). Without blocking: a FIFO without a
+// writer would otherwise wait forever; one written to must have a reader,
+// or what is written would be lost. A file that was not there is made
+// here, never one put there since.
+int open_to_use(const Place& place, bool fifo_output, bool& writable) {
+  const int make = place.exists ? 0 : O_CREAT | O_EXCL;
+  int fd = open_at(place, (fifo_output ? O_WRONLY : O_RDWR | make) | O_NONBLOCK);
+  writable = true;
+  if (fd < 0 && !fifo_output &&
+      (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
+    const int write_error = errno;
+    fd = open_at(place, O_RDONLY | O_NONBLOCK);
+    writable = false;
+    if (fd < 0) errno = write_error;
+  }
+  return fd;
+}
+
 // The outcome of one attempt to open the entry `place` found: an open
 // descriptor, a failure (error set), or -1 with error none when the entry
 // changed in between and the name is to be resolved again.
@@ -58,20 +78,7 @@ int open_found(const Place& place, Use use, bool& writable, OpenError& error, st
     return -1;
   }
   const bool fifo_output = use == Use::output && place.exists && S_ISFIFO(place.entry.st_mode);
-  // Without blocking: a FIFO without a writer would otherwise wait forever;
-  // one written to must have a reader, or what is written would be lost.
-  // A file that was not there is made here, never one put there since.
-  const int make = place.exists ? 0 : O_CREAT | O_EXCL;
-  int fd = open_at(place, (fifo_output ? O_WRONLY : O_RDWR | make) | O_NONBLOCK);
-  writable = true;
-  if (fd < 0 && !fifo_output &&
-      (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
-    // Readable but not writable: the run may only need to read it.
-    const int write_error = errno;
-    fd = open_at(place, O_RDONLY | O_NONBLOCK);
-    writable = false;
-    if (fd < 0) errno = write_error;
-  }
+  const int fd = open_to_use(place, fifo_output, writable);
   if (fd < 0) {
     if (errno == ELOOP || errno == EEXIST) return -1;  // an entry put there since: resolve again
     error = errno == ENXIO && fifo_output ? OpenError::no_reader : open_error_of(errno);
