@@ -173,29 +173,13 @@ BlockRun scan_sse2(BlockRun run, const BlockOutput& output, const DateOffsets& o
   return scan_block<Sse2Kernels, ZShift>(run, output, offsets, rest);
 }
 #endif
-#ifdef KW_AVX2
-template <int ZShift>
-KW_AVX2_FLATTEN BlockRun scan_avx2(BlockRun run, const BlockOutput& output,
-                                   const DateOffsets& offsets, const RestTier& rest) {
-  return scan_block<Avx2Kernels, ZShift>(run, output, offsets, rest);
-}
-#endif
-
 // The loop of instruction_set(), with the third field `z_shift` columns
 // right of its place.
 BlockScan block_scan(int z_shift) {
-  switch (instruction_set()) {
-    case InstructionSet::avx2:
-#ifdef KW_AVX2
-      return z_shift == 0 ? &scan_avx2<0> : &scan_avx2<1>;
-#endif
-    case InstructionSet::sse2:
 #ifdef KW_SSE2
-      return z_shift == 0 ? &scan_sse2<0> : &scan_sse2<1>;
+  if (instruction_set() == InstructionSet::sse2)
+    return z_shift == 0 ? &scan_sse2<0> : &scan_sse2<1>;
 #endif
-    case InstructionSet::plain:
-      break;
-  }
   return z_shift == 0 ? &scan_plainly<0> : &scan_plainly<1>;
 }
 

@@ -1,39 +1,28 @@
 #include "records/simd.h"
 
 #include <cstdlib>
-#include <string_view>
 
 namespace kw {
-namespace {
 
-InstructionSet widest_run_here() {
-#ifdef KW_AVX2
-  // Every processor with these has LZCNT too (clang cannot ask for it).
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma") &&
-      __builtin_cpu_supports("popcnt")) {
-    return InstructionSet::avx2;
-  }
-#endif
+std::optional<InstructionSet> named_instruction_set(std::string_view name) {
+  if (name == "plain") return InstructionSet::plain;
 #ifdef KW_SSE2
-  return InstructionSet::sse2;
+  if (name == "sse2") return InstructionSet::sse2;
 #else
-  return InstructionSet::plain;
+  if (name == "sse2") return InstructionSet::plain;
 #endif
+  return std::nullopt;
 }
-
-}  // namespace
 
 InstructionSet instruction_set() {
   static const InstructionSet chosen = [] {
-    const InstructionSet widest = widest_run_here();
-    // KW_INSTRUCTION_SET=plain or sse2 narrows the choice, to compare the
-    // kernels' bytes on one machine; nothing widens it.
-    const char* cap = std::getenv("KW_INSTRUCTION_SET");
-    const std::string_view wanted = cap != nullptr ? cap : "";
-    if (wanted == "plain") return InstructionSet::plain;
-    if (wanted == "sse2" && widest != InstructionSet::plain) return InstructionSet::sse2;
-    return widest;
+#ifdef KW_SSE2
+    constexpr InstructionSet kBuilt = InstructionSet::sse2;
+#else
+    constexpr InstructionSet kBuilt = InstructionSet::plain;
+#endif
+    const char* name = std::getenv(kInstructionSetVariable);
+    return name != nullptr ? named_instruction_set(name).value_or(kBuilt) : kBuilt;
   }();
   return chosen;
 }

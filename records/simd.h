@@ -1,12 +1,10 @@
-// The one seam of the vector code: which instruction sets the kernels may
-// use, decided here and nowhere else.
+// The one seam of the vector code: which instruction set the kernels use,
+// decided here and nowhere else.
 //
-// - SSE2 wherever the compiler targets it (every x86-64 build, and the
-//   32-bit Windows build, made with -msse2): used unconditionally.
-// - AVX2 with BMI1, BMI2 and FMA on x86-64 Linux (GCC or Clang): kernels
-//   are compiled a second time with KW_AVX2_TARGET beside the others, and
-//   chosen at run time when the processor has all four. The Windows
-//   program keeps its SSE2 baseline.
+// SSE2 wherever the compiler targets it (every x86-64 build, and the
+// 32-bit Windows build, made with -msse2): fixed at build time, so the
+// kernels the tests run are those of every x86 program. Elsewhere the
+// plain kernels.
 //
 // Each vector kernel has a plain peer of the same signature, the fallback
 // elsewhere and the kernel's test oracle.
@@ -17,14 +15,8 @@
 #define KW_SSE2 1
 #endif
 
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
-#include <immintrin.h>
-#define KW_AVX2 1
-#define KW_AVX2_TARGET __attribute__((target("avx2,bmi,bmi2,fma,lzcnt,popcnt")))
-// A loop of generic code over AVX2 kernels: everything it calls is inlined
-// into it, and so compiled for AVX2 and BMI.
-#define KW_AVX2_FLATTEN KW_AVX2_TARGET __attribute__((flatten))
-#endif
+#include <optional>
+#include <string_view>
 
 namespace kw {
 
@@ -41,11 +33,19 @@ template <typename Table>
   return *place;
 }
 
-enum class InstructionSet { plain, sse2, avx2 };
+enum class InstructionSet { plain, sse2 };
 
-// The widest set built that this processor runs, chosen at the first call
-// (the environment variable KW_INSTRUCTION_SET, "plain" or "sse2", narrows
-// it).
+// The environment variable that forces a set, to compare the kernels'
+// bytes on one machine: "plain" or "sse2" (on a build without SSE2, the
+// plain kernels).
+inline constexpr const char* kInstructionSetVariable = "KW_INSTRUCTION_SET";
+
+// The set a value of kInstructionSetVariable names; none for any other.
+std::optional<InstructionSet> named_instruction_set(std::string_view name);
+
+// The set the kernels use, chosen at the first call: the one
+// kInstructionSetVariable names (the program refuses any other value
+// before it starts), else SSE2 where built.
 InstructionSet instruction_set();
 
 }  // namespace kw

@@ -25,28 +25,14 @@ Converted scan_text_plainly(const RecordText& record, const DateOffsets& offsets
   return scan_with<PlainKernels, FieldsFromText<PlainKernels>>(record, offsets, out, zone);
 }
 
-#ifdef KW_AVX2
-KW_AVX2_FLATTEN Converted scan_text_avx2(const RecordText& record, const DateOffsets& offsets,
-                                         char* out, DateZone& zone) {
-  return scan_with<Avx2Kernels, FieldsFromText<Avx2Kernels>>(record, offsets, out, zone);
-}
-#endif
-
 // The scan tier from the values' text alone, with the kernels of `set`.
 Converted scan_text(const RecordText& record, const DateOffsets& offsets, char* out, DateZone& zone,
                     InstructionSet set) {
-  switch (set) {
-    case InstructionSet::avx2:
-#ifdef KW_AVX2
-      return scan_text_avx2(record, offsets, out, zone);
-#endif
-    case InstructionSet::sse2:
 #ifdef KW_SSE2
-      return scan_with<Sse2Kernels, FieldsFromText<Sse2Kernels>>(record, offsets, out, zone);
-#endif
-    case InstructionSet::plain:
-      break;
+  if (set == InstructionSet::sse2) {
+    return scan_with<Sse2Kernels, FieldsFromText<Sse2Kernels>>(record, offsets, out, zone);
   }
+#endif
   return scan_text_plainly(record, offsets, out, zone);
 }
 

@@ -76,23 +76,6 @@ struct Sse2Kernels {
 };
 #endif
 
-#ifdef KW_AVX2
-// Called only from functions of KW_AVX2_TARGET that flatten their calls
-// (KW_AVX2_FLATTEN): the loops between them and the kernels are the
-// generic ones.
-struct Avx2Kernels {
-  KW_AVX2_TARGET static std::uint32_t date_place(std::uint64_t values) {
-    return scan::date_place_bmi2(values);
-  }
-  KW_AVX2_TARGET static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
-    return scan::two_digit_dates_bmi2(pairs, date_ends);
-  }
-  KW_AVX2_TARGET static bool put_pair(const char* text, RealText x, RealText y, char* out) {
-    return put_pair_avx2(text, x, y, out);
-  }
-};
-#endif
-
 // Converts the record at `text`, whose masks are `m` (RecordMasks, or
 // MaskWindows), into out[0..kOutputWidth + z_shift) (writing out[0 ..
 // kOutputRoom + z_shift)), its third field `z_shift` (0 or 1)
