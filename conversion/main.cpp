@@ -11,11 +11,11 @@
 
 #include "conversion/filter.h"
 #include "conversion/lsconv.h"
+#include "conversion/tiers/simd.h"
 #include "platform/file.h"
 #include "platform/process.h"
 #include "records/failure.h"
 #include "records/run_files.h"
-#include "records/simd.h"
 
 namespace {
 

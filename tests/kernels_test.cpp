@@ -16,9 +16,9 @@
 #include "conversion/tiers/field_text.h"
 #include "conversion/tiers/scan_stages.h"
 #include "conversion/tiers/scan_tier.h"
+#include "conversion/tiers/simd.h"
 #include "records/data_record.h"
 #include "records/field_edit.h"
-#include "records/simd.h"
 
 namespace kw {
 namespace {

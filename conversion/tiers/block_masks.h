@@ -7,14 +7,14 @@
 //
 // Three kernels of one signature make the same arrays: a plain loop, one
 // byte at a time (the fallback, and the SSE2 kernel's test oracle), and
-// SSE2 sixteen bytes at a time (records/simd.h).
+// SSE2 sixteen bytes at a time (conversion/tiers/simd.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "records/bytes.h"
-#include "records/simd.h"
+#include "conversion/tiers/bytes.h"
+#include "conversion/tiers/simd.h"
 
 namespace kw {
 

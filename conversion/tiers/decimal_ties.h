@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "records/simd.h"
+#include "conversion/tiers/simd.h"
 
 namespace kw {
 

@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/decimal_ties.h"
 #include "conversion/tiers/real_text.h"
-#include "records/bytes.h"
+#include "conversion/tiers/simd.h"
+#include "conversion/tiers/swar_digits.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 #include "records/digits.h"
-#include "records/simd.h"
 
 namespace kw {
 

@@ -24,8 +24,8 @@
 
 #include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/real_text.h"
-#include "records/bytes.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 

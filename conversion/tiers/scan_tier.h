@@ -23,7 +23,7 @@
 // a decimal tie beyond the twelfth decimal, dates whose offset is not a
 // whole number of seconds, and sums that come within 10^-12 of zero.
 //
-// The kernels of each instruction set (records/simd.h) are one set of
+// The kernels of each instruction set (conversion/tiers/simd.h) are one set of
 // static functions of the same names; scan_record is compiled once for
 // each set, its kernels inline.
 #pragma once
@@ -33,10 +33,10 @@
 
 #include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/field_text.h"
 #include "conversion/tiers/scan_stages.h"
-#include "records/bytes.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 #include "timescale/date_offsets.h"
@@ -145,6 +145,29 @@ template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = R
   if (z_shift != 0) out[kZField.at] = ' ';  // before a third field moved one column right
   const Converted z_field = Fields::put_sum(text, real(z_end), offset, out + z_shift);
   return combine(xy_fields, z_field);
+}
+
+// The kernels of every processor there is built for: SSE2 on x86.
+#ifdef KW_SSE2
+using BaseKernels = Sse2Kernels;
+#else
+using BaseKernels = PlainKernels;
+#endif
+
+// scan_record on a record where it lies, its third field in place.
+template <class Kernels, class Fields, bool Integers = false>
+[[gnu::always_inline]] inline Converted scan_record_text(const RecordText& record,
+                                                         const DateOffsets& offsets, char* out,
+                                                         DateZone& zone) {
+  return scan_record<Kernels, Fields, RecordMasks, Integers>(
+      record.text, record.masks, record.columns, offsets.whole_seconds(), out, 0, zone);
+}
+
+// The scan tier from the digits where the text does not decide, integers
+// among the reals too.
+inline Converted scan_digits(const RecordText& record, const DateOffsets& offsets, char* out,
+                             DateZone& zone) {
+  return scan_record_text<BaseKernels, FieldsFromDigits, true>(record, offsets, out, zone);
 }
 
 }  // namespace kw

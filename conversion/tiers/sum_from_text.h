@@ -6,8 +6,9 @@
 #include <cstdint>
 
 #include "conversion/tiers/bit_masks.h"
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/real_text.h"
-#include "records/bytes.h"
+#include "conversion/tiers/swar_digits.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 #include "records/digits.h"

@@ -1,4 +1,4 @@
-#include "records/simd.h"
+#include "conversion/tiers/simd.h"
 
 #include <cstdlib>
 
