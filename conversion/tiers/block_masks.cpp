@@ -52,7 +52,9 @@ void classify_sse2(const char* text, std::size_t chunks, const BlockMasks& masks
         return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(mask))} << i;
       };
       // Digits: c - '0' below 10 as unsigned bytes, moved by 0x80 into a
-      // signed compare.
+      // signed compare (the biased compare: SSE2 compares bytes only as
+      // signed, and a bias of 0x80 turns the unsigned order into the
+      // signed one).
       const __m128i digit = _mm_cmplt_epi8(_mm_sub_epi8(v, digit_base), digit_count);
       const __m128i point = is(v, '.');
       const __m128i sign = _mm_or_si128(is(v, '-'), is(v, '+'));

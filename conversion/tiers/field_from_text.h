@@ -240,46 +240,59 @@ struct alignas(16) TextConstants {
 };
 inline constexpr TextConstants kTextConstants{};
 
-// Where the kernel leaves the usual road: a tie at the sixth decimal or a
-// carry out of the fifth (`marks` bits 9 and 8). The rounding of `field`
-// (bytes 3 before the point on) decided, and carried through the
-// decimals' last nines: true with the field in `rounded`, false where the
-// carry would run into the places before the point.
+// A field's marks, bit i for its byte i (from three before the point): the
+// bytes where put_text_sse2 leaves its usual road.
+struct FieldMarks {
+  static constexpr unsigned kCarry = 1U << 8;  // the fifth decimal carried past '9'
+  static constexpr unsigned kTie = 1U << 9;    // a sixth decimal of 5: a tie, or past one
+  unsigned bits;
+  // A leading zero, or a form the kernel does not take.
+  bool other_form() const { return (bits & ~(kCarry | kTie)) != 0; }
+  bool tie() const { return (bits & kTie) != 0; }
+};
+// The bytes of a field up to its fifth decimal: " -0.00000" there is a
+// value that rounds to zero, which has no sign.
+inline constexpr unsigned kFieldBytes = (1U << 9) - 1;
+
+// Off the usual road at the sixth decimal: a tie (or past one) or a carry
+// out of the fifth. The rounding of `field` decided, and carried through
+// the decimals' last nines: true with the field in `rounded`, false where
+// the carry would run into the places before the point.
 [[gnu::always_inline]] inline bool round_unusually(const char* text, RealText t, __m128i field,
-                                                   unsigned marks, __m128i& rounded) {
+                                                   FieldMarks marks, __m128i& rounded) {
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
   const bool up =
-      (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up : text[t.point + 6] > '5';
+      marks.tie() ? rounding_at_fifth(text, t) == Rounding::up : text[t.point + 6] > '5';
   if (!up) {
     rounded = field;
     return true;
   }
-  // The decimals' nines, the fifth at bit 8: their run from the fifth down.
+  // The decimals' nines: their run from the fifth (bit 8) down, counted
+  // from the top of the word once the fifth is its highest bit.
   const auto nines =
       static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
-  const int run = std::countl_one(nines << 23);
+  const int run = std::countl_one(nines << (31 - 8));
   if (run >= 5) return false;
   rounded = _mm_add_epi8(field, vector(k.carries[run].bytes));
   return true;
 }
 
 // The end of put_text_sse2's road, from the field of a real's text
-// (`field`), its usual rounding (`rounded`) and what leaves the usual road
-// (`marks`): the field stored, or false.
+// (`field`), its usual rounding (`rounded`) and where it leaves the usual
+// road (`marks`): the field stored, or false.
 template <const OutputField& Field>
 [[gnu::always_inline]] inline bool finish_text_sse2(const char* text, RealText t, __m128i field,
-                                                    __m128i rounded, unsigned marks, char* out) {
-  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
+                                                    __m128i rounded, FieldMarks marks, char* out) {
+  if (marks.bits != 0 && (marks.other_form() || !round_unusually(text, t, field, marks, rounded))) {
     return false;
   }
-  // A value that rounds to zero has no sign.
   const auto zero = static_cast<unsigned>(_mm_movemask_epi8(
       _mm_cmpeq_epi8(rounded, _mm_load_si128(reinterpret_cast<const __m128i*>(
                                   in_memory(kTextConstants).negative_zero.bytes)))));
-  if ((zero & 0x1FFU) == 0x1FFU) return false;
+  if ((zero & kFieldBytes) == kFieldBytes) return false;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
   return true;
 }
@@ -311,9 +324,9 @@ template <const OutputField& Field>
   __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth.bytes)));
   // Off the usual road: a leading zero (bytes 0 and 1), a tie (byte 9) or
   // another form, which the probe finds, a carry (byte 8).
-  const auto marks = static_cast<unsigned>(
+  const FieldMarks marks{static_cast<unsigned>(
       _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)),
-                                     _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))));
+                                     _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))))};
   return finish_text_sse2<Field>(text, t, field, rounded, marks, out);
 }
 

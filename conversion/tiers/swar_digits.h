@@ -12,6 +12,10 @@ namespace kw {
 
 // The value of the n <= 8 digits at p, the first most significant. Reads
 // p[0..8): the characters after the digits are loaded, then shifted out.
+// The eight-digit multiply, a SWAR technique (SIMD within a register):
+// the digits' bytes are combined into pairs by one multiply-add, then the
+// four pairs into the number by two multiplies whose partial products
+// meet in the word's upper half.
 inline std::uint32_t leading_digits_value(const char* p, int n) {
   if (n == 0) return 0;
   auto v = load_word<std::uint64_t>(p);
