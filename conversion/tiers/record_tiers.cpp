@@ -92,7 +92,7 @@ inline int parsed_columns(const char* text, std::size_t length) {
   return static_cast<int>(std::min<std::size_t>(kept, kParsedColumns));
 }
 
-// The records the scan tier leaves, and what the batch keeps of them.
+// The records the scan tier leaves, and what the block's target keeps of them.
 struct RestTier {
   const DateOffsets& offsets;
   ReadStatus& stop;
