@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/record_tiers.h"
+#include "conversion/tiers/scan_alone.h"
 #include "records/data_record.h"
 #include "support/held_record.h"
 #include "support/leap_tables.h"

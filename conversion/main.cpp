@@ -4,12 +4,14 @@
 // or to standard output (see --help and README.md).
 #include "build_info.h"
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "conversion/filter.h"
 #include "conversion/lsconv.h"
+#include "conversion/tiers/simd.h"
 #include "platform/file.h"
 #include "platform/process.h"
 #include "records/failure.h"
@@ -122,14 +124,25 @@ int run_named(const std::vector<std::string>& arguments) {
   return kw::run_filter(run);
 }
 
+// Whether the kernels' set, where the environment forces one, is one this
+// program has; if not, says so, and the run does not start.
+bool instruction_set_known() {
+  const char* name = std::getenv(kw::kInstructionSetVariable);
+  if (name == nullptr || kw::named_instruction_set(name)) return true;
+  kw::os::write_standard_error(std::string(kw::kProgramPrefix) + kw::kInstructionSetVariable +
+                               " is \"" + kw::shown(name) + "\": not plain or sse2\n");
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 1) return kw::run_fixed();
-  const std::string_view argument = argv[1];
+  const std::string_view argument = argc > 1 ? argv[1] : "";
   if (argc == 2 && (argument == "--help" || argument == "-h")) return print(help_text());
   if (argc == 2 && (argument == "--version" || argument == "-V")) {
     return print(std::string("kw_tai2utc ") + KW_VERSION + "\n");
   }
+  if (!instruction_set_known()) return 2;
+  if (argc == 1) return kw::run_fixed();
   return run_named(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/record_tiers.h"
 #include "records/data_record.h"
 #include "records/free_format.h"
 #include "records/units.h"
@@ -44,13 +44,8 @@ struct ZoneCounts {
 //   ended the batch, if any.
 class RecordBatch {
  public:
-  // The bytes of records a batch holds, at most.
-  static constexpr std::size_t kStoreBytes = std::size_t{1} << 17;
-  // An output record with its CR LF; in reverse, a blank more before the
-  // third value, which is then below -10 s (UT1-TAI) and would otherwise
-  // run into the second.
-  static constexpr std::size_t kOutputRecord = kOutputRoom;
-  static constexpr std::size_t kReverseRecord = kOutputRecord + 1;
+  // The bytes of records a batch holds, at most: a block of the tiers.
+  static constexpr std::size_t kStoreBytes = BlockTiers::kMostBytes;
   // A record converted has six values: eleven bytes and its line feed at
   // the least, so a batch converts this many at most.
   static constexpr std::size_t kMostConverted = kStoreBytes / 12 + 1;
@@ -81,11 +76,10 @@ class RecordBatch {
   void report_overflows(std::size_t records, const OutputUnit& out) const;
   void count_zones(std::size_t records, ZoneCounts& counts) const;
 
-  char* records() const;                        // in store_, after a byte to read before them
-  std::unique_ptr<char[]> store_;               // kStoreBytes and room to read around them
-  std::size_t size_ = 0;                        // bytes of records in store_
-  std::unique_ptr<std::uint64_t[]> mask_bits_;  // the bit arrays of the store's classes
-  BlockClassifier classify_;
+  char* records() const;             // in store_, after the room the tiers need before them
+  std::unique_ptr<char[]> store_;    // kStoreBytes and the room the tiers need around them
+  std::size_t size_ = 0;             // bytes of records in store_
+  BlockTiers tiers_;                 // converts them
   std::exception_ptr read_failure_;  // the read after the last record failed
 
   std::unique_ptr<char[]> output_;  // converted records, record_size_ bytes each

@@ -1,16 +1,16 @@
 // Digits as numbers and as text: the tables and the small routines of the
-// record readers and field editors.
+// field editors.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "records/bytes.h"
-#include "records/contracts.h"
-
 namespace kw {
+
+static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
 
 // 10^0 .. 10^19, exact in 64 bits.
 inline constexpr auto kPowersOfTen = [] {
@@ -52,38 +52,6 @@ inline int digit_count(std::uint32_t value) {
   return count;
 }
 
-// The value of the n <= 8 digits at p, the first most significant. Reads
-// p[0..8): the characters after the digits are loaded, then shifted out.
-inline std::uint32_t leading_digits_value(const char* p, int n) {
-  if (n == 0) return 0;
-  auto v = load_word<std::uint64_t>(p);
-  // Digits less '0' never borrow; a borrow of the bytes after them only
-  // moves up, and the shift drops those bytes.
-  v = (v - 0x3030303030303030ULL) << (8 * (8 - n));
-  v = v * 10 + (v >> 8);  // pairs
-  v = ((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32)) +
-       ((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32))) >>
-      32;
-  return static_cast<std::uint32_t>(v);
-}
-
-// The bytes of the n <= 3 digits before a point in the word of the three
-// bytes before it and the point, and their zeros ('0').
-struct DigitsBefore {
-  std::uint32_t keep[4] = {0, 0x00FF0000U, 0x00FFFF00U, 0x00FFFFFFU};
-  std::uint32_t zeros[4] = {0, 0x00300000U, 0x00303000U, 0x00303030U};
-};
-inline constexpr DigitsBefore kDigitsBefore;
-
-// The value of the n <= 3 digits that end just before p: reads p[-3..0].
-inline std::uint32_t digits_before(const char* p, int n) {
-  KW_EXPECTS(n >= 0 && n <= 3);
-  auto v = load_word<std::uint32_t>(p - 3);
-  v = (v & kDigitsBefore.keep[n]) - kDigitsBefore.zeros[n];  // digits less '0': no borrow
-  const std::uint32_t pairs = v * 10 + (v >> 8);             // low byte: hundreds * 10 + tens
-  return (pairs & 0xFF) * 10 + (v >> 16 & 0xFF);
-}
-
 // The 8 decimal digits of n < 10^8 as characters, first digit first, by
 // splitting into halves, quarters and single digits in parallel lanes.
 inline void put_eight_digits(std::uint32_t n, char* out) {
@@ -92,8 +60,8 @@ inline void put_eight_digits(std::uint32_t n, char* out) {
   const std::uint64_t pairs = high_pairs | ((halves - high_pairs * 100) << 16);
   const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;  // / 10
   const std::uint64_t digits = tens | ((pairs - tens * 10) << 8);
-  const std::uint64_t text = digits + 0x3030303030303030ULL;
-  store_word(out, text);
+  const std::uint64_t text = digits + 0x3030303030303030ULL;  // the first digit lowest
+  std::memcpy(out, &text, sizeof text);
 }
 
 }  // namespace kw

@@ -77,8 +77,8 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
 // the table and past its expiry, changing nothing else.
 #ifndef _WIN32
 // Records of every shape the scan tier takes, and others, over several
-// batches: each instruction set the processor runs writes the same bytes
-// (the widest one, by default, against SSE2 and against the plain loops).
+// batches: each instruction set writes the same bytes (the default, SSE2
+// on x86, against SSE2 forced and against the plain loops).
 TEST(Program, EveryInstructionSetWritesTheSameBytes) {
   std::mt19937 random(20261211);
   const auto pick = [&random](unsigned n) { return static_cast<unsigned>(random()) % n; };
@@ -121,6 +121,30 @@ TEST(Program, EveryInstructionSetWritesTheSameBytes) {
   for (int k = 1; k < 3; ++k) {
     EXPECT_TRUE(outputs[k] == outputs[0]) << sets[k];
     EXPECT_EQ(errors[k], errors[0]) << sets[k];
+  }
+}
+
+// A set the program does not have, in either form: one line on standard
+// error, status 2, and no file made or changed.
+TEST(Program, RefusesAnInstructionSetItHasNot) {
+  const char* const sets[] = {"avx2", "SSE2", "plain ", ""};
+  for (const bool named : {false, true}) {
+    for (const char* set : sets) {
+      Tree tree;
+      test::write_file(tree.data(), "96 01 05  0.1  0.2  -30.0\n");
+      test::RunOptions options;
+      options.environment = {std::string("KW_INSTRUCTION_SET=") + set};
+      if (named) options.arguments = {"../../KW_PVZ.DAT", "out.txt"};
+      const auto result = tree.run(options);
+      EXPECT_EQ(result.exit_status, 2) << set;
+      EXPECT_EQ(result.standard_error, std::string("KW_TAI2UTC: KW_INSTRUCTION_SET is \"") + set +
+                                           "\": not plain or sse2\n")
+          << set;
+      EXPECT_FALSE(fs::exists(tree.work() / "new.txt")) << set;
+      EXPECT_FALSE(fs::exists(tree.work() / "out.txt")) << set;
+      EXPECT_FALSE(fs::exists(tree.work() / "lsconv.lst")) << set;
+      EXPECT_EQ(test::read_file(tree.data()), "96 01 05  0.1  0.2  -30.0\n") << set;
+    }
   }
 }
 #endif

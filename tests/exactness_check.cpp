@@ -33,7 +33,7 @@
 #include <string_view>
 
 #include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/record_tiers.h"
+#include "conversion/tiers/scan_alone.h"
 #include "records/data_record.h"
 #include "records/field_edit.h"
 #include "records/fixed_fast.h"

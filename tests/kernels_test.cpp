@@ -16,9 +16,9 @@
 #include "conversion/tiers/field_text.h"
 #include "conversion/tiers/scan_stages.h"
 #include "conversion/tiers/scan_tier.h"
+#include "conversion/tiers/simd.h"
 #include "records/data_record.h"
 #include "records/field_edit.h"
-#include "records/simd.h"
 
 namespace kw {
 namespace {
@@ -34,9 +34,6 @@ std::vector<std::pair<const char*, BlockClassifier>> vector_classifiers() {
   std::vector<std::pair<const char*, BlockClassifier>> kernels;
 #ifdef KW_SSE2
   kernels.emplace_back("sse2", &classify_sse2);
-#endif
-#ifdef KW_AVX2
-  if (instruction_set() == InstructionSet::avx2) kernels.emplace_back("avx2", &classify_avx2);
 #endif
   return kernels;
 }
@@ -81,15 +78,6 @@ TEST(BlockClassifiers, WindowsStartAtAnyByte) {
   }
 }
 
-#ifdef KW_AVX2
-KW_AVX2_TARGET std::uint32_t date_place_with_bmi2(std::uint64_t values) {
-  return scan::date_place_bmi2(values);
-}
-KW_AVX2_TARGET unsigned two_digit_dates_with_bmi2(std::uint64_t pairs, std::uint64_t ends) {
-  return scan::two_digit_dates_bmi2(pairs, ends);
-}
-#endif
-
 std::uint32_t two_digits(std::uint32_t n) {
   return static_cast<std::uint32_t>('0' + n / 10) | static_cast<std::uint32_t>('0' + n % 10) << 8;
 }
@@ -97,7 +85,6 @@ std::uint32_t two_digits(std::uint32_t n) {
 // Every date a table of offsets has a place for, from its fields as the
 // scan tier writes them; the dates of one or two digits at any places.
 TEST(DatePlaces, AreThoseOfTheirNumbers) {
-  [[maybe_unused]] const bool bmi2 = instruction_set() == InstructionSet::avx2;
   for (std::uint32_t yy = 0; yy < 100; ++yy) {
     for (std::uint32_t mm = 0; mm < 16; ++mm) {
       for (std::uint32_t dd = 0; dd < 32; ++dd) {
@@ -105,11 +92,6 @@ TEST(DatePlaces, AreThoseOfTheirNumbers) {
             scan::date_values(scan::date_fields(two_digits(yy), two_digits(mm), two_digits(dd), 7));
         ASSERT_TRUE(scan::has_table_place(values));
         ASSERT_EQ(scan::date_place_plainly(values), DateOffsets::place_of(yy, mm, dd));
-#ifdef KW_AVX2
-        if (bmi2) {
-          ASSERT_EQ(date_place_with_bmi2(values), DateOffsets::place_of(yy, mm, dd));
-        }
-#endif
       }
     }
   }
@@ -125,11 +107,6 @@ TEST(DatePlaces, AreThoseOfTheirNumbers) {
       want |= static_cast<unsigned>(pairs >> std::countr_zero(rest) & 1) << k;
     }
     ASSERT_EQ(scan::two_digit_dates_plainly(pairs, ends), want);
-#ifdef KW_AVX2
-    if (bmi2) {
-      ASSERT_EQ(two_digit_dates_with_bmi2(pairs, ends), want);
-    }
-#endif
   }
 }
 
@@ -163,15 +140,6 @@ RealSpan real_in(const std::string& text, std::size_t start) {
   return {start, text.find('.', start), end, sign};
 }
 
-#ifdef KW_AVX2
-KW_AVX2_FLATTEN bool put_pair_with_avx2(const char* text, RealText x, RealText y, char* out) {
-  return put_pair_avx2(text, x, y, out);
-}
-KW_AVX2_TARGET bool tie_rounds_up_with_fma(std::uint32_t n) {
-  return tie_rounds_up_fma(n);
-}
-#endif
-
 // Records of two reals of any form: what a vector kernel writes, the
 // editors of the digits tier write the same way (the plain kernel, then
 // the digits).
@@ -181,9 +149,6 @@ TEST(TextEditors, GiveThePlainEditorsFields) {
   kernels.emplace_back("sse2", [](const char* text, RealText x, RealText y, char* out) {
     return put_pair_sse2(text, x, y, out);
   });
-#endif
-#ifdef KW_AVX2
-  if (instruction_set() == InstructionSet::avx2) kernels.emplace_back("avx2", &put_pair_with_avx2);
 #endif
   if (kernels.empty()) GTEST_SKIP() << "no vector kernel on this processor";
   std::mt19937 random(20261210);
@@ -258,18 +223,6 @@ TEST(SumFromText, GivesTheDoubleSumsField) {
   // the field, more than three whole digits).
   EXPECT_GT(written, kRounds / 2);
 }
-
-#ifdef KW_AVX2
-// Every tie of six decimals below 1000 in steps, and at random: the fused
-// multiply-subtract rounds as the arithmetic modulo 5^6 does.
-TEST(Ties, FmaDecidesThemAsTheModulo) {
-  if (instruction_set() != InstructionSet::avx2) GTEST_SKIP() << "no FMA on this processor";
-  std::mt19937 random(20261212);
-  for (std::uint32_t n = 5; n < 1000000000; n += 10 * (1 + random() % 997)) {
-    ASSERT_EQ(tie_rounds_up_with_fma(n), tie_rounds_up(n)) << n;
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace kw

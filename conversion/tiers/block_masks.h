@@ -6,16 +6,15 @@
 // byte after them, and most records' line feeds.
 //
 // Three kernels of one signature make the same arrays: a plain loop, one
-// byte at a time (the fallback, and the vector kernels' test oracle), SSE2
-// sixteen bytes at a time, and AVX2 thirty-two at a time where the
-// processor has it (records/simd.h).
+// byte at a time (the fallback, and the SSE2 kernel's test oracle), and
+// SSE2 sixteen bytes at a time (conversion/tiers/simd.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "records/bytes.h"
-#include "records/simd.h"
+#include "conversion/tiers/bytes.h"
+#include "conversion/tiers/simd.h"
 
 namespace kw {
 
@@ -59,10 +58,6 @@ using BlockClassifier = void (*)(const char* text, std::size_t chunks, const Blo
 void classify_plainly(const char* text, std::size_t chunks, const BlockMasks& masks);
 #ifdef KW_SSE2
 void classify_sse2(const char* text, std::size_t chunks, const BlockMasks& masks);
-#endif
-#ifdef KW_AVX2
-// Only where instruction_set() is avx2.
-void classify_avx2(const char* text, std::size_t chunks, const BlockMasks& masks);
 #endif
 
 // The kernel of instruction_set().

@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "records/simd.h"
+#include "conversion/tiers/simd.h"
 
 namespace kw {
 
@@ -47,19 +47,5 @@ inline bool double_above(std::uint32_t n) {
 inline bool tie_rounds_up(std::uint32_t n) {
   return n % 15625 == 0 ? (n / 10 & 1) != 0 : double_above(n);
 }
-
-#ifdef KW_AVX2
-// tie_rounds_up by the processor's fused multiply-subtract, its FMA peer:
-// d, the double nearest n / 10^6 (one correctly rounded division of exact
-// doubles), less n / 10^6 has the sign of d * 10^6 - n, which the fused
-// operation rounds once, keeping its sign (and giving zero only where d is
-// the tie itself).
-[[gnu::always_inline]] KW_AVX2_TARGET inline bool tie_rounds_up_fma(std::uint32_t n) {
-  const __m128d exact = _mm_set_sd(static_cast<double>(n));
-  const __m128d million = _mm_set_sd(1e6);
-  const double above = _mm_cvtsd_f64(_mm_fmsub_sd(_mm_div_sd(exact, million), million, exact));
-  return above > 0.0 || (above == 0.0 && (n / 10 & 1) != 0);
-}
-#endif
 
 }  // namespace kw

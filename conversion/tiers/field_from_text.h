@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/decimal_ties.h"
 #include "conversion/tiers/real_text.h"
-#include "records/bytes.h"
+#include "conversion/tiers/simd.h"
+#include "conversion/tiers/swar_digits.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 #include "records/digits.h"
-#include "records/simd.h"
 
 namespace kw {
 
@@ -112,7 +113,7 @@ inline bool put_text_plainly(const char* text, RealText t, char* out) {
   return true;
 }
 
-// The forms of a real's text for the vector kernels, by the bytes before
+// The forms of a real's text for the vector kernel, by the bytes before
 // its point (0 to 7), 8 more where the first of them is a sign, and its
 // decimals (0 to 15): the sixteen bytes from three before the point become
 // the field by (bytes & keep) | fill, the sixth decimal after it, a sign
@@ -126,38 +127,30 @@ struct TextForm {
   alignas(16) unsigned char keep[16];
   alignas(16) unsigned char fill[16];
   alignas(16) unsigned char probe[16];
-  // The AVX2 kernel's keep, as a byte shuffle: a kept byte from its own
-  // place, the others none (0x80). Where no digit stands before the point
-  // (".5", "-.5") it moves the sign a place left, before the zero added.
-  alignas(16) unsigned char shuffle[16];
 };
 inline constexpr unsigned kFormHeads = 16;  // bytes before the point, 8 more with a sign
 inline constexpr unsigned kFormDecimals = 16;
 
 // Where a form's bytes come from: the sign and the digits before the point
-// (`head` as text_form takes it), a zero added where no digit stands there,
-// the decimals read.
+// (`head` as text_form takes it), the decimals read.
 struct FormShape {
   int whole_digits = 0;
-  int sign_at = 0;  // the first byte of the sign or the digits
-  int read = 0;     // the decimals read, at most six
-  bool zero_added = false;
-  bool taken = false;  // a form the kernels take
+  int sign_at = 0;     // the first byte of the sign or the digits
+  int read = 0;        // the decimals read, at most six
+  bool taken = false;  // a form the kernel takes
   constexpr FormShape(unsigned head, unsigned decimals) {
     const auto before = static_cast<int>(head % 8);  // the sign and the whole digits
     whole_digits = before - static_cast<int>(head / 8);
-    zero_added = whole_digits == 0 && before <= 1 && decimals >= 1;
-    sign_at = zero_added ? 2 - before : 3 - before;
-    taken = (whole_digits >= 1 || zero_added) && before <= 3 && decimals <= 12;
+    sign_at = 3 - before;
+    taken = whole_digits >= 1 && before <= 3 && decimals <= 12;
     read = decimals < 6 ? static_cast<int>(decimals) : 6;
   }
   // Whether byte i of the field is one of the value's.
   constexpr bool kept(int i) const {
-    const bool head = i >= sign_at && i < 3 - static_cast<int>(zero_added);
-    return taken && (head || (i >= 4 && i < 4 + read));
+    return taken && ((i >= sign_at && i < 3) || (i >= 4 && i < 4 + read));
   }
   // Blanks before the sign and after the sixth decimal, the point, zeros
-  // for the decimals not written and the one added.
+  // for the decimals not written.
   static constexpr unsigned char filler(int i, int sign_at) {
     if (i < sign_at || i >= 10) return ' ';
     return i == 3 ? '.' : '0';
@@ -176,10 +169,7 @@ constexpr TextForm text_form(unsigned head, unsigned decimals) {
   TextForm form{};
   for (int i = 0; i < 16; ++i) {
     const bool kept = shape.kept(i);
-    // The byte a kept one comes from: the sign moved left comes from byte 2.
-    const int from = shape.zero_added && i == 1 ? 2 : i;
-    form.keep[i] = kept && !shape.zero_added ? 0xFF : 0x00;
-    form.shuffle[i] = kept ? static_cast<unsigned char>(from) : 0x80;
+    form.keep[i] = kept ? 0xFF : 0x00;
     form.fill[i] = kept ? 0 : FormShape::filler(i, shape.sign_at);
     form.probe[i] = shape.probe(i, form.fill[i]);
   }
@@ -215,86 +205,94 @@ inline const TextForm& text_form(RealText t, FormKey key) {
 }
 
 #ifdef KW_SSE2
-// The constants of the vector kernels, each twice: a 32-byte vector of two
-// lanes, or its first 16 bytes.
-struct alignas(32) TextConstants {
-  struct Twice {
-    alignas(32) unsigned char bytes[32]{};
-    constexpr Twice(std::initializer_list<unsigned> lane) {
+// The constants of the vector kernel, 16 bytes each.
+struct alignas(16) TextConstants {
+  struct Lane {
+    alignas(16) unsigned char bytes[16]{};
+    constexpr Lane(std::initializer_list<unsigned> first) {
       int i = 0;
-      for (const unsigned b : lane) {
-        bytes[i] = static_cast<unsigned char>(b);
-        bytes[i + 16] = static_cast<unsigned char>(b);
-        ++i;
-      }
+      for (const unsigned b : first) bytes[i++] = static_cast<unsigned char>(b);
     }
-    static constexpr Twice all(unsigned char b) {
-      Twice t{};
+    static constexpr Lane all(unsigned char b) {
+      Lane t{};
       for (unsigned char& byte : t.bytes) byte = b;
       return t;
     }
   };
-  Twice fives = Twice::all('5');
-  Twice nines = Twice::all('9');
-  Twice pluses = Twice::all('+');
+  Lane fives = Lane::all('5');
+  Lane nines = Lane::all('9');
+  Lane pluses = Lane::all('+');
   // What a plus differs from a blank in.
-  Twice plus_to_blank = Twice::all('+' ^ ' ');
+  Lane plus_to_blank = Lane::all('+' ^ ' ');
   // One for the fifth decimal, where the sixth rounds it up.
-  Twice fifth{0, 0, 0, 0, 0, 0, 0, 0, 1};
+  Lane fifth{0, 0, 0, 0, 0, 0, 0, 0, 1};
   // A fifth decimal that a carry left past '9'.
-  Twice carried{0, 0, 0, 0, 0, 0, 0, 0, ':'};
-  Twice negative_zero{' ', '-', '0', '.', '0', '0', '0', '0', '0'};
+  Lane carried{0, 0, 0, 0, 0, 0, 0, 0, ':'};
+  Lane negative_zero{' ', '-', '0', '.', '0', '0', '0', '0', '0'};
   // One added to the fifth decimal that carries through its last n
   // nines (n from 0 to 4): they become zeros ('0' - '9' = -9), the
   // decimal before them one more.
-  Twice carries[5] = {{0, 0, 0, 0, 0, 0, 0, 0, 1},
-                      {0, 0, 0, 0, 0, 0, 0, 1, 0xF7},
-                      {0, 0, 0, 0, 0, 0, 1, 0xF7, 0xF7},
-                      {0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7},
-                      {0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0xF7}};
+  Lane carries[5] = {{0, 0, 0, 0, 0, 0, 0, 0, 1},
+                     {0, 0, 0, 0, 0, 0, 0, 1, 0xF7},
+                     {0, 0, 0, 0, 0, 0, 1, 0xF7, 0xF7},
+                     {0, 0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7},
+                     {0, 0, 0, 0, 1, 0xF7, 0xF7, 0xF7, 0xF7}};
 };
 inline constexpr TextConstants kTextConstants{};
 
-// Where the kernel leaves the usual road: a tie at the sixth decimal or a
-// carry out of the fifth (`marks` bits 9 and 8). The rounding of `field`
-// (bytes 3 before the point on) decided, and carried through the
-// decimals' last nines: true with the field in `rounded`, false where the
-// carry would run into the places before the point.
+// A field's marks, bit i for its byte i (from three before the point): the
+// bytes where put_text_sse2 leaves its usual road.
+struct FieldMarks {
+  static constexpr unsigned kCarry = 1U << 8;  // the fifth decimal carried past '9'
+  static constexpr unsigned kTie = 1U << 9;    // a sixth decimal of 5: a tie, or past one
+  unsigned bits;
+  // A leading zero, or a form the kernel does not take.
+  bool other_form() const { return (bits & ~(kCarry | kTie)) != 0; }
+  bool tie() const { return (bits & kTie) != 0; }
+};
+// The bytes of a field up to its fifth decimal: " -0.00000" there is a
+// value that rounds to zero, which has no sign.
+inline constexpr unsigned kFieldBytes = (1U << 9) - 1;
+
+// Off the usual road at the sixth decimal: a tie (or past one) or a carry
+// out of the fifth. The rounding of `field` decided, and carried through
+// the decimals' last nines: true with the field in `rounded`, false where
+// the carry would run into the places before the point.
 [[gnu::always_inline]] inline bool round_unusually(const char* text, RealText t, __m128i field,
-                                                   unsigned marks, __m128i& rounded) {
+                                                   FieldMarks marks, __m128i& rounded) {
   const TextConstants& k = in_memory(kTextConstants);
   const auto vector = [](const unsigned char* bytes) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
   };
   const bool up =
-      (marks & 0x200U) != 0 ? rounding_at_fifth(text, t) == Rounding::up : text[t.point + 6] > '5';
+      marks.tie() ? rounding_at_fifth(text, t) == Rounding::up : text[t.point + 6] > '5';
   if (!up) {
     rounded = field;
     return true;
   }
-  // The decimals' nines, the fifth at bit 8: their run from the fifth down.
+  // The decimals' nines: their run from the fifth (bit 8) down, counted
+  // from the top of the word once the fifth is its highest bit.
   const auto nines =
       static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
-  const int run = std::countl_one(nines << 23);
+  const int run = std::countl_one(nines << (31 - 8));
   if (run >= 5) return false;
   rounded = _mm_add_epi8(field, vector(k.carries[run].bytes));
   return true;
 }
 
 // The end of put_text_sse2's road, from the field of a real's text
-// (`field`), its usual rounding (`rounded`) and what leaves the usual road
-// (`marks`): the field stored, or false.
+// (`field`), its usual rounding (`rounded`) and where it leaves the usual
+// road (`marks`): the field stored, or false.
 template <const OutputField& Field>
 [[gnu::always_inline]] inline bool finish_text_sse2(const char* text, RealText t, __m128i field,
-                                                    __m128i rounded, unsigned marks, char* out) {
-  if (marks != 0 && ((marks & ~0x300U) != 0 || !round_unusually(text, t, field, marks, rounded))) {
+                                                    __m128i rounded, FieldMarks marks, char* out) {
+  if (marks.bits != 0 && (marks.other_form() || !round_unusually(text, t, field, marks, rounded))) {
     return false;
   }
-  // A value that rounds to zero has no sign.
   const auto zero = static_cast<unsigned>(_mm_movemask_epi8(
       _mm_cmpeq_epi8(rounded, _mm_load_si128(reinterpret_cast<const __m128i*>(
                                   in_memory(kTextConstants).negative_zero.bytes)))));
-  if ((zero & 0x1FFU) == 0x1FFU) return false;
+  if ((zero & kFieldBytes) == kFieldBytes) return false;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
   return true;
 }
@@ -308,7 +306,7 @@ template <const OutputField& Field>
 [[gnu::always_inline]] inline bool put_text_sse2(const char* text, RealText t, char* out) {
   static_assert(Field.at + 16 <= kOutputWidth + 2, "the store stays in the record");
   const FormKey key = form_key(t);
-  // The forms of a zero added are the AVX2 kernel's alone.
+  // No digit before the point: a form the kernel does not take.
   if (!key.held() || t.whole_digits() == 0) return false;
   const TextForm& form = text_form(t, key);
   const TextConstants& k = in_memory(kTextConstants);
@@ -326,14 +324,13 @@ template <const OutputField& Field>
   __m128i rounded = _mm_add_epi8(field, _mm_and_si128(above, vector(k.fifth.bytes)));
   // Off the usual road: a leading zero (bytes 0 and 1), a tie (byte 9) or
   // another form, which the probe finds, a carry (byte 8).
-  const auto marks = static_cast<unsigned>(
+  const FieldMarks marks{static_cast<unsigned>(
       _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(field, vector(form.probe)),
-                                     _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))));
+                                     _mm_cmpeq_epi8(rounded, vector(k.carried.bytes)))))};
   return finish_text_sse2<Field>(text, t, field, rounded, marks, out);
 }
 
-// The first and second fields, each by put_text_sse2: the SSE2 peer of
-// put_pair_avx2.
+// The first and second fields, each by put_text_sse2.
 [[gnu::always_inline]] inline bool put_pair_sse2(const char* text, RealText x, RealText y,
                                                  char* out) {
   return put_text_sse2<kXField>(text, x, out) && put_text_sse2<kYField>(text, y, out);
@@ -341,136 +338,9 @@ template <const OutputField& Field>
 #endif
 
 // The first and second fields, each by put_text_plainly: the plain peer
-// of put_pair_avx2.
+// of put_pair_sse2.
 inline bool put_pair_plainly(const char* text, RealText x, RealText y, char* out) {
   return put_text_plainly<kXField>(text, x, out) && put_text_plainly<kYField>(text, y, out);
 }
-
-#ifdef KW_AVX2
-namespace avx2 {
-
-// Two lanes of 16 bytes from two places.
-[[gnu::always_inline]] KW_AVX2_TARGET inline __m256i lanes(const void* low, const void* high) {
-  return _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
-      _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
-}
-
-// A constant's 32 bytes, the same 16 in both lanes.
-[[gnu::always_inline]] KW_AVX2_TARGET inline __m256i both(const unsigned char* bytes) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
-}
-
-// The field's places before and after its point as an integer of
-// millionths: its bytes 0 to 9, the point and what is no digit (a blank, a
-// minus) taken as nothing.
-[[gnu::always_inline]] KW_AVX2_TARGET inline std::uint32_t micros(__m128i field) {
-  const __m128i digits = _mm_subs_epu8(field, _mm_set1_epi8('0'));
-  // Pairs of digits: the hundreds and tens, the ones, then the decimals'.
-  const __m128i pairs =
-      _mm_maddubs_epi16(digits, _mm_setr_epi8(10, 1, 1, 0, 10, 1, 10, 1, 10, 1, 0, 0, 0, 0, 0, 0));
-  // The whole places, the first four decimals, the last two.
-  const __m128i groups = _mm_madd_epi16(pairs, _mm_setr_epi16(10, 1, 100, 1, 1, 0, 0, 0));
-  return static_cast<std::uint32_t>(_mm_cvtsi128_si32(groups)) * 1000000U +
-         static_cast<std::uint32_t>(_mm_extract_epi32(groups, 1)) * 100U +
-         static_cast<std::uint32_t>(_mm_extract_epi32(groups, 2));
-}
-
-// The end of put_pair_avx2's road for one lane: its text bytes from three
-// before the point (`raw`), its field, the field's usual rounding and what
-// leaves the usual road (`marks`): the field stored, or false. A tie is
-// decided by the double (tie_rounds_up_fma); a carry runs through the
-// decimals' last nines.
-template <const OutputField& Field>
-[[gnu::always_inline]] KW_AVX2_TARGET inline bool finish_lane(RealText t, __m128i raw,
-                                                              __m128i field, __m128i rounded,
-                                                              unsigned marks, char* out) {
-  const TextConstants& k = in_memory(kTextConstants);
-  const auto vector = [](const unsigned char* bytes) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
-  };
-  if (marks != 0) {
-    // A leading zero, another form.
-    if ((marks & ~0x300U) != 0) return false;
-    bool up = true;  // a carry: the sixth decimal above 5
-    if ((marks & 0x200U) != 0) {
-      // A sixth decimal of 5: a tie where the decimals after it (bytes 10
-      // on) are zeros.
-      const auto zeros =
-          static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(raw, _mm_set1_epi8('0'))));
-      const auto after = static_cast<std::uint32_t>(bits_below(t.decimals() + 4)) & ~0x3FFU;
-      up = (zeros & after) != after || tie_rounds_up_fma(micros(field));
-    }
-    rounded = field;
-    if (up) {
-      // The decimals' nines, the fifth at bit 8: their run from the fifth
-      // down, which the carry turns to zeros.
-      const auto nines = static_cast<std::uint32_t>(
-          _mm_movemask_epi8(_mm_cmpeq_epi8(field, vector(k.nines.bytes))));
-      const int run = std::countl_one(nines << 23);
-      if (run >= 5) return false;
-      rounded = _mm_add_epi8(field, vector(k.carries[run].bytes));
-    }
-  }
-  // A value that rounds to zero has no sign.
-  const auto zero = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(rounded, vector(k.negative_zero.bytes))));
-  if ((zero & 0x1FFU) == 0x1FFU) return false;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + Field.at), rounded);
-  return true;
-}
-
-}  // namespace avx2
-
-// The first and second fields at once, a lane each: put_text_sse2's bytes
-// and answer, the usual road of both lanes in one vector. Where a lane
-// leaves it (a tie, a carry, another form, a leading zero, a value that
-// rounds to " -0.00000"), each lane is finished on its own (finish_lane).
-[[gnu::always_inline]] KW_AVX2_TARGET inline bool put_pair_avx2(const char* text, RealText x,
-                                                                RealText y, char* out) {
-  static_assert(kXField.at + 9 == kYField.at, "the second field follows the first");
-  const FormKey x_key = form_key(x);
-  const FormKey y_key = form_key(y);
-  if (((x_key.before | x_key.decimals >> 1) | (y_key.before | y_key.decimals >> 1)) >= 8) {
-    return false;
-  }
-  const TextForm& x_form = text_form(x, x_key);
-  const TextForm& y_form = text_form(y, y_key);
-  const TextConstants& k = in_memory(kTextConstants);
-  using avx2::both;
-  using avx2::lanes;
-  const __m256i bytes = lanes(text + x.point - 3, text + y.point - 3);
-  const __m256i kept =
-      _mm256_or_si256(_mm256_shuffle_epi8(bytes, lanes(x_form.shuffle, y_form.shuffle)),
-                      lanes(x_form.fill, y_form.fill));
-  // A plus kept becomes a blank.
-  const __m256i field = _mm256_xor_si256(
-      kept,
-      _mm256_and_si256(_mm256_cmpeq_epi8(kept, both(k.pluses.bytes)), both(k.plus_to_blank.bytes)));
-  const __m256i above = _mm256_srli_si256(_mm256_cmpgt_epi8(field, both(k.fives.bytes)), 1);
-  const __m256i rounded = _mm256_add_epi8(field, _mm256_and_si256(above, both(k.fifth.bytes)));
-  const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-      _mm256_or_si256(_mm256_cmpeq_epi8(field, lanes(x_form.probe, y_form.probe)),
-                      _mm256_cmpeq_epi8(rounded, both(k.carried.bytes)))));
-  const auto zero = static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_cmpeq_epi8(rounded, both(k.negative_zero.bytes))));
-  const __m128i x_rounded = _mm256_castsi256_si128(rounded);
-  const __m128i y_rounded = _mm256_extracti128_si256(rounded, 1);
-  // A lane whose first nine bytes are " -0.00000" carries into its tenth bit.
-  const std::uint32_t negative_zero = ((zero & 0x01FF01FFU) + 0x00010001U) & 0x02000200U;
-  if ((marks | negative_zero) == 0) [[likely]] {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kXField.at), x_rounded);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kYField.at), y_rounded);
-    return true;
-  }
-  // A lane off the usual road: each finished on its own, the first before
-  // the second (its store runs into the second field).
-  return avx2::finish_lane<kXField>(x, _mm256_castsi256_si128(bytes), _mm256_castsi256_si128(field),
-                                    x_rounded, marks & 0xFFFFU, out) &&
-         avx2::finish_lane<kYField>(y, _mm256_extracti128_si256(bytes, 1),
-                                    _mm256_extracti128_si256(field, 1), y_rounded, marks >> 16,
-                                    out);
-}
-#endif
 
 }  // namespace kw

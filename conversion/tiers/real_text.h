@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "conversion/tiers/bit_masks.h"
-#include "records/bytes.h"
+#include "conversion/tiers/bytes.h"
+#include "conversion/tiers/swar_digits.h"
 #include "records/contracts.h"
 #include "records/digits.h"
 

@@ -1,11 +1,12 @@
-// The conversion of one data record: the one entry, and the tiers behind
-// it. Each tier either converts the record or answers "undecided", and the
-// next one tries:
+// The record conversion: the one entry the batches call, and the tiers
+// behind it. A block of records is classified once (block_masks.h), then
+// each record goes to the tiers in turn, each of which either converts it
+// or answers "undecided", and the next one tries:
 //
 //   1. the scan tier (scan_tier.h) from the values' text: records of plain
 //      decimals in any arrangement, where they lie; its fields from their
-//      text alone, by the kernels of the processor (the loops of the
-//      batches run this tier alone, and hand on what it leaves);
+//      text alone, by the kernels of the processor (simd.h). The block's
+//      loop runs this tier alone, inline, and hands on what it leaves;
 //   2. the scan tier from the digits, where the text does not decide;
 //   3. the general tier (general_tier.h): the correctly rounded free-format
 //      reader and field editor, which decide every record.
@@ -14,34 +15,71 @@
 // tier.
 #pragma once
 
-#include "conversion/tiers/converted.h"
-#include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/scan_tier.h"
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "conversion/tiers/block_masks.h"
 #include "records/data_record.h"
 #include "records/free_format.h"
-#include "records/simd.h"
 #include "timescale/date_offsets.h"
 
 namespace kw {
 
-// Converts `record` into out[0..kOutputWidth) (writing out[0..kOutputRoom)),
-// the offset of its date
-// added to the third value. On `failed`, `status` tells which read error
-// the record raises; on fits or overflow, `zone` where its date lies
-// against the table. Never undecided.
-Converted convert_record(const RecordText& record, const DateOffsets& offsets, char* out,
-                         ReadStatus& status, DateZone& zone);
+// An output record with its CR LF; in reverse, a blank more before the
+// third value, which is then below -10 s (UT1-TAI) and would otherwise run
+// into the second.
+inline constexpr std::size_t kOutputRecord = kOutputRoom;
+inline constexpr std::size_t kReverseRecord = kOutputRecord + 1;
 
-// The scan tier alone on `record` (out as for convert_record), from the
-// text with the kernels of `set`
-// (every set gives the same answer and bytes), then from the digits:
-// fits, overflow or undecided.
-Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
-                      DateZone& zone, InstructionSet set = instruction_set());
+// The bytes of an output record in `direction`.
+inline constexpr std::size_t output_record_bytes(Direction direction) {
+  return direction == Direction::subtract ? kReverseRecord : kOutputRecord;
+}
 
-// The tiers after the first, for a record where it lies that the first
-// leaves: the loops' hand-on. Never undecided.
-Converted convert_left(const RecordText& record, const DateOffsets& offsets, char* out,
-                       ReadStatus& status, DateZone& zone);
+// Where a block's conversion puts what it gives.
+struct BlockTarget {
+  char* out;  // the output records, one after another
+  // For each record converted whose date the table does not vouch for:
+  // 4 * its first byte in `out` + its zone (DateZone).
+  std::uint32_t* zoned;
+  // The records with a field of asterisks, by their place among the
+  // output records.
+  std::vector<std::uint32_t>& overflowed;
+  ReadStatus& stop;           // the read error of the record that failed
+  std::uint64_t& stopped_at;  // its place among the records read
+};
+
+// What a block's conversion gave: the ends of what it wrote, and the
+// records it read (the one that failed among them).
+struct BlockConverted {
+  char* out_end;
+  std::uint32_t* zoned_end;
+  std::uint64_t lines;
+};
+
+// The tiers and what they keep for a block: its masks.
+class BlockTiers {
+ public:
+  // The most bytes of records a block holds, and the room it needs around
+  // them: a byte before, and kAfter bytes after (both written).
+  static constexpr std::size_t kMostBytes = std::size_t{1} << 17;
+  static constexpr std::size_t kBefore = 1;
+  static constexpr std::size_t kAfter = 2 * kChunkBytes;
+
+  BlockTiers();
+
+  // Converts the records at records[0 .. size) (size <= kMostBytes, each
+  // ending in its line feed, the room around them as above) in file order,
+  // each into an output record of `to.out` (blank records give none), up
+  // to the first record that fails, whose read error is then `to.stop`.
+  BlockConverted convert(char* records, std::size_t size, const DateOffsets& offsets,
+                         const BlockTarget& to);
+
+ private:
+  std::unique_ptr<std::uint64_t[]> mask_bits_;  // the bit arrays of the block's classes
+  BlockClassifier classify_;
+};
 
 }  // namespace kw

@@ -24,8 +24,8 @@
 
 #include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/real_text.h"
-#include "records/bytes.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 
@@ -166,8 +166,7 @@ inline constexpr DateForms kDateForms;
 
 // Which of the three dates have two digits, from the values a byte up
 // (`pairs`) at the dates' last digits (`date_ends`, three bits, fewer in a
-// record of fewer values): the plain peer of the BMI2 kernel (one bit
-// extraction).
+// record of fewer values).
 inline unsigned two_digit_dates_plainly(std::uint64_t pairs, std::uint64_t date_ends) {
   KW_EXPECTS(std::popcount(date_ends) <= 3);
   unsigned twos = 0;
@@ -177,13 +176,6 @@ inline unsigned two_digit_dates_plainly(std::uint64_t pairs, std::uint64_t date_
   }
   return twos;
 }
-
-#ifdef KW_AVX2
-[[gnu::always_inline]] KW_AVX2_TARGET inline unsigned two_digit_dates_bmi2(
-    std::uint64_t pairs, std::uint64_t date_ends) {
-  return static_cast<unsigned>(_pext_u64(pairs, date_ends));
-}
-#endif
 
 // The date fields, I2.2 and 2I3.2: "yy mm dd", as the 8 bytes of a word,
 // from the two bytes at the end of each date and which have two digits.
@@ -210,19 +202,11 @@ inline bool has_table_place(std::uint64_t values) {
 }
 
 // The place of a date in the table of offsets, day + 32 * month + 512 *
-// year, from date_values of a date with a place: the plain peer of the
-// BMI2 kernel (one bit extraction).
+// year, from date_values of a date with a place.
 inline std::uint32_t date_place_plainly(std::uint64_t values) {
   KW_EXPECTS(has_table_place(values));
   return static_cast<std::uint32_t>((values & 0x1F) | (values >> 19 & 0x1E0) |
                                     (values >> 39 & 0xFE00));
 }
-
-#ifdef KW_AVX2
-[[gnu::always_inline]] KW_AVX2_TARGET inline std::uint32_t date_place_bmi2(std::uint64_t values) {
-  KW_EXPECTS(has_table_place(values));
-  return static_cast<std::uint32_t>(_pext_u64(values, 0x007F00000F00001FULL));
-}
-#endif
 
 }  // namespace kw::scan

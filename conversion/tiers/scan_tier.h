@@ -15,15 +15,16 @@
 //   5. editing the fields (field_text.h): the first two values' F9.5, the
 //      sum of the third and a whole offset, F10.6.
 //
-// The stages run in the record's order and write the output record as
-// they go, so that few positions are live at once; a refusal after the
-// first field leaves the output record in any state (converted.h).
+// scan_record runs them in the record's order, each a function of its own
+// (find_value_ends, put_dates, find_reals, put_fields), inlined, and they
+// write the output record as they go: a refusal after the dates leaves
+// the output record in any state (converted.h).
 //
 // The tier answers "undecided" for records of another shape, values with
 // a decimal tie beyond the twelfth decimal, dates whose offset is not a
 // whole number of seconds, and sums that come within 10^-12 of zero.
 //
-// The kernels of each instruction set (records/simd.h) are one set of
+// The kernels of each instruction set (conversion/tiers/simd.h) are one set of
 // static functions of the same names; scan_record is compiled once for
 // each set, its kernels inline.
 #pragma once
@@ -33,10 +34,10 @@
 
 #include "conversion/tiers/bit_masks.h"
 #include "conversion/tiers/block_masks.h"
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/converted.h"
 #include "conversion/tiers/field_text.h"
 #include "conversion/tiers/scan_stages.h"
-#include "records/bytes.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 #include "timescale/date_offsets.h"
@@ -53,12 +54,8 @@ struct RecordText {
   RecordMasks masks{};
 };
 
-// The kernels of every processor: plain loops and words.
+// The kernels of every processor: plain words.
 struct PlainKernels {
-  static std::uint32_t date_place(std::uint64_t values) { return scan::date_place_plainly(values); }
-  static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
-    return scan::two_digit_dates_plainly(pairs, date_ends);
-  }
   static bool put_pair(const char* text, RealText x, RealText y, char* out) {
     return put_pair_plainly(text, x, y, out);
   }
@@ -66,32 +63,112 @@ struct PlainKernels {
 
 #ifdef KW_SSE2
 struct Sse2Kernels {
-  static std::uint32_t date_place(std::uint64_t values) { return scan::date_place_plainly(values); }
-  static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
-    return scan::two_digit_dates_plainly(pairs, date_ends);
-  }
   [[gnu::always_inline]] static bool put_pair(const char* text, RealText x, RealText y, char* out) {
     return put_pair_sse2(text, x, y, out);
   }
 };
 #endif
 
-#ifdef KW_AVX2
-// Called only from functions of KW_AVX2_TARGET that flatten their calls
-// (KW_AVX2_FLATTEN): the loops between them and the kernels are the
-// generic ones.
-struct Avx2Kernels {
-  KW_AVX2_TARGET static std::uint32_t date_place(std::uint64_t values) {
-    return scan::date_place_bmi2(values);
-  }
-  KW_AVX2_TARGET static unsigned two_digit_dates(std::uint64_t pairs, std::uint64_t date_ends) {
-    return scan::two_digit_dates_bmi2(pairs, date_ends);
-  }
-  KW_AVX2_TARGET static bool put_pair(const char* text, RealText x, RealText y, char* out) {
-    return put_pair_avx2(text, x, y, out);
-  }
+namespace scan {
+
+// Stage 2: the value bytes in the parsed columns, and the last byte of each
+// of the first six values (a sentinel, kSentinels or above, for a value
+// the columns lack).
+struct ValueEnds {
+  std::uint64_t values;
+  std::uint64_t last_bytes;
+  std::size_t yy, mm, dd;  // the dates'
+  std::size_t x, y, z;     // the reals'
 };
-#endif
+
+template <class Masks>
+[[gnu::always_inline]] inline ValueEnds find_value_ends(const Masks& m, int columns) {
+  const std::uint64_t values = m[ByteClass::values] & bits_below(columns);
+  const std::uint64_t ends = last_bytes(values);
+  Places next(ends);
+  ValueEnds found{values, ends, 0, 0, 0, 0, 0, 0};
+  found.yy = next.next();
+  found.mm = next.next();
+  found.dd = next.next();
+  found.x = next.next();
+  found.y = next.next();
+  found.z = next.next();
+  return found;
+}
+
+// Stages 3 and 4, the dates: their shape checked, their fields written
+// ("yy mm dd") and their whole offset and zone looked up; false where the
+// tier does not take them.
+template <class Masks>
+[[gnu::always_inline]] inline bool put_dates(const char* text, const Masks& m, const ValueEnds& v,
+                                             DateOffsets::WholeSeconds offsets, char* out,
+                                             std::int32_t& offset, DateZone& zone) {
+  if (refuses_dates(m, v.values, v.dd)) return false;
+  const unsigned twos =
+      two_digit_dates_plainly(v.values << 1, v.last_bytes & bits_below(static_cast<int>(v.dd) + 1));
+  const std::uint64_t fields =
+      date_fields(date_bytes(text, v.yy), date_bytes(text, v.mm), date_bytes(text, v.dd), twos);
+  const std::uint64_t numbers = date_values(fields);
+  if (!has_table_place(numbers) || !offsets.at(date_place_plainly(numbers), offset, zone)) {
+    return false;
+  }
+  store_word(out + kYearField.at, fields);
+  return true;
+}
+
+// The spans of the three reals.
+struct RealSpans {
+  RealSpan x, y, z;
+};
+
+// Stages 2 and 3, the reals: the bytes read (up to the one after the sixth
+// value) checked, and each real's span; false where the tier does not take
+// them. Reals without a point (integers) are taken where `Integers` says
+// so, else refused.
+template <bool Integers, class Masks>
+[[gnu::always_inline]] inline bool find_reals(const Masks& m, const ValueEnds& v, int columns,
+                                              RealSpans& reals) {
+  // Fewer than six values in the columns.
+  if (v.z >= static_cast<std::size_t>(columns)) return false;
+  const std::uint64_t read = bits_below(std::min(static_cast<int>(v.z) + 2, columns));
+  if (const std::uint64_t unusual = m[ByteClass::others] & read;
+      unusual != 0 && refuses_commas(m[ByteClass::commas], v.values, unusual, read, v.yy)) {
+    return false;
+  }
+  if (refuses_reals<Integers>(m, v.values, read)) return false;
+  // Each real's first byte and point are the next of the reals' (three
+  // first bytes: the reals end in the columns; a point each, or, where
+  // integers are taken, the byte after an integer, its last then its
+  // point).
+  Places starts(first_bytes(v.values) & ~bits_below(static_cast<int>(v.dd) + 1), Places::Known{});
+  const std::uint64_t points_read = m[ByteClass::points] & read;
+  Places points(Integers ? points_with_integers(points_read, v.dd, {v.x, v.y, v.z}) : points_read,
+                Places::Known{});
+  const std::uint64_t signs = m[ByteClass::signs];
+  const auto real = [&](std::size_t end) {
+    const std::size_t start = starts.next();
+    const std::size_t point = points.next();
+    return RealSpan{start, point, Integers ? std::max(end, point) : end, (signs >> start & 1) != 0};
+  };
+  reals.x = real(v.x);
+  reals.y = real(v.y);
+  reals.z = real(v.z);
+  return true;
+}
+
+// Stage 5, the fields: the first two values' F9.5, then the sum of the
+// third and the whole `offset`, F10.6, `z_shift` columns right of its
+// place.
+template <class Fields>
+[[gnu::always_inline]] inline Converted put_fields(const char* text, const RealSpans& reals,
+                                                   std::int32_t offset, char* out, int z_shift) {
+  const Converted xy_fields = Fields::put_reals(text, reals.x, reals.y, out);
+  if (xy_fields == Converted::undecided) return Converted::undecided;
+  if (z_shift != 0) out[kZField.at] = ' ';  // before a third field moved one column right
+  return combine(xy_fields, Fields::put_sum(text, reals.z, offset, out + z_shift));
+}
+
+}  // namespace scan
 
 // Converts the record at `text`, whose masks are `m` (RecordMasks, or
 // MaskWindows), into out[0..kOutputWidth + z_shift) (writing out[0 ..
@@ -100,68 +177,42 @@ struct Avx2Kernels {
 // alone, or from the digits where the text does not decide): fits,
 // overflow or undecided; `zone` says where its date lies against the
 // table, when it is converted. Reals without a point (integers) are taken
-// where `Integers` says so, else left undecided.
+// where `Integers` says so, else left undecided. Each stage is inlined.
 template <class Kernels, class Fields = FieldsFromText<Kernels>, class Masks = RecordMasks,
           bool Integers = false>
 [[gnu::always_inline]] inline Converted scan_record(const char* text, const Masks& m, int columns,
                                                     DateOffsets::WholeSeconds offsets, char* out,
                                                     int z_shift, DateZone& zone) {
   KW_EXPECTS(columns >= 0 && columns <= kParsedColumns && (z_shift == 0 || z_shift == 1));
-  // Stage 2, the dates: their last bytes.
-  const std::uint64_t values = m[ByteClass::values] & bits_below(columns);
-  const std::uint64_t last_bytes = scan::last_bytes(values);
-  scan::Places ends(last_bytes);
-  const std::size_t yy = ends.next();
-  const std::size_t mm = ends.next();
-  const std::size_t dd = ends.next();
-  // Stages 3 and 4, the dates.
-  if (scan::refuses_dates(m, values, dd)) return Converted::undecided;
-  const unsigned twos =
-      Kernels::two_digit_dates(values << 1, last_bytes & bits_below(static_cast<int>(dd) + 1));
-  const std::uint64_t fields = scan::date_fields(
-      scan::date_bytes(text, yy), scan::date_bytes(text, mm), scan::date_bytes(text, dd), twos);
-  const std::uint64_t date_values = scan::date_values(fields);
+  const scan::ValueEnds ends = scan::find_value_ends(m, columns);
   std::int32_t offset = 0;
-  if (!scan::has_table_place(date_values) ||
-      !offsets.at(Kernels::date_place(date_values), offset, zone)) {
-    return Converted::undecided;
-  }
-  store_word(out + kYearField.at, fields);
-  // Stages 2 and 3, the reals: the bytes read end after the sixth value.
-  const std::size_t x_end = ends.next();
-  const std::size_t y_end = ends.next();
-  const std::size_t z_end = ends.next();
-  // Fewer than six values in the columns.
-  if (z_end >= static_cast<std::size_t>(columns)) return Converted::undecided;
-  const std::uint64_t read = bits_below(std::min(static_cast<int>(z_end) + 2, columns));
-  if (const std::uint64_t unusual = m[ByteClass::others] & read;
-      unusual != 0 && scan::refuses_commas(m[ByteClass::commas], values, unusual, read, yy)) {
-    return Converted::undecided;
-  }
-  if (scan::refuses_reals<Integers>(m, values, read)) return Converted::undecided;
-  // Stage 5: each real's first byte and point are the next of the reals'
-  // (three first bytes: the reals end in the columns; a point each, or,
-  // where integers are taken, the byte after an integer, its last then its
-  // point).
-  scan::Places starts(scan::first_bytes(values) & ~bits_below(static_cast<int>(dd) + 1),
-                      scan::Places::Known{});
-  const std::uint64_t points_read = m[ByteClass::points] & read;
-  scan::Places points(
-      Integers ? scan::points_with_integers(points_read, dd, {x_end, y_end, z_end}) : points_read,
-      scan::Places::Known{});
-  const std::uint64_t signs = m[ByteClass::signs];
-  const auto real = [&](std::size_t end) {
-    const std::size_t start = starts.next();
-    const std::size_t point = points.next();
-    return RealSpan{start, point, Integers ? std::max(end, point) : end, (signs >> start & 1) != 0};
-  };
-  const RealSpan x = real(x_end);
-  const RealSpan y = real(y_end);
-  const Converted xy_fields = Fields::put_reals(text, x, y, out);
-  if (xy_fields == Converted::undecided) return Converted::undecided;
-  if (z_shift != 0) out[kZField.at] = ' ';  // before a third field moved one column right
-  const Converted z_field = Fields::put_sum(text, real(z_end), offset, out + z_shift);
-  return combine(xy_fields, z_field);
+  if (!scan::put_dates(text, m, ends, offsets, out, offset, zone)) return Converted::undecided;
+  scan::RealSpans reals;
+  if (!scan::find_reals<Integers>(m, ends, columns, reals)) return Converted::undecided;
+  return scan::put_fields<Fields>(text, reals, offset, out, z_shift);
+}
+
+// The kernels of every processor there is built for: SSE2 on x86.
+#ifdef KW_SSE2
+using BaseKernels = Sse2Kernels;
+#else
+using BaseKernels = PlainKernels;
+#endif
+
+// scan_record on a record where it lies, its third field in place.
+template <class Kernels, class Fields, bool Integers = false>
+[[gnu::always_inline]] inline Converted scan_record_text(const RecordText& record,
+                                                         const DateOffsets& offsets, char* out,
+                                                         DateZone& zone) {
+  return scan_record<Kernels, Fields, RecordMasks, Integers>(
+      record.text, record.masks, record.columns, offsets.whole_seconds(), out, 0, zone);
+}
+
+// The scan tier from the digits where the text does not decide, integers
+// among the reals too.
+inline Converted scan_digits(const RecordText& record, const DateOffsets& offsets, char* out,
+                             DateZone& zone) {
+  return scan_record_text<BaseKernels, FieldsFromDigits, true>(record, offsets, out, zone);
 }
 
 }  // namespace kw

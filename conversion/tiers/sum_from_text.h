@@ -6,8 +6,9 @@
 #include <cstdint>
 
 #include "conversion/tiers/bit_masks.h"
+#include "conversion/tiers/bytes.h"
 #include "conversion/tiers/real_text.h"
-#include "records/bytes.h"
+#include "conversion/tiers/swar_digits.h"
 #include "records/contracts.h"
 #include "records/data_record.h"
 #include "records/digits.h"
@@ -78,6 +79,19 @@ inline std::uint64_t complement_to_one(std::uint64_t decimals) {
 // the field has (for the asterisks and error 63 of the digits' editor).
 // Writes two zeros after the field, where the record's end is written
 // after it.
+//
+// Branch-free, in two's complement: with sign = 0 or -1, (x ^ sign) - sign
+// is x or -x. Three records worked through (decimals as text):
+//
+//   value, offset        sign   r    q  flipped borrow magnitude decimals  minus  field
+//   -36.250000 + 37        -1    1   -1    -1      1       0      750000    no   "  0.750000"
+//    1.500000 - 37          0  -36  -36    -1      1      35      500000   yes   "-35.500000"
+//    0.447919 + 37          0   37   37     0      0      37      447919    no   " 37.447919"
+//
+// In the first, r = -36 + 37 = 1 has the other sign than the value, so the
+// sum is 0.75 (one less than |r| = 1, with the decimals' complement to one:
+// "25" becomes "75", the last decimal not a zero from ten, the one before
+// it from nine) and has no minus (sign ^ flipped = 0).
 inline bool put_exact_sum(std::int32_t whole, std::uint64_t decimals, bool negative,
                           std::int32_t offset, char* out) {
   static_assert(kZField.width == 10, "three places, the point, six decimals");

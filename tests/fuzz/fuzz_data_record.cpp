@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "conversion/tiers/general_tier.h"
-#include "conversion/tiers/record_tiers.h"
+#include "conversion/tiers/scan_alone.h"
 #include "fuzz_check.h"
 #include "records/data_record.h"
 #include "records/separators.h"
