@@ -1,0 +1,52 @@
+// Preloaded into the program under test (LD_PRELOAD): the process stops
+// itself (SIGSTOP) just before it makes its first new file (an open with
+// O_TMPFILE, or with O_CREAT and O_EXCL), once it has found and read the
+// file it replaces. A test then changes the files around it at that
+// moment, as another program could, and lets it go on (SIGCONT): a race
+// taken at its worst point every time.
+#include <dlfcn.h>
+#include <fcntl.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdarg>
+
+namespace {
+
+std::atomic<bool> stopped{false};
+
+template <const char* Name>
+int open_stopping_once(int folder, const char* path, int flags, mode_t mode) {
+  const bool makes =
+      (flags & O_TMPFILE) == O_TMPFILE || (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
+  if (makes && !stopped.exchange(true)) ::raise(SIGSTOP);
+  using Openat = int (*)(int, const char*, int, ...);
+  static const auto next = reinterpret_cast<Openat>(::dlsym(RTLD_NEXT, Name));
+  return next(folder, path, flags, mode);
+}
+
+mode_t mode_of(int flags, va_list rest) {
+  return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(rest, mode_t) : 0;
+}
+
+constexpr char kOpenat[] = "openat";
+constexpr char kOpenat64[] = "openat64";
+
+}  // namespace
+
+// Both names: a program built for large files calls openat64.
+extern "C" int openat(int folder, const char* path, int flags, ...) {
+  va_list rest;
+  va_start(rest, flags);
+  const mode_t mode = mode_of(flags, rest);
+  va_end(rest);
+  return open_stopping_once<kOpenat>(folder, path, flags, mode);
+}
+
+extern "C" int openat64(int folder, const char* path, int flags, ...) {
+  va_list rest;
+  va_start(rest, flags);
+  const mode_t mode = mode_of(flags, rest);
+  va_end(rest);
+  return open_stopping_once<kOpenat64>(folder, path, flags, mode);
+}
