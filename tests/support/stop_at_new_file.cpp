@@ -25,8 +25,8 @@ int open_stopping_once(int folder, const char* path, int flags, mode_t mode) {
   return next(folder, path, flags, mode);
 }
 
-mode_t mode_of(int flags, va_list rest) {
-  return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(rest, mode_t) : 0;
+bool takes_a_mode(int flags) {
+  return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
 }
 
 constexpr char kOpenat[] = "openat";
@@ -34,19 +34,28 @@ constexpr char kOpenat64[] = "openat64";
 
 }  // namespace
 
-// Both names: a program built for large files calls openat64.
+// Both names: a program built for large files calls openat64. (The names
+// of the parameters are not the C library's reserved ones.)
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int openat(int folder, const char* path, int flags, ...) {
-  va_list rest;
-  va_start(rest, flags);
-  const mode_t mode = mode_of(flags, rest);
-  va_end(rest);
+  mode_t mode = 0;
+  if (takes_a_mode(flags)) {
+    va_list rest;
+    va_start(rest, flags);
+    mode = va_arg(rest, mode_t);
+    va_end(rest);
+  }
   return open_stopping_once<kOpenat>(folder, path, flags, mode);
 }
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int openat64(int folder, const char* path, int flags, ...) {
-  va_list rest;
-  va_start(rest, flags);
-  const mode_t mode = mode_of(flags, rest);
-  va_end(rest);
+  mode_t mode = 0;
+  if (takes_a_mode(flags)) {
+    va_list rest;
+    va_start(rest, flags);
+    mode = va_arg(rest, mode_t);
+    va_end(rest);
+  }
   return open_stopping_once<kOpenat64>(folder, path, flags, mode);
 }
