@@ -5,7 +5,9 @@
 # when:
 #  - a product header includes, directly or through others, a header of a
 #    layer its own folder may not use (each header is preprocessed alone,
-#    so a header that no object of its own layer reads is judged too);
+#    so a header that no object of its own layer reads is judged too), or
+#    a product file spells such an include under any condition (another
+#    system's side of an #ifdef too);
 #  - an object of a layer's target reads such a header, or is compiled
 #    from a source outside that layer's folder (a source in no layer
 #    included);
@@ -68,6 +70,26 @@ awk '
   !/\\$/ { printf "%s", joined; joined = "" }
 ' "$work/header-deps" | awk '{ $1 = ""; sub(/^ /, ""); print }' >"$work/header-rules"
 
+# Every include as it is spelled in a product file, under any condition:
+# the preprocessor sees only this system's side of an "#ifdef _WIN32". A
+# quoted name is looked for beside the file first, any name then under the
+# source folder; names found in neither (the system's) are left out.
+for l in $layers; do
+  find "$source/$l" -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.inl' -o -name '*.cpp' \)
+done | sort -u | tr '\n' '\0' |
+  xargs -0 grep -HE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<][^">]+[">]' |
+  awk -v source="$source" '
+    function exists(path,   r, x) { r = (getline x < path); close(path); return r >= 0 }
+    {
+      file = substr($0, 1, index($0, ":") - 1)
+      name = substr($0, index($0, ":") + 1)
+      sub(/^[^"<]*["<]/, "", name); sub(/[">].*$/, "", name)
+      dir = file; sub(/\/[^\/]*$/, "", dir)
+      if (exists(dir "/" name)) print file, dir "/" name
+      else if (exists(source "/" name)) print file, source "/" name
+    }' >"$work/spelled-rules"
+[ -s "$work/spelled-rules" ] || { echo "layers: no include found in the product files" >&2; exit 1; }
+
 # 2. The objects the build made, and what each read.
 ninja -C "$build" -t deps >"$work/deps" || {
   echo "layers: no dependency record (is $build a built Ninja tree?)" >&2
@@ -78,6 +100,7 @@ ninja -C "$build" -t deps >"$work/deps" || {
 {
   awk '/^ / { sub(/^ +/, ""); print }' "$work/deps"
   tr ' ' '\n' <"$work/header-rules"
+  tr ' ' '\n' <"$work/spelled-rules"
 } | grep '^/' | sort -u >"$work/paths"
 tr '\n' '\0' <"$work/paths" | xargs -0 realpath -m -- >"$work/real"
 paste "$work/paths" "$work/real" >"$work/path-map"
@@ -98,7 +121,9 @@ awk -v source="$source" -v header_count="$(wc -l <"$work/headers")" '
   function judge(who, layer, file,   used) {
     used = layer_of(file)
     if (used != "" && index(" " allowed[layer] " ", " " used " ") == 0) {
-      printf "%s includes %s, from %s/, which %s/ may not use\n", shown(who), shown(file), used, layer > "/dev/stderr"
+      said = sprintf("%s includes %s, from %s/, which %s/ may not use", shown(who), shown(file), used, layer)
+      if (!(said in already)) print said > "/dev/stderr"
+      already[said] = 1
       bad = 1
     }
   }
@@ -117,6 +142,12 @@ awk -v source="$source" -v header_count="$(wc -l <"$work/headers")" '
     layer = layer_of(header)
     if (layer == "") { printf "layers: %s lies in no layer\n", shown(header) > "/dev/stderr"; bad = 1; next }
     for (i = 2; i <= NF; ++i) judge(header, layer, $i)
+    next
+  }
+  # Includes as spelled, each by the folder of the file that spells it.
+  FILENAME ~ /spelled-rules$/ {
+    layer = layer_of($1)
+    if (layer != "") judge($1, layer, $2)
     next
   }
   # Objects, each by the layer of the target it is built into.
@@ -159,7 +190,8 @@ awk -v source="$source" -v header_count="$(wc -l <"$work/headers")" '
     }
     exit bad
   }
-' "$work/path-map" "$work/layers" "$work/header-rules" "$work/deps" || status=1
+' "$work/path-map" "$work/layers" "$work/header-rules" "$work/spelled-rules" "$work/deps" ||
+  status=1
 
 # 3. Symbols each layer's libraries need, against what the layers define.
 libraries_of() {
