@@ -1,8 +1,8 @@
 // What another user of the machine can try against root's runs: links
 // planted in a folder others may write, links flipped and folders swapped
-// while a run goes on, in bounded loops. Root's files stay as they were,
-// with their owners, and nothing is made in root's folders. Needs root
-// and the user "nobody" (65534); reported as skipped otherwise.
+// while a run goes on, in bounded loops or at the run's worst moment. Root's files stay as they
+// were, with their owners, and nothing is made in root's folders. Needs root and the user "nobody"
+// (65534); reported as skipped otherwise.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -13,6 +13,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -161,36 +162,103 @@ TEST_F(Attacks, KwLsiniNeverFollowsALinkAnotherUserPlanted) {
   EXPECT_EQ(changed, 0) << "runs after which root's folder was not as it was";
 }
 
+// What the other user does while kw_lsini waits, stopped, and where the
+// table it read is afterwards.
+struct Meanwhile {
+  const char* what;
+  // As the other user, in their folder; `ahead` is a table with an entry
+  // past the list's, one kw_lsini keeps as it is.
+  std::function<void(const fs::path& theirs, const std::string& ahead)> act;
+  const char* table_after;  // under their folder
+  int status;               // kw_lsini's
+  bool updated;             // the table there is the one the list gives, or `ahead`
+};
+
+void PrintTo(const Meanwhile& meanwhile, std::ostream* out) {
+  *out << meanwhile.what;
+}
+
+class Swaps : public Attacks, public ::testing::WithParamInterface<Meanwhile> {
+ protected:
+  // kw_lsini in `folder`, stopped just before it makes its new table
+  // (once it has found and read the old one): `meanwhile` runs then, and
+  // the run goes on. Its exit status, or -1 when it never stopped there.
+  int lsini_stopped_at_new_file(const fs::path& folder, const std::function<void()>& meanwhile) {
+    const std::string list = (scene_.top() / "list").string();
+    const std::string said = (scene_.top() / "said").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::setenv("LD_PRELOAD", KW_STOP_AT_NEW_FILE, 1);
+      ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+      const int out = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(out, STDERR_FILENO) < 0 ||
+          ::chdir(folder.c_str()) != 0) {
+        ::_exit(127);
+      }
+      ::execl(KW_LSINI_PATH, KW_LSINI_PATH, list.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, WUNTRACED);
+    if (!WIFSTOPPED(status)) return -1;
+    meanwhile();
+    ::kill(child, SIGCONT);
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
 // Root's own link, in root's station folder, leads into the other user's
-// folder, which the other user swaps for a link to root's folder and back:
-// the table read is the table replaced, and root's file is never taken
+// folder. Once kw_lsini has read the table there, the other user swaps
+// that folder for a link to root's folder, or replaces the table: the
+// table replaced is the table read (read again when it changed), in the
+// folder held from the start, and root's file of that name is never taken
 // for it.
-TEST_F(Attacks, KwLsiniReplacesOnlyTheTableItRead) {
+TEST_P(Swaps, KwLsiniReplacesOnlyTheTableItRead) {
+  const std::string older = older_table();
+  const std::string ahead = shipped_table() + "2030  1  1  38.0\r\n";
+  const fs::path reference = scene_.top() / "reference";
+  fs::create_directory(reference);
+  test::write_file(reference / "ls.ini", older);
+  ASSERT_EQ(lsini(reference).exit_status, 0);
+  const std::string updated = test::read_file(reference / "ls.ini");
+  ASSERT_NE(updated, older);
+
   const fs::path tables = scene_.theirs() / "tables";
   const fs::path station = scene_.top() / "station";
   fs::create_directory(station);
-  as_nobody([&] { fs::create_directory(tables); });
+  as_nobody([&] {
+    fs::create_directory(tables);
+    test::write_file(tables / "ls.ini", older);
+  });
   fs::create_symlink(tables / "ls.ini", station / "ls.ini");
   fs::rename(scene_.mine() / "victim", scene_.mine() / "ls.ini");
-  const std::string older = older_table();
-  const Attacker attacker([&] {
-    if (!fs::is_symlink(tables)) test::write_file(tables / "ls.ini", older);
-    fs::rename(tables, scene_.theirs() / "real");
-    fs::create_symlink(scene_.mine(), tables);
-    fs::remove(tables);
-    fs::rename(scene_.theirs() / "real", tables);
-  });
-  // Up to date, written, kept (root's file read), or not written through a
-  // link that led nowhere at that moment.
-  int changed = 0;
-  for (int run = 0; run < 200; ++run) {
-    const test::RunResult result = lsini(station);
-    EXPECT_TRUE(result.exit_status == 0 || result.exit_status == 3 || result.exit_status == 4)
-        << result.standard_error;
-    changed += static_cast<int>(!scene_.untouched("ls.ini"));
-  }
-  EXPECT_EQ(changed, 0) << "runs after which root's folder was not as it was";
+  const int status = lsini_stopped_at_new_file(
+      station, [&] { as_nobody([&] { GetParam().act(scene_.theirs(), ahead); }); });
+  EXPECT_EQ(status, GetParam().status) << test::read_file(scene_.top() / "said");
+  EXPECT_TRUE(scene_.untouched("ls.ini")) << "root's folder is not as it was";
+  EXPECT_EQ(test::read_file(scene_.theirs() / GetParam().table_after),
+            GetParam().updated ? updated : ahead);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Attacks, Swaps,
+    ::testing::Values(Meanwhile{"folder_swapped_for_a_link_to_roots",
+                                [](const fs::path& theirs, const std::string&) {
+                                  fs::rename(theirs / "tables", theirs / "real");
+                                  fs::create_symlink(theirs.parent_path() / "mine",
+                                                     theirs / "tables");
+                                },
+                                "real/ls.ini", 0, true},
+                      // Read again, it is a table the list does not extend: kept.
+                      Meanwhile{"table_replaced_by_another_file",
+                                [](const fs::path& theirs, const std::string& ahead) {
+                                  test::write_file(theirs / "tables" / "ls.ini.new", ahead);
+                                  fs::rename(theirs / "tables" / "ls.ini.new",
+                                             theirs / "tables" / "ls.ini");
+                                },
+                                "tables/ls.ini", 3, false}),
+    [](const ::testing::TestParamInfo<Meanwhile>& info) { return std::string(info.param.what); });
 
 // Root converts into a file in the other user's folder, which that user
 // swaps for a link to root's folder while the input is read: the new file

@@ -36,7 +36,9 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
       "96 01 05 0.123456 -0.0123456 -0.3456789\r\n"  // column 39 is not read: -0.345678
       "98 12 31 0.1 0.2 -31.5\r\n"
       "99 01 01 0.1 0.2 -31.5\n"
-      "71 12 31 1 2 3\r\n"  // before the table: first value minus 1
+      "99 00 33 0.1 0.2 -31.5\n"  // month 0 is not December of 1998 (JUDDY's rule)
+      "98 13 01 0.1 0.2 -31.5\n"  // month 13 is January of 1999
+      "71 12 31 1 2 3\r\n"        // before the table: first value minus 1
       "72 01 01 0 0 0\r\n"
       "17 1 1 0 0 -37\r\n"
       "49 12 31 0 0 0\r\n"
@@ -57,6 +59,8 @@ TEST(Program, ConvertsEveryRecordWithTheOffsetOfItsDate) {
                                "96 01 05  0.12346 -0.01235 29.654322",
                                "98 12 31  0.10000  0.20000 -0.500000",
                                "99 01 01  0.10000  0.20000  0.500000",
+                               "99 00 33  0.10000  0.20000 -0.500000",
+                               "98 13 01  0.10000  0.20000  0.500000",
                                "71 12 31  1.00000  2.00000 12.000000",
                                "72 01 01  0.00000  0.00000 10.000000",
                                "17 01 01  0.00000  0.00000  0.000000",

@@ -536,6 +536,68 @@ TEST(Faults, ANamedOutputOutlivesAKilledRun) {
   EXPECT_EQ(names, (std::vector<std::string>{"in", "ls.ini", "out.txt"}));
 }
 
+// The named form "kw_tai2utc in out.txt" in `dir`, its standard error in
+// dir/errors: `meanwhile` runs once the run has opened its input, the FIFO
+// "in", and so holds OUTPUT's folder and the file there; then the run gets
+// one record and the input's end. The run's exit status, or -1 when it
+// never opened its input or did not exit.
+int named_run_with(const fs::path& dir, const std::function<void()>& meanwhile) {
+  const fs::path fifo = dir / "in";
+  const fs::path errors = dir / "errors";
+  if (::mkfifo(fifo.c_str(), 0600) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (err < 0 || ::dup2(err, STDERR_FILENO) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    ::execl(KW_TAI2UTC_PATH, KW_TAI2UTC_PATH, "in", "out.txt", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The writer's open succeeds once the run has opened its input.
+  int writer = -1;
+  for (int tries = 0; writer < 0 && tries < 1000; ++tries) {
+    writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (writer < 0) ::kill(child, SIGKILL);
+  if (writer >= 0) {
+    meanwhile();
+    const bool written =
+        ::write(writer, kRecord.data(), kRecord.size()) == static_cast<ssize_t>(kRecord.size());
+    ::close(writer);
+    if (!written) writer = -1;
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return writer >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Another program replaces OUTPUT, or makes it where there was none, while
+// the run waits on its input: the run replaces nothing, ends with error 38
+// saying so, and OUTPUT is the other program's file; nothing is left
+// beside it.
+TEST(Faults, ANamedOutputReplacedMeanwhileIsLeftToTheOtherProgram) {
+  const std::string others = "another program's bytes\n";
+  for (const bool existed : {true, false}) {
+    SCOPED_TRACE(existed ? "OUTPUT replaced" : "OUTPUT made where there was none");
+    const test::TempDir dir;
+    test::write_file(dir.path() / "ls.ini",
+                     test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+    if (existed) test::write_file(dir.path() / "out.txt", "old contents\r\n");
+    const int status = named_run_with(dir.path(), [&] {
+      test::write_file(dir.path() / "other.new", others);
+      fs::rename(dir.path() / "other.new", dir.path() / "out.txt");
+    });
+    EXPECT_EQ(status, 38);
+    EXPECT_EQ(test::read_file(dir.path() / "errors"),
+              "forrtl: severe (38): error during write, unit 2, file out.txt (another program "
+              "replaced it meanwhile)\nKW_TAI2UTC: out.txt " +
+                  std::string(existed ? "is left as it was\n" : "was not written\n"));
+    EXPECT_EQ(test::read_file(dir.path() / "out.txt"), others);
+    EXPECT_EQ(test::names_in(dir.path()),
+              (std::set<std::string>{"errors", "in", "ls.ini", "out.txt"}));
+  }
+}
+
 }  // namespace
 }  // namespace kw
 

@@ -17,11 +17,16 @@
 namespace kw {
 namespace {
 
-std::string fixed(double value, int width, int decimals, bool* fits = nullptr) {
-  std::string field(static_cast<std::size_t>(width), '?');
-  const bool ok = edit_fixed(value, width, decimals, field.data());
+using test::reference_fixed;
+
+// The program's fields as edit_field makes them: the fast path where it
+// decides, asterisks otherwise.
+template <int Width, int Decimals>
+std::string field(double value, bool* fits = nullptr) {
+  std::string text(Width, '?');
+  const bool ok = edit_field<Width, Decimals>(value, text.data());
   if (fits != nullptr) *fits = ok;
-  return field;
+  return text;
 }
 
 std::string integer(std::int32_t value, int width) {
@@ -36,6 +41,17 @@ struct FixedCase {
   const char* expected;
 };
 
+// A worked value in one of the program's fields: its text, and whether
+// edit_field says it fits.
+template <int Width, int Decimals>
+void expect_program_field(const FixedCase& c) {
+  bool fits = false;
+  EXPECT_EQ((field<Width, Decimals>(c.value, &fits)), c.expected) << c.value;
+  EXPECT_EQ(fits, c.expected[0] != '*') << c.value;
+}
+
+// Worked values of Fw.d: the oracle's for every width and decimal count,
+// and the program's own for its fields, F9.5 and F10.6.
 TEST(EditFixed, WorkedValuesTiesAndOverflow) {
   constexpr double inf = std::numeric_limits<double>::infinity();
   const FixedCase cases[] = {
@@ -65,23 +81,19 @@ TEST(EditFixed, WorkedValuesTiesAndOverflow) {
       {-0.5, 6, 4, "-.5000"},
       {-0.5, 7, 4, "-0.5000"},
       {0.99996, 5, 4, "*****"},  // rounds to 1.0000: no zero to drop
+      // From 10^9 on, and NaN, the program's fields without the fast path.
+      {999'999'999.9, 9, 5, "*********"},
+      {1e9, 9, 5, "*********"},
+      {-1e9, 10, 6, "**********"},
+      {-inf, 9, 5, "*********"},
+      {std::numeric_limits<double>::quiet_NaN(), 10, 6, "**********"},
+      {-1e300, 10, 6, "**********"},
   };
   for (const auto& c : cases) {
-    bool fits = false;
-    EXPECT_EQ(fixed(c.value, c.width, c.decimals, &fits), c.expected) << c.value;
-    EXPECT_EQ(fits, c.expected[0] != '*') << c.value;
+    EXPECT_EQ(reference_fixed(c.value, c.width, c.decimals), c.expected) << c.value;
+    if (c.width == 9 && c.decimals == 5) expect_program_field<9, 5>(c);
+    if (c.width == 10 && c.decimals == 6) expect_program_field<10, 6>(c);
   }
-}
-
-using test::reference_fixed;
-
-// The program's fields as edit_field makes them: the fast path where it
-// decides, the exact expansion otherwise.
-template <int Width, int Decimals>
-std::string field(double value) {
-  std::string text(Width, '?');
-  edit_field<Width, Decimals>(value, text.data());
-  return text;
 }
 
 TEST(EditField, AgreesWithTheExactExpansionOnRandomAndAdversarialValues) {

@@ -14,10 +14,12 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -33,6 +35,12 @@
 #include "timescale/sha1.h"
 
 namespace kw {
+
+// An entry as a failed comparison shows it: its MJD, value and rate.
+void PrintTo(const PublishedEntry& entry, std::ostream* out) {
+  *out << "{" << entry.mjd << ", " << entry.value << ", " << entry.rate << "}";
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -164,6 +172,33 @@ TEST(Sources, GiveTheSameTableAndTheirOwnExpiries) {
   EXPECT_EQ(iso_date(*iers.expires), "2023-06-28");  // "File expires on 28 June 2023"
   EXPECT_FALSE(usno.expires.has_value());
   EXPECT_EQ(test::table_from_text(t.shipped).LS_N, static_cast<std::int32_t>(ietf.entries.size()));
+}
+
+// The USNO's tai-utc.dat, which the tests ship, needs no optional package:
+// the history of 1961-1971, each value taken on its own day, A + (MJD -
+// MJD0) x B, with its rate B; then the entries of the shipped table, with
+// no expiry.
+TEST(Sources, TaiUtcDatGivesTheHistoryWithItsRatesThenTheShippedTable) {
+  const Texts& t = texts();
+  ASSERT_FALSE(t.usno.empty()) << "tests/data/tai-utc.dat is missing";
+  PublishedTable usno;
+  std::string why;
+  ASSERT_TRUE(read_published(t.usno, usno, why)) << why;
+  EXPECT_EQ(usno.source, Source::usno_tai_utc);
+  EXPECT_FALSE(usno.expires.has_value());
+  ASSERT_GE(usno.entries.size(), 13U);
+  // Worked by hand. 1961 AUG 1 (MJD 37512, 212 days after its MJD0 37300):
+  // 1.3728180 + 212 x 0.001296 = 1.6475700 s. 1968 FEB 1 (MJD 39887, 761
+  // days after 39126): 4.2131700 + 761 x 0.002592 = 6.1856820 s.
+  EXPECT_EQ(usno.entries[1], (PublishedEntry{37512, 16'475'700, 12'960}));
+  EXPECT_EQ(usno.entries[12], (PublishedEntry{39887, 61'856'820, 25'920}));
+  std::vector<PublishedEntry> want = entries_of_1961_to_1971();
+  const LeapTable shipped = test::shipped_leap_table();
+  for (std::size_t i = 0; i < static_cast<std::size_t>(shipped.LS_N); ++i) {
+    want.push_back({std::llround(shipped.LS_MJD[i]),
+                    std::llround(shipped.LS_DT[i] * static_cast<double>(kUnitsPerSecond)), 0});
+  }
+  EXPECT_EQ(usno.entries, want);
 }
 
 struct Impostor {

@@ -64,6 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         DateCase{"julian_day_zero", -4712, 1, 1.5, -2400000.5, -4713, 13},  // Julian Day zero
         DateCase{"negative_year", -1, 3, 1, -679249, -1, 3},                // negative year branch
         DateCase{"year_zero", 0, 1, 1, -678943, -1, 13},  // year 0 becomes -1 in January
+        // Months outside 1-12 are taken as they are: only January and
+        // February count as months 13 and 14 of the year before. Month 0
+        // is not December of the year before (that would give 51180).
+        DateCase{"month_zero", 1999, 0, 33, 51178, 1999, 0},
+        DateCase{"month_thirteen", 1999, 13, 1, 51544, 1999, 13},
         // Out of 32-bit range: the year term becomes -2147483648.
         DateCase{"year_term_beyond_int32", 1e10, 3, 1, -2223162529.0, 1e10, 3},
         // The sum of the two terms wraps modulo 2^32.
