@@ -35,9 +35,10 @@ inline constexpr std::string_view kProgramPrefix = "KW_TAI2UTC: ";
 
 // Exit statuses of the program's own stops (the run-time's failures exit
 // with their error number, see os::exit_status_for_error).
-inline constexpr int table_problem_status = 1;   // the leap-second table cannot be used
-inline constexpr int untrusted_status = 3;  // a path another user controls
-inline constexpr int out_of_memory_status = 4;   // no memory for the run
+inline constexpr int table_problem_status = 1;  // the leap-second table cannot be used
+inline constexpr int usage_status = 2;          // wrong arguments
+inline constexpr int untrusted_status = 3;      // a path another user controls
+inline constexpr int out_of_memory_status = 4;  // no memory for the run
 
 // Thrown to end the run; main() writes `line()` to standard error and exits
 // with `status()`. `detail` is a line saying more (a reason, the line of a

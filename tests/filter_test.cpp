@@ -309,5 +309,88 @@ TEST(Filter, RefusedOutputsSayWhyAndStayAsTheyWere) {
 #endif
 }
 
+struct OneFile {
+  const char* what;
+  std::vector<std::string> arguments;
+  const char* standard_input = nullptr;   // a file of the folder, when standard input is one
+  const char* standard_output = nullptr;  // ... appended to, when standard output is one
+  std::string refusal;                    // the line that refuses the run; empty: the run converts
+};
+
+// INPUT and OUTPUT that are one file, by any names, are refused before
+// anything is read (the table named here does not exist): status 2, one
+// line, the data file as it was and nothing made. A copy is converted.
+TEST(Filter, RefusesToConvertAFileIntoItself) {
+  const auto refused = [](const std::string& input, const std::string& output) {
+    return "KW_TAI2UTC: INPUT " + input + " and OUTPUT " + output +
+           " are the same file: nothing read or written (name another OUTPUT)\n";
+  };
+  const std::vector<OneFile> cases = {
+      {"one name",
+       {"--table", "none", "in.dat", "in.dat"},
+       nullptr,
+       nullptr,
+       refused("in.dat", "in.dat")},
+      {"another spelling",
+       {"--table", "none", "in.dat", "./in.dat"},
+       nullptr,
+       nullptr,
+       refused("in.dat", "./in.dat")},
+      {"standard input",
+       {"--table", "none", "-", "in.dat"},
+       "in.dat",
+       nullptr,
+       refused("-", "in.dat")},
+      {"a copy", {"in.dat", "copy.dat"}, nullptr, nullptr, ""},
+#ifndef _WIN32
+      {"a hard link",
+       {"--table", "none", "in.dat", "hard.dat"},
+       nullptr,
+       nullptr,
+       refused("in.dat", "hard.dat")},
+      {"a symbolic link",
+       {"--table", "none", "link.dat", "in.dat"},
+       nullptr,
+       nullptr,
+       refused("link.dat", "in.dat")},
+      {"standard output appended",
+       {"--table", "none", "in.dat"},
+       nullptr,
+       "in.dat",
+       refused("in.dat", "-")},
+#endif
+  };
+  const std::string data = "96 01 05 0 0 0\n";
+  for (const OneFile& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::TempDir dir;
+    test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
+    test::write_file(dir.path() / "in.dat", data);
+    test::write_file(dir.path() / "copy.dat", data);
+#ifndef _WIN32
+    fs::create_hard_link(dir.path() / "in.dat", dir.path() / "hard.dat");
+    fs::create_symlink("in.dat", dir.path() / "link.dat");
+#endif
+    const std::set<std::string> before = test::names_in(dir.path());
+    test::RunOptions options{.arguments = c.arguments};
+    if (c.standard_input != nullptr) options.standard_input = dir.path() / c.standard_input;
+    if (c.standard_output != nullptr) {
+      options.standard_output = dir.path() / c.standard_output;
+      options.append_output = true;
+    }
+    const test::RunResult result = test::run_program(KW_TAI2UTC_PATH, dir.path(), options);
+    EXPECT_EQ(test::read_file(dir.path() / "in.dat"), data);
+    EXPECT_EQ(test::names_in(dir.path()), before);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+      EXPECT_EQ(test::read_file(dir.path() / "copy.dat"),
+                "96 01 05  0.00000  0.00000 10.000000\r\n");
+    } else {
+      EXPECT_EQ(result.exit_status, 2);
+      EXPECT_EQ(result.standard_error, c.refusal);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kw
