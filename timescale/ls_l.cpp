@@ -13,9 +13,11 @@ namespace {
 [[noreturn]] void stop_on(const TableFault& fault, const InputUnit& unit) {
   switch (fault.kind) {
     case TableFault::Kind::syntax:
-      stop_unit(UnitError::syntax, unit.unit(), unit.name());
+      stop_unit_at(UnitError::syntax, unit.unit(), unit.name(),
+                   std::string(kProgramPrefix) + describe(fault, unit.name()));
     case TableFault::Kind::conversion:
-      stop_unit(UnitError::input_conversion, unit.unit(), unit.name());
+      stop_unit_at(UnitError::input_conversion, unit.unit(), unit.name(),
+                   std::string(kProgramPrefix) + describe(fault, unit.name()));
     case TableFault::Kind::too_many:
     case TableFault::Kind::out_of_order:
     case TableFault::Kind::empty:

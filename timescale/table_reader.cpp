@@ -23,7 +23,10 @@ std::string describe(const TableFault& fault, std::string_view name) {
     case TableFault::Kind::none:
       break;
     case TableFault::Kind::syntax:
-      return file + ", line " + line + ": not four numbers (year, month, day, TAI-UTC)";
+      return file + ", line " + line + ": " +
+             (fault.detail.empty() ? std::string("not four numbers") : fault.detail) +
+             ", where four numbers (year, month, day, TAI-UTC) were expected" +
+             (fault.detail.ends_with("line") ? "; a table holds entries only, no comments" : "");
     case TableFault::Kind::conversion:
       return file + ", line " + line + ": a value that does not fit its item";
     case TableFault::Kind::too_many:
@@ -188,7 +191,8 @@ TableFault TableReader::add_line(std::string_view line) {
     // A short line is malformed too: it is not completed from the next line.
     return {.kind = status == ReadStatus::conversion ? TableFault::Kind::conversion
                                                      : TableFault::Kind::syntax,
-            .line = line_number_};
+            .line = line_number_,
+            .detail = found_in_line(line, line_number_ == 1)};
   }
   std::int32_t& n = table_.LS_N;
   if (n >= LS_MAX) {

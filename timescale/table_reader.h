@@ -34,7 +34,7 @@ struct TableFault {
   long long line = 0;        // line number of the entry at fault
   long long line_above = 0;  // out_of_order: the line of the entry above
   std::int32_t entry = 0;    // too_many: the entry's number
-  std::string detail = {};   // note, expiry: what is wrong, its text shown
+  std::string detail = {};   // syntax: what the line holds; note, expiry: what is wrong
 
   explicit operator bool() const { return kind != Kind::none; }
 };
