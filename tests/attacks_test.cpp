@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/leap_tables.h"
 #include "support/run_program.h"
 
 namespace kw {
@@ -113,7 +114,7 @@ class Scene {
 };
 
 std::string shipped_table() {
-  return test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini");
+  return test::shipped_table_text();
 }
 
 // The shipped table less its last entry: one the list extends.
