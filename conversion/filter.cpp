@@ -30,13 +30,15 @@ os::File open_named(int unit, const std::string& name, const Missing& missing) {
 
 LeapTable load_table(const std::string& name) {
   LeapTable table;
-  InputUnit unit(kTableFile.unit, name,
-                 open_named(kTableFile.unit, name,
-                            [&name](const std::string&) {
-                              stop_table(describe({.kind = TableFault::Kind::empty}, name) +
-                                         "; no record converted");
-                            }),
-                 name != "-");
+  InputUnit unit(
+      kTableFile.unit, name,
+      open_named(kTableFile.unit, name,
+                 [&name](const std::string&) {
+                   stop_table(
+                       describe({.kind = TableFault::Kind::empty, .detail = "missing"}, name) +
+                       "; no record converted: " + no_table_remedy(true));
+                 }),
+      name != "-");
   load_leap_table(unit, table, TableForms::published);
   return table;
 }

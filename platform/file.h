@@ -41,6 +41,7 @@ struct Identity {
   std::uint64_t device = 0;
   std::uint64_t number = 0;
   bool known = false;
+  bool found = false;  // identity_of: the name names an entry, regular or not
 };
 
 inline bool same_file(const Identity& a, const Identity& b) {

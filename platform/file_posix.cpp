@@ -185,7 +185,9 @@ Identity identity_of(std::string_view name) {
   if (locate(native_name(name), Use::input, place, why) != OpenError::none || !place.exists) {
     return {};
   }
-  return identity_of_stat(place.entry);
+  Identity identity = identity_of_stat(place.entry);
+  identity.found = true;
+  return identity;
 }
 
 Identity File::identity() const {

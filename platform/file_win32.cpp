@@ -110,7 +110,8 @@ Identity identity_of(std::string_view name) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {};
-  const Identity identity = identity_of_handle(handle);
+  Identity identity = identity_of_handle(handle);
+  identity.found = true;
   ::CloseHandle(handle);
   return identity;
 }

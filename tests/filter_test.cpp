@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/leap_tables.h"
 #include "support/messages.h"
 #include "support/program_tree.h"
 #include "support/run_program.h"
@@ -188,7 +189,8 @@ TEST(Filter, TakesThePublishedTablesThemselves) {
 // has its blank before it.
 TEST(Filter, ReverseThenForwardGivesBackTheExample) {
   const test::TempDir dir;
-  const std::string table = (fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini").string();
+  test::write_file(dir.path() / "ls.ini", test::shipped_table_text());
+  const std::string table = "ls.ini";
   const auto run = [&](std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"--table", table});
     return test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = arguments}).exit_status;
@@ -216,9 +218,8 @@ TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
   test::write_file(dir.path() / "out.txt", "old");
   const test::RunResult missing =
       test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"--table", "none", "in"}});
-  EXPECT_EQ(missing.standard_error,
-            "KW_TAI2UTC: \"none\" holds no leap-second entry (the file is missing or empty); no "
-            "record converted\n");
+  EXPECT_EQ(missing.standard_error, "KW_TAI2UTC: \"none\" is missing; no record converted" +
+                                        std::string(test::kWriteOrNameTable) + "\n");
   test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
   const test::RunResult no_input =
       test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in", "out.txt"}});

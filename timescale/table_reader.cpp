@@ -1,5 +1,6 @@
 #include "timescale/table_reader.h"
 
+#include "platform/file.h"
 #include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
@@ -13,6 +14,17 @@
 #include <vector>
 
 namespace kw {
+
+std::string no_table_remedy(bool named_form) {
+  const std::string_view list = os::system_leap_list();
+  if (list.empty()) {
+    return std::string(named_form ? "name a table with --table, or write ls.ini" : "write it") +
+           " with kw_lsini from a leap-seconds.list (the IERS publishes it)";
+  }
+  const std::string from = " from " + std::string(list);
+  return named_form ? "write ls.ini with kw_lsini" + from + ", or give --table " + std::string(list)
+                    : "write it with kw_lsini" + from + " (or a list you name)";
+}
 
 std::string describe(const TableFault& fault, std::string_view name) {
   std::string file = "\"";
@@ -37,7 +49,8 @@ std::string describe(const TableFault& fault, std::string_view name) {
              ": the date lies before the date of the entry above it (line " +
              std::to_string(fault.line_above) + ")";
     case TableFault::Kind::empty:
-      return file + " holds no leap-second entry (the file is missing or empty)";
+      if (!fault.detail.empty()) return file + " is " + fault.detail;
+      return file + " holds no leap-second entry (the file is empty or blank)";
     case TableFault::Kind::note:
     case TableFault::Kind::expiry:
       return file + ", line " + line + ": " + fault.detail;
