@@ -5,6 +5,8 @@
 // and the user "nobody" (65534); reported as skipped otherwise.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -242,6 +244,11 @@ struct PlantedCase {
   const char* name;  // the file of the run planted as a link
   bool dangling;     // to a file of root's that does not exist yet
 };
+
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const PlantedCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class PlantedLinks : public ::testing::TestWithParam<PlantedCase> {};
 

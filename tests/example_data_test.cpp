@@ -57,7 +57,8 @@ std::string six_decimals(const std::string& text) {
 
 TEST(ExampleData, TheConversionGivesBackThePublishedSeries) {
   const fs::path c04 = kPublished / "eopc04_IAU2000.62-now";
-  if (!fs::exists(c04)) GTEST_SKIP() << "no published series at " << c04;
+  if (!fs::exists(c04))
+    GTEST_SKIP() << "needs astropy's published series " << c04 << " (install python3-astropy)";
   test::Tree tree;
   test::write_file(tree.data(), test::read_file(fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT"));
   const test::RunResult run = tree.run();
@@ -84,7 +85,7 @@ TEST(ExampleData, TheConversionGivesBackThePublishedSeries) {
 
 TEST(ExampleData, TheShippedTableIsTheIersTable) {
   const fs::path iers = kPublished / "Leap_Second.dat";
-  if (!fs::exists(iers)) GTEST_SKIP() << "no IERS table at " << iers;
+  if (!fs::exists(iers)) GTEST_SKIP() << "needs astropy's " << iers << " (install python3-astropy)";
   std::string expected;
   for (const auto& f : data_lines(iers)) {
     char line[32];

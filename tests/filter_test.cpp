@@ -6,6 +6,8 @@
 // or temporary file appears; --reverse undoes the conversion.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -42,6 +44,11 @@ struct DataCase {
   std::string data;
   const char* bad_line = nullptr;  // the line of the record that stops the run, if one does
 };
+
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const DataCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 // `text` without the lines that say which dates the table does not know:
 // a named OUTPUT that is left as it was has no records to say them of.
