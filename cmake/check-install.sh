@@ -27,8 +27,12 @@ if [ -f "$build/packaging/kw_tai2utc.1.gz" ]; then
   expected="$expected
 share/man/man1/kw_lsini.1.gz
 share/man/man1/kw_tai2utc.1.gz"
+  suppressed=""
 else
   echo "no manual pages in this build (help2man was not found)"
+  # A build without help2man packs no manual page, knowingly: lintian is
+  # not asked for them.
+  suppressed="--suppress-tags no-manual-page"
 fi
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
@@ -58,7 +62,9 @@ printf '%s\n' "$listing" | grep '/bin/kw_lsini$' >/dev/null
 printf '%s\n' "$listing" | grep '/share/doc/kw-tai2utc/LICENSE$' >/dev/null
 if command -v lintian >/dev/null 2>&1; then
   status=0
-  lintian --fail-on error,warning --display-info "$deb" >"$work/lintian" 2>&1 || status=$?
+  # shellcheck disable=SC2086 # $suppressed is empty or an option and its value
+  lintian --fail-on error,warning --display-info $suppressed "$deb" >"$work/lintian" 2>&1 ||
+    status=$?
   grep -v 'root privileges' "$work/lintian" || true
   [ "$status" = 0 ] || { echo "lintian: errors or warnings (status $status)" >&2; exit 1; }
   echo "lintian: no error or warning"

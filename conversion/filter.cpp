@@ -1,6 +1,7 @@
 #include "conversion/filter.h"
 
 #include <optional>
+#include <utility>
 
 #include "conversion/convert_records.h"
 #include "conversion/run.h"
@@ -29,13 +30,15 @@ os::File open_named(int unit, const std::string& name, const Missing& missing) {
 
 LeapTable load_table(const std::string& name) {
   LeapTable table;
-  InputUnit unit(kTableFile.unit, name,
-                 open_named(kTableFile.unit, name,
-                            [&name](const std::string&) {
-                              stop_table(describe({.kind = TableFault::Kind::empty}, name) +
-                                         "; no record converted");
-                            }),
-                 name != "-");
+  InputUnit unit(
+      kTableFile.unit, name,
+      open_named(kTableFile.unit, name,
+                 [&name](const std::string&) {
+                   stop_table(
+                       describe({.kind = TableFault::Kind::empty, .detail = "missing"}, name) +
+                       "; no record converted: " + no_table_remedy(true));
+                 }),
+      name != "-");
   load_leap_table(unit, table, TableForms::published);
   return table;
 }
@@ -56,8 +59,34 @@ void convert_to(OutputUnit& out, InputUnit& data, const DateOffsets& offsets, bo
   if (kept) os::write_standard_error(outside_the_table(counts, offsets.table()));
 }
 
+// The file standard input or output is, when it is a regular one.
+os::Identity standard_identity(bool output) {
+  os::OpenError error = os::OpenError::none;
+  std::string why;
+  const os::File file =
+      output ? os::File::standard_output(error, why) : os::File::standard_input(error, why);
+  return file.identity();
+}
+
+os::Identity identity_of(const std::string& name, bool output) {
+  return name == "-" ? standard_identity(output) : os::identity_of(name);
+}
+
+// A data file converted into itself would be lost, and a second run would
+// convert it twice: INPUT and OUTPUT that are one file, whatever their
+// names, are refused.
+void refuse_one_file(const FilterRun& run, const os::Identity& input, const os::Identity& output) {
+  if (!os::same_file(input, output)) return;
+  throw RunStop(std::string(kProgramPrefix) + "INPUT " + shown(run.input) + " and OUTPUT " +
+                    shown(run.output) +
+                    " are the same file: nothing read or written (name another OUTPUT)",
+                usage_status);
+}
+
 void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replacement) {
   std::string why;
+  const os::Identity output = identity_of(run.output, true);
+  refuse_one_file(run, identity_of(run.input, false), output);
   if (run.output != "-") {
     // The output's folder is held from here to the rename.
     replacement.emplace();
@@ -67,13 +96,12 @@ void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replac
   const DateOffsets offsets(load_table(run.table), run.direction);
   // A file named is read from its start; standard input from wherever it
   // stands, perhaps shared with another program.
-  InputUnit data(kDataFile.unit, run.input,
-                 open_named(kDataFile.unit, run.input,
-                            [&run](const std::string& why) {
-                              stop_severe(err::file_not_found, "file not found",
-                                          about(run.input, why));
-                            }),
-                 run.input != "-");
+  os::File data_file = open_named(kDataFile.unit, run.input, [&run](const std::string& why) {
+    stop_severe(err::file_not_found, "file not found", about(run.input, why));
+  });
+  // Named again since it was looked at: still not the output?
+  refuse_one_file(run, data_file.identity(), output);
+  InputUnit data(kDataFile.unit, run.input, std::move(data_file), run.input != "-");
   os::OpenError error = os::OpenError::none;
   if (!replacement) {
     os::File standard_output = os::File::standard_output(error, why);

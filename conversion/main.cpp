@@ -42,7 +42,7 @@ constexpr const char kHelpOptions[] =
     "\n\n"
     "  " KW_TAI2UTC_NAME
     " --table ls.ini ut1-tai.txt ut1-utc.txt\n\n"
-    "  " KW_TAI2UTC_NAME " --table ls.ini --reverse - < ut1-utc.txt > ut1-tai.txt\n\n";
+    "  " KW_TAI2UTC_NAME " --reverse - < ut1-utc.txt > ut1-tai.txt\n\n";
 constexpr const char kHelpTable[] =
     "A table holds one line per change of TAI-UTC: year, month, day and the\n"
     "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"

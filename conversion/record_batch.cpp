@@ -98,6 +98,19 @@ void RecordBatch::count_zones(std::size_t records, ZoneCounts& counts) const {
   }
 }
 
+std::string_view RecordBatch::record_text(std::uint64_t index) const {
+  std::string_view rest(records(), size_);
+  for (std::uint64_t k = 0; k < index && !rest.empty(); ++k) {
+    const std::size_t end = rest.find('\n');
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+  }
+  const std::size_t end = rest.find('\n');
+  std::string_view line = rest.substr(0, end);
+  // A CR LF line end is a line end; a CR alone is a character of the line.
+  if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
 void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& counts,
                        std::uint64_t first_line) const {
   // The records reach the file before the batch is done with, so that a
@@ -116,9 +129,16 @@ void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& count
   report_overflows(output_size_ / record_size_, out);
   count_zones(output_size_ / record_size_, counts);
   if (stop_ != ReadStatus::ok) {
-    stop_unit(error_for(stop_), data.unit(), data.name(),
-              std::string(kProgramPrefix) + "line " + with_thousands(first_line + stopped_at_) +
-                  " of " + (data.name().empty() ? "\"\"" : shown(data.name())));
+    const std::uint64_t line = first_line + stopped_at_;
+    std::string detail = std::string(kProgramPrefix) + "line " + with_thousands(line) + " of " +
+                         (data.name().empty() ? "\"\"" : shown(data.name()));
+    if (stop_ != ReadStatus::conversion) {
+      // Only the parsed columns take part in the read.
+      detail += ": " +
+                found_in_line(record_text(stopped_at_).substr(0, kParsedColumns), line == 1) +
+                ", where six numbers (year, month, day and three values) were expected";
+    }
+    stop_unit_at(error_for(stop_), data.unit(), data.name(), std::move(detail));
   }
   if (convert_failure_) std::rethrow_exception(convert_failure_);
   if (read_failure_) std::rethrow_exception(read_failure_);

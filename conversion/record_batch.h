@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "conversion/tiers/record_tiers.h"
@@ -76,6 +77,9 @@ class RecordBatch {
   void report_overflows(std::size_t records, const OutputUnit& out) const;
   void count_zones(std::size_t records, ZoneCounts& counts) const;
 
+  // The text of the record at `index` among those read, without its line
+  // end.
+  std::string_view record_text(std::uint64_t index) const;
   char* records() const;             // in store_, after the room the tiers need before them
   std::unique_ptr<char[]> store_;    // kStoreBytes and the room the tiers need around them
   std::size_t size_ = 0;             // bytes of records in store_

@@ -72,7 +72,9 @@ int run_and_report(const std::function<void()>& run, Details details) {
     return 0;
   } catch (const RunStop& stop) {
     std::string lines = std::string(stop.line()) + "\n";
-    if (details == Details::written && !stop.detail().empty()) lines += stop.detail() + "\n";
+    if ((details == Details::written || stop.located()) && !stop.detail().empty()) {
+      lines += stop.detail() + "\n";
+    }
     os::write_standard_error(lines);
     return stop.status();
   } catch (const std::bad_alloc&) {

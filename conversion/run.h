@@ -7,8 +7,9 @@
 
 namespace kw {
 
-// Whether a failure's detail line (its reason, the line of a bad record)
-// is written after its failure line: the fixed run writes one line.
+// Whether a failure's detail line (its reason) is written after its
+// failure line: the fixed run writes only the one that names the line of
+// a file, a bad record's or a table's.
 enum class Details { left_out, written };
 
 // Prepares the process, runs `run` and reports its outcome: the failure

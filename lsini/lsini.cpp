@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "lsini/table_update.h"
@@ -60,19 +61,18 @@ constexpr const char kHelpRules[] =
 
 std::string help_text() {
   const std::string_view system_list = os::system_leap_list();
-  std::string text =
-      "Usage: " KW_LSINI_NAME
-      " [--since-1961] [--] [LIST]\n"
-      "Writes the leap-second table ls.ini in the current folder from LIST, a\n"
-      "published table of TAI-UTC (- reads it from standard input):\n"
-      "  leap-seconds.list  the IETF list: the IERS publishes it at\n"
-      "                     https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list\n"
-      "                     and the NIST at ftp://ftp.boulder.nist.gov/pub/time/\n"
-      "  Leap_Second.dat    the IERS's, at\n"
-      "                     https://hpiers.obspm.fr/iers/bul/bulc/Leap_Second.dat\n"
-      "  tai-utc.dat        the USNO's, with the rates of 1961-1971, at\n"
-      "                     https://maia.usno.navy.mil/ser7/tai-utc.dat\n"
-      "told apart by their content. ";
+  std::string text = "Usage: " KW_LSINI_NAME
+                     " [--since-1961] [--] [LIST]\n"
+                     "Writes the leap-second table ls.ini in the current folder from LIST, a\n"
+                     "published table of TAI-UTC (- reads it from standard input):\n"
+                     "  leap-seconds.list  the IETF list: the IERS publishes it at\n"
+                     "      https://hpiers.obspm.fr/iers/bul/bulc/ntp/leap-seconds.list\n"
+                     "    and the NIST at ftp://ftp.boulder.nist.gov/pub/time/\n"
+                     "  Leap_Second.dat    the IERS's, at\n"
+                     "      https://hpiers.obspm.fr/iers/bul/bulc/Leap_Second.dat\n"
+                     "  tai-utc.dat        the USNO's, with the rates of 1961-1971, at\n"
+                     "      https://maia.usno.navy.mil/ser7/tai-utc.dat\n"
+                     "told apart by their content. ";
   text += system_list.empty() ? "This system keeps no list: name one.\n\n"
                               : "By default LIST is\n" + std::string(system_list) + ".\n\n";
   text += kHelpRules;
@@ -96,6 +96,30 @@ std::string span_of(const PublishedTable& table) {
   };
   return std::to_string(n) + (n == 1 ? " entry, " : " entries, ") + when(table.entries.front()) +
          " to " + when(table.entries.back());
+}
+
+// What the table `text` holds, when it holds other entries than the
+// list's: "41 entries, 1961-01-01 (1.4228180 s) to 2017-01-01 (37 s), the
+// list's 28 among them"; else what the list holds.
+std::string span_of(std::string_view text, const PublishedTable& list) {
+  LeapTable table;
+  if (load_table_text(text, table) || static_cast<std::size_t>(table.LS_N) == list.entries.size()) {
+    return span_of(list);
+  }
+  const std::size_t n = list.entries.size();
+  return std::to_string(table.LS_N) + " entries, " +
+         iso_date(static_cast<std::int64_t>(table.LS_MJD[0])) + " to " +
+         iso_date(list.entries.back().mjd) + " (" + value_words(list.entries.back()) +
+         "), the list's " + std::to_string(n) + " among them";
+}
+
+// Text that the help breaks into lines, as one line.
+std::string one_line(std::string text) {
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+    const std::size_t end = text.find_first_not_of(' ', at + 1);
+    text.replace(at, (end == std::string::npos ? text.size() : end) - at, " ");
+  }
+  return text;
 }
 
 // What the list is and when it expires, as its first line says.
@@ -125,7 +149,8 @@ bool read_list(const std::string& path, std::int64_t now, bool since_1961, Publi
   const std::int64_t today = kMjdOf1970 + now / kDay - (now % kDay < 0 ? 1 : 0);
   if (table.expires && *table.expires <= today) {
     say("warning: the list expired on " + iso_date(*table.expires) +
-        ": the table may miss a leap second announced since; for a fresh list, " + fresh_list());
+        ": the table may miss a leap second announced since; for a fresh list, " +
+        one_line(fresh_list()));
   }
   const std::vector<PublishedEntry>& history = entries_of_1961_to_1971();
   if (since_1961 && table.entries.front().mjd > history.back().mjd) {
@@ -152,8 +177,8 @@ int write_update(os::Replacement& table, const TableUpdate& update, const Publis
   } else if (!table.file().write(update.text, written)) {
     why = "cannot write the new file: " + table.file().error_text();
   } else if (table.commit(why)) {
-    say("wrote " + kTable + ": " + span_of(published) + " (" + std::to_string(update.added) +
-        " added)");
+    say("wrote " + kTable + ": " + span_of(update.text, published) + " (" +
+        std::to_string(update.added) + " added)");
     return lsini_status::ok;
   } else {
     again = table.changed();
@@ -191,7 +216,7 @@ int try_update(const PublishedTable& published, bool& again) {
       say(update.why + "; nothing written");
       return lsini_status::list_refused;
     case TableUpdate::Kind::up_to_date:
-      say(kTable + " is up to date: " + span_of(published) + "; left untouched");
+      say(kTable + " is up to date: " + span_of(old_text, published) + "; left untouched");
       return lsini_status::ok;
     case TableUpdate::Kind::write:
       break;

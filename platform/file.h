@@ -34,6 +34,25 @@ std::string native_name(std::string_view name);
 // The leap-second list this system keeps, or empty where it keeps none.
 std::string_view system_leap_list();
 
+// Which regular file a name or a handle leads to, whatever the names and
+// links on the way: the system's device and file number. Known only for a
+// regular file; two unknown identities are never the same file.
+struct Identity {
+  std::uint64_t device = 0;
+  std::uint64_t number = 0;
+  bool known = false;
+  bool found = false;  // identity_of: the name names an entry, regular or not
+};
+
+inline bool same_file(const Identity& a, const Identity& b) {
+  return a.known && b.known && a.device == b.device && a.number == b.number;
+}
+
+// The identity of the regular file `name` leads to, resolved as
+// File::open_to_read resolves it, without opening it (a FIFO is not
+// waited on); unknown when it names nothing, or no regular file.
+Identity identity_of(std::string_view name);
+
 // An open file. Move-only; closes itself when destroyed.
 class File {
  public:
@@ -70,6 +89,9 @@ class File {
   static File standard_output(OpenError& error, std::string& why);
 
   bool is_open() const { return handle_ != kNoHandle; }
+
+  // The identity of the file, when it is a regular one.
+  Identity identity() const;
   bool writable() const { return writable_; }
 
   // Reads up to `size` bytes at the current position. Returns the count

@@ -171,6 +171,32 @@ File File::open_to_read(std::string_view name, OpenError& error, std::string& wh
 }
 
 namespace {
+Identity identity_of_stat(const struct stat& info) {
+  if (!S_ISREG(info.st_mode)) return {};
+  return {.device = static_cast<std::uint64_t>(info.st_dev),
+          .number = static_cast<std::uint64_t>(info.st_ino),
+          .known = true};
+}
+}  // namespace
+
+Identity identity_of(std::string_view name) {
+  Place place;
+  std::string why;
+  if (locate(native_name(name), Use::input, place, why) != OpenError::none || !place.exists) {
+    return {};
+  }
+  Identity identity = identity_of_stat(place.entry);
+  identity.found = true;
+  return identity;
+}
+
+Identity File::identity() const {
+  struct stat info {};
+  if (!is_open() || ::fstat(fd_of(handle_), &info) != 0) return {};
+  return identity_of_stat(info);
+}
+
+namespace {
 int copy_of(int fd, OpenError& error, std::string& why) {
   const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
   error = copy >= 0 ? OpenError::none : open_error_of(errno);

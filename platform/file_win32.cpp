@@ -93,6 +93,34 @@ File File::open_to_read(std::string_view name, OpenError& error, std::string& wh
 }
 
 namespace {
+Identity identity_of_handle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(handle) != FILE_TYPE_DISK || ::GetFileInformationByHandle(handle, &info) == 0 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {};
+  }
+  return {.device = info.dwVolumeSerialNumber,
+          .number = (std::uint64_t{info.nFileIndexHigh} << 32U) | info.nFileIndexLow,
+          .known = true};
+}
+}  // namespace
+
+Identity identity_of(std::string_view name) {
+  const HANDLE handle = ::CreateFileA(std::string(name).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  Identity identity = identity_of_handle(handle);
+  identity.found = true;
+  ::CloseHandle(handle);
+  return identity;
+}
+
+Identity File::identity() const {
+  return is_open() ? identity_of_handle(native(handle_)) : Identity{};
+}
+
+namespace {
 // A handle of this process's own to the same file as standard handle `which`.
 HANDLE copy_of_standard(DWORD which, OpenError& error, std::string& why) {
   HANDLE original = ::GetStdHandle(which);

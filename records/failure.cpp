@@ -1,5 +1,6 @@
 #include "records/failure.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/process.h"
@@ -83,6 +84,44 @@ void stop_unit(UnitError error, int unit, std::string_view file, std::string det
       break;
   }
   stop_severe(static_cast<int>(error), unit_message(text, unit, file), std::move(detail));
+}
+
+void stop_unit_at(UnitError error, int unit, std::string_view file, std::string detail) {
+  try {
+    stop_unit(error, unit, file);
+  } catch (const RunStop& stop) {
+    throw RunStop(stop.line(), stop.status(), std::move(detail), true);
+  }
+}
+
+std::string found_in_line(std::string_view line, bool first) {
+  if (first && line.starts_with("\xEF\xBB\xBF")) {
+    return "a UTF-8 byte-order mark (the invisible bytes EF BB BF) before the first value";
+  }
+  if ((first && (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF"))) ||
+      line.find('\0') != std::string_view::npos) {
+    return "UTF-16 text (two bytes a character), not plain text";
+  }
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return "a blank line";
+  const char c = line[start];
+  if (c == '#' || c == '!' || c == ';' || c == '%') return "a comment line";
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return "a header or text line";
+  // The first word that the program does not read as a number.
+  int values = 0;
+  for (std::size_t at = start; at < line.size();) {
+    const std::size_t end = std::min(line.find_first_of(" \t,", at), line.size());
+    const std::string_view word = line.substr(at, end - at);
+    double value = 0.0;
+    if (!word.empty()) {
+      if (ListReader(word).next_real(value) != ReadStatus::ok) {
+        return "\"" + shown(word.substr(0, 20)) + "\", not a number";
+      }
+      ++values;
+    }
+    at = line.find_first_not_of(" \t,", end);
+  }
+  return std::to_string(values) + (values == 1 ? " value" : " values");
 }
 
 UnitError error_for(ReadStatus status) {

@@ -36,6 +36,7 @@ inline constexpr std::string_view kProgramPrefix = "KW_TAI2UTC: ";
 // Exit statuses of the program's own stops (the run-time's failures exit
 // with their error number, see os::exit_status_for_error).
 inline constexpr int table_problem_status = 1;  // the leap-second table cannot be used
+inline constexpr int usage_status = 2;          // wrong arguments
 inline constexpr int untrusted_status = 3;      // a path another user controls
 inline constexpr int out_of_memory_status = 4;  // no memory for the run
 
@@ -47,16 +48,20 @@ inline constexpr int out_of_memory_status = 4;  // no memory for the run
 // process has no file handle left.
 class RunStop {
  public:
-  RunStop(std::string line, int status, std::string detail = {})
-      : line_(std::move(line)), status_(status), detail_(std::move(detail)) {}
+  RunStop(std::string line, int status, std::string detail = {}, bool located = false)
+      : line_(std::move(line)), status_(status), detail_(std::move(detail)), located_(located) {}
   const char* line() const { return line_.c_str(); }
   int status() const { return status_; }
   const std::string& detail() const { return detail_; }
+  // Whether the detail names the line of a file that stopped the run,
+  // which every form of the run writes.
+  bool located() const { return located_; }
 
  private:
   std::string line_;
   int status_;
   std::string detail_;
+  bool located_;
 };
 
 // A name as it may be shown in the program's own lines: control
@@ -88,6 +93,17 @@ enum class UnitError {
 // `detail` as for RunStop.
 [[noreturn]] void stop_unit(UnitError error, int unit, std::string_view file,
                             std::string detail = {});
+
+// As stop_unit, with a detail that names the line of `file` that stopped
+// the run and what it holds: written by every form of the run.
+[[noreturn]] void stop_unit_at(UnitError error, int unit, std::string_view file,
+                               std::string detail);
+
+// What a line that does not read as numbers holds, in a few words, for the
+// line that says where the run stopped: a byte-order mark or UTF-16 text
+// (`first` line of its file), a comment line, a header or text line, the
+// first word that is not a number, or else how many values it has.
+std::string found_in_line(std::string_view line, bool first);
 
 // Ends the run because the leap-second table cannot be used; `what` says
 // why, and the line begins with the program's name.

@@ -5,6 +5,8 @@
 // (65534); reported as skipped otherwise.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/leap_tables.h"
 #include "support/run_program.h"
 
 namespace kw {
@@ -114,7 +117,7 @@ class Scene {
 };
 
 std::string shipped_table() {
-  return test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini");
+  return test::shipped_table_text();
 }
 
 // The shipped table less its last entry: one the list extends.
@@ -309,6 +312,11 @@ struct PlantedCase {
   const char* name;  // the file of the run planted as a link
   bool dangling;     // to a file of root's that does not exist yet
 };
+
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const PlantedCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class PlantedLinks : public ::testing::TestWithParam<PlantedCase> {};
 

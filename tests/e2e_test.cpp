@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/messages.h"
 #include "support/program_tree.h"
 #include "support/run_program.h"
 
@@ -265,7 +266,10 @@ TEST(Program, LongFilesKeepTheirOrderAndStopAtTheFirstBadRecord) {
   for (int i = 0; i < overflows; ++i) {
     error += "forrtl: error (63): output conversion error, unit 2, file new.txt\n";
   }
-  error += "forrtl: severe (59): list-directed I/O syntax error, unit 1, file ..\\..\\KW_PVZ.DAT\n";
+  error +=
+      "forrtl: severe (59): list-directed I/O syntax error, unit 1, file ..\\..\\KW_PVZ.DAT\n"
+      "KW_TAI2UTC: line 87,655 of ..\\..\\KW_PVZ.DAT: \"x\", not a number" +
+      std::string(test::kSixNumbers) + "\n";
   EXPECT_EQ(result.exit_status, 59);
   EXPECT_TRUE(result.standard_error == error) << "lines on standard error differ";
   EXPECT_TRUE(tree.output() == expected) << "new.txt differs";
@@ -274,33 +278,56 @@ TEST(Program, LongFilesKeepTheirOrderAndStopAtTheFirstBadRecord) {
 
 struct BadData {
   std::string data;
-  std::string error;  // the line on standard error
+  std::string error;  // the failure line on standard error
+  std::string where;  // the line after it: where the record is, and what it holds
   int status;
   std::vector<std::string> written;  // the records in new.txt afterwards
 };
 
+// Every record that stops the run: its failure line as it always was,
+// then the line, file and what was found there against what was expected.
 TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
   const std::string file = ", unit 1, file ..\\..\\KW_PVZ.DAT\n";
+  const auto at = [](int line, const std::string& found) {
+    return "KW_TAI2UTC: line " + std::to_string(line) + " of ..\\..\\KW_PVZ.DAT" +
+           (found.empty() ? "" : ": " + found + test::kSixNumbers) + "\n";
+  };
   const std::string good = "96 01 05 0 0 0\r\n";
   const std::string out = "96 01 05  0.00000  0.00000 30.000000";
+  const std::string syntax = "forrtl: severe (59): list-directed I/O syntax error" + file;
   const BadData cases[] = {
-      {good + "96 01 05 1 2\r\n", "forrtl: severe (24): end-of-file during read" + file, 24, {out}},
-      {good + "96 01 05 1 2 x\r\n",
-       "forrtl: severe (59): list-directed I/O syntax error" + file,
-       59,
+      {good + "96 01 05 1 2\r\n",
+       "forrtl: severe (24): end-of-file during read" + file,
+       at(2, "5 values"),
+       24,
        {out}},
+      {good + "96 01 05 1 2 x\r\n", syntax, at(2, "\"x\", not a number"), 59, {out}},
       {good + good + "96 01 05 1.5e999 2 3\r\n",
        "forrtl: severe (64): input conversion error" + file,
+       at(3, ""),
        64,
        {out, out}},
-      {good + "96 01 05 1 2 3\r",
-       "forrtl: severe (59): list-directed I/O syntax error" + file,
-       59,
-       {out}},
+      {good + "96 01 05 1 2 3\r", syntax, at(2, "\"3\\x0d\", not a number"), 59, {out}},
       // The sixth value would need column 39.
       {"96 01 05 1.0000000000 2.00000000000000 7\r\n",
        "forrtl: severe (24): end-of-file during read" + file,
+       at(1, "5 values"),
        24,
+       {}},
+      {good + "# year month day values\r\n", syntax, at(2, "a comment line"), 59, {out}},
+      {"YY MM DD UT1-TAI\r\n" + good, syntax, at(1, "a header or text line"), 59, {}},
+      {"\xEF\xBB\xBF" + good,
+       syntax,
+       at(1, "a UTF-8 byte-order mark (the invisible bytes EF BB BF) before the first value"),
+       59,
+       {}},
+      {std::string("\xFF\xFE"
+                   "9\0"
+                   "6\0 \0",
+                   8),
+       syntax,
+       at(1, "UTF-16 text (two bytes a character), not plain text"),
+       59,
        {}},
   };
   for (const auto& c : cases) {
@@ -308,7 +335,7 @@ TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
     test::write_file(tree.data(), c.data);
     test::write_file(tree.work() / "new.txt", std::string(5000, 'o'));
     const auto result = tree.run();
-    EXPECT_EQ(result.standard_error, c.error) << c.data;
+    EXPECT_EQ(result.standard_error, c.error + c.where) << c.data;
     EXPECT_EQ(result.exit_status, c.status) << c.data;
     // Nothing written leaves the old file; written records stay, and the
     // file ends after them.

@@ -27,6 +27,8 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/leap_tables.h"
+#include "support/messages.h"
 #include "support/program_tree.h"
 #include "support/run_program.h"
 
@@ -386,8 +388,9 @@ TEST(Faults, TablesAreReadWithABound) {
       "KW_TAI2UTC: \"ls.ini\" is larger than 1048576 bytes, more than any table holds; no record "
       "converted\n";
   const std::string empty =
-      "KW_TAI2UTC: \"ls.ini\" holds no leap-second entry (the file is missing or empty); no "
-      "record converted\n";
+      "KW_TAI2UTC: \"ls.ini\" holds no leap-second entry (the file is empty or blank); no "
+      "record converted" +
+      std::string(test::kWriteTable) + "\n";
   struct Table {
     const char* what;
     std::function<void(const Tree&)> arrange;
@@ -435,8 +438,7 @@ TEST(Faults, NoTemporaryOutlivesASignalWhereFilesHaveNames) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(::strsignal(signal));
     const test::TempDir dir;
-    test::write_file(dir.path() / "ls.ini",
-                     test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+    test::write_file(dir.path() / "ls.ini", test::shipped_table_text());
     test::write_file(dir.path() / "out.txt", "old contents\r\n");
     ASSERT_EQ(::mkfifo((dir.path() / "in").c_str(), 0600), 0);
     const pid_t child = ::fork();
@@ -488,8 +490,7 @@ namespace {
 // chance to clean up; nothing is left beside it.
 TEST(Faults, ANamedOutputOutlivesAKilledRun) {
   const test::TempDir dir;
-  test::write_file(dir.path() / "ls.ini",
-                   test::read_file(fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini"));
+  test::write_file(dir.path() / "ls.ini", test::shipped_table_text());
   test::write_file(dir.path() / "out.txt", "old contents\r\n");
   const fs::path fifo = dir.path() / "in";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

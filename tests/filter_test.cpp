@@ -6,6 +6,8 @@
 // or temporary file appears; --reverse undoes the conversion.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/leap_tables.h"
+#include "support/messages.h"
 #include "support/program_tree.h"
 #include "support/run_program.h"
 
@@ -41,6 +45,11 @@ struct DataCase {
   const char* bad_line = nullptr;  // the line of the record that stops the run, if one does
 };
 
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const DataCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 // `text` without the lines that say which dates the table does not know:
 // a named OUTPUT that is left as it was has no records to say them of.
 std::string without_table_lines(const std::string& text) {
@@ -54,12 +63,10 @@ std::string without_table_lines(const std::string& text) {
   return kept;
 }
 
-// The line the named form adds after the fixed run's failure line, when a
+// The start of the line both forms write after the failure line, when a
 // record stops the run.
 std::string line_of_the_record(const DataCase& c, const std::string& file) {
-  return c.bad_line == nullptr
-             ? ""
-             : "KW_TAI2UTC: line " + std::string(c.bad_line) + " of " + file + "\n";
+  return c.bad_line == nullptr ? "" : "KW_TAI2UTC: line " + std::string(c.bad_line) + " of " + file;
 }
 
 class Filter : public ::testing::TestWithParam<DataCase> {};
@@ -70,6 +77,11 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   const test::RunResult by_fixed = fixed.run();
   const std::string fixed_output = fs::exists(fixed.work() / "new.txt") ? fixed.output() : "";
   const std::string data_name = "..\\..\\KW_PVZ.DAT";
+  if (GetParam().bad_line != nullptr) {
+    EXPECT_NE(by_fixed.standard_error.find("\n" + line_of_the_record(GetParam(), data_name)),
+              std::string::npos)
+        << by_fixed.standard_error;
+  }
 
   const test::TempDir dir;
   test::write_file(dir.path() / "ls.ini", test::read_file(fixed.work() / "ls.ini"));
@@ -84,9 +96,8 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   std::string expected_error = replaced(replaced(by_fixed.standard_error, data_name, "in.dat"),
                                         "file new.txt", "file out.txt");
   if (by_fixed.exit_status != 0) {
-    expected_error = without_table_lines(expected_error) +
-                     line_of_the_record(GetParam(), "in.dat") +
-                     "KW_TAI2UTC: out.txt is left as it was\n";
+    expected_error =
+        without_table_lines(expected_error) + "KW_TAI2UTC: out.txt is left as it was\n";
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
   } else {
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), fixed_output);
@@ -101,8 +112,7 @@ TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
   EXPECT_EQ(piped.exit_status, by_fixed.exit_status);
   EXPECT_EQ(piped.standard_output, fixed_output);
   EXPECT_EQ(piped.standard_error,
-            replaced(replaced(by_fixed.standard_error, data_name, "-"), "file new.txt", "file -") +
-                line_of_the_record(GetParam(), "-"));
+            replaced(replaced(by_fixed.standard_error, data_name, "-"), "file new.txt", "file -"));
   EXPECT_EQ(test::names_in(dir.path()), before);  // no log, new.txt or temporary file
 }
 
@@ -186,7 +196,8 @@ TEST(Filter, TakesThePublishedTablesThemselves) {
 // has its blank before it.
 TEST(Filter, ReverseThenForwardGivesBackTheExample) {
   const test::TempDir dir;
-  const std::string table = (fs::path(KW_EXAMPLES_DIR) / "station" / "run" / "ls.ini").string();
+  test::write_file(dir.path() / "ls.ini", test::shipped_table_text());
+  const std::string table = "ls.ini";
   const auto run = [&](std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"--table", table});
     return test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = arguments}).exit_status;
@@ -214,9 +225,8 @@ TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
   test::write_file(dir.path() / "out.txt", "old");
   const test::RunResult missing =
       test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"--table", "none", "in"}});
-  EXPECT_EQ(missing.standard_error,
-            "KW_TAI2UTC: \"none\" holds no leap-second entry (the file is missing or empty); no "
-            "record converted\n");
+  EXPECT_EQ(missing.standard_error, "KW_TAI2UTC: \"none\" is missing; no record converted" +
+                                        std::string(test::kWriteOrNameTable) + "\n");
   test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
   const test::RunResult no_input =
       test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in", "out.txt"}});
@@ -307,6 +317,137 @@ TEST(Filter, RefusedOutputsSayWhyAndStayAsTheyWere) {
             0);
   EXPECT_EQ(test::read_file(dir.path() / longest), "96 01 05  0.00000  0.00000 10.000000\r\n");
 #endif
+}
+
+struct OneFile {
+  const char* what;
+  std::vector<std::string> arguments;
+  const char* standard_input = nullptr;   // a file of the folder, when standard input is one
+  const char* standard_output = nullptr;  // ... appended to, when standard output is one
+  std::string refusal;                    // the line that refuses the run; empty: the run converts
+};
+
+// INPUT and OUTPUT that are one file, by any names, are refused before
+// anything is read (the table named here does not exist): status 2, one
+// line, the data file as it was and nothing made. A copy is converted.
+TEST(Filter, RefusesToConvertAFileIntoItself) {
+  const auto refused = [](const std::string& input, const std::string& output) {
+    return "KW_TAI2UTC: INPUT " + input + " and OUTPUT " + output +
+           " are the same file: nothing read or written (name another OUTPUT)\n";
+  };
+  const std::vector<OneFile> cases = {
+      {"one name",
+       {"--table", "none", "in.dat", "in.dat"},
+       nullptr,
+       nullptr,
+       refused("in.dat", "in.dat")},
+      {"another spelling",
+       {"--table", "none", "in.dat", "./in.dat"},
+       nullptr,
+       nullptr,
+       refused("in.dat", "./in.dat")},
+      {"standard input",
+       {"--table", "none", "-", "in.dat"},
+       "in.dat",
+       nullptr,
+       refused("-", "in.dat")},
+      {"a copy", {"in.dat", "copy.dat"}, nullptr, nullptr, ""},
+#ifndef _WIN32
+      {"a hard link",
+       {"--table", "none", "in.dat", "hard.dat"},
+       nullptr,
+       nullptr,
+       refused("in.dat", "hard.dat")},
+      {"a symbolic link",
+       {"--table", "none", "link.dat", "in.dat"},
+       nullptr,
+       nullptr,
+       refused("link.dat", "in.dat")},
+      {"standard output appended",
+       {"--table", "none", "in.dat"},
+       nullptr,
+       "in.dat",
+       refused("in.dat", "-")},
+#endif
+  };
+  const std::string data = "96 01 05 0 0 0\n";
+  for (const OneFile& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::TempDir dir;
+    test::write_file(dir.path() / "ls.ini", "1972 1 1 10.0\n");
+    test::write_file(dir.path() / "in.dat", data);
+    test::write_file(dir.path() / "copy.dat", data);
+#ifndef _WIN32
+    fs::create_hard_link(dir.path() / "in.dat", dir.path() / "hard.dat");
+    fs::create_symlink("in.dat", dir.path() / "link.dat");
+#endif
+    const std::set<std::string> before = test::names_in(dir.path());
+    test::RunOptions options{.arguments = c.arguments};
+    if (c.standard_input != nullptr) options.standard_input = dir.path() / c.standard_input;
+    if (c.standard_output != nullptr) {
+      options.standard_output = dir.path() / c.standard_output;
+      options.append_output = true;
+    }
+    const test::RunResult result = test::run_program(KW_TAI2UTC_PATH, dir.path(), options);
+    EXPECT_EQ(test::read_file(dir.path() / "in.dat"), data);
+    EXPECT_EQ(test::names_in(dir.path()), before);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+      EXPECT_EQ(test::read_file(dir.path() / "copy.dat"),
+                "96 01 05  0.00000  0.00000 10.000000\r\n");
+    } else {
+      EXPECT_EQ(result.exit_status, 2);
+      EXPECT_EQ(result.standard_error, c.refusal);
+    }
+  }
+}
+
+struct BadTable {
+  const char* what;
+  std::string table;
+  int line;           // the line that does not read
+  std::string found;  // what the program says it holds
+};
+
+// A table line that does not read stops both forms with the same failure
+// line as always, then a line that says where it is and what it holds.
+TEST(Filter, TableLinesThatDoNotReadSayWhereAndWhy) {
+  const std::string entry = "1972 1 1 10.0\n";
+  const std::string comments = std::string(test::kFourNumbers) + test::kNoComments;
+  const std::vector<BadTable> cases = {
+      {"a comment", "# TAI-UTC\n" + entry, 1, "a comment line" + comments},
+      {"a comment further down", entry + "\n; 1973\n", 3, "a comment line" + comments},
+      {"a header", "year month day TAI-UTC\n" + entry, 1, "a header or text line" + comments},
+      {"a byte-order mark", "\xEF\xBB\xBF" + entry, 1,
+       "a UTF-8 byte-order mark (the invisible bytes EF BB BF) before the first value" +
+           std::string(test::kFourNumbers)},
+      {"UTF-16",
+       std::string("\xFF\xFE"
+                   "1\0"
+                   "9\0",
+                   6),
+       1, "UTF-16 text (two bytes a character), not plain text" + std::string(test::kFourNumbers)},
+      {"a word", entry + "1973 1 1 eleven\n", 2,
+       "\"eleven\", not a number" + std::string(test::kFourNumbers)},
+      {"a short line", entry + "1973 1 1\n", 2, "3 values" + std::string(test::kFourNumbers)},
+  };
+  for (const BadTable& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::Tree fixed;
+    test::write_file(fixed.work() / "ls.ini", c.table);
+    test::write_file(fixed.data(), "96 01 05 0 0 0\n");
+    const std::string expected =
+        "forrtl: severe (59): list-directed I/O syntax error, unit 3, file ls.ini\n"
+        "KW_TAI2UTC: \"ls.ini\", line " +
+        std::to_string(c.line) + ": " + c.found + "\n";
+    const test::RunResult by_fixed = fixed.run();
+    EXPECT_EQ(by_fixed.exit_status, status_of(59));
+    EXPECT_EQ(by_fixed.standard_error, expected);
+    const test::RunResult named = test::run_program(
+        KW_TAI2UTC_PATH, fixed.work(), {.arguments = {"--table", "ls.ini", "../../KW_PVZ.DAT"}});
+    EXPECT_EQ(named.exit_status, status_of(59));
+    EXPECT_EQ(named.standard_error, expected);
+  }
 }
 
 }  // namespace

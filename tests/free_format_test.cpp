@@ -2,6 +2,8 @@
 // decides an error, and what each well-formed value converts to.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -18,6 +20,11 @@ struct ParseCase {
   ReadStatus status;
   DataRecord expected{};  // checked when status is ok
 };
+
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const ParseCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 DataRecord rec(std::int32_t y, std::int32_t m, std::int32_t d, double a, double b, double c) {
   return DataRecord{{y, m, d}, {a, b, c}};

@@ -7,6 +7,7 @@
 
 #include "records/failure.h"
 #include "support/files.h"
+#include "support/messages.h"
 #include "timescale/lsconv_s.h"
 #include "timescale/published_table.h"
 #include "timescale/table_reader.h"
@@ -77,15 +78,19 @@ TEST(LsL, HoldsExactlyOneHundredEntries) {
 
 struct BadTable {
   const char* contents;  // nullptr: no file at all
-  const char* stop;
+  std::string stop;
 };
 
 TEST(LsL, StopsOnBadLinesAndUnusableTables) {
   const char* syntax = "forrtl: severe (59): list-directed I/O syntax error, unit 3, file ls.ini";
   const char* conversion = "forrtl: severe (64): input conversion error, unit 3, file ls.ini";
-  const char* empty =
-      "KW_TAI2UTC: \"ls.ini\" holds no leap-second entry (the file is missing or empty); no "
-      "record converted";
+  const std::string empty =
+      "KW_TAI2UTC: \"ls.ini\" holds no leap-second entry (the file is empty or blank); no "
+      "record converted" +
+      std::string(test::kWriteTable);
+  const std::string missing =
+      "KW_TAI2UTC: \"ls.ini\" is missing (made empty); no record converted" +
+      std::string(test::kWriteTable);
   const BadTable cases[] = {
       {"1972 1 1\n1972 7 1 11.0\n", syntax},  // not completed from the next line
       {"1972 1 1 10.0\n1972 7\n", syntax},
@@ -96,7 +101,7 @@ TEST(LsL, StopsOnBadLinesAndUnusableTables) {
       {"99999999999 1 1 10.0\n", conversion},
       {"", empty},
       {"\r\n \n\t\n", empty},
-      {nullptr, empty},
+      {nullptr, missing},
       {"1972 1 1 10\n1980 1 1 19\n1975 1 1 14\n",
        "KW_TAI2UTC: \"ls.ini\", line 3: the date lies before the date of the entry above it "
        "(line 2); no record converted"},

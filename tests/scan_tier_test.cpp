@@ -4,6 +4,8 @@
 // every layout it is meant to.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -30,6 +32,11 @@ struct LayoutCase {
   std::vector<std::string> records;  // consecutive records of one file
   bool scanned;                      // the scan tier takes every record that fits
 };
+
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 // One record converted as the batches convert theirs: a block of it alone,
 // through the tiers' entry. Its answer, output field and zone as the

@@ -12,6 +12,8 @@
 // is where the user asked. Needs root and the user "nobody" (65534).
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +52,11 @@ struct Name {
   bool table;        // read as a table (else records, or written)
   bool output;
 };
+
+// A failing case is named by its name, not by its bytes.
+void PrintTo(const Name& c, std::ostream* os) {
+  *os << c.label;
+}
 
 const Name kNames[] = {
     {"fixed_ls_ini", Program::fixed, "ls.ini", true, false},

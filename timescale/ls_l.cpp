@@ -1,5 +1,6 @@
 #include <string>
 
+#include "platform/file.h"
 #include "records/failure.h"
 #include "records/run_files.h"
 #include "records/units.h"
@@ -10,12 +11,14 @@
 namespace kw {
 namespace {
 
-[[noreturn]] void stop_on(const TableFault& fault, const InputUnit& unit) {
+[[noreturn]] void stop_on(const TableFault& fault, const InputUnit& unit, bool named_form) {
   switch (fault.kind) {
     case TableFault::Kind::syntax:
-      stop_unit(UnitError::syntax, unit.unit(), unit.name());
+      stop_unit_at(UnitError::syntax, unit.unit(), unit.name(),
+                   std::string(kProgramPrefix) + describe(fault, unit.name()));
     case TableFault::Kind::conversion:
-      stop_unit(UnitError::input_conversion, unit.unit(), unit.name());
+      stop_unit_at(UnitError::input_conversion, unit.unit(), unit.name(),
+                   std::string(kProgramPrefix) + describe(fault, unit.name()));
     case TableFault::Kind::too_many:
     case TableFault::Kind::out_of_order:
     case TableFault::Kind::empty:
@@ -24,12 +27,15 @@ namespace {
     case TableFault::Kind::none:
       break;
   }
-  stop_table(describe(fault, unit.name()) + "; no record converted");
+  std::string what = describe(fault, unit.name()) + "; no record converted";
+  if (fault.kind == TableFault::Kind::empty) what += ": " + no_table_remedy(named_form);
+  stop_table(what);
 }
 
 }  // namespace
 
-void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms) {
+void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms,
+                     const std::string& missing) {
   // Read whole, with a bound: no table, however large or endless, takes
   // more memory than that.
   std::string text;
@@ -49,12 +55,17 @@ void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms) {
     }
     text = own;
   }
-  if (const TableFault fault = load_table_text(text, table)) stop_on(fault, unit);
+  if (TableFault fault = load_table_text(text, table)) {
+    if (fault.kind == TableFault::Kind::empty) fault.detail = missing;
+    stop_on(fault, unit, forms == TableForms::published);
+  }
 }
 
 void load_leap_table(LeapTable& table) {
+  // A missing table is made empty, as any missing input is.
+  const bool missing = !os::identity_of(kTableFile.name).found;
   InputUnit unit(kTableFile.unit, kTableFile.name);
-  load_leap_table(unit, table);
+  load_leap_table(unit, table, TableForms::own, missing ? "missing (made empty)" : "");
 }
 
 void LS_L(LeapColumn& ls_mjd, LeapColumn& ls_dt, std::int32_t& ls_n) {

@@ -1,5 +1,6 @@
 #include "timescale/table_reader.h"
 
+#include "platform/file.h"
 #include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
@@ -14,6 +15,17 @@
 
 namespace kw {
 
+std::string no_table_remedy(bool named_form) {
+  const std::string_view list = os::system_leap_list();
+  if (list.empty()) {
+    return std::string(named_form ? "name a table with --table, or write ls.ini" : "write it") +
+           " with kw_lsini from a leap-seconds.list (the IERS publishes it)";
+  }
+  const std::string from = " from " + std::string(list);
+  return named_form ? "write ls.ini with kw_lsini" + from + ", or give --table " + std::string(list)
+                    : "write it with kw_lsini" + from + " (or a list you name)";
+}
+
 std::string describe(const TableFault& fault, std::string_view name) {
   std::string file = "\"";
   file += shown(name);
@@ -23,7 +35,10 @@ std::string describe(const TableFault& fault, std::string_view name) {
     case TableFault::Kind::none:
       break;
     case TableFault::Kind::syntax:
-      return file + ", line " + line + ": not four numbers (year, month, day, TAI-UTC)";
+      return file + ", line " + line + ": " +
+             (fault.detail.empty() ? std::string("not four numbers") : fault.detail) +
+             ", where four numbers (year, month, day, TAI-UTC) were expected" +
+             (fault.detail.ends_with("line") ? "; a table holds entries only, no comments" : "");
     case TableFault::Kind::conversion:
       return file + ", line " + line + ": a value that does not fit its item";
     case TableFault::Kind::too_many:
@@ -34,7 +49,8 @@ std::string describe(const TableFault& fault, std::string_view name) {
              ": the date lies before the date of the entry above it (line " +
              std::to_string(fault.line_above) + ")";
     case TableFault::Kind::empty:
-      return file + " holds no leap-second entry (the file is missing or empty)";
+      if (!fault.detail.empty()) return file + " is " + fault.detail;
+      return file + " holds no leap-second entry (the file is empty or blank)";
     case TableFault::Kind::note:
     case TableFault::Kind::expiry:
       return file + ", line " + line + ": " + fault.detail;
@@ -188,7 +204,8 @@ TableFault TableReader::add_line(std::string_view line) {
     // A short line is malformed too: it is not completed from the next line.
     return {.kind = status == ReadStatus::conversion ? TableFault::Kind::conversion
                                                      : TableFault::Kind::syntax,
-            .line = line_number_};
+            .line = line_number_,
+            .detail = found_in_line(line, line_number_ == 1)};
   }
   std::int32_t& n = table_.LS_N;
   if (n >= LS_MAX) {

@@ -34,10 +34,16 @@ struct TableFault {
   long long line = 0;        // line number of the entry at fault
   long long line_above = 0;  // out_of_order: the line of the entry above
   std::int32_t entry = 0;    // too_many: the entry's number
-  std::string detail = {};   // note, expiry: what is wrong, its text shown
+  // syntax: what the line holds; note, expiry: what is wrong; empty: how
+  // the file was found when it was missing ("missing", "missing (made empty)")
+  std::string detail = {};
 
   explicit operator bool() const { return kind != Kind::none; }
 };
+
+// What to do when there is no table to read (`name` missing or empty):
+// write one with kw_lsini, or, in the named form, name a list with --table.
+std::string no_table_remedy(bool named_form);
 
 // What a fault of the table `name` says: for example "\"ls.ini\", line 3:
 // the date lies before ...".
@@ -98,7 +104,10 @@ enum class TableForms {
 // with error 59 or 64 naming the unit, a table that cannot be used with a
 // line naming the file. A published table is taken as the table kw_lsini
 // writes from it, and one that fails its checks cannot be used.
-void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms = TableForms::own);
+// `missing`, when not empty, says how the file was found missing, for the
+// line that says it holds no entry.
+void load_leap_table(InputUnit& unit, LeapTable& table, TableForms forms = TableForms::own,
+                     const std::string& missing = {});
 
 // Loads "ls.ini" in the current directory as LS_L does, with its notes.
 void load_leap_table(LeapTable& table);

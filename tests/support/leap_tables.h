@@ -14,7 +14,8 @@
 namespace kw::test {
 
 // The bytes of the shipped "ls.ini", the real history of TAI-UTC from
-// 1972 to 2017.
+// 1972 to 2017: a copy of the example's table kept with the tests, where
+// no example run writes.
 inline std::string shipped_table_text() {
   return read_file(KW_SHIPPED_TABLE);
 }
