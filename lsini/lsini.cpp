@@ -117,7 +117,7 @@ std::string span_of(std::string_view text, const PublishedTable& list) {
 std::string one_line(std::string text) {
   for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
     const std::size_t end = text.find_first_not_of(' ', at + 1);
-    text.replace(at, (end == std::string::npos ? text.size() : end) - at, " ");
+    text.replace(at, (end == std::string::npos ? text.size() : end) - at, 1, ' ');
   }
   return text;
 }
