@@ -8,7 +8,7 @@
 #include "records/failure.h"
 #include "support/files.h"
 #include "timescale/lsconv_s.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {

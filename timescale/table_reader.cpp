@@ -3,7 +3,7 @@
 #include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 
 #include <algorithm>
 #include <charconv>

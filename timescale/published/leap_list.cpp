@@ -1,10 +1,10 @@
-#include "timescale/leap_list.h"
+#include "timescale/published/leap_list.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "timescale/published_readers.h"
-#include "timescale/sha1.h"
+#include "timescale/published/published_readers.h"
+#include "timescale/published/sha1.h"
 
 namespace kw {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "timescale/published_readers.h"
+#include "timescale/published/published_readers.h"
 
 namespace kw {
 namespace {
