@@ -17,7 +17,7 @@ std::vector<std::string_view> lines_of(std::string_view text) {
   return lines;
 }
 
-std::vector<std::string_view> words_of(std::string_view line) {
+std::vector<std::string_view> blank_words(std::string_view line) {
   std::vector<std::string_view> words;
   for (std::size_t at = 0; (at = line.find_first_not_of(" \t\r", at)) != std::string_view::npos;) {
     const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
