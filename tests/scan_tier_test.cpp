@@ -86,7 +86,7 @@ TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
       // The scan tier alone.
       char scanned[kOutputRoom] = {};
       DateZone zone{};
-      const Converted by_scan = scan_record(held.text(), offsets, scanned, zone);
+      const Converted by_scan = scan_alone(held.text(), offsets, scanned, zone);
       if (by_scan != Converted::undecided) {
         EXPECT_EQ(by_scan, expected) << line;
         EXPECT_EQ(zone, want_zone) << line;
