@@ -93,7 +93,7 @@ void BM_ScanTier(benchmark::State& state, const char* format) {
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     kw::DateZone zone{};
     const kw::Converted done =
-        kw::scan_record(records[i++ & 4095].text(), offsets, text.data(), zone);
+        kw::scan_alone(records[i++ & 4095].text(), offsets, text.data(), zone);
     decided += static_cast<std::size_t>(done != kw::Converted::undecided);
     benchmark::DoNotOptimize(text);
   }

@@ -12,7 +12,7 @@
 #include "platform/process.h"
 #include "records/failure.h"
 #include "timescale/leap_table.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 
 namespace kw {
 

@@ -13,8 +13,8 @@
 #include "platform/whole_file.h"
 #include "records/failure.h"
 #include "records/run_files.h"
-#include "timescale/leap_list.h"
-#include "timescale/published_table.h"
+#include "timescale/published/leap_list.h"
+#include "timescale/published/published_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {

@@ -1,6 +1,5 @@
 #include "lsini/table_update.h"
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -33,10 +32,6 @@ std::vector<Line> lines_with_ends(std::string_view text) {
   return lines;
 }
 
-std::int64_t units_of_seconds(double seconds) {
-  return std::fabs(seconds) < 1e11 ? std::llround(seconds * kUnitsPerSecond) : INT64_MIN;
-}
-
 // The old table: its entries, the line of each (from 0), and its expiry.
 struct OldTable {
   std::vector<PublishedEntry> entries;
@@ -56,12 +51,10 @@ bool read_old(const std::vector<Line>& lines, OldTable& old, std::string& why) {
     why = "ls.ini does not read as a table: " + describe(fault, "ls.ini");
     return false;
   }
-  for (std::size_t k = 0; k < static_cast<std::size_t>(table.LS_N); ++k) {
-    old.entries.push_back({static_cast<std::int64_t>(table.LS_MJD[k]),
-                           units_of_seconds(table.LS_DT[k]), units_of_seconds(table.LS_RATE[k])});
+  published_entries(table, old.entries, old.expires);
+  for (std::size_t k = 0; k < old.entries.size(); ++k) {
     old.line.push_back(static_cast<std::size_t>(reader.line_of(k) - 1));
   }
-  if (table.expires != kNoExpiry) old.expires = static_cast<std::int64_t>(table.expires);
   return true;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 
 namespace kw {
 

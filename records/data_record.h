@@ -43,8 +43,18 @@ struct DataRecord {
 // Parses six values from `columns`; `missing` means fewer than six.
 ReadStatus parse_data_record(std::string_view columns, DataRecord& record);
 
-// Edits `record` into out[0..36). Returns false when any field had to be
-// written as asterisks.
-bool edit_output_record(const DataRecord& record, char* out);
+// Where the third field of an output record goes when it stands
+// `z_shift` (0 or 1) columns right of its place, as the reverse layout
+// has it: `out` moved by the shift, with a blank in the column the field
+// leaves. Called once the first two fields are written.
+inline char* third_field_out(char* out, int z_shift) {
+  if (z_shift != 0) out[kZField.at] = ' ';
+  return out + z_shift;
+}
+
+// Edits `record` into out[0..36 + z_shift), its third field `z_shift` (0
+// or 1) columns right of its place. Returns false when any field had to
+// be written as asterisks.
+bool edit_output_record(const DataRecord& record, char* out, int z_shift = 0);
 
 }  // namespace kw

@@ -30,7 +30,7 @@ inline constexpr char kPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Writes the two digits of n < 100 at out.
-inline void put_pair(std::uint32_t n, char* out) {
+inline void put_two_digits(std::uint32_t n, char* out) {
   std::memcpy(out, kPairs + std::size_t{2} * n, 2);
 }
 
@@ -38,7 +38,7 @@ inline void put_pair(std::uint32_t n, char* out) {
 inline char* put_digits(std::uint32_t value, int count, char* end) {
   for (; count >= 2; count -= 2) {
     end -= 2;
-    put_pair(value % 100, end);
+    put_two_digits(value % 100, end);
     value /= 100;
   }
   if (count == 1) *--end = static_cast<char>('0' + value % 10);

@@ -121,7 +121,7 @@ bool InputUnit::fill() {
 // pieces. Returns true when the record ended at a line feed, false when it
 // ended with the data.
 template <class Take>
-bool InputUnit::scan_record(Take&& take) {
+bool InputUnit::take_record(Take&& take) {
   bool any = false;
   for (;;) {
     if (head_ == tail_ && !fill()) {
@@ -149,7 +149,7 @@ bool InputUnit::scan_record(Take&& take) {
 
 void InputUnit::read_record(char* line, std::size_t width) {
   std::size_t length = 0;  // length of the record, counted up to width + 1
-  const bool ended_by_lf = scan_record([&](const char* bytes, std::size_t count) {
+  const bool ended_by_lf = take_record([&](const char* bytes, std::size_t count) {
     if (length < width) std::memcpy(line + length, bytes, std::min(count, width - length));
     length = std::min(length + count, width + 1);
   });

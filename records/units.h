@@ -82,7 +82,7 @@ class InputUnit {
 
  private:
   template <class Take>
-  bool scan_record(Take&& take);
+  bool take_record(Take&& take);
   bool fill();
   [[noreturn]] void fail_read();
   [[noreturn]] void fail_read(std::string_view reason);

@@ -17,7 +17,7 @@
 #include "support/calendar.h"
 #include "support/leap_tables.h"
 #include "timescale/lsconv_s.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 
 #if KW_HAVE_ERFA
 #include <erfa.h>

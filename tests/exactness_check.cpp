@@ -350,7 +350,7 @@ void check_scan(const kw::DateOffsets& offsets, Counts& counts, const std::strin
   char want[kw::kOutputRoom];
   ++counts.checked;
   kw::DateZone got_zone{};
-  const kw::Converted scanned = kw::scan_record(held.text(), offsets, got, got_zone);
+  const kw::Converted scanned = kw::scan_alone(held.text(), offsets, got, got_zone);
   if (scanned == kw::Converted::undecided) return;
   ++counts.decided;
   kw::ReadStatus status = kw::ReadStatus::ok;
@@ -406,7 +406,7 @@ int main(int argc, char** argv) {
     ++ties.checked;
     kw::DateZone zone{};
     const kw::Converted converted =
-        kw::scan_record(kw::test::HeldRecord(text).text(), real_offsets, scanned, zone);
+        kw::scan_alone(kw::test::HeldRecord(text).text(), real_offsets, scanned, zone);
     if (converted == kw::Converted::undecided) {
       if (++ties.failures <= 20) std::printf("TIE NOT CONVERTED %u / 10^6\n", n);
       continue;

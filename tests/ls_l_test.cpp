@@ -9,7 +9,7 @@
 #include "support/files.h"
 #include "support/messages.h"
 #include "timescale/lsconv_s.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {

@@ -32,9 +32,9 @@
 #include "support/files.h"
 #include "support/leap_tables.h"
 #include "support/run_program.h"
-#include "timescale/leap_list.h"
-#include "timescale/published_table.h"
-#include "timescale/sha1.h"
+#include "timescale/published/leap_list.h"
+#include "timescale/published/published_table.h"
+#include "timescale/published/sha1.h"
 
 namespace kw {
 

@@ -93,7 +93,7 @@ TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
       // The scan tier alone.
       char scanned[kOutputRoom] = {};
       DateZone zone{};
-      const Converted by_scan = scan_record(held.text(), offsets, scanned, zone);
+      const Converted by_scan = scan_alone(held.text(), offsets, scanned, zone);
       if (by_scan != Converted::undecided) {
         EXPECT_EQ(by_scan, expected) << line;
         EXPECT_EQ(zone, want_zone) << line;
@@ -246,6 +246,50 @@ TEST(Batches, ConvertEachRecordAsTheGeneralTierAlone) {
     output.close();
   }
   EXPECT_GT(data.size(), 4 * RecordBatch::kStoreBytes);  // several batches
+  EXPECT_TRUE(test::read_file(dir.path() / "out") == want);
+}
+
+// In reverse the third field stands a column right of its place, a blank
+// before it, whichever tier writes the record: the scan tier (a plain
+// record), the scan tier from the digits (integers), the general tier (an
+// exponent, a comma, a field too wide). Each record is the general tier's,
+// in place, with the field moved.
+TEST(ScanTier, ReverseLayoutMovesTheThirdFieldWhicheverTierWritesIt) {
+  const DateOffsets offsets(test::shipped_leap_table(), Direction::subtract);
+  const char* const kLines[] = {"72 01 01 0.030400 0.018700 -10.045486",
+                                "99 12 31 12 -3 7",
+                                "72 1 1 1e2 1.5E-3 -0.5e1",
+                                "05,06,30,0.25,-0.125,33.5",
+                                "72 01 01 0.03 0.01 123456789.0",
+                                "17 01 01 99999.999999 -99999.99999 1",
+                                "",
+                                "30 01 01 .5 -.5 +1.25"};
+  std::string data;
+  std::string want;
+  for (int round = 0; round < 300; ++round) {
+    for (const char* line : kLines) {
+      test::HeldRecord held(line);
+      char record[kOutputRoom] = {};
+      ReadStatus status = ReadStatus::ok;
+      DateZone zone{};
+      const Converted in_place = convert_generally(held.slot(), offsets, record, status, zone);
+      ASSERT_NE(in_place, Converted::failed) << line;
+      data += std::string(line) + "\r\n";
+      if (in_place == Converted::blank) continue;
+      const std::string fields(record, kOutputWidth);
+      want += fields.substr(0, static_cast<std::size_t>(kZField.at)) + ' ' +
+              fields.substr(static_cast<std::size_t>(kZField.at)) + "\r\n";
+    }
+  }
+  test::TempDir dir;
+  test::write_file(dir.path() / "data", data);
+  {
+    InputUnit input(1, (dir.path() / "data").string());
+    OutputUnit output(2, (dir.path() / "out").string());
+    ZoneCounts counts;
+    convert_records(input, output, offsets, 2, counts);
+    output.close();
+  }
   EXPECT_TRUE(test::read_file(dir.path() / "out") == want);
 }
 

@@ -18,7 +18,7 @@
 #include "timescale/int32_arith.h"
 #include "timescale/leap_table.h"
 #include "timescale/lsconv_s.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 
 namespace kw {
 namespace {

@@ -5,7 +5,7 @@
 #include "records/run_files.h"
 #include "records/units.h"
 #include "timescale/lsconv_s.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {

@@ -4,7 +4,7 @@
 #include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 
 #include <algorithm>
 #include <charconv>
@@ -60,8 +60,9 @@ std::string describe(const TableFault& fault, std::string_view name) {
 
 namespace {
 
-// The words of a note, blanks (and a comma after a word) apart.
-std::vector<std::string_view> words_of(std::string_view note) {
+// The words of a note, blanks (and a comma after a word) apart; the
+// published readers' blank_words keeps a comma in its word.
+std::vector<std::string_view> note_words(std::string_view note) {
   std::vector<std::string_view> words;
   std::size_t at = 0;
   while ((at = note.find_first_not_of(" \t,", at)) != std::string_view::npos) {
@@ -148,7 +149,7 @@ NoteRead read_expiry(const std::vector<std::string_view>& words, std::size_t& k,
 // its form, its value must be sound. Elsewhere the words are the user's.
 // Empty, or what is wrong.
 std::string read_notes(std::string_view note, double& rate, double& expiry) {
-  const std::vector<std::string_view> words = words_of(note);
+  const std::vector<std::string_view> words = note_words(note);
   bool begins = true;
   for (std::size_t k = 0; k < words.size(); ++k) {
     const bool is_rate = words[k] == "rate";

@@ -1,7 +1,7 @@
 // The fields of the output record made by the scan tier: the first two
 // values' F9.5 and the third value's sum with a whole offset, F10.6, each
 // from the value's text where its form allows (field_from_text.h,
-// sum_from_text.h), otherwise from its digits (field_from_units.h). The
+// sum_from_text.h), otherwise from its digits (field_from_digits.h). The
 // editors are put_<what they are made from>; those from the text answer
 // whether they wrote the field, those from the digits a Converted.
 //
@@ -17,8 +17,8 @@
 #include <cstdint>
 
 #include "conversion/tiers/converted.h"
+#include "conversion/tiers/field_from_digits.h"
 #include "conversion/tiers/field_from_text.h"
-#include "conversion/tiers/field_from_units.h"
 #include "conversion/tiers/real_text.h"
 #include "conversion/tiers/sum_from_text.h"
 #include "records/data_record.h"
@@ -59,7 +59,7 @@ struct FieldsFromDigits {
   static Converted put_real(const char* text, RealSpan span, char* out) {
     const RealText t = real_at(text, span);
     if (put_text_plainly<Field>(text, t, out)) return Converted::fits;
-    return t.plain() ? put_units<Field>(read_digits(text, t), out) : Converted::undecided;
+    return t.plain() ? put_from_digits<Field>(read_digits(text, t), out) : Converted::undecided;
   }
   // The first and second fields.
   static Converted put_reals(const char* text, RealSpan x, RealSpan y, char* out) {
@@ -69,7 +69,7 @@ struct FieldsFromDigits {
     const RealText t = real_at(text, span);
     if (!t.plain()) return Converted::undecided;
     if (t.decimals() <= 6 && put_sum_text(text, t, offset, out)) return Converted::fits;
-    return put_sum_units(read_digits(text, t), offset, out);
+    return put_sum_from_digits(read_digits(text, t), offset, out);
   }
 };
 

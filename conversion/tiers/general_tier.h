@@ -8,11 +8,12 @@
 
 namespace kw {
 
-// Converts the record in slot[0..kParsedColumns) into out[0..kOutputWidth):
-// fits, overflow, blank, or failed with `status` telling which read error
-// the record raises. Never undecided. `zone` says where the date of a
-// record converted lies against the table.
+// Converts the record in slot[0..kParsedColumns) into out[0..kOutputWidth
+// + z_shift), its third field `z_shift` (0 or 1) columns right of its
+// place: fits, overflow, blank, or failed with `status` telling which read
+// error the record raises. Never undecided. `zone` says where the date of
+// a record converted lies against the table.
 Converted convert_generally(const char* slot, const DateOffsets& offsets, char* out,
-                            ReadStatus& status, DateZone& zone);
+                            ReadStatus& status, DateZone& zone, int z_shift = 0);
 
 }  // namespace kw

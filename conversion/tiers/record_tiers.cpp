@@ -12,16 +12,17 @@ namespace kw {
 namespace {
 
 // The tiers after the first, for a record where it lies that the first
-// leaves. Never undecided.
+// leaves, its third field `z_shift` columns right of its place. Never
+// undecided.
 Converted convert_left(const RecordText& record, const DateOffsets& offsets, char* out,
-                       ReadStatus& status, DateZone& zone) {
-  const Converted converted = scan_digits(record, offsets, out, zone);
+                       ReadStatus& status, DateZone& zone, int z_shift) {
+  const Converted converted = scan_digits(record, offsets, out, zone, z_shift);
   if (converted != Converted::undecided) return converted;
   // The general tier's slot: the parsed columns, then blanks.
   char slot[kSlotWidth];
   std::memcpy(slot, record.text, static_cast<std::size_t>(record.columns));
   std::memset(slot + record.columns, ' ', static_cast<std::size_t>(kSlotWidth - record.columns));
-  return convert_generally(slot, offsets, out, status, zone);
+  return convert_generally(slot, offsets, out, status, zone, z_shift);
 }
 
 // The classifier reads the chunk after the last record's (kAfter), and a
@@ -110,7 +111,7 @@ struct RestTier {
     const int columns = parsed_columns(text, length);
     DateZone zone = DateZone::known;
     const Converted converted =
-        convert_left({text, columns, windows.all()}, offsets, run.out, stop, zone);
+        convert_left({text, columns, windows.all()}, offsets, run.out, stop, zone, output.z_shift);
     if (converted == Converted::failed) {
       stopped_at = run.lines;
       run.lines += 1;
@@ -120,10 +121,6 @@ struct RestTier {
     run.next = text + length + 1;
     run.lines += 1;
     if (converted == Converted::blank) return run;
-    if (output.z_shift != 0) {
-      std::memmove(run.out + kZField.at + 1, run.out + kZField.at, kZField.width);
-      run.out[kZField.at] = ' ';
-    }
     if (converted == Converted::overflow) {
       overflowed.push_back(static_cast<std::uint32_t>(
           static_cast<std::size_t>(run.out - output.first) / output.record_size));

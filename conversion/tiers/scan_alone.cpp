@@ -2,8 +2,8 @@
 
 namespace kw {
 
-Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
-                      DateZone& zone, [[maybe_unused]] InstructionSet set) {
+Converted scan_alone(const RecordText& record, const DateOffsets& offsets, char* out,
+                     DateZone& zone, [[maybe_unused]] InstructionSet set) {
   using Plain = FieldsFromText<PlainKernels>;
 #ifdef KW_SSE2
   const Converted converted =

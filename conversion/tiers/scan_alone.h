@@ -15,7 +15,7 @@ namespace kw {
 // from the text with the kernels of `set` (every set gives the same answer
 // and bytes), then from the digits: fits, overflow or undecided; on fits
 // or overflow, `zone` says where its date lies against the table.
-Converted scan_record(const RecordText& record, const DateOffsets& offsets, char* out,
-                      DateZone& zone, InstructionSet set = instruction_set());
+Converted scan_alone(const RecordText& record, const DateOffsets& offsets, char* out,
+                     DateZone& zone, InstructionSet set = instruction_set());
 
 }  // namespace kw

@@ -164,8 +164,7 @@ template <class Fields>
                                                    std::int32_t offset, char* out, int z_shift) {
   const Converted xy_fields = Fields::put_reals(text, reals.x, reals.y, out);
   if (xy_fields == Converted::undecided) return Converted::undecided;
-  if (z_shift != 0) out[kZField.at] = ' ';  // before a third field moved one column right
-  return combine(xy_fields, Fields::put_sum(text, reals.z, offset, out + z_shift));
+  return combine(xy_fields, Fields::put_sum(text, reals.z, offset, third_field_out(out, z_shift)));
 }
 
 }  // namespace scan
@@ -199,20 +198,22 @@ using BaseKernels = Sse2Kernels;
 using BaseKernels = PlainKernels;
 #endif
 
-// scan_record on a record where it lies, its third field in place.
+// scan_record on a record where it lies, its third field `z_shift` (0 or
+// 1) columns right of its place.
 template <class Kernels, class Fields, bool Integers = false>
 [[gnu::always_inline]] inline Converted scan_record_text(const RecordText& record,
                                                          const DateOffsets& offsets, char* out,
-                                                         DateZone& zone) {
+                                                         DateZone& zone, int z_shift = 0) {
   return scan_record<Kernels, Fields, RecordMasks, Integers>(
-      record.text, record.masks, record.columns, offsets.whole_seconds(), out, 0, zone);
+      record.text, record.masks, record.columns, offsets.whole_seconds(), out, z_shift, zone);
 }
 
 // The scan tier from the digits where the text does not decide, integers
-// among the reals too.
+// among the reals too, the third field `z_shift` columns right of its
+// place.
 inline Converted scan_digits(const RecordText& record, const DateOffsets& offsets, char* out,
-                             DateZone& zone) {
-  return scan_record_text<BaseKernels, FieldsFromDigits, true>(record, offsets, out, zone);
+                             DateZone& zone, int z_shift = 0) {
+  return scan_record_text<BaseKernels, FieldsFromDigits, true>(record, offsets, out, zone, z_shift);
 }
 
 }  // namespace kw

@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const kw::DateOffsets* offsets : {&real_offsets, &odd_offsets}) {
     char scanned[kw::kOutputRoom];
     kw::DateZone scan_zone{};
-    const kw::Converted by_scan = kw::scan_record(held.text(), *offsets, scanned, scan_zone);
+    const kw::Converted by_scan = kw::scan_alone(held.text(), *offsets, scanned, scan_zone);
     // A blank record writes nothing: only a converted one has bytes.
     if (by_scan != kw::Converted::fits && by_scan != kw::Converted::overflow) {
       if (by_scan == kw::Converted::blank) FUZZ_CHECK(kw::is_blank_text(columns));

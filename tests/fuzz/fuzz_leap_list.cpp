@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "timescale/leap_list.h"
+#include "timescale/published/leap_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

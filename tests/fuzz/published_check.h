@@ -16,7 +16,7 @@
 
 #include "fuzz_check.h"
 #include "support/calendar.h"
-#include "timescale/published_table.h"
+#include "timescale/published/published_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw::fuzz {

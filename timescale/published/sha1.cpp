@@ -1,4 +1,4 @@
-#include "timescale/sha1.h"
+#include "timescale/published/sha1.h"
 
 #include <bit>
 #include <cstddef>

@@ -41,7 +41,7 @@ inline double to_double(const Real& real) {
 // decide; a tie of six decimals as the double read from them rounds; any
 // other value of at most twelve decimals through the double itself.
 template <const OutputField& Field>
-inline Converted put_units(const Real& real, char* out) {
+inline Converted put_from_digits(const Real& real, char* out) {
   constexpr std::uint64_t kMicro = kPowersOfTen[6];
   char* field = out + Field.at;
   std::uint64_t n = 0;
@@ -61,7 +61,7 @@ inline Converted put_units(const Real& real, char* out) {
 // exact sum in units, rounded where that decides, the double sum (the
 // general tier's own, value + offset) where the value has at most twelve
 // decimals, undecided otherwise.
-inline Converted put_sum_units(const Real& z, std::int32_t offset, char* out) {
+inline Converted put_sum_from_digits(const Real& z, std::int32_t offset, char* out) {
   const auto z_units = static_cast<std::int64_t>(z.units);
   const std::int64_t sum =
       (z.negative ? -z_units : z_units) + offset * static_cast<std::int64_t>(kUnitsPerOne);

@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "timescale/published_readers.h"
+#include "timescale/published/published_readers.h"
 
 namespace kw {
 namespace {
@@ -27,7 +27,7 @@ unsigned month_of(std::string_view word) {
 // One line: " 1961 JAN  1 =JD 2437300.5  TAI-UTC=   1.4228180 S + (MJD -
 // 37300.) X 0.001296 S", the last S sometimes against its number.
 bool entry_of(std::string_view line, PublishedEntry& entry, std::string& why) {
-  std::vector<std::string_view> w = words_of(line);
+  std::vector<std::string_view> w = blank_words(line);
   if (w.size() == 14 && w[13].size() > 1 && w[13].ends_with("S")) {
     w.back().remove_suffix(1);
     w.emplace_back("S");
@@ -78,7 +78,7 @@ bool read_tai_utc_dat(std::string_view text, PublishedTable& table, std::string&
   std::size_t number = 0;
   for (const std::string_view line : lines_of(text)) {
     ++number;
-    if (words_of(line).empty()) continue;
+    if (blank_words(line).empty()) continue;
     PublishedEntry entry;
     std::string date;
     if (!entry_of(line, entry, date)) {

@@ -2,7 +2,7 @@
 #include <array>
 #include <charconv>
 
-#include "timescale/published_readers.h"
+#include "timescale/published/published_readers.h"
 
 namespace kw {
 namespace {
@@ -26,7 +26,8 @@ std::size_t month_of(std::string_view word) {
 
 // "File expires on 28 June 2023": the MJD of that day.
 bool expiry_in(std::string_view line, std::int64_t& mjd, std::string& why) {
-  const std::vector<std::string_view> words = words_of(line.substr(line.find("expires on") + 10));
+  const std::vector<std::string_view> words =
+      blank_words(line.substr(line.find("expires on") + 10));
   std::int64_t day = 0;
   std::int64_t year = 0;
   std::size_t month = 0;
@@ -51,7 +52,7 @@ bool looks_like_leap_second_dat(std::string_view text) {
       if (line.find("File expires on") != std::string_view::npos) return true;
       continue;
     }
-    const std::vector<std::string_view> words = words_of(line);
+    const std::vector<std::string_view> words = blank_words(line);
     if (words.empty()) continue;
     // The first data line: an MJD with its ".0", then four numbers.
     return words.size() == 5 && words[0].ends_with(".0") && words[0].size() >= 7;
@@ -71,7 +72,7 @@ bool read_comment(std::string_view line, PublishedTable& table, std::string& why
     table.expires = mjd;
   }
   if (const std::size_t issued = line.find("issued in "); issued != std::string_view::npos) {
-    const std::vector<std::string_view> words = words_of(line.substr(issued + 10));
+    const std::vector<std::string_view> words = blank_words(line.substr(issued + 10));
     std::int64_t year = 0;
     if (words.size() >= 2 && month_of(words[0]) != 0 && words[1].size() == 4 &&
         number_of(words[1], year) && year > 0) {
@@ -116,7 +117,7 @@ bool read_leap_second_dat(std::string_view text, PublishedTable& table, std::str
   std::size_t number = 0;
   for (const std::string_view line : lines_of(text)) {
     ++number;
-    const std::vector<std::string_view> words = words_of(line);
+    const std::vector<std::string_view> words = blank_words(line);
     const bool read = line.starts_with("#") ? read_comment(line, table, why)
                                             : words.empty() || read_entry(words, table, why);
     if (!read) {

@@ -1,10 +1,10 @@
-#include "timescale/leap_list.h"
+#include "timescale/published/leap_list.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "timescale/published_readers.h"
-#include "timescale/sha1.h"
+#include "timescale/published/published_readers.h"
+#include "timescale/published/sha1.h"
 
 namespace kw {
 namespace {
@@ -36,7 +36,7 @@ struct Seen {
 // Reads one line; `seen` counts the special comments met.
 bool read_line(std::string_view line, LeapList& list, std::string& update, std::string& expiry,
                Seen& seen, std::string& why) {
-  const std::vector<std::string_view> words = words_of(line.substr(line.size() > 1 ? 2 : 0));
+  const std::vector<std::string_view> words = blank_words(line.substr(line.size() > 1 ? 2 : 0));
   if (line.starts_with("#$") || line.starts_with("#@")) {
     std::uint64_t& time = line[1] == '$' ? list.updated : list.expires;
     if (words.size() != 1 || !whole_number(words[0], time)) {
@@ -62,7 +62,7 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
     seen.hash += static_cast<int>(good);
     return good;
   }
-  const std::vector<std::string_view> fields = words_of(line.substr(0, line.find('#')));
+  const std::vector<std::string_view> fields = blank_words(line.substr(0, line.find('#')));
   if (fields.empty()) return true;  // a comment or a blank line
   LeapListEntry entry;
   if (fields.size() < 2 || !whole_number(fields[0], entry.ntp) ||

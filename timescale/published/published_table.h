@@ -20,6 +20,8 @@
 
 namespace kw {
 
+struct LeapTable;
+
 // Values in tenths of a microsecond: the published ones have at most
 // seven decimals, so they are exact here.
 inline constexpr std::int64_t kUnitsPerSecond = 10'000'000;
@@ -121,5 +123,11 @@ bool table_text(const PublishedTable& table, std::string& text, std::string& why
 // than it does not load.
 bool table_entries(std::string_view text, std::vector<PublishedEntry>& entries,
                    std::optional<std::int64_t>& expires, std::string& why);
+
+// The entries, rates and expiry of a loaded table as published entries:
+// values in units, one of 10^11 s or more as INT64_MIN (beyond any real
+// value, a marker no published one equals); no expiry as none.
+void published_entries(const LeapTable& table, std::vector<PublishedEntry>& entries,
+                       std::optional<std::int64_t>& expires);
 
 }  // namespace kw
