@@ -202,6 +202,20 @@ INSTANTIATE_TEST_SUITE_P(
             false}),
     case_name);
 
+// What a run writes of the file `data` through the batches, two workers.
+std::string converted_file(const std::string& data, const DateOffsets& offsets) {
+  test::TempDir dir;
+  test::write_file(dir.path() / "data", data);
+  {
+    InputUnit input(1, (dir.path() / "data").string());
+    OutputUnit output(2, (dir.path() / "out").string());
+    ZoneCounts counts;
+    convert_records(input, output, offsets, 2, counts);
+    output.close();
+  }
+  return test::read_file(dir.path() / "out");
+}
+
 // Files whose records the batches must find one by one, over several
 // batches and both workers: blank lines and lone carriage returns, records
 // longer than a mask window (56 bytes) or two, values of any shape in the
@@ -236,17 +250,8 @@ TEST(Batches, ConvertEachRecordAsTheGeneralTierAlone) {
     if (expected != Converted::blank) want += std::string(record, kOutputWidth) + "\r\n";
     data += line + (pick(4) == 0 ? "\n" : "\r\n");
   }
-  test::TempDir dir;
-  test::write_file(dir.path() / "data", data);
-  {
-    InputUnit input(1, (dir.path() / "data").string());
-    OutputUnit output(2, (dir.path() / "out").string());
-    ZoneCounts counts;
-    convert_records(input, output, offsets, 2, counts);
-    output.close();
-  }
   EXPECT_GT(data.size(), 4 * RecordBatch::kStoreBytes);  // several batches
-  EXPECT_TRUE(test::read_file(dir.path() / "out") == want);
+  EXPECT_TRUE(converted_file(data, offsets) == want);
 }
 
 // In reverse the third field stands a column right of its place, a blank
@@ -281,16 +286,7 @@ TEST(ScanTier, ReverseLayoutMovesTheThirdFieldWhicheverTierWritesIt) {
               fields.substr(static_cast<std::size_t>(kZField.at)) + "\r\n";
     }
   }
-  test::TempDir dir;
-  test::write_file(dir.path() / "data", data);
-  {
-    InputUnit input(1, (dir.path() / "data").string());
-    OutputUnit output(2, (dir.path() / "out").string());
-    ZoneCounts counts;
-    convert_records(input, output, offsets, 2, counts);
-    output.close();
-  }
-  EXPECT_TRUE(test::read_file(dir.path() / "out") == want);
+  EXPECT_TRUE(converted_file(data, offsets) == want);
 }
 
 }  // namespace
