@@ -68,7 +68,7 @@ for layout in "${layouts[@]}"; do
   : >"$dir/named.times"
   : >"$dir/piped.times"
   : >"$dir/floor.times"
-  run_named() {
+  run_named_form() {
     sync
     "$timed" "$dir/site/run" "$program" --table ls.ini ../../KW_PVZ.DAT named.txt \
       >>"$dir/named.times"
@@ -98,7 +98,7 @@ for layout in "${layouts[@]}"; do
   }
   for ((i = 1; i <= rounds; ++i)); do
     if ((i % 2)); then run_copy; run_program; run_cut_copy; else run_cut_copy; run_program; run_copy; fi
-    run_named
+    run_named_form
     run_piped
     run_floor
   done

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/filter.h"
+#include "conversion/named_form.h"
 #include "conversion/lsconv.h"
 #include "conversion/tiers/simd.h"
 #include "platform/file.h"
@@ -97,9 +97,9 @@ int usage(const std::string& what) {
   return 2;
 }
 
-// The named form: [--table FILE] [--reverse] [--] INPUT [OUTPUT].
-int run_named(const std::vector<std::string>& arguments) {
-  kw::FilterRun run;
+// The named form's arguments, [--table FILE] [--reverse] [--] INPUT [OUTPUT],
+// into `form`; returns 0, or the status of a usage error, said.
+int parse_named_form(const std::vector<std::string>& arguments, kw::NamedForm& form) {
   std::vector<std::string> names;
   bool options_end = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -109,19 +109,19 @@ int run_named(const std::vector<std::string>& arguments) {
     } else if (argument == "--") {
       options_end = true;
     } else if (argument == "--reverse") {
-      run.direction = kw::Direction::subtract;
+      form.direction = kw::Direction::subtract;
     } else if (argument == "--table" && i + 1 < arguments.size()) {
-      run.table = arguments[++i];
+      form.table = arguments[++i];
     } else if (argument.starts_with("--table=")) {
-      run.table = argument.substr(8);
+      form.table = argument.substr(8);
     } else {
       return usage("unknown option or missing value: " + kw::shown(argument));
     }
   }
   if (names.empty() || names.size() > 2) return usage("give one INPUT and at most one OUTPUT");
-  run.input = names[0];
-  if (names.size() == 2) run.output = names[1];
-  return kw::run_filter(run);
+  form.input = names[0];
+  if (names.size() == 2) form.output = names[1];
+  return 0;
 }
 
 // Whether the kernels' set, where the environment forces one, is one this
@@ -144,5 +144,9 @@ int main(int argc, char** argv) {
   }
   if (!instruction_set_known()) return 2;
   if (argc == 1) return kw::run_fixed();
-  return run_named(std::vector<std::string>(argv + 1, argv + argc));
+  kw::NamedForm form;
+  if (const int status = parse_named_form(std::vector<std::string>(argv + 1, argv + argc), form)) {
+    return status;
+  }
+  return kw::run_named_form(form);
 }

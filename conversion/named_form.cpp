@@ -1,4 +1,4 @@
-#include "conversion/filter.h"
+#include "conversion/named_form.h"
 
 #include <optional>
 #include <utility>
@@ -75,51 +75,51 @@ os::Identity identity_of(const std::string& name, bool output) {
 // A data file converted into itself would be lost, and a second run would
 // convert it twice: INPUT and OUTPUT that are one file, whatever their
 // names, are refused.
-void refuse_one_file(const FilterRun& run, const os::Identity& input, const os::Identity& output) {
+void refuse_one_file(const NamedForm& form, const os::Identity& input, const os::Identity& output) {
   if (!os::same_file(input, output)) return;
-  throw RunStop(std::string(kProgramPrefix) + "INPUT " + shown(run.input) + " and OUTPUT " +
-                    shown(run.output) +
+  throw RunStop(std::string(kProgramPrefix) + "INPUT " + shown(form.input) + " and OUTPUT " +
+                    shown(form.output) +
                     " are the same file: nothing read or written (name another OUTPUT)",
                 usage_status);
 }
 
-void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replacement) {
+void convert_named(const NamedForm& form, std::optional<os::Replacement>& replacement) {
   std::string why;
-  const os::Identity output = identity_of(run.output, true);
-  refuse_one_file(run, identity_of(run.input, false), output);
-  if (run.output != "-") {
+  const os::Identity output = identity_of(form.output, true);
+  refuse_one_file(form, identity_of(form.input, false), output);
+  if (form.output != "-") {
     // The output's folder is held from here to the rename.
     replacement.emplace();
-    const os::OpenError error = replacement->begin(run.output, os::Links::follow, why);
-    if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
+    const os::OpenError error = replacement->begin(form.output, os::Links::follow, why);
+    if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, form.output, why);
   }
-  const DateOffsets offsets(load_table(run.table), run.direction);
+  const DateOffsets offsets(load_table(form.table), form.direction);
   // A file named is read from its start; standard input from wherever it
   // stands, perhaps shared with another program.
-  os::File data_file = open_named(kDataFile.unit, run.input, [&run](const std::string& why) {
-    stop_severe(err::file_not_found, "file not found", about(run.input, why));
+  os::File data_file = open_named(kDataFile.unit, form.input, [&form](const std::string& why) {
+    stop_severe(err::file_not_found, "file not found", about(form.input, why));
   });
   // Named again since it was looked at: still not the output?
-  refuse_one_file(run, data_file.identity(), output);
-  InputUnit data(kDataFile.unit, run.input, std::move(data_file), run.input != "-");
+  refuse_one_file(form, data_file.identity(), output);
+  InputUnit data(kDataFile.unit, form.input, std::move(data_file), form.input != "-");
   os::OpenError error = os::OpenError::none;
   if (!replacement) {
     os::File standard_output = os::File::standard_output(error, why);
-    if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
-    OutputUnit out(kOutputFile.unit, run.output, standard_output);
+    if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, form.output, why);
+    OutputUnit out(kOutputFile.unit, form.output, standard_output);
     ZoneCounts counts;
     convert_to(out, data, offsets, true, counts);
     return;
   }
   error = replacement->create(why);
-  if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, run.output, why);
-  OutputUnit out(kOutputFile.unit, run.output, replacement->file());
+  if (error != os::OpenError::none) stop_open(error, kOutputFile.unit, form.output, why);
+  OutputUnit out(kOutputFile.unit, form.output, replacement->file());
   ZoneCounts counts;
   convert_to(out, data, offsets, false, counts);
   if (!replacement->commit(why)) {
     stop_severe(
         err::write_failed,
-        unit_message("error during write", kOutputFile.unit, run.output) + " (" + why + ")");
+        unit_message("error during write", kOutputFile.unit, form.output) + " (" + why + ")");
   }
   // The records are in OUTPUT now: what the table does not know of them.
   os::write_standard_error(outside_the_table(counts, offsets.table()));
@@ -127,13 +127,13 @@ void run_named_form(const FilterRun& run, std::optional<os::Replacement>& replac
 
 }  // namespace
 
-int run_filter(const FilterRun& run) {
+int run_named_form(const NamedForm& form) {
   std::optional<os::Replacement> replacement;
-  const int status = run_and_report([&] { run_named_form(run, replacement); }, Details::written);
+  const int status = run_and_report([&] { convert_named(form, replacement); }, Details::written);
   if (status != 0 && replacement) {
     const bool existed = replacement->found();
     replacement.reset();  // the new file goes
-    const std::string said = about(run.output, "");
+    const std::string said = about(form.output, "");
     os::write_standard_error(said.substr(0, said.size() - 2) +
                              (existed ? " is left as it was\n" : " was not written\n"));
   }

@@ -69,9 +69,9 @@ std::string line_of_the_record(const DataCase& c, const std::string& file) {
   return c.bad_line == nullptr ? "" : "KW_TAI2UTC: line " + std::string(c.bad_line) + " of " + file;
 }
 
-class Filter : public ::testing::TestWithParam<DataCase> {};
+class NamedForm : public ::testing::TestWithParam<DataCase> {};
 
-TEST_P(Filter, ConvertsAsTheFixedRunDoes) {
+TEST_P(NamedForm, ConvertsAsTheFixedRunDoes) {
   const test::Tree fixed;
   test::write_file(fixed.data(), GetParam().data);
   const test::RunResult by_fixed = fixed.run();
@@ -127,7 +127,7 @@ const std::string kMany =
     repeated("96 01 05 0.123456 -0.012345 -29.451350\n62  1  1 0.5 1 2\n", 6000);
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, Filter,
+    Files, NamedForm,
     ::testing::Values(
         DataCase{"many_records", kMany},
         DataCase{"layouts_and_overflows",
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Records in the output layout, with values that stay readable both ways:
 // --reverse then the default direction gives back their bytes.
-TEST(Filter, ReverseThenForwardGivesBackTheRecords) {
+TEST(NamedForm, ReverseThenForwardGivesBackTheRecords) {
   const test::TempDir dir;
   // Offsets of either sign, whole and not.
   test::write_file(dir.path() / "table", "1960 1 1 1.0\n1990 1 1 5.5\n2020 1 1 -3.0\n");
@@ -169,7 +169,7 @@ TEST(Filter, ReverseThenForwardGivesBackTheRecords) {
 // A published table as --table is the table kw_lsini writes from it: the
 // same records as the fixed run with the shipped table (the example's
 // dates, 1972-2022, lie within every source and before their expiries).
-TEST(Filter, TakesThePublishedTablesThemselves) {
+TEST(NamedForm, TakesThePublishedTablesThemselves) {
   const test::Tree fixed;
   const fs::path example = fs::path(KW_EXAMPLES_DIR) / "KW_PVZ.DAT";
   test::write_file(fixed.data(), test::read_file(example));
@@ -194,7 +194,7 @@ TEST(Filter, TakesThePublishedTablesThemselves) {
 // --reverse, then the default direction, gives back the example's
 // converted records to the byte: the third value, UT1-TAI below -10 s,
 // has its blank before it.
-TEST(Filter, ReverseThenForwardGivesBackTheExample) {
+TEST(NamedForm, ReverseThenForwardGivesBackTheExample) {
   const test::TempDir dir;
   test::write_file(dir.path() / "ls.ini", test::shipped_table_text());
   const std::string table = "ls.ini";
@@ -210,7 +210,7 @@ TEST(Filter, ReverseThenForwardGivesBackTheExample) {
             "72 01 01  0.03040  0.01870 -10.045486\r\n");
 }
 
-TEST(Filter, RefusesWrongArgumentsAndTouchesNoFile) {
+TEST(NamedForm, RefusesWrongArgumentsAndTouchesNoFile) {
   const std::vector<std::vector<std::string>> wrong = {
       {"--bogus", "in"}, {"--table"}, {"--reverse"}, {"a", "b", "c"}, {"-x"}, {"--table", "t"}};
   for (const auto& arguments : wrong) {
@@ -261,7 +261,7 @@ struct Refusal {
 // Every refused OUTPUT: its failure line, then its reason naming it (its
 // control characters escaped), then whether it is as it was or was not
 // written; nothing is left in the folder.
-TEST(Filter, RefusedOutputsSayWhyAndStayAsTheyWere) {
+TEST(NamedForm, RefusedOutputsSayWhyAndStayAsTheyWere) {
   const std::string access = "forrtl: severe (600): access not allowed";
   const std::vector<Refusal> refusals = {
       {"a missing folder", "no/out.txt", "no/out.txt", status_of(602),
@@ -330,7 +330,7 @@ struct OneFile {
 // INPUT and OUTPUT that are one file, by any names, are refused before
 // anything is read (the table named here does not exist): status 2, one
 // line, the data file as it was and nothing made. A copy is converted.
-TEST(Filter, RefusesToConvertAFileIntoItself) {
+TEST(NamedForm, RefusesToConvertAFileIntoItself) {
   const auto refused = [](const std::string& input, const std::string& output) {
     return "KW_TAI2UTC: INPUT " + input + " and OUTPUT " + output +
            " are the same file: nothing read or written (name another OUTPUT)\n";
@@ -411,7 +411,7 @@ struct BadTable {
 
 // A table line that does not read stops both forms with the same failure
 // line as always, then a line that says where it is and what it holds.
-TEST(Filter, TableLinesThatDoNotReadSayWhereAndWhy) {
+TEST(NamedForm, TableLinesThatDoNotReadSayWhereAndWhy) {
   const std::string entry = "1972 1 1 10.0\n";
   const std::string comments = std::string(test::kFourNumbers) + test::kNoComments;
   const std::vector<BadTable> cases = {
