@@ -7,7 +7,7 @@
 #include "records/units.h"
 #include "timescale/date_offsets.h"
 #include "timescale/leap_table.h"
-#include "timescale/table_reader.h"
+#include "timescale/load_leap_table.h"
 
 namespace kw {
 

@@ -10,6 +10,7 @@
 #include "records/failure.h"
 #include "records/run_files.h"
 #include "records/units.h"
+#include "timescale/load_leap_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {
@@ -117,9 +118,7 @@ void convert_named(const NamedForm& form, std::optional<os::Replacement>& replac
   ZoneCounts counts;
   convert_to(out, data, offsets, false, counts);
   if (!replacement->commit(why)) {
-    stop_severe(
-        err::write_failed,
-        unit_message("error during write", kOutputFile.unit, form.output) + " (" + why + ")");
+    stop_write(kOutputFile.unit, form.output, why);
   }
   // The records are in OUTPUT now: what the table does not know of them.
   os::write_standard_error(outside_the_table(counts, offsets.table()));

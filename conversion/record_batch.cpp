@@ -130,8 +130,8 @@ void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& count
   count_zones(output_size_ / record_size_, counts);
   if (stop_ != ReadStatus::ok) {
     const std::uint64_t line = first_line + stopped_at_;
-    std::string detail = std::string(kProgramPrefix) + "line " + with_thousands(line) + " of " +
-                         (data.name().empty() ? "\"\"" : shown(data.name()));
+    std::string detail =
+        std::string(kProgramPrefix) + "line " + with_thousands(line) + " of " + quoted(data.name());
     if (stop_ != ReadStatus::conversion) {
       // Only the parsed columns take part in the read.
       detail += ": " +

@@ -4,33 +4,12 @@
 #include <optional>
 #include <vector>
 
+#include "records/run_files.h"
+#include "records/text_lines.h"
 #include "timescale/table_reader.h"
 
 namespace kw {
 namespace {
-
-// A line of a text, and the line end that follows it ("\r\n", "\n", or
-// none for a last line without one), split as the table's loader splits.
-struct Line {
-  std::string_view text;
-  std::string_view end;
-};
-
-std::vector<Line> lines_with_ends(std::string_view text) {
-  std::vector<Line> lines;
-  while (!text.empty()) {
-    const std::size_t lf = text.find('\n');
-    Line line{text.substr(0, lf), {}};
-    if (lf != std::string_view::npos) {
-      const bool cr = line.text.ends_with('\r');
-      if (cr) line.text.remove_suffix(1);
-      line.end = text.substr(line.text.size(), cr ? 2 : 1);
-    }
-    lines.push_back(line);
-    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-  }
-  return lines;
-}
 
 // The old table: its entries, the line of each (from 0), and its expiry.
 struct OldTable {
@@ -39,16 +18,16 @@ struct OldTable {
   std::optional<std::int64_t> expires;
 };
 
-bool read_old(const std::vector<Line>& lines, OldTable& old, std::string& why) {
+bool read_old(const std::vector<TextLine>& lines, OldTable& old, std::string& why) {
   LeapTable table;
   TableReader reader(table);
   TableFault fault;
-  for (const Line& line : lines) {
+  for (const TextLine& line : lines) {
     if ((fault = reader.add_line(line.text))) break;
   }
   if (!fault) fault = reader.finish();
   if (fault) {
-    why = "ls.ini does not read as a table: " + describe(fault, "ls.ini");
+    why = "ls.ini does not read as a table: " + describe(fault, kTableFile.name);
     return false;
   }
   published_entries(table, old.entries, old.expires);
@@ -112,7 +91,7 @@ std::string without_expiry(std::string_view line, bool has_note) {
 // The old lines as they stand; the history the list adds before the first
 // entry it shares with them, its later entries after the last, and the
 // expiry note on the last entry's line.
-std::string updated_text(const std::vector<Line>& lines, const OldTable& old, const Match& m,
+std::string updated_text(const std::vector<TextLine>& lines, const OldTable& old, const Match& m,
                          const PublishedTable& published) {
   const std::vector<PublishedEntry>& entries = published.entries;
   const std::size_t matched = old.entries.size() - m.first;
@@ -155,7 +134,7 @@ TableUpdate update_of(std::string_view old_text, const PublishedTable& published
     update.added = entries.size();
     return update;
   }
-  const std::vector<Line> lines = lines_with_ends(old_text);
+  const std::vector<TextLine> lines = text_lines(old_text);
   OldTable old;
   Match m;
   if (!read_old(lines, old, update.why) || !match(old, entries, m, update.why)) return update;

@@ -33,6 +33,14 @@ void stop_severe(int number, std::string_view message, std::string detail) {
                 std::move(detail));
 }
 
+void stop_write(int unit, std::string_view file, std::string_view reason) {
+  std::string message = unit_message("error during write", unit, file);
+  message += " (";
+  message += reason;
+  message += ")";
+  stop_severe(err::write_failed, message);
+}
+
 std::string shown(std::string_view name) {
   std::string text;
   for (const char c : name) {
@@ -59,9 +67,16 @@ std::string with_thousands(std::uint64_t n) {
   return text;
 }
 
+std::string quoted(std::string_view name) {
+  std::string text(1, '"');  // (GCC 12 warns of an overlap in "\"" + text)
+  text += shown(name);
+  text += '"';
+  return text;
+}
+
 std::string about(std::string_view name, std::string_view text) {
   std::string line(kProgramPrefix);
-  line += name.empty() ? "\"\"" : shown(name);
+  line += quoted(name);
   line += ": ";
   line += shown(text);  // names of entries the system found in it too
   return line;

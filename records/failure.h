@@ -71,7 +71,11 @@ std::string shown(std::string_view name);
 // 12345678 as "12,345,678".
 std::string with_thousands(std::uint64_t n);
 
-// "KW_TAI2UTC: NAME: text", NAME shown.
+// A file's name as every line of the program gives it: shown, between
+// double quotes ("" for an empty name).
+std::string quoted(std::string_view name);
+
+// "KW_TAI2UTC: "NAME": text", NAME quoted and the text shown.
 std::string about(std::string_view name, std::string_view text);
 
 // "message, unit U, file F", the body that names a unit and its file.
@@ -88,6 +92,10 @@ enum class UnitError {
   syntax = err::syntax,                      // 59: a malformed free-format value
   input_conversion = err::input_conversion,  // 64: a value that does not fit its item
 };
+
+// Ends the run with error 38, "error during write, unit U, file F
+// (reason)": a write, a flush or the final rename failed.
+[[noreturn]] void stop_write(int unit, std::string_view file, std::string_view reason);
 
 // Ends the run with "forrtl: severe (N): message, unit U, file F";
 // `detail` as for RunStop.

@@ -276,14 +276,10 @@ OutputUnit::~OutputUnit() {
 }
 
 void OutputUnit::fail(std::string_view reason) {
-  std::string message = unit_message("error during write", unit_, name_);
-  message += " (";
-  message += reason;
-  message += ")";
   used_ = 0;  // what could not be written is not tried again at close
   record_ends_.clear();
   cut_done_ = true;
-  stop_severe(err::write_failed, message);
+  stop_write(unit_, name_, reason);
 }
 
 void OutputUnit::fail_write(std::uint64_t reached, std::uint64_t whole) {

@@ -339,7 +339,7 @@ TEST_P(PlantedLinks, AreRefusedByTheFixedRun) {
   EXPECT_EQ(result.exit_status, 3);
   const bool log_planted = std::string_view(GetParam().name) == "lsconv.lst";
   EXPECT_EQ(result.standard_error,
-            "KW_TAI2UTC: lsconv.lst: the folder \"" + run.string() +
+            "KW_TAI2UTC: \"lsconv.lst\": the folder \"" + run.string() +
                 "\" may be written by every user (mode 0777) and is not sticky: " +
                 (log_planted ? "the symbolic link \"" + (run / "lsconv.lst").string() +
                                    "\" there is not followed"

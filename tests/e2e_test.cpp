@@ -268,7 +268,7 @@ TEST(Program, LongFilesKeepTheirOrderAndStopAtTheFirstBadRecord) {
   }
   error +=
       "forrtl: severe (59): list-directed I/O syntax error, unit 1, file ..\\..\\KW_PVZ.DAT\n"
-      "KW_TAI2UTC: line 87,655 of ..\\..\\KW_PVZ.DAT: \"x\", not a number" +
+      "KW_TAI2UTC: line 87,655 of \"..\\..\\KW_PVZ.DAT\": \"x\", not a number" +
       std::string(test::kSixNumbers) + "\n";
   EXPECT_EQ(result.exit_status, 59);
   EXPECT_TRUE(result.standard_error == error) << "lines on standard error differ";
@@ -289,7 +289,7 @@ struct BadData {
 TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
   const std::string file = ", unit 1, file ..\\..\\KW_PVZ.DAT\n";
   const auto at = [](int line, const std::string& found) {
-    return "KW_TAI2UTC: line " + std::to_string(line) + " of ..\\..\\KW_PVZ.DAT" +
+    return "KW_TAI2UTC: line " + std::to_string(line) + " of \"..\\..\\KW_PVZ.DAT\"" +
            (found.empty() ? "" : ": " + found + test::kSixNumbers) + "\n";
   };
   const std::string good = "96 01 05 0 0 0\r\n";

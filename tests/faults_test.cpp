@@ -172,7 +172,7 @@ TEST(Faults, EachFailureIsOneLineAndKeepsWhatWasWritten) {
          ASSERT_EQ(::mkfifo((tree.work() / "new.txt").c_str(), 0666), 0);
        },
        {},
-       refused + "KW_TAI2UTC: new.txt: a FIFO that no program reads\n",
+       refused + "KW_TAI2UTC: \"new.txt\": a FIFO that no program reads\n",
        88,
        std::nullopt},
       {"a new.txt the system refuses to the user",
@@ -427,7 +427,7 @@ TEST(Faults, TablesAreReadWithABound) {
     EXPECT_EQ(fixed.exit_status, 1);
     EXPECT_EQ(named.exit_status, 1);
     EXPECT_EQ(fixed.standard_error, table.fixed_run);
-    EXPECT_EQ(named.standard_error, table.named_form + "KW_TAI2UTC: out was not written\n");
+    EXPECT_EQ(named.standard_error, table.named_form + "KW_TAI2UTC: \"out\" was not written\n");
   }
 }
 
@@ -591,7 +591,7 @@ TEST(Faults, ANamedOutputReplacedMeanwhileIsLeftToTheOtherProgram) {
     EXPECT_EQ(status, 38);
     EXPECT_EQ(test::read_file(dir.path() / "errors"),
               "forrtl: severe (38): error during write, unit 2, file out.txt (another program "
-              "replaced it meanwhile)\nKW_TAI2UTC: out.txt " +
+              "replaced it meanwhile)\nKW_TAI2UTC: \"out.txt\" " +
                   std::string(existed ? "is left as it was\n" : "was not written\n"));
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), others);
     EXPECT_EQ(test::names_in(dir.path()),
@@ -757,21 +757,21 @@ TEST(Faults, AStandardFileClosedAtStartIsRefusedAsDash) {
        KW_TAI2UTC_PATH,
        {.arguments = {"--table", "ls.ini", "-", "out.txt"}, .closed_standard_input = true},
        88,
-       refused + "KW_TAI2UTC: -: standard input was closed when the program started\n" +
-           "KW_TAI2UTC: out.txt is left as it was\n",
+       refused + "KW_TAI2UTC: \"-\": standard input was closed when the program started\n" +
+           "KW_TAI2UTC: \"out.txt\" is left as it was\n",
        old},
       {"- as the table",
        KW_TAI2UTC_PATH,
        {.arguments = {"--table", "-", "in.dat", "out.txt"}, .closed_standard_input = true},
        88,
-       refused + "KW_TAI2UTC: -: standard input was closed when the program started\n" +
-           "KW_TAI2UTC: out.txt is left as it was\n",
+       refused + "KW_TAI2UTC: \"-\": standard input was closed when the program started\n" +
+           "KW_TAI2UTC: \"out.txt\" is left as it was\n",
        old},
       {"- as the output",
        KW_TAI2UTC_PATH,
        {.arguments = {"--table", "ls.ini", "in.dat"}, .closed_standard_output = true},
        88,
-       refused + "KW_TAI2UTC: -: standard output was closed when the program started\n",
+       refused + "KW_TAI2UTC: \"-\": standard output was closed when the program started\n",
        old},
       {"files named while all three are closed",
        KW_TAI2UTC_PATH,

@@ -66,7 +66,9 @@ std::string without_table_lines(const std::string& text) {
 // The start of the line both forms write after the failure line, when a
 // record stops the run.
 std::string line_of_the_record(const DataCase& c, const std::string& file) {
-  return c.bad_line == nullptr ? "" : "KW_TAI2UTC: line " + std::string(c.bad_line) + " of " + file;
+  return c.bad_line == nullptr
+             ? ""
+             : "KW_TAI2UTC: line " + std::string(c.bad_line) + " of \"" + file + "\"";
 }
 
 class NamedForm : public ::testing::TestWithParam<DataCase> {};
@@ -97,7 +99,7 @@ TEST_P(NamedForm, ConvertsAsTheFixedRunDoes) {
                                         "file new.txt", "file out.txt");
   if (by_fixed.exit_status != 0) {
     expected_error =
-        without_table_lines(expected_error) + "KW_TAI2UTC: out.txt is left as it was\n";
+        without_table_lines(expected_error) + "KW_TAI2UTC: \"out.txt\" is left as it was\n";
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old contents\r\n");
   } else {
     EXPECT_EQ(test::read_file(dir.path() / "out.txt"), fixed_output);
@@ -232,8 +234,8 @@ TEST(NamedForm, RefusesWrongArgumentsAndTouchesNoFile) {
       test::run_program(KW_TAI2UTC_PATH, dir.path(), {.arguments = {"in", "out.txt"}});
   EXPECT_NE(no_input.exit_status, 0);
   EXPECT_EQ(no_input.standard_error,
-            "forrtl: severe (602): file not found\nKW_TAI2UTC: in: no such file\n"
-            "KW_TAI2UTC: out.txt is left as it was\n");
+            "forrtl: severe (602): file not found\nKW_TAI2UTC: \"in\": no such file\n"
+            "KW_TAI2UTC: \"out.txt\" is left as it was\n");
   EXPECT_EQ(test::names_in(dir.path()), (std::set<std::string>{"ls.ini", "out.txt"}));
   EXPECT_EQ(test::read_file(dir.path() / "out.txt"), "old");
 }
@@ -265,21 +267,21 @@ TEST(NamedForm, RefusedOutputsSayWhyAndStayAsTheyWere) {
   const std::string access = "forrtl: severe (600): access not allowed";
   const std::vector<Refusal> refusals = {
       {"a missing folder", "no/out.txt", "no/out.txt", status_of(602),
-       "forrtl: severe (602): file not found", "KW_TAI2UTC: no/out.txt: ", false},
+       "forrtl: severe (602): file not found", "KW_TAI2UTC: \"no/out.txt\": ", false},
       {"a folder", "folder", "folder", status_of(600), access,
-       "KW_TAI2UTC: folder: a directory, not a file", true},
-      {"an empty name", "", "\"\"", status_of(43),
+       "KW_TAI2UTC: \"folder\": a directory, not a file", true},
+      {"an empty name", "", "", status_of(43),
        "forrtl: severe (43): file name specification error, unit 2, file ",
        "KW_TAI2UTC: \"\": an empty name", false},
 #ifndef _WIN32  // (Windows names hold no control characters, FIFOs or devices)
       {"a control character", "bad\x1b[31m/out", "bad\\x1b[31m/out", status_of(602),
-       "forrtl: severe (602): file not found", "KW_TAI2UTC: bad\\x1b[31m/out: ", false},
-      {"a FIFO", "fifo", "fifo", status_of(600), access, "KW_TAI2UTC: fifo: not a regular file",
+       "forrtl: severe (602): file not found", "KW_TAI2UTC: \"bad\\x1b[31m/out\": ", false},
+      {"a FIFO", "fifo", "fifo", status_of(600), access, "KW_TAI2UTC: \"fifo\": not a regular file",
        true},
       {"a device", "/dev/null", "/dev/null", status_of(600), access,
-       "KW_TAI2UTC: /dev/null: not a regular file", true},
+       "KW_TAI2UTC: \"/dev/null\": not a regular file", true},
       {"no descriptor left", "out.txt", "out.txt", status_of(603),
-       "forrtl: severe (603): too many open files", "KW_TAI2UTC: out.txt: ", false, 4},
+       "forrtl: severe (603): too many open files", "KW_TAI2UTC: \"out.txt\": ", false, 4},
 #endif
   };
   for (const Refusal& r : refusals) {
@@ -300,7 +302,7 @@ TEST(NamedForm, RefusedOutputsSayWhyAndStayAsTheyWere) {
     EXPECT_EQ(err.substr(0, err.find('\n')), r.first) << err;
     const std::size_t second = err.find('\n') + 1;
     EXPECT_EQ(err.substr(second, r.detail_prefix.size()), r.detail_prefix) << err;
-    EXPECT_TRUE(err.ends_with("\nKW_TAI2UTC: " + r.shown +
+    EXPECT_TRUE(err.ends_with("\nKW_TAI2UTC: \"" + r.shown + "\"" +
                               (r.existed ? " is left as it was\n" : " was not written\n")))
         << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;

@@ -4,6 +4,7 @@
 #include "records/failure.h"
 #include "records/free_format.h"
 #include "records/separators.h"
+#include "records/text_lines.h"
 #include "timescale/published/published_table.h"
 
 #include <algorithm>
@@ -27,9 +28,7 @@ std::string no_table_remedy(bool named_form) {
 }
 
 std::string describe(const TableFault& fault, std::string_view name) {
-  std::string file = "\"";
-  file += shown(name);
-  file += '"';
+  const std::string file = quoted(name);
   const std::string line = std::to_string(fault.line);
   switch (fault.kind) {
     case TableFault::Kind::none:
@@ -254,12 +253,8 @@ TableFault TableReader::finish() {
 
 TableFault load_table_text(std::string_view text, LeapTable& table) {
   TableReader reader(table);
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    if (line.ends_with('\r') && end != std::string_view::npos) line.remove_suffix(1);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (TableFault fault = reader.add_line(line)) return fault;
+  for (const TextLine& line : text_lines(text)) {
+    if (TableFault fault = reader.add_line(line.text)) return fault;
   }
   return reader.finish();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "records/text_lines.h"
 #include "timescale/published/published_readers.h"
 #include "timescale/published/sha1.h"
 
@@ -82,7 +83,8 @@ bool read_line(std::string_view line, LeapList& list, std::string& update, std::
 }  // namespace
 
 bool looks_like_leap_list(std::string_view text) {
-  return std::ranges::any_of(lines_of(text), [](std::string_view line) {
+  return std::ranges::any_of(text_lines(text), [](const TextLine& each) {
+    const std::string_view line = each.text;
     return line.starts_with("#$") || line.starts_with("#@") || line.starts_with("#h");
   });
 }
@@ -93,7 +95,8 @@ bool read_leap_list(std::string_view text, LeapList& list, std::string& error) {
   std::string expiry;
   Seen seen;
   int number = 0;
-  for (const std::string_view line : lines_of(text)) {
+  for (const TextLine& each : text_lines(text)) {
+    const std::string_view line = each.text;
     ++number;
     std::string why;
     if (!read_line(line, list, update, expiry, seen, why)) {

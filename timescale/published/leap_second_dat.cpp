@@ -2,6 +2,7 @@
 #include <array>
 #include <charconv>
 
+#include "records/text_lines.h"
 #include "timescale/published/published_readers.h"
 
 namespace kw {
@@ -47,7 +48,8 @@ bool expiry_in(std::string_view line, std::int64_t& mjd, std::string& why) {
 }  // namespace
 
 bool looks_like_leap_second_dat(std::string_view text) {
-  for (const std::string_view line : lines_of(text)) {
+  for (const TextLine& each : text_lines(text)) {
+    const std::string_view line = each.text;
     if (line.starts_with("#")) {
       if (line.find("File expires on") != std::string_view::npos) return true;
       continue;
@@ -115,7 +117,8 @@ bool read_entry(const std::vector<std::string_view>& words, PublishedTable& tabl
 bool read_leap_second_dat(std::string_view text, PublishedTable& table, std::string& why) {
   table.source = Source::iers_leap_second;
   std::size_t number = 0;
-  for (const std::string_view line : lines_of(text)) {
+  for (const TextLine& each : text_lines(text)) {
+    const std::string_view line = each.text;
     ++number;
     const std::vector<std::string_view> words = blank_words(line);
     const bool read = line.starts_with("#") ? read_comment(line, table, why)

@@ -33,12 +33,10 @@ bool read_leap_second_dat(std::string_view text, PublishedTable& table, std::str
 bool looks_like_tai_utc_dat(std::string_view text);
 bool read_tai_utc_dat(std::string_view text, PublishedTable& table, std::string& why);
 
-// Lines of a text (without their line ends), the words of a line apart
-// by blanks (spaces, tabs, a carriage return; a comma is part of a word,
+// The words of a line apart by blanks (spaces, tabs, a carriage return; a comma is part of a word,
 // unlike the notes of the program's own table, table_reader's
 // note_words), and a decimal of at most seven decimals in units of 10^-7 (an optional sign,
 // digits, a point): the pieces the readers share.
-std::vector<std::string_view> lines_of(std::string_view text);
 std::vector<std::string_view> blank_words(std::string_view line);
 bool units_of(std::string_view decimal, std::int64_t& units);
 

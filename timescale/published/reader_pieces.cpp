@@ -5,18 +5,6 @@
 
 namespace kw {
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    lines.push_back(line);
-    text.remove_prefix(std::min(end + 1, text.size()));
-  }
-  return lines;
-}
-
 std::vector<std::string_view> blank_words(std::string_view line) {
   std::vector<std::string_view> words;
   for (std::size_t at = 0; (at = line.find_first_not_of(" \t\r", at)) != std::string_view::npos;) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "records/run_files.h"
 #include "timescale/published/published_table.h"
 #include "timescale/table_reader.h"
 
@@ -35,7 +36,7 @@ bool table_entries(std::string_view text, std::vector<PublishedEntry>& entries,
   }
   LeapTable table;
   if (const TableFault fault = load_table_text(text, table)) {
-    why = describe(fault, "ls.ini");
+    why = describe(fault, kTableFile.name);
     return false;
   }
   published_entries(table, entries, expires);

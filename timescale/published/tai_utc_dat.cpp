@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "records/text_lines.h"
 #include "timescale/published/published_readers.h"
 
 namespace kw {
@@ -67,7 +68,8 @@ bool entry_of(std::string_view line, PublishedEntry& entry, std::string& why) {
 }  // namespace
 
 bool looks_like_tai_utc_dat(std::string_view text) {
-  return std::ranges::any_of(lines_of(text), [](std::string_view line) {
+  return std::ranges::any_of(text_lines(text), [](const TextLine& each) {
+    const std::string_view line = each.text;
     return line.find("=JD") != std::string_view::npos &&
            line.find("TAI-UTC=") != std::string_view::npos;
   });
@@ -76,7 +78,8 @@ bool looks_like_tai_utc_dat(std::string_view text) {
 bool read_tai_utc_dat(std::string_view text, PublishedTable& table, std::string& why) {
   table.source = Source::usno_tai_utc;
   std::size_t number = 0;
-  for (const std::string_view line : lines_of(text)) {
+  for (const TextLine& each : text_lines(text)) {
+    const std::string_view line = each.text;
     ++number;
     if (blank_words(line).empty()) continue;
     PublishedEntry entry;
