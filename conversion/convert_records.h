@@ -1,4 +1,5 @@
-// The copy of the data file to the converted file, record by record.
+// The conversion of the data file into the output unit: batches read in
+// file order, converted on workers, written back in file order.
 #pragma once
 
 #include "conversion/record_batch.h"
