@@ -217,7 +217,7 @@ class Swaps : public Attacks, public ::testing::WithParamInterface<Meanwhile> {
 // table replaced is the table read (read again when it changed), in the
 // folder held from the start, and root's file of that name is never taken
 // for it.
-TEST_P(Swaps, KwLsiniReplacesOnlyTheTableItRead) {
+TEST_P(Swaps, LsiniReplacesOnlyItsTable) {
   const std::string older = older_table();
   const std::string ahead = shipped_table() + "2030  1  1  38.0\r\n";
   const fs::path reference = scene_.top() / "reference";
@@ -246,7 +246,7 @@ TEST_P(Swaps, KwLsiniReplacesOnlyTheTableItRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Attacks, Swaps,
-    ::testing::Values(Meanwhile{"folder_swapped_for_a_link_to_roots",
+    ::testing::Values(Meanwhile{"folder_made_a_link",
                                 [](const fs::path& theirs, const std::string&) {
                                   fs::rename(theirs / "tables", theirs / "real");
                                   fs::create_symlink(theirs.parent_path() / "mine",
@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 "real/ls.ini", 0, true},
                       // Read again, it is a table the list does not extend: kept.
-                      Meanwhile{"table_replaced_by_another_file",
+                      Meanwhile{"table_replaced",
                                 [](const fs::path& theirs, const std::string& ahead) {
                                   test::write_file(theirs / "tables" / "ls.ini.new", ahead);
                                   fs::rename(theirs / "tables" / "ls.ini.new",
@@ -324,7 +324,7 @@ class PlantedLinks : public ::testing::TestWithParam<PlantedCase> {};
 // that every user may write, as a link into root's folder: the run refuses
 // the folder at its first file, the run log, with its own status and a
 // line naming the folder and what to do, and makes or changes nothing.
-TEST_P(PlantedLinks, AreRefusedByTheFixedRun) {
+TEST_P(PlantedLinks, AreRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root, with the user nobody as the other user";
   const Scene scene;
   const fs::path run = scene.top() / "site" / "run";

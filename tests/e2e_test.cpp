@@ -471,7 +471,7 @@ TEST(Program, FilesSharedForReadingOnlyAreReadAndNotWritten) {
 
 #else  // POSIX systems
 
-TEST(Program, ReadOnlyInputsAreReadAndReadOnlyOutputIsAWriteFailure) {
+TEST(Program, ReadOnlyOutputIsAWriteFailure) {
   Tree tree;
   test::write_file(tree.data(), "96 01 05 0 0 0\n");
   // As root the child runs as "nobody", for whom the permissions count.

@@ -62,7 +62,7 @@ struct Fault {
 // Under a file-size limit, records with a field of asterisks: as in a run
 // converting and writing one record at a time, the error 63 lines are
 // those of the records up to the one whose write failed, then the failure.
-TEST(Faults, OutputConversionErrorsStopAtTheRecordWhoseWriteFailed) {
+TEST(Faults, Error63LinesStopAtTheFailedWrite) {
   const std::string wide = "96 01 05 1000 0 0\n";
   const std::string wide_converted = "96 01 05*********  0.00000 30.000000\r\n";
   // Every tenth record too wide, or every second one (standard error, a
@@ -576,7 +576,7 @@ int named_run_with(const fs::path& dir, const std::function<void()>& meanwhile) 
 // the run waits on its input: the run replaces nothing, ends with error 38
 // saying so, and OUTPUT is the other program's file; nothing is left
 // beside it.
-TEST(Faults, ANamedOutputReplacedMeanwhileIsLeftToTheOtherProgram) {
+TEST(Faults, AnOutputReplacedMeanwhileIsLeftAlone) {
   const std::string others = "another program's bytes\n";
   for (const bool existed : {true, false}) {
     SCOPED_TRACE(existed ? "OUTPUT replaced" : "OUTPUT made where there was none");

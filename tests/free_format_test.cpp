@@ -32,7 +32,7 @@ DataRecord rec(std::int32_t y, std::int32_t m, std::int32_t d, double a, double 
 
 class DataRecordParse : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(DataRecordParse, StatusAndValues) {
+TEST_P(DataRecordParse, Reads) {
   const ParseCase& c = GetParam();
   DataRecord record;
   ASSERT_EQ(parse_data_record(c.columns, record), c.status) << '"' << c.columns << '"';

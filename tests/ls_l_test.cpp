@@ -164,7 +164,7 @@ TEST(TableNotes, RatesOnAnyLineAndTheExpiryOnTheLastOne) {
 // form, one in its form with a value that is no number or no date, and an
 // expiry on or before the last entry make the table unusable: the run
 // stops (status 1) with a line naming the line of the table.
-TEST(TableNotes, MalformedOnesAndAnEarlyExpiryMakeTheTableUnusable) {
+TEST(TableNotes, MalformedOrEarlyExpiryAreUnusable) {
   const char* rate = " is not \"rate R s/day\" with R a finite number";
   const struct {
     const char* text;

@@ -183,7 +183,7 @@ TEST(Sources, TheListAndTheUsnoTableGiveTheSameTable) {
 // the history of 1961-1971, each value taken on its own day, A + (MJD -
 // MJD0) x B, with its rate B; then the entries of the shipped table, with
 // no expiry.
-TEST(Sources, TaiUtcDatGivesTheHistoryWithItsRatesThenTheShippedTable) {
+TEST(Sources, TaiUtcDatGivesTheHistoryWithRates) {
   const Texts& t = texts();
   ASSERT_FALSE(t.usno.empty()) << "tests/data/tai-utc.dat is missing";
   PublishedTable usno;
@@ -339,7 +339,7 @@ class PublishedDates : public ::testing::TestWithParam<PublishedCase> {};
 // Every date a published table gives is a real one from 1858-11-17 to the
 // year 9999, its expiry after its last entry, and only its own expiry
 // field gives the expiry: the table written from it loads with that one.
-TEST_P(PublishedDates, AreRealAndOnlyTheExpiryFieldGivesTheExpiry) {
+TEST_P(PublishedDates, AreReal) {
   const PublishedCase& c = GetParam();
   if (texts().list.empty() && std::string(c.name).starts_with("ietf")) {
     GTEST_SKIP() << kNeedsTheList;
@@ -362,19 +362,19 @@ TEST_P(PublishedDates, AreRealAndOnlyTheExpiryFieldGivesTheExpiry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Published, PublishedDates,
+    Lists, PublishedDates,
     ::testing::Values(
         PublishedCase{"iers_issue_month_and_year",
                       [](const Texts&) { return iers_text("July 2022", "28 June 2023"); }, nullptr,
                       "2023-06-28", "July 2022"},
-        PublishedCase{"iers_issue_text_with_an_expiry_and_escapes",
+        PublishedCase{"iers_issue_text_escaped",
                       [](const Texts&) {
                         return iers_text("2099; expires 2099-12-31 \x1b]0;x\a\x1b[2J",
                                          "28 June 2023");
                       },
                       nullptr, "2023-06-28", ""},
         PublishedCase{
-            "iers_issue_words_after_its_month_and_year",
+            "iers_issue_words_after_date",
             [](const Texts&) { return iers_text("July 2022 expires 2099-12-31", "28 June 2023"); },
             nullptr, "2023-06-28", "July 2022"},
         PublishedCase{"iers_day_257",
@@ -456,7 +456,7 @@ void table_is(const fs::path& work, const std::string& bytes) {
 
 class LsiniRuns : public ::testing::TestWithParam<RunCase> {};
 
-TEST_P(LsiniRuns, EndAsTheyShould) {
+TEST_P(LsiniRuns, End) {
   if (!have_the_list()) GTEST_SKIP() << kNeedsTheList;
   const RunCase& c = GetParam();
   const test::TempDir dir;
@@ -617,7 +617,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "more than 100",
                 [](const Texts& t, const fs::path& w, const fs::path&) { table_is(w, t.older); }},
-        RunCase{"old_table_that_would_grow_past_the_bound",
+        RunCase{"old_table_grown_past_the_bound",
                 [](const Texts& t, const fs::path& w, const fs::path&) {
                   const std::string noted = replaced_once(t.older, "10.0", "10.0 ");
                   test::write_file(
@@ -633,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
                   EXPECT_TRUE(test::read_file(w / "ls.ini").ends_with(t.older.substr(100)));
                 }},
         RunCase{
-            "iers_issue_text_neither_in_the_table_nor_on_the_terminal",
+            "iers_issue_text_kept_out",
             [](const Texts&, const fs::path&, const fs::path& o) {
               test::write_file(o / "list", iers_text("\x1b[2J expires 2099-12-31", "28 June 2023"));
             },

@@ -73,7 +73,7 @@ std::string line_of_the_record(const DataCase& c, const std::string& file) {
 
 class NamedForm : public ::testing::TestWithParam<DataCase> {};
 
-TEST_P(NamedForm, ConvertsAsTheFixedRunDoes) {
+TEST_P(NamedForm, ConvertsAsTheFixedRun) {
   const test::Tree fixed;
   test::write_file(fixed.data(), GetParam().data);
   const test::RunResult by_fixed = fixed.run();

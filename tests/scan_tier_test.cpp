@@ -66,7 +66,7 @@ Converted convert_in_block(const std::string& line, const DateOffsets& offsets, 
 
 class RecordTiers : public ::testing::TestWithParam<LayoutCase> {};
 
-TEST_P(RecordTiers, GiveTheGeneralTiersBytes) {
+TEST_P(RecordTiers, MatchTheGeneralTier) {
   const LeapTable tables[] = {test::shipped_leap_table(), test::odd_leap_table()};
   for (const LeapTable& table : tables) {
     const bool shipped = &table == &tables[0];
@@ -259,7 +259,7 @@ TEST(Batches, ConvertEachRecordAsTheGeneralTierAlone) {
 // record), the scan tier from the digits (integers), the general tier (an
 // exponent, a comma, a field too wide). Each record is the general tier's,
 // in place, with the field moved.
-TEST(ScanTier, ReverseLayoutMovesTheThirdFieldWhicheverTierWritesIt) {
+TEST(ScanTier, ReverseLayoutMovesTheThirdField) {
   const DateOffsets offsets(test::shipped_leap_table(), Direction::subtract);
   const char* const kLines[] = {"72 01 01 0.030400 0.018700 -10.045486",
                                 "99 12 31 12 -3 7",

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,9 +31,13 @@ struct DateCase {
   double year_after, month_after;  // the caller's year and month afterwards
 };
 
-class JuddyCases : public ::testing::TestWithParam<DateCase> {};
+void PrintTo(const DateCase& c, std::ostream* os) {
+  *os << c.name << " (" << c.year << " " << c.month << " " << c.day << ")";
+}
 
-TEST_P(JuddyCases, GivesMjdAndAdjustsJanuaryAndFebruary) {
+class JuddyDates : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(JuddyDates, GiveTheirMjd) {
   const DateCase& c = GetParam();
   double mjd = 0.0;
   double year = c.year;
@@ -45,7 +50,7 @@ TEST_P(JuddyCases, GivesMjdAndAdjustsJanuaryAndFebruary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    WorkedDates, JuddyCases,
+    Worked, JuddyDates,
     ::testing::Values(
         DateCase{"epoch_2000", 2000, 1, 1, 51544, 1999, 13},  // the MJD epoch's well-known value
         DateCase{"mjd_zero", 1858, 11, 17, 0, 1858, 11},      // MJD zero

@@ -320,7 +320,7 @@ class Trust : public ::testing::TestWithParam<Name> {
   }
 };
 
-TEST_P(Trust, NoArrangementOfTheOtherUserLeadsRootAstray) {
+TEST_P(Trust, NoArrangementMisleadsRoot) {
   const Name& name = GetParam();
   const std::string expected = expected_of(name, State::root_file);
   const std::string none_expected = expected_of(name, State::absent);
