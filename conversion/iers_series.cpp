@@ -239,7 +239,7 @@ constexpr std::array<Field, 16> kC04_14 = {{
 
 // 20 C04: format(4(i4),f10.2,2(f12.6),f12.7,2(f12.6),2(f12.6),f12.7,
 // 2(f12.6),f12.7,2(f12.6),2(f12.6),f12.7).
-constexpr std::array<Field, 22> kC04_20 = {{
+constexpr std::array<Field, 21> kC04_20 = {{
     {"the year", 1, 4, kInteger},      {"the month", 5, 8, kInteger},
     {"the day", 9, 12, kInteger},      {"the hour", 13, 16, kInteger},
     {"the MJD", 17, 26, 2},            {"x", 27, 38, 6},
@@ -278,6 +278,9 @@ constexpr std::array<Field, 21> kFinals = {{
     {"Bulletin B's dX", 166, 175, 3},
     {"Bulletin B's dY", 176, 185, 3},
 }};
+
+static_assert(kC04_14.back().last == 155 && kC04_20.back().last == 218 &&
+              kFinals.back().last == 185);
 
 // The MJD of a field of two decimals, which must be a whole day: the
 // program's records are days at 0h UTC.
