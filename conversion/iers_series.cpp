@@ -97,7 +97,8 @@ bool is_leap(int year) {
 bool is_calendar_date(int year, int month, int day) {
   constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12 || day < 1) return false;
-  const int days = kDays[static_cast<std::size_t>(month - 1)] + (month == 2 && is_leap(year));
+  const int days =
+      kDays[static_cast<std::size_t>(month - 1)] + (month == 2 && is_leap(year) ? 1 : 0);
   return day <= days;
 }
 
@@ -122,15 +123,14 @@ class Reader {
  private:
   // Refuses the line being read, saying why.
   bool refuse(std::string reason, bool beyond_years = false) {
-    refusal_ = {.line = line_number_, .reason = std::move(reason),
-                .beyond_two_digit_years = beyond_years};
+    refusal_ = {
+        .line = line_number_, .reason = std::move(reason), .beyond_two_digit_years = beyond_years};
     return false;
   }
   bool refuse_field(const Field& field, std::string_view held) {
     return refuse(std::string(field.name) + " in columns " + std::to_string(field.first) + "-" +
-                  std::to_string(field.last) + " is " + quoted(held) + ", where " +
-                  form_of(field) + " (a number ending in column " + std::to_string(field.last) +
-                  ") was expected");
+                  std::to_string(field.last) + " is " + quoted(held) + ", where " + form_of(field) +
+                  " (a number ending in column " + std::to_string(field.last) + ") was expected");
   }
   // The value of `field` on `line`: false (refused) when the field is not
   // blank and not of its form, or blank and `needed`.
@@ -165,6 +165,13 @@ class Reader {
   bool c04_14_line(std::string_view line);
   bool c04_20_line(std::string_view line);
   bool finals_line(std::string_view line);
+  // finals2000A: every value's columns and the blanks between them.
+  using FinalsValues = std::array<std::string, 21>;
+  bool finals_values(std::string_view line, FinalsValues& values);
+  bool finals_flag(std::string_view line, std::size_t column, bool given, std::string_view of);
+  bool finals_flags(std::string_view line, const FinalsValues& values);
+  // A line after the header, not blank.
+  bool day_line(std::string_view line, std::size_t start);
   std::string expected_line() const;
   // Keeps a day read, when its record fits the columns the record reader
   // reads.
@@ -214,8 +221,7 @@ bool Reader::dated(int year, long month, long day, long mjd, SeriesDay& out) {
                   std::to_string(expected));
   }
   if (year < 1950 || year > 2049) {
-    return refuse(date +
-                      (year > 2049 ? " lies from 2050 on" : " lies before 1950") +
+    return refuse(date + (year > 2049 ? " lies from 2050 on" : " lies before 1950") +
                       ", which a record's two-digit year cannot hold (it holds 1950 to 2049)",
                   true);
   }
@@ -227,29 +233,47 @@ bool Reader::dated(int year, long month, long day, long mjd, SeriesDay& out) {
 
 // 14 C04: FORMAT(3(I4),I7,2(F11.6),2(F12.7),2(F11.6),2(F11.6),2(F11.7),2(F12.6)).
 constexpr std::array<Field, 16> kC04_14 = {{
-    {"the year", 1, 4, kInteger},       {"the month", 5, 8, kInteger},
-    {"the day", 9, 12, kInteger},       {"the MJD", 13, 19, kInteger},
-    {"x", 20, 30, 6},                   {"y", 31, 41, 6},
-    {"UT1-UTC", 42, 53, 7},             {"LOD", 54, 65, 7},
-    {"dX", 66, 76, 6},                  {"dY", 77, 87, 6},
-    {"x's error", 88, 98, 6},           {"y's error", 99, 109, 6},
-    {"UT1-UTC's error", 110, 120, 7},   {"LOD's error", 121, 131, 7},
-    {"dX's error", 132, 143, 6},        {"dY's error", 144, 155, 6},
+    {"the year", 1, 4, kInteger},
+    {"the month", 5, 8, kInteger},
+    {"the day", 9, 12, kInteger},
+    {"the MJD", 13, 19, kInteger},
+    {"x", 20, 30, 6},
+    {"y", 31, 41, 6},
+    {"UT1-UTC", 42, 53, 7},
+    {"LOD", 54, 65, 7},
+    {"dX", 66, 76, 6},
+    {"dY", 77, 87, 6},
+    {"x's error", 88, 98, 6},
+    {"y's error", 99, 109, 6},
+    {"UT1-UTC's error", 110, 120, 7},
+    {"LOD's error", 121, 131, 7},
+    {"dX's error", 132, 143, 6},
+    {"dY's error", 144, 155, 6},
 }};
 
 // 20 C04: format(4(i4),f10.2,2(f12.6),f12.7,2(f12.6),2(f12.6),f12.7,
 // 2(f12.6),f12.7,2(f12.6),2(f12.6),f12.7).
 constexpr std::array<Field, 21> kC04_20 = {{
-    {"the year", 1, 4, kInteger},      {"the month", 5, 8, kInteger},
-    {"the day", 9, 12, kInteger},      {"the hour", 13, 16, kInteger},
-    {"the MJD", 17, 26, 2},            {"x", 27, 38, 6},
-    {"y", 39, 50, 6},                  {"UT1-UTC", 51, 62, 7},
-    {"dX", 63, 74, 6},                 {"dY", 75, 86, 6},
-    {"x's rate", 87, 98, 6},           {"y's rate", 99, 110, 6},
-    {"LOD", 111, 122, 7},              {"x's error", 123, 134, 6},
-    {"y's error", 135, 146, 6},        {"UT1-UTC's error", 147, 158, 7},
-    {"dX's error", 159, 170, 6},       {"dY's error", 171, 182, 6},
-    {"x's rate's error", 183, 194, 6}, {"y's rate's error", 195, 206, 6},
+    {"the year", 1, 4, kInteger},
+    {"the month", 5, 8, kInteger},
+    {"the day", 9, 12, kInteger},
+    {"the hour", 13, 16, kInteger},
+    {"the MJD", 17, 26, 2},
+    {"x", 27, 38, 6},
+    {"y", 39, 50, 6},
+    {"UT1-UTC", 51, 62, 7},
+    {"dX", 63, 74, 6},
+    {"dY", 75, 86, 6},
+    {"x's rate", 87, 98, 6},
+    {"y's rate", 99, 110, 6},
+    {"LOD", 111, 122, 7},
+    {"x's error", 123, 134, 6},
+    {"y's error", 135, 146, 6},
+    {"UT1-UTC's error", 147, 158, 7},
+    {"dX's error", 159, 170, 6},
+    {"dY's error", 171, 182, 6},
+    {"x's rate's error", 183, 194, 6},
+    {"y's rate's error", 195, 206, 6},
     {"LOD's error", 207, 218, 7},
 }};
 
@@ -291,7 +315,10 @@ bool whole_day(const std::string& text, long& mjd) {
 }
 
 bool Reader::c04_14_line(std::string_view line) {
-  long year = 0, month = 0, day = 0, mjd = 0;
+  long year = 0;
+  long month = 0;
+  long day = 0;
+  long mjd = 0;
   if (!integer(line, kC04_14[0], year) || !integer(line, kC04_14[1], month) ||
       !integer(line, kC04_14[2], day) || !integer(line, kC04_14[3], mjd)) {
     return false;
@@ -307,7 +334,11 @@ bool Reader::c04_14_line(std::string_view line) {
 }
 
 bool Reader::c04_20_line(std::string_view line) {
-  long year = 0, month = 0, day = 0, hour = 0, mjd = 0;
+  long year = 0;
+  long month = 0;
+  long day = 0;
+  long hour = 0;
+  long mjd = 0;
   std::string mjd_text;
   if (!integer(line, kC04_20[0], year) || !integer(line, kC04_20[1], month) ||
       !integer(line, kC04_20[2], day) || !integer(line, kC04_20[3], hour) ||
@@ -330,7 +361,10 @@ bool Reader::c04_20_line(std::string_view line) {
 }
 
 bool Reader::finals_line(std::string_view line) {
-  long yy = 0, month = 0, day = 0, mjd = 0;
+  long yy = 0;
+  long month = 0;
+  long day = 0;
+  long mjd = 0;
   std::string mjd_text;
   if (!integer(line, kFinals[0], yy) || !integer(line, kFinals[1], month) ||
       !integer(line, kFinals[2], day) || !blank_columns(line, 7, 7, "a blank") ||
@@ -344,7 +378,29 @@ bool Reader::finals_line(std::string_view line) {
   // The published rule for the century of the two-digit year.
   const int year = static_cast<int>(yy) + (mjd <= 51543 ? 1900 : 2000);
   SeriesDay out;
-  std::array<std::string, kFinals.size()> values;
+  FinalsValues values;
+  if (!finals_values(line, values) || !dated(year, month, day, mjd, out) ||
+      !finals_flags(line, values)) {
+    return false;
+  }
+  if (values[4].empty() || values[5].empty() || values[6].empty()) {
+    // The records end at the first day without Bulletin A's three values.
+    ++series_.days_without_values;
+    return true;
+  }
+  if (series_.days_without_values > 0) {
+    return refuse(
+        "a day with Bulletin A's x, y and UT1-UTC after days without them, where only "
+        "days without them were expected");
+  }
+  out.x = values[4];
+  out.y = values[5];
+  out.ut1_utc = values[6];
+  out.predicted = line[16] == 'P' || line[57] == 'P';
+  return keep(std::move(out));
+}
+
+bool Reader::finals_values(std::string_view line, FinalsValues& values) {
   for (std::size_t i = 4; i < kFinals.size(); ++i) {
     if (!value(line, kFinals[i], false, values[i])) return false;
   }
@@ -358,39 +414,26 @@ bool Reader::finals_line(std::string_view line) {
                                     {116, 116}}) {
     if (!blank_columns(line, first, last, "a blank between values")) return false;
   }
-  if (!nothing_after(line, 185) || !dated(year, month, day, mjd, out)) return false;
+  return nothing_after(line, kFinals.back().last);
+}
+
+bool Reader::finals_flag(std::string_view line, std::size_t column, bool given,
+                         std::string_view of) {
+  const char c = column <= line.size() ? line[column - 1] : ' ';
+  if (given ? c == 'I' || c == 'P' : c == ' ') return true;
+  return refuse("column " + std::to_string(column) + " holds " + quoted(std::string_view(&c, 1)) +
+                ", where " +
+                (given ? "I or P, the flag of " + std::string(of) + ", was expected"
+                       : "a blank was expected (" + std::string(of) + " are blank)"));
+}
+
+bool Reader::finals_flags(std::string_view line, const FinalsValues& values) {
   // Each flag says whether its values are final (I) or predicted (P), and
   // stands where they do.
-  const auto flag = [&](std::size_t column, bool given, std::string_view of) {
-    const char c = column <= line.size() ? line[column - 1] : ' ';
-    if (given ? c == 'I' || c == 'P' : c == ' ') return true;
-    return refuse("column " + std::to_string(column) + " holds " +
-                  quoted(std::string_view(&c, 1)) + ", where " +
-                  (given ? "I or P, the flag of " + std::string(of) + ", was expected"
-                         : "a blank was expected (" + std::string(of) + " are blank)"));
-  };
-  const bool pole = !values[4].empty() || !values[5].empty();
-  const bool ut1 = !values[6].empty();
-  const bool nutation = !values[12].empty() || !values[14].empty();
-  if (!flag(17, pole, "Bulletin A's x and y") || !flag(58, ut1, "Bulletin A's UT1-UTC") ||
-      !flag(96, nutation, "Bulletin A's dX and dY")) {
-    return false;
-  }
-  const bool whole = !values[4].empty() && !values[5].empty() && ut1;
-  if (!whole) {
-    // The records end at the first day without Bulletin A's three values.
-    ++series_.days_without_values;
-    return true;
-  }
-  if (series_.days_without_values > 0) {
-    return refuse("a day with Bulletin A's x, y and UT1-UTC after days without them, where only "
-                  "days without them were expected");
-  }
-  out.x = values[4];
-  out.y = values[5];
-  out.ut1_utc = values[6];
-  out.predicted = line[16] == 'P' || line[57] == 'P';
-  return keep(std::move(out));
+  return finals_flag(line, 17, !values[4].empty() || !values[5].empty(), "Bulletin A's x and y") &&
+         finals_flag(line, 58, !values[6].empty(), "Bulletin A's UT1-UTC") &&
+         finals_flag(line, 96, !values[12].empty() || !values[14].empty(),
+                     "Bulletin A's dX and dY");
 }
 
 std::string Reader::expected_line() const {
@@ -440,33 +483,33 @@ bool Reader::read(std::string_view text) {
                     ", where only blank lines were expected (a series has no blank line between "
                     "its days)");
     }
-    bool read_here = false;
-    if (!is_digit(line[start]) && line[start] != '-') {
-      return refuse(found_in_line(line, line_number_ == 1) + ", where " + expected_line() +
-                    (layout_ == SeriesLayout::finals2000a ? ""
-                                                          : " (header lines come before the "
-                                                            "first day only)"));
-    }
-    switch (layout_) {
-      case SeriesLayout::c04_14:
-        read_here = c04_14_line(line);
-        break;
-      case SeriesLayout::c04_20:
-        read_here = c04_20_line(line);
-        break;
-      case SeriesLayout::finals2000a:
-        read_here = finals_line(line);
-        break;
-      case SeriesLayout::none:
-        return refuse("not a published series");
-    }
-    if (!read_here) return false;
+    if (!day_line(line, start)) return false;
   }
   if (series_.days.empty() && series_.days_without_values == 0) {
     ++line_number_;
     return refuse("the end of the file, where " + expected_line() + ": the series holds no day");
   }
   return true;
+}
+
+bool Reader::day_line(std::string_view line, std::size_t start) {
+  if (!is_digit(line[start]) && line[start] != '-') {
+    return refuse(found_in_line(line, line_number_ == 1) + ", where " + expected_line() +
+                  (layout_ == SeriesLayout::finals2000a ? ""
+                                                        : " (header lines come before the "
+                                                          "first day only)"));
+  }
+  switch (layout_) {
+    case SeriesLayout::c04_14:
+      return c04_14_line(line);
+    case SeriesLayout::c04_20:
+      return c04_20_line(line);
+    case SeriesLayout::finals2000a:
+      return finals_line(line);
+    case SeriesLayout::none:
+      break;
+  }
+  return refuse("not a published series");
 }
 
 // The lines of `text` (without their line ends) up to `most` of them.
@@ -484,6 +527,47 @@ std::vector<std::string_view> first_lines(std::string_view text, std::size_t mos
 bool blank_for_records(std::string_view line) {
   return line.substr(0, static_cast<std::size_t>(kParsedColumns)).find_first_not_of(" \t\r") ==
          std::string_view::npos;
+}
+
+// A "#" header from lines[first] that names the 20 C04 series.
+bool names_20_c04(const std::vector<std::string_view>& lines, std::size_t first) {
+  for (std::size_t i = first; i < lines.size() && lines[i].starts_with('#'); ++i) {
+    if (lines[i].find("20 C04") != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// A text header from lines[first] to the first day that names a C04
+// series other than 20 C04.
+bool names_14_c04(const std::vector<std::string_view>& lines, std::size_t first) {
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    const std::string_view header = lines[i];
+    const std::size_t at = header.find_first_not_of(" \t");
+    if (at != std::string_view::npos && is_digit(header[at])) break;  // the first day
+    if (header.find("C04") != std::string_view::npos &&
+        header.find("20 C04") == std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A day of finals2000A with Bulletin A's flag in column 17 and the MJD of
+// its date.
+bool is_first_finals_day(std::string_view line) {
+  if (line.size() < 17 || (line[16] != 'I' && line[16] != 'P') || line[6] != ' ') return false;
+  std::array<long, 3> date{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::string n = number_in(columns(line, 2 * i + 1, 2 * i + 2), kInteger);
+    if (n.empty() || n.starts_with('-')) return false;
+    date[i] = std::strtol(n.c_str(), nullptr, 10);
+  }
+  long mjd = 0;
+  if (!whole_day(number_in(columns(line, 8, 15), 2), mjd)) return false;
+  const int year = static_cast<int>(date[0]) + (mjd <= 51543 ? 1900 : 2000);
+  const int month = static_cast<int>(date[1]);
+  const int day = static_cast<int>(date[2]);
+  return is_calendar_date(year, month, day) && mjd == mjd_of_date(year, month, day);
 }
 
 }  // namespace
@@ -509,44 +593,12 @@ SeriesLayout series_layout(std::string_view start) {
   while (first < lines.size() && blank_for_records(lines[first])) ++first;
   if (first == lines.size()) return SeriesLayout::none;
   const std::string_view line = lines[first];
-  const std::size_t lead = line.find_first_not_of(" \t");
-  if (line[0] == '#') {
-    for (std::size_t i = first; i < lines.size() && lines[i].starts_with('#'); ++i) {
-      if (lines[i].find("20 C04") != std::string_view::npos) return SeriesLayout::c04_20;
-    }
-    return SeriesLayout::none;
+  const char lead = line[line.find_first_not_of(" \t")];
+  if (line[0] == '#') return names_20_c04(lines, first) ? SeriesLayout::c04_20 : SeriesLayout::none;
+  if ((lead >= 'A' && lead <= 'Z') || (lead >= 'a' && lead <= 'z')) {
+    return names_14_c04(lines, first) ? SeriesLayout::c04_14 : SeriesLayout::none;
   }
-  const char c = line[lead];
-  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
-    for (std::size_t i = first; i < lines.size(); ++i) {
-      const std::string_view header = lines[i];
-      const std::size_t at = header.find_first_not_of(" \t");
-      if (at != std::string_view::npos && is_digit(header[at])) break;  // the first day
-      if (header.find("C04") != std::string_view::npos &&
-          header.find("20 C04") == std::string_view::npos) {
-        return SeriesLayout::c04_14;
-      }
-    }
-    return SeriesLayout::none;
-  }
-  // finals2000A: a day with Bulletin A's flag in column 17, its MJD that of
-  // its date.
-  if (line.size() < 17 || (line[16] != 'I' && line[16] != 'P') || line[6] != ' ') {
-    return SeriesLayout::none;
-  }
-  std::array<long, 3> date{};
-  for (std::size_t i = 0; i < 3; ++i) {
-    const std::string n = number_in(columns(line, 2 * i + 1, 2 * i + 2), kInteger);
-    if (n.empty() || n.starts_with('-')) return SeriesLayout::none;
-    date[i] = std::strtol(n.c_str(), nullptr, 10);
-  }
-  long mjd = 0;
-  if (!whole_day(number_in(columns(line, 8, 15), 2), mjd)) return SeriesLayout::none;
-  const int year = static_cast<int>(date[0]) + (mjd <= 51543 ? 1900 : 2000);
-  const bool agrees =
-      is_calendar_date(year, static_cast<int>(date[1]), static_cast<int>(date[2])) &&
-      mjd == mjd_of_date(year, static_cast<int>(date[1]), static_cast<int>(date[2]));
-  return agrees ? SeriesLayout::finals2000a : SeriesLayout::none;
+  return is_first_finals_day(line) ? SeriesLayout::finals2000a : SeriesLayout::none;
 }
 
 bool read_series(std::string_view text, SeriesLayout layout, Series& series,

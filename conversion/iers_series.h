@@ -35,9 +35,9 @@ struct SeriesDay {
   int year = 0;  // full year
   int month = 0;
   int day = 0;
-  std::string x;        // arcseconds, every published decimal
-  std::string y;        // arcseconds
-  std::string ut1_utc;  // seconds
+  std::string x;           // arcseconds, every published decimal
+  std::string y;           // arcseconds
+  std::string ut1_utc;     // seconds
   bool predicted = false;  // finals2000A: a P flag on x and y or on UT1-UTC
 };
 
@@ -50,8 +50,8 @@ struct Series {
 
 // Why a line stops the reading.
 struct SeriesRefusal {
-  std::uint64_t line = 0;  // from 1
-  std::string reason;      // what the line holds against what was expected
+  std::uint64_t line = 0;               // from 1
+  std::string reason;                   // what the line holds against what was expected
   bool beyond_two_digit_years = false;  // a day from 2050 on (or before 1950)
 };
 

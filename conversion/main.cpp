@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/named_form.h"
 #include "conversion/lsconv.h"
+#include "conversion/named_form.h"
 #include "conversion/tiers/simd.h"
 #include "platform/file.h"
 #include "platform/process.h"

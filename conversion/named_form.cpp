@@ -84,7 +84,8 @@ void convert_to(OutputUnit& out, InputUnit& data, const DateOffsets& offsets, bo
     data.close();
     out.close();
   } catch (...) {
-    if (kept) os::write_standard_error(outside_the_table(counts, offsets.table()) + notes.lines(out));
+    if (kept)
+      os::write_standard_error(outside_the_table(counts, offsets.table()) + notes.lines(out));
     throw;
   }
   if (kept) os::write_standard_error(outside_the_table(counts, offsets.table()) + notes.lines(out));

@@ -7,8 +7,8 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -98,8 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                    SeriesLayout::none},
         LayoutCase{"finals_with_no_flag", with_columns(kFinalsDay, 17, " "), SeriesLayout::none},
         LayoutCase{"text_without_c04", "EARTH ORIENTATION\n" + kDay14, SeriesLayout::none},
-        LayoutCase{"hash_header_without_20_c04", "# EOP (IERS) C04\n" + kDay20,
-                   SeriesLayout::none},
+        LayoutCase{"hash_header_without_20_c04", "# EOP (IERS) C04\n" + kDay20, SeriesLayout::none},
         LayoutCase{"empty", "", SeriesLayout::none}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -139,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "MJD 57754 is not that of 2016-12-31, 57753"},
         RefusalCase{"not_a_date", k14, kHeader14 + with_columns(kDay14, 9, "  32"), 6,
                     "is not a date"},
-        RefusalCase{"x_out_of_its_columns", k14, kHeader14 + with_columns(kDay14, 20, " 0.081284  "),
-                    6, "x in columns 20-30"},
+        RefusalCase{"x_out_of_its_columns", k14,
+                    kHeader14 + with_columns(kDay14, 20, " 0.081284  "), 6, "x in columns 20-30"},
         RefusalCase{"five_decimals", k14, kHeader14 + with_columns(kDay14, 20, "    0.08128"), 6,
                     "F11.6"},
         RefusalCase{"a_letter", k14, kHeader14 + with_columns(kDay14, 45, "x"), 6,
@@ -169,13 +168,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "MJD 57755 is not that of 2017-01-01, 57754"},
         RefusalCase{"finals_flag", kFinals, kFinalsDay + with_columns(kFinalsDay, 58, "F"), 2,
                     "I or P, the flag of Bulletin A's UT1-UTC"},
-        RefusalCase{"finals_flag_without_values", kFinals,
-                    kFinalsDay + "17 1 2 57755.00 I\n", 2, "a blank was expected"},
+        RefusalCase{"finals_flag_without_values", kFinals, kFinalsDay + "17 1 2 57755.00 I\n", 2,
+                    "a blank was expected"},
         RefusalCase{"finals_between_columns", kFinals,
                     kFinalsDay + with_columns(kFinalsDay, 37, "0"), 2, "column 37"},
         RefusalCase{"finals_values_after_the_end", kFinals,
-                    kFinalsDay + "17 1 2 57755.00\n" + with_columns(with_columns(kFinalsDay, 5, " 3"), 8,
-                                                                   "57756.00"),
+                    kFinalsDay + "17 1 2 57755.00\n" +
+                        with_columns(with_columns(kFinalsDay, 5, " 3"), 8, "57756.00"),
                     3, "after days without them"},
         RefusalCase{"finals_2050", kFinals,
                     with_columns(with_columns(kFinalsDay, 1, "50 1 1"), 8, "69807.00"), 1,
@@ -254,7 +253,8 @@ TEST_P(AstropySeries, GoesThroughReverseAndBack) {
       run(dir.path(), {"--table", c.table.string(), "--reverse", kAstropyC04.string(), "tai.txt"});
   ASSERT_EQ(reverse.exit_status, 0) << reverse.standard_error;
   EXPECT_EQ(reverse.standard_error, c.before_line);
-  const test::RunResult forward = run(dir.path(), {"--table", c.table.string(), "tai.txt", "utc.txt"});
+  const test::RunResult forward =
+      run(dir.path(), {"--table", c.table.string(), "tai.txt", "utc.txt"});
   ASSERT_EQ(forward.exit_status, 0) << forward.standard_error;
   EXPECT_EQ(forward.standard_error, c.before_line);
   const std::vector<PublishedDay> days = published_days(kAstropyC04);
@@ -361,8 +361,7 @@ TEST_P(Samples, ConvertExactly) {
     const double dt = test::tai_utc(leaps, mjd_of(idate));
     expected += date + test::reference_fixed(std::strtod(d.x.c_str(), nullptr), 9, 5) +
                 test::reference_fixed(std::strtod(d.y.c_str(), nullptr), 9, 5) + " " +
-                test::reference_fixed(std::strtod(d.ut1_utc.c_str(), nullptr) - dt, 10, 6) +
-                "\r\n";
+                test::reference_fixed(std::strtod(d.ut1_utc.c_str(), nullptr) - dt, 10, 6) + "\r\n";
     predicted += static_cast<int>(d.predicted);
   }
   EXPECT_GT(expected.size(), 200U * 39);
