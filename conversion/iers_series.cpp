@@ -601,6 +601,31 @@ SeriesLayout series_layout(std::string_view start) {
   return is_first_finals_day(line) ? SeriesLayout::finals2000a : SeriesLayout::none;
 }
 
+bool series_layout_told(std::string_view start) {
+  // Only whole lines count.
+  const std::size_t end = start.rfind('\n');
+  if (end == std::string_view::npos) return false;
+  const std::vector<std::string_view> lines = first_lines(start.substr(0, end + 1), 64);
+  if (lines.size() == 64) return true;  // as far as series_layout looks
+  std::size_t first = 0;
+  while (first < lines.size() && blank_for_records(lines[first])) ++first;
+  if (first == lines.size()) return false;
+  const std::string_view line = lines[first];
+  const char lead = line[line.find_first_not_of(" \t")];
+  const bool hash = line[0] == '#';
+  if (!hash && !((lead >= 'A' && lead <= 'Z') || (lead >= 'a' && lead <= 'z'))) return true;
+  if (hash ? names_20_c04(lines, first) : names_14_c04(lines, first)) return true;
+  // The header has ended: the first line after it is whole.
+  for (std::size_t i = first + 1; i < lines.size(); ++i) {
+    const std::size_t at = lines[i].find_first_not_of(" \t");
+    if (hash ? !lines[i].starts_with('#')
+             : at != std::string_view::npos && is_digit(lines[i][at])) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool read_series(std::string_view text, SeriesLayout layout, Series& series,
                  SeriesRefusal& refusal) {
   series = {};

@@ -30,6 +30,13 @@ std::string_view series_name(SeriesLayout layout);
 // date and the I or P flag of Bulletin A's polar motion in column 17.
 SeriesLayout series_layout(std::string_view start);
 
+// Whether `start` holds enough to tell: more bytes after it cannot change
+// what series_layout says. True once the first line not blank in the
+// record reader's columns is whole and, for a header, once the line that
+// names the series or the first day is whole; false while a line that
+// decides is still cut.
+bool series_layout_told(std::string_view start);
+
 // One day of a series, as published.
 struct SeriesDay {
   int year = 0;  // full year

@@ -97,12 +97,13 @@ constexpr std::size_t kMostSeriesBytes = std::size_t{64} << 20;
 // A series is told from the start of the input, at most these bytes.
 constexpr std::size_t kSeriesStartBytes = std::size_t{64} << 10;
 
-// The first bytes of `file`, up to kSeriesStartBytes, read to tell what it
-// holds.
+// The first bytes of `file`, read to tell what it holds: up to
+// kSeriesStartBytes, and no more than that takes (a pipe, a FIFO, a
+// terminal is not waited on for more).
 std::string read_start(os::File& file, const std::string& name) {
   std::string start(kSeriesStartBytes, '\0');
   std::size_t size = 0;
-  while (size < start.size()) {
+  while (size < start.size() && !series_layout_told(std::string_view(start.data(), size))) {
     const std::ptrdiff_t n = file.read(start.data() + size, start.size() - size);
     if (n < 0) {
       stop_severe(err::read_failed, unit_message("error during read", kDataFile.unit, name) + " (" +

@@ -102,6 +102,32 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"empty", "", SeriesLayout::none}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The named form reads no more than the first bytes that tell a layout:
+// a pipe or a FIFO is not waited on for more.
+TEST(IersSeries, TheLayoutIsToldFromTheFirstLinesThatDecide) {
+  const struct {
+    std::string start;
+    bool told;
+  } cases[] = {
+      {"", false},
+      {"72 01 01 0.0304", false},                 // the first line cut
+      {"72 01 01 0.0304 0.0187 -10.04\n", true},  // a record: no series
+      {"\n\n" + kFinalsDay, true},
+      {kHeader14.substr(0, kHeader14.find("14 C04")), false},  // cut before the name
+      {kHeader14.substr(0, kHeader14.find("FORMAT")), true},
+      {"  EARTH ORIENTATION\n", false},
+      {"  EARTH ORIENTATION\n" + kDay14, true},  // a header that names no C04: no series
+      {"# EOP (IERS)\n", false},
+      {"# EOP (IERS)\n" + kDay20, true},
+      {kHeader20.substr(0, 40), false},
+      {kHeader20, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.start);
+    EXPECT_EQ(series_layout_told(c.start), c.told);
+  }
+}
+
 struct RefusalCase {
   const char* name;
   SeriesLayout layout;

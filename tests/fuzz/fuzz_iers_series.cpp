@@ -1,7 +1,8 @@
 // Fuzz target: the reader of the IERS series (14 C04, 20 C04, finals2000A),
 // on any text.
 //
-// Properties: a text told to be a series is one the record reader refuses
+// Properties: once the start of a text tells its layout, the whole text
+// tells the same; a text told to be a series is one the record reader refuses
 // on its first line not blank in the columns it reads, so that no file of
 // the program's own records is ever taken for one; read as each layout, a
 // text either gives days or is refused on a line of the text (or the one
@@ -46,6 +47,12 @@ std::size_t lines_in(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  // What the start of a text tells, the whole text tells too.
+  for (std::size_t cut = 0; cut <= size; cut += 1 + size / 16) {
+    if (kw::series_layout_told(text.substr(0, cut))) {
+      FUZZ_CHECK(kw::series_layout(text.substr(0, cut)) == kw::series_layout(text));
+    }
+  }
   if (kw::series_layout(text) != kw::SeriesLayout::none) {
     std::string line(first_record_line(text).substr(0, kw::kParsedColumns));
     line.resize(kw::kParsedColumns, ' ');
