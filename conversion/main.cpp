@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/named_form.h"
 #include "conversion/lsconv.h"
+#include "conversion/named_form.h"
 #include "conversion/tiers/simd.h"
 #include "platform/file.h"
 #include "platform/process.h"
@@ -34,7 +34,11 @@ constexpr const char kHelpOptions[] =
     "                 tai-utc.dat, taken as kw_lsini would write it\n"
     "  --reverse      subtract TAI-UTC instead (UT1-UTC to UT1-TAI); the third\n"
     "                 value then has a blank more before it, so that the records\n"
-    "                 read back\n"
+    "                 read back. INPUT may then also be a daily series of the\n"
+    "                 IERS, which gives UT1-UTC, each day made a record: 14 C04\n"
+    "                 or 20 C04 (the IERS Earth Orientation Centre, Paris\n"
+    "                 Observatory) or finals2000A (Bulletin A; the IERS Rapid\n"
+    "                 Service/Prediction Centre, USNO)\n"
     "  -h, --help     show this text and exit\n"
     "  -V, --version  show the version and exit\n\n"
     "Examples:\n"
@@ -42,19 +46,22 @@ constexpr const char kHelpOptions[] =
     "\n\n"
     "  " KW_TAI2UTC_NAME
     " --table ls.ini ut1-tai.txt ut1-utc.txt\n\n"
-    "  " KW_TAI2UTC_NAME " --reverse - < ut1-utc.txt > ut1-tai.txt\n\n";
+    "  " KW_TAI2UTC_NAME
+    " --reverse - < ut1-utc.txt > ut1-tai.txt\n\n"
+    "  " KW_TAI2UTC_NAME " --table ls.ini --reverse finals2000A.all ut1-tai.txt\n\n";
 constexpr const char kHelpTable[] =
     "A table holds one line per change of TAI-UTC: year, month, day and the\n"
     "offset in seconds (\"1999 1 1 32.0\"); kw_lsini writes it from a\n"
     "published list, with the list's expiry on its last line and, for\n"
     "1961-1971, the rate of each entry (\"rate 0.0012960 s/day\"). At the end\n"
     "of a run, a line on standard error says how many records lie before the\n"
-    "table's first entry, or on or after its expiry, and what they took.\n\n"
+    "table's first entry, or on or after its expiry, and what they took; for a\n"
+    "series, another how many were taken from predicted values.\n\n"
     "Exit status:\n"
     "  0   the run ended normally (possibly with output conversion errors, 63)\n"
     "  1   the table cannot be used (empty, more than 100 entries, out of date\n"
     "      order, larger than 1 MiB)\n"
-    "  2   wrong arguments\n"
+    "  2   wrong arguments, or a series of UT1-UTC without --reverse\n"
     "  3   a path another user controls (their link, a folder others may write):\n"
     "      nothing read or written\n"
     "  4   out of memory\n"

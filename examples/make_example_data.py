@@ -5,78 +5,49 @@
 
 Defaults: the copy Debian's python3-astropy ships,
 astropy/utils/iers/data/eopc04_IAU2000.62-now, and the program built by
-the default preset, build/default/kw_tai2utc. Every day from 1 January 1972
-to the end of the series becomes one record, with single blanks and CR LF:
+the default preset, build/default/kw_tai2utc. The program itself reads the
+series and makes its records:
 
-    yy mm dd x y UT1-TAI
+    kw_tai2utc --table examples/station/run/ls.ini --reverse C04_FILE
 
-the date with two-digit fields and the pole coordinates x and y
-(arcseconds) exactly as published. The series gives UT1-UTC (7 decimals),
-read here to the six decimals of the program's field (ties to even); the
-program itself, run as `kw_tai2utc --reverse` with the shipped table
-examples/station/run/ls.ini, subtracts TAI-UTC from it, and its third
-column is UT1-TAI. The program's conversion of the file gives back the
-published UT1-UTC to the sixth decimal. Every record fits the 38 columns
-the program reads.
+each day's record holding x and y rounded to five decimals and UT1-TAI,
+the published UT1-UTC less TAI-UTC of that day, rounded to six (37 columns
+and CR LF). The example keeps the days from 1 January 1972, where the
+shipped table begins, to the end of the series: the records as the
+program wrote them, byte for byte.
 """
 import argparse
 import pathlib
 import subprocess
 import sys
-import tempfile
 
 DATA = pathlib.Path("/usr/lib/python3/dist-packages/astropy/utils/iers/data")
 EXAMPLES = pathlib.Path(__file__).resolve().parent
-
-
-def six_decimals(text):
-    """A published value of 7 decimals, read to 6 with ties to even."""
-    negative = text.startswith("-")
-    whole, _, decimals = text.lstrip("+-").partition(".")
-    units = int(whole) * 10**7 + int(decimals.ljust(7, "0")[:7])
-    quotient, rest = divmod(units, 10)
-    if rest > 5 or (rest == 5 and quotient % 2 == 1):
-        quotient += 1
-    sign = "-" if negative and quotient else ""
-    return f"{sign}{quotient // 10**6}.{quotient % 10**6:06d}"
+FIRST = b"72 01 01 "  # the first day of the shipped table
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("c04", nargs="?", type=pathlib.Path, default=DATA / "eopc04_IAU2000.62-now",
-                        help="the published C04 series (default: python3-astropy's copy)")
+                        help="the published 14 C04 series (default: python3-astropy's copy)")
     parser.add_argument("program", nargs="?", default=EXAMPLES.parent / "build/default/kw_tai2utc",
                         help="the program (default: build/default/kw_tai2utc)")
     arguments = parser.parse_args()
-    c04, program = arguments.c04, arguments.program
-    dates, poles, ut1_utc = [], [], []
-    for line in c04.read_text().splitlines():
-        fields = line.split()
-        if len(fields) < 7 or not fields[0].isdigit() or int(fields[0]) < 1972:
-            continue
-        year, month, day = (int(f) for f in fields[:3])
-        dates.append(f"{year % 100:02d} {month:02d} {day:02d}")
-        poles.append(f"{fields[4]} {fields[5]}")
-        ut1_utc.append(six_decimals(fields[6]))
-    with tempfile.TemporaryDirectory() as work:
-        series = pathlib.Path(work) / "ut1-utc.txt"
-        series.write_text("".join(f"{d} 0 0 {u}\n" for d, u in zip(dates, ut1_utc)))
-        run = subprocess.run(
-            [str(program), "--table", str(EXAMPLES / "station/run/ls.ini"), "--reverse", str(series)],
-            check=True, capture_output=True)
-    converted = run.stdout.decode("ascii").split("\r\n")[:-1]
-    if len(converted) != len(dates):
-        sys.exit(f"{program} gave {len(converted)} records for {len(dates)}")
-    out = []
-    for date, pole, record in zip(dates, poles, converted):
-        line = f"{date} {pole} {record[26:].strip()}"
-        if len(line) > 38:
-            sys.exit(f"{date}: the record does not fit 38 columns: {line}")
-        out.append(line + "\r\n")
+    run = subprocess.run(
+        [str(arguments.program), "--table", str(EXAMPLES / "station/run/ls.ini"), "--reverse",
+         str(arguments.c04)],
+        check=True, capture_output=True)
+    records = run.stdout
+    start = records.find(b"\r\n" + FIRST)
+    if not records.startswith(FIRST):
+        if start < 0:
+            sys.exit(f"{arguments.c04}: no record of 1 January 1972")
+        records = records[start + 2:]
     target = EXAMPLES / "KW_PVZ.DAT"
-    target.write_bytes("".join(out).encode("ascii"))
-    print(f"{target}: {len(out)} records")
+    target.write_bytes(records)
+    count = records.count(b"\r\n")
+    print(f"{target}: {count} records")
 
 
 if __name__ == "__main__":

@@ -67,6 +67,23 @@ InputUnit::InputUnit(int unit, std::string_view name, os::File stream, bool from
   if (from_start) opened_size_ = file_.size();  // 0 for pipes and devices
 }
 
+InputUnit::InputUnit(int unit, std::string_view name, os::File stream, bool from_start,
+                     std::string first)
+    : InputUnit(unit, name, std::move(stream), from_start) {
+  first_ = std::move(first);
+}
+
+std::ptrdiff_t InputUnit::read_bytes(char* into, std::size_t size) {
+  if (first_read_ < first_.size()) {
+    const std::size_t count = std::min(size, first_.size() - first_read_);
+    std::memcpy(into, first_.data() + first_read_, count);
+    first_read_ += count;
+    return static_cast<std::ptrdiff_t>(count);
+  }
+  if (!file_.is_open()) return 0;
+  return file_.read(into, size);
+}
+
 bool InputUnit::at_end() {
   if (met_end_) return true;
   if (stream_) {
@@ -109,7 +126,7 @@ std::uint64_t InputUnit::remaining_bytes() const {
 }
 
 bool InputUnit::fill() {
-  const std::ptrdiff_t n = file_.read(buffer_.get(), kBufferSize);
+  const std::ptrdiff_t n = read_bytes(buffer_.get(), kBufferSize);
   if (n < 0) fail_read();
   if (n == 0) check_not_cut(position_);
   head_ = 0;
@@ -197,7 +214,7 @@ std::size_t InputUnit::read_whole_records(char* store, std::size_t room, bool& e
   const std::size_t held = tail_ - head_;
   if (held >= room / 2) return 0;
   std::memcpy(store, buffer_.get() + head_, held);
-  const std::ptrdiff_t n = file_.read(store + held, room - held);
+  const std::ptrdiff_t n = read_bytes(store + held, room - held);
   if (n < 0) fail_read();
   if (n == 0) {
     check_not_cut(position_ + held);

@@ -40,6 +40,11 @@ class InputUnit {
   // finds the file cut, a failed read.
   InputUnit(int unit, std::string_view name, os::File stream, bool from_start = false);
 
+  // The same, with `first`, the bytes already read from the stream (to
+  // tell what it holds), read before what the stream still holds. A stream
+  // that is not open holds nothing more: the unit reads `first` alone.
+  InputUnit(int unit, std::string_view name, os::File stream, bool from_start, std::string first);
+
   // True when the unit has met its end of file, or when the next unread
   // byte is at or past the size of the file (so always for pipes and
   // devices, whose size is 0); for a stream, when no byte is left to read.
@@ -84,6 +89,9 @@ class InputUnit {
   template <class Take>
   bool take_record(Take&& take);
   bool fill();
+  // Reads up to `size` bytes into `into`: those of first_ not yet read,
+  // then the file's. The count, 0 at the end, -1 on failure.
+  std::ptrdiff_t read_bytes(char* into, std::size_t size);
   [[noreturn]] void fail_read();
   [[noreturn]] void fail_read(std::string_view reason);
   // A read found no more data at offset `ended_at`: a failed read when
@@ -102,6 +110,8 @@ class InputUnit {
   std::string name_;
   os::File file_;
   std::unique_ptr<char[]> buffer_;
+  std::string first_;              // bytes read from the file before the unit was made
+  std::size_t first_read_ = 0;     // of them, those read through the unit
   std::size_t head_ = 0;           // next unread byte in buffer_
   std::size_t tail_ = 0;           // end of the bytes in buffer_
   std::uint64_t position_ = 0;     // offset of the next unread byte

@@ -14,7 +14,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
 
 status=0
-for target in free_format data_record ls_l run leap_list leap_second_dat tai_utc_dat; do
+for target in free_format data_record ls_l run leap_list leap_second_dat tai_utc_dat iers_series; do
   corpus=$root/build/fuzz/corpus/$target
   mkdir -p "$corpus" "$root/build/fuzz/findings/$target"
   cp -n tests/fuzz/corpus/$target/* "$corpus/" 2>/dev/null || true
