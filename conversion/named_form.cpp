@@ -107,8 +107,7 @@ std::string read_start(os::File& file, const std::string& name) {
   while (size < start.size() && !series_layout_told(std::string_view(start.data(), size))) {
     const std::ptrdiff_t n = file.read(start.data() + size, start.size() - size);
     if (n < 0) {
-      stop_severe(err::read_failed, unit_message("error during read", kDataFile.unit, name) + " (" +
-                                        file.error_text() + ")");
+      stop_read(kDataFile.unit, name, file.error_text());
     }
     if (n == 0) break;
     size += static_cast<std::size_t>(n);
@@ -134,8 +133,8 @@ std::string series_records(InputUnit& data, SeriesLayout layout, Series& series)
     stop_unit_at(refusal.beyond_two_digit_years ? UnitError::input_conversion : UnitError::syntax,
                  data.unit(), data.name(),
                  std::string(kProgramPrefix) + "line " + with_thousands(refusal.line) + " of " +
-                     (data.name().empty() ? "\"\"" : shown(data.name())) + " (" +
-                     std::string(series_name(layout)) + "): " + refusal.reason);
+                     quoted(data.name()) + " (" + std::string(series_name(layout)) +
+                     "): " + refusal.reason);
   }
   std::string records;
   records.reserve(series.days.size() * 32);
@@ -161,8 +160,8 @@ os::Identity identity_of(const std::string& name, bool output) {
 // names, are refused.
 void refuse_one_file(const NamedForm& form, const os::Identity& input, const os::Identity& output) {
   if (!os::same_file(input, output)) return;
-  throw RunStop(std::string(kProgramPrefix) + "INPUT " + shown(form.input) + " and OUTPUT " +
-                    shown(form.output) +
+  throw RunStop(std::string(kProgramPrefix) + "INPUT " + quoted(form.input) + " and OUTPUT " +
+                    quoted(form.output) +
                     " are the same file: nothing read or written (name another OUTPUT)",
                 usage_status);
 }
@@ -188,7 +187,7 @@ void convert_named(const NamedForm& form, std::optional<os::Replacement>& replac
   std::string start = read_start(data_file, form.input);
   const SeriesLayout layout = series_layout(start);
   if (layout != SeriesLayout::none && form.direction == Direction::add) {
-    throw RunStop(std::string(kProgramPrefix) + "INPUT " + shown(form.input) + " is " +
+    throw RunStop(std::string(kProgramPrefix) + "INPUT " + quoted(form.input) + " is " +
                       std::string(series_name(layout)) +
                       ", which gives UT1-UTC: use --reverse to make UT1-TAI records of it; "
                       "nothing converted",

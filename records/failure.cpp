@@ -33,12 +33,25 @@ void stop_severe(int number, std::string_view message, std::string detail) {
                 std::move(detail));
 }
 
-void stop_write(int unit, std::string_view file, std::string_view reason) {
-  std::string message = unit_message("error during write", unit, file);
+namespace {
+
+[[noreturn]] void stop_io(int number, std::string_view what, int unit, std::string_view file,
+                          std::string_view reason) {
+  std::string message = unit_message(what, unit, file);
   message += " (";
   message += reason;
   message += ")";
-  stop_severe(err::write_failed, message);
+  stop_severe(number, message);
+}
+
+}  // namespace
+
+void stop_read(int unit, std::string_view file, std::string_view reason) {
+  stop_io(err::read_failed, "error during read", unit, file, reason);
+}
+
+void stop_write(int unit, std::string_view file, std::string_view reason) {
+  stop_io(err::write_failed, "error during write", unit, file, reason);
 }
 
 std::string shown(std::string_view name) {

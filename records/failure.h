@@ -93,8 +93,10 @@ enum class UnitError {
   input_conversion = err::input_conversion,  // 64: a value that does not fit its item
 };
 
-// Ends the run with error 38, "error during write, unit U, file F
-// (reason)": a write, a flush or the final rename failed.
+// End the run with error 39, "error during read, unit U, file F (reason)",
+// or 38, "error during write, …": the system failed a read, or a write, a
+// flush or the final rename.
+[[noreturn]] void stop_read(int unit, std::string_view file, std::string_view reason);
 [[noreturn]] void stop_write(int unit, std::string_view file, std::string_view reason);
 
 // Ends the run with "forrtl: severe (N): message, unit U, file F";

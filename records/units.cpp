@@ -105,8 +105,7 @@ void InputUnit::fail_read() {
 }
 
 void InputUnit::fail_read(std::string_view reason) {
-  stop_severe(err::read_failed,
-              unit_message("error during read", unit_, name_) + " (" + std::string(reason) + ")");
+  stop_read(unit_, name_, reason);
 }
 
 void InputUnit::check_not_cut(std::uint64_t ended_at) {

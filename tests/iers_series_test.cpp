@@ -23,6 +23,7 @@
 #include "support/oracles.h"
 #include "support/run_program.h"
 #include "timescale/leap_table.h"
+#include "timescale/load_leap_table.h"
 #include "timescale/table_reader.h"
 
 namespace kw {
@@ -444,17 +445,17 @@ TEST(IersSeries, ALineThatDoesNotReadStopsTheRunAsAMalformedRecordDoes) {
   for (const Case& c :
        {Case{kHeader20 + kDay20 + with_columns(kDay20, 30, "x"), 59,
              "forrtl: severe (59): list-directed I/O syntax error, unit 1, file in.txt\n"
-             "KW_TAI2UTC: line 4 of in.txt (the IERS 20 C04 series): x in columns 27-38 is "
+             "KW_TAI2UTC: line 4 of \"in.txt\" (the IERS 20 C04 series): x in columns 27-38 is "
              "\"   x0.080406\", where F12.6 (a number ending in column 38) was expected\n"},
         Case{kFinalsDay + with_columns(with_columns(kFinalsDay, 1, "50 1 1"), 8, "69807.00"), 64,
              "forrtl: severe (64): input conversion error, unit 1, file in.txt\n"
-             "KW_TAI2UTC: line 2 of in.txt (the IERS finals2000A series): 2050-01-01 lies from "
+             "KW_TAI2UTC: line 2 of \"in.txt\" (the IERS finals2000A series): 2050-01-01 lies from "
              "2050 on, which a record's two-digit year cannot hold (it holds 1950 to 2049)\n"}}) {
     test::write_file(dir.path() / "in.txt", c.text);
     const test::RunResult result =
         run(dir.path(), {"--table", table, "--reverse", "in.txt", "out.txt"});
     EXPECT_EQ(result.exit_status, c.status);
-    EXPECT_EQ(result.standard_error, c.said + "KW_TAI2UTC: out.txt was not written\n");
+    EXPECT_EQ(result.standard_error, c.said + "KW_TAI2UTC: \"out.txt\" was not written\n");
     EXPECT_FALSE(fs::exists(dir.path() / "out.txt"));
   }
 }

@@ -334,8 +334,8 @@ struct OneFile {
 // line, the data file as it was and nothing made. A copy is converted.
 TEST(NamedForm, RefusesToConvertAFileIntoItself) {
   const auto refused = [](const std::string& input, const std::string& output) {
-    return "KW_TAI2UTC: INPUT " + input + " and OUTPUT " + output +
-           " are the same file: nothing read or written (name another OUTPUT)\n";
+    return "KW_TAI2UTC: INPUT \"" + input + "\" and OUTPUT \"" + output +
+           "\" are the same file: nothing read or written (name another OUTPUT)\n";
   };
   const std::vector<OneFile> cases = {
       {"one name",
