@@ -8,7 +8,9 @@
 
 #include "records/data_record.h"
 #include "records/failure.h"
+#include "records/text_lines.h"
 #include "timescale/lsconv_s.h"
+#include "timescale/published/published_table.h"
 
 namespace kw {
 namespace {
@@ -72,14 +74,6 @@ std::string form_of(const Field& field) {
   return form;
 }
 
-// A field's text, shown in a line that says what it holds.
-std::string quoted(std::string_view text) {
-  std::string said(1, '"');  // (GCC 12 warns of an overlap in "\"" + text)
-  said += shown(text);
-  said += '"';
-  return said;
-}
-
 std::string two_digits(int n) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d", n);
@@ -90,16 +84,13 @@ std::string date_text(int year, int month, int day) {
   return std::to_string(year) + "-" + two_digits(month) + "-" + two_digits(day);
 }
 
-bool is_leap(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+bool is_calendar_date(std::int64_t year, std::int64_t month, std::int64_t day) {
+  std::int64_t mjd = 0;
+  return calendar_date(year, month, day, mjd) != CalendarDate::not_a_date;
 }
 
-bool is_calendar_date(int year, int month, int day) {
-  constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1) return false;
-  const int days =
-      kDays[static_cast<std::size_t>(month - 1)] + (month == 2 && is_leap(year) ? 1 : 0);
-  return day <= days;
+bool is_letter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // The MJD of a date, as the program takes a record's date (JUDDY).
@@ -458,11 +449,9 @@ bool Reader::read(std::string_view text) {
   bool in_header = layout_ != SeriesLayout::finals2000a;
   bool blank_seen = false;  // a blank line after the first day: only blank lines may follow
   std::uint64_t blank_at = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
+  for (const TextLine& each : text_lines(text)) {
+    std::string_view line = each.text;
+    if (line.ends_with('\r')) line.remove_suffix(1);  // a last line's too
     ++line_number_;
     const std::size_t start = line.find_first_not_of(" \t");
     if (start == std::string_view::npos) {
@@ -515,10 +504,9 @@ bool Reader::day_line(std::string_view line, std::size_t start) {
 // The lines of `text` (without their line ends) up to `most` of them.
 std::vector<std::string_view> first_lines(std::string_view text, std::size_t most) {
   std::vector<std::string_view> lines;
-  while (!text.empty() && lines.size() < most) {
-    const std::size_t end = text.find('\n');
-    lines.push_back(text.substr(0, end));
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  for (const TextLine& line : text_lines(text)) {
+    if (lines.size() == most) break;
+    lines.push_back(line.text);
   }
   return lines;
 }
@@ -595,7 +583,7 @@ SeriesLayout series_layout(std::string_view start) {
   const std::string_view line = lines[first];
   const char lead = line[line.find_first_not_of(" \t")];
   if (line[0] == '#') return names_20_c04(lines, first) ? SeriesLayout::c04_20 : SeriesLayout::none;
-  if ((lead >= 'A' && lead <= 'Z') || (lead >= 'a' && lead <= 'z')) {
+  if (is_letter(lead)) {
     return names_14_c04(lines, first) ? SeriesLayout::c04_14 : SeriesLayout::none;
   }
   return is_first_finals_day(line) ? SeriesLayout::finals2000a : SeriesLayout::none;
@@ -613,7 +601,7 @@ bool series_layout_told(std::string_view start) {
   const std::string_view line = lines[first];
   const char lead = line[line.find_first_not_of(" \t")];
   const bool hash = line[0] == '#';
-  if (!hash && !((lead >= 'A' && lead <= 'Z') || (lead >= 'a' && lead <= 'z'))) return true;
+  if (!hash && !is_letter(lead)) return true;
   if (hash ? names_20_c04(lines, first) : names_14_c04(lines, first)) return true;
   // The header has ended: the first line after it is whole.
   for (std::size_t i = first + 1; i < lines.size(); ++i) {
