@@ -74,12 +74,12 @@ void PrintTo(const LayoutCase& c, std::ostream* os) {
 
 class SeriesLayouts : public ::testing::TestWithParam<LayoutCase> {};
 
-TEST_P(SeriesLayouts, AreToldByWhatNoRecordFileHolds) {
+TEST_P(SeriesLayouts, AreTold) {
   EXPECT_EQ(series_layout(GetParam().text), GetParam().layout);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    IersSeries, SeriesLayouts,
+    Iers, SeriesLayouts,
     ::testing::Values(
         LayoutCase{"c04_14", kHeader14 + kDay14, SeriesLayout::c04_14},
         LayoutCase{"c04_20", kHeader20 + kDay20, SeriesLayout::c04_20},
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                    std::string(40, ' ') + "EOP (IERS) 14 C04\n" + kDay14, SeriesLayout::none},
         LayoutCase{"finals_beyond_the_columns_read", std::string(38, ' ') + kFinalsDay,
                    SeriesLayout::none},
-        LayoutCase{"finals_with_the_mjd_of_another_day", with_columns(kFinalsDay, 8, "57755.00"),
+        LayoutCase{"finals_mjd_of_another_day", with_columns(kFinalsDay, 8, "57755.00"),
                    SeriesLayout::none},
         LayoutCase{"finals_with_no_flag", with_columns(kFinalsDay, 17, " "), SeriesLayout::none},
         LayoutCase{"text_without_c04", "EARTH ORIENTATION\n" + kDay14, SeriesLayout::none},
@@ -144,7 +144,7 @@ void PrintTo(const RefusalCase& c, std::ostream* os) {
 
 class SeriesRefusals : public ::testing::TestWithParam<RefusalCase> {};
 
-TEST_P(SeriesRefusals, NameTheLineAndWhatWasExpected) {
+TEST_P(SeriesRefusals, SayWhere) {
   const RefusalCase& c = GetParam();
   Series series;
   SeriesRefusal refusal;
@@ -159,7 +159,7 @@ constexpr auto k20 = SeriesLayout::c04_20;
 constexpr auto kFinals = SeriesLayout::finals2000a;
 
 INSTANTIATE_TEST_SUITE_P(
-    IersSeries, SeriesRefusals,
+    Iers, SeriesRefusals,
     ::testing::Values(
         RefusalCase{"mjd_of_another_day", k14, kHeader14 + with_columns(kDay14, 13, "  57754"), 6,
                     "MJD 57754 is not that of 2016-12-31, 57753"},
@@ -312,7 +312,7 @@ TEST_P(AstropySeries, GoesThroughReverseAndBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    IersSeries, AstropySeries,
+    Iers, AstropySeries,
     ::testing::Values(
         // The USNO's table of TAI-UTC holds the rates of 1961-1971.
         TableCase{"since_1961", kTestData / "tai-utc.dat", ""},
@@ -407,7 +407,7 @@ TEST_P(Samples, ConvertExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    IersSeries, Samples,
+    Iers, Samples,
     ::testing::Values(SampleCase{"c04_20", "c04-20-sample.txt", days_of_c04_20, ""},
                       SampleCase{"finals2000A", "finals2000A-sample.txt", days_of_finals,
                                  "KW_TAI2UTC: 10 days at the series' end without Bulletin A's x, "
@@ -434,7 +434,7 @@ TEST(IersSeries, ForwardOnASeriesIsRefused) {
 // A line of a series that does not read stops the run as a malformed
 // record does: its forrtl: line, then the line that says where and why;
 // nothing is written.
-TEST(IersSeries, ALineThatDoesNotReadStopsTheRunAsAMalformedRecordDoes) {
+TEST(IersSeries, ABadLineStopsTheRunAsABadRecordDoes) {
   const test::TempDir dir;
   const std::string table = (kTestData / "shipped-ls.ini").string();
   struct Case {
