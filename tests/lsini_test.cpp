@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "lsini/lsini.h"
+#include "platform/file.h"
 #include "support/calendar.h"
 #include "support/files.h"
 #include "support/leap_tables.h"
@@ -123,7 +124,7 @@ std::string with_expiry(const std::string& list, const std::string& expiry) {
 // What every run here starts from: the published texts, and tables made
 // from them.
 struct Texts {
-  std::string list;     // the system's IETF list
+  std::string list;     // the IETF list (a copy of the one tzdata brings)
   std::string iers;     // Leap_Second.dat
   std::string usno;     // tai-utc.dat
   std::string shipped;  // the shipped table, four values a line
@@ -151,10 +152,6 @@ const Texts& texts() {
   return t;
 }
 
-bool have_the_list() {
-  return !texts().list.empty();
-}
-
 // Why a test that needs an optional package's files is skipped: the
 // reason of its group, as configuring says it.
 constexpr const char* kNeedsTheList = "needs the system's leap-second list (install tzdata)";
@@ -164,7 +161,6 @@ constexpr const char* kNeedsTheIers = "needs astropy's Leap_Second.dat (install 
 // the USNO's the built-in history before them; each its own expiry.
 TEST(Sources, TheListAndTheUsnoTableGiveTheSameTable) {
   const Texts& t = texts();
-  if (t.list.empty()) GTEST_SKIP() << kNeedsTheList;
   PublishedTable ietf;
   PublishedTable usno;
   std::string why;
@@ -209,7 +205,6 @@ TEST(Sources, TaiUtcDatGivesTheHistoryWithRates) {
 // The IERS's Leap_Second.dat gives the list's entries, and its own expiry.
 TEST(Sources, TheIersTableGivesTheListsEntries) {
   const Texts& t = texts();
-  if (t.list.empty()) GTEST_SKIP() << kNeedsTheList;
   if (t.iers.empty()) GTEST_SKIP() << kNeedsTheIers;
   PublishedTable ietf;
   PublishedTable iers;
@@ -237,10 +232,9 @@ class DamagedSources : public ::testing::TestWithParam<Impostor> {};
 // Damaged copies and impostors are refused, saying what is wrong or what
 // was expected.
 TEST_P(DamagedSources, AreRefused) {
-  // A case damages the source its name begins with: only the list's and
-  // the IERS's come from optional packages.
+  // A case damages the source its name begins with: only the IERS's
+  // comes from an optional package.
   const std::string_view name = GetParam().name;
-  if (name.starts_with("list_") && texts().list.empty()) GTEST_SKIP() << kNeedsTheList;
   if (name.starts_with("iers_") && texts().iers.empty()) GTEST_SKIP() << kNeedsTheIers;
   PublishedTable table;
   std::string why;
@@ -341,9 +335,6 @@ class PublishedDates : public ::testing::TestWithParam<PublishedCase> {};
 // field gives the expiry: the table written from it loads with that one.
 TEST_P(PublishedDates, AreReal) {
   const PublishedCase& c = GetParam();
-  if (texts().list.empty() && std::string(c.name).starts_with("ietf")) {
-    GTEST_SKIP() << kNeedsTheList;
-  }
   PublishedTable table;
   std::string why;
   const bool read = read_published(c.text(texts()), table, why);
@@ -457,7 +448,6 @@ void table_is(const fs::path& work, const std::string& bytes) {
 class LsiniRuns : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(LsiniRuns, End) {
-  if (!have_the_list()) GTEST_SKIP() << kNeedsTheList;
   const RunCase& c = GetParam();
   const test::TempDir dir;
   const fs::path work = dir.path() / "work";
@@ -775,7 +765,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
-  if (!have_the_list()) GTEST_SKIP() << kNeedsTheList;
   const test::TempDir dir;
   const fs::path work = dir.path() / "work";
   fs::create_directories(work);
@@ -797,6 +786,25 @@ TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
 }
 #endif
 
+// Without a list named, kw_lsini reads the system's, where the system
+// keeps one (tzdata's): the table is the one that list gives when named.
+TEST(Lsini, WithoutAListReadsTheSystemOne) {
+  if (kw::os::system_leap_list().empty() || !fs::exists(KW_SYSTEM_LEAP_LIST)) {
+    GTEST_SKIP() << kNeedsTheList;
+  }
+  const test::TempDir dir;
+  for (const char* folder : {"default", "named"}) fs::create_directories(dir.path() / folder);
+  const test::RunResult by_default = test::run_program(KW_LSINI_PATH, dir.path() / "default");
+  const test::RunResult named =
+      test::run_program(KW_LSINI_PATH, dir.path() / "named", {.arguments = {KW_SYSTEM_LEAP_LIST}});
+  ASSERT_EQ(by_default.exit_status, 0) << by_default.standard_error;
+  ASSERT_EQ(named.exit_status, 0) << named.standard_error;
+  EXPECT_EQ(test::read_file(dir.path() / "default" / "ls.ini"),
+            test::read_file(dir.path() / "named" / "ls.ini"));
+  EXPECT_NE(by_default.standard_error.find(KW_SYSTEM_LEAP_LIST), std::string::npos)
+      << by_default.standard_error;
+}
+
 #ifndef _WIN32
 // Another program keeps replacing ls.ini with a table the list extends
 // (the replacing thread stands for it): a table replaced between being
@@ -804,7 +812,6 @@ TEST(Lsini, RunsAtOnceInOneFolderAllEndWithTheTable) {
 // is, and a run ends with the table written or with the status of a write
 // that could not be made, never with that of a table kept.
 TEST(Lsini, ATableReplacedWhileItIsOpenedIsReadAgain) {
-  if (!have_the_list()) GTEST_SKIP() << kNeedsTheList;
   const test::TempDir dir;
   const fs::path work = dir.path() / "work";
   fs::create_directories(work);
@@ -834,7 +841,6 @@ TEST(Lsini, ATableReplacedWhileItIsOpenedIsReadAgain) {
 #endif
 
 TEST(Lsini, WarnsWhenTheListHasExpired) {
-  if (!have_the_list()) GTEST_SKIP() << kNeedsTheList;
   const test::TempDir dir;
   const std::string expired = with_expiry(texts().list, "3899836800");  // 2023-08-01
   test::write_file(dir.path() / "list", expired);
@@ -861,7 +867,6 @@ TEST(Lsini, WarnsWhenTheListHasExpired) {
 
 // The warning's test of the clock counts days: no clock overflows it.
 TEST(Lsini, WarnsOfAnExpiredListAtAnyClock) {
-  if (!have_the_list()) GTEST_SKIP() << kNeedsTheList;
   const test::TempDir dir;
   test::write_file(dir.path() / "list", texts().list);
   const test::ScopedCwd cwd(dir.path());

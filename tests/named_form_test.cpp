@@ -177,11 +177,11 @@ TEST(NamedForm, TakesThePublishedTablesThemselves) {
   test::write_file(fixed.data(), test::read_file(example));
   ASSERT_EQ(fixed.run().exit_status, 0);
   for (const fs::path& source :
-       {fs::path(KW_HOST_ROOT "/usr/share/zoneinfo/leap-seconds.list"),
+       {fs::path(KW_LEAP_LIST),
         fs::path(KW_HOST_ROOT
                  "/usr/lib/python3/dist-packages/astropy/utils/iers/data/Leap_Second.dat"),
         fs::path(KW_TEST_DATA_DIR) / "tai-utc.dat"}) {
-    if (!fs::exists(source)) continue;  // the system's list and the IERS's are optional
+    if (!fs::exists(source)) continue;  // the IERS's is optional
     SCOPED_TRACE(source.string());
     const test::TempDir dir;
     const test::RunResult named =
