@@ -203,6 +203,14 @@ INSTANTIATE_TEST_SUITE_P(
                     kFinalsDay + "17 1 2 57755.00\n" +
                         with_columns(with_columns(kFinalsDay, 5, " 3"), 8, "57756.00"),
                     3, "after days without them"},
+        // Found in review: these read today (status 0), and should not.
+        RefusalCase{"day_repeated", k14, kHeader14 + kDay14 + kDay14, 7, "57754"},
+        RefusalCase{"finals_overlapping_days", kFinals,
+                    kFinalsDay + with_columns(with_columns(kFinalsDay, 5, " 2"), 8, "57755.00") +
+                        kFinalsDay,
+                    3, "57756"},
+        RefusalCase{"finals_no_day_with_values", kFinals,
+                    with_columns(kFinalsDay, 58, std::string(21, ' ')), 2, "holds no day"},
         RefusalCase{"finals_2050", kFinals,
                     with_columns(with_columns(kFinalsDay, 1, "50 1 1"), 8, "69807.00"), 1,
                     "2050-01-01 lies from 2050 on", true}),
