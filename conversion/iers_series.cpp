@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "records/data_record.h"
@@ -181,6 +182,7 @@ class Reader {
   Series& series_;
   SeriesRefusal& refusal_;
   std::uint64_t line_number_ = 0;
+  std::optional<long> previous_mjd_;  // the MJD of the last day read
 };
 
 bool Reader::blank_columns(std::string_view line, std::size_t first, std::size_t last,
@@ -216,6 +218,14 @@ bool Reader::dated(int year, long month, long day, long mjd, SeriesDay& out) {
                       ", which a record's two-digit year cannot hold (it holds 1950 to 2049)",
                   true);
   }
+  // The series are daily: each line the day after the one before it.
+  if (previous_mjd_ && mjd != *previous_mjd_ + 1) {
+    return refuse("MJD " + std::to_string(mjd) + " (" + date + ") after MJD " +
+                  std::to_string(*previous_mjd_) + ", where the next day, MJD " +
+                  std::to_string(*previous_mjd_ + 1) +
+                  ", was expected (a series gives each day once, in order)");
+  }
+  previous_mjd_ = mjd;
   out.year = year;
   out.month = static_cast<int>(month);
   out.day = static_cast<int>(day);
@@ -474,9 +484,12 @@ bool Reader::read(std::string_view text) {
     }
     if (!day_line(line, start)) return false;
   }
-  if (series_.days.empty() && series_.days_without_values == 0) {
+  if (series_.days.empty()) {
     ++line_number_;
-    return refuse("the end of the file, where " + expected_line() + ": the series holds no day");
+    return refuse("the end of the file, where " + expected_line() +
+                  (series_.days_without_values == 0
+                       ? ": the series holds no day"
+                       : ": the series holds no day with Bulletin A's x, y and UT1-UTC"));
   }
   return true;
 }

@@ -63,9 +63,11 @@ struct SeriesRefusal {
 };
 
 // Reads the whole `text` as a series of `layout` (not none): every line
-// checked, its values in their columns, its MJD against its date, header
-// lines only where the layout puts them, blank lines only at the end.
-// False, with `refusal`, at the first line that does not read.
+// checked, its values in their columns, its MJD against its date, each
+// day the day after the one before, header lines only where the layout
+// puts them, blank lines only at the end. False, with `refusal`, at the
+// first line that does not read, or after the last when no day gives a
+// record (finals2000A: none with Bulletin A's three values).
 bool read_series(std::string_view text, SeriesLayout layout, Series& series,
                  SeriesRefusal& refusal);
 

@@ -62,6 +62,9 @@ std::string with_columns(std::string text, std::size_t column, const std::string
   return text;
 }
 
+// The day after kFinalsDay, with the same values.
+const std::string kFinalsNextDay = with_columns(with_columns(kFinalsDay, 5, " 2"), 8, "57755.00");
+
 struct LayoutCase {
   const char* name;
   std::string text;
@@ -193,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "MJD 57753 is not that of 2017-01-01, 57754"},
         RefusalCase{"finals_mjd", kFinals, kFinalsDay + with_columns(kFinalsDay, 8, "57755.00"), 2,
                     "MJD 57755 is not that of 2017-01-01, 57754"},
-        RefusalCase{"finals_flag", kFinals, kFinalsDay + with_columns(kFinalsDay, 58, "F"), 2,
+        RefusalCase{"finals_flag", kFinals, kFinalsDay + with_columns(kFinalsNextDay, 58, "F"), 2,
                     "I or P, the flag of Bulletin A's UT1-UTC"},
         RefusalCase{"finals_flag_without_values", kFinals, kFinalsDay + "17 1 2 57755.00 I\n", 2,
                     "a blank was expected"},
@@ -203,6 +206,12 @@ INSTANTIATE_TEST_SUITE_P(
                     kFinalsDay + "17 1 2 57755.00\n" +
                         with_columns(with_columns(kFinalsDay, 5, " 3"), 8, "57756.00"),
                     3, "after days without them"},
+        // Found in review: these read today (status 0), and should not.
+        RefusalCase{"day_repeated", k14, kHeader14 + kDay14 + kDay14, 7, "57754"},
+        RefusalCase{"finals_overlapping_days", kFinals, kFinalsDay + kFinalsNextDay + kFinalsDay, 3,
+                    "57756"},
+        RefusalCase{"finals_no_day_with_values", kFinals,
+                    with_columns(kFinalsDay, 58, std::string(21, ' ')), 2, "holds no day"},
         RefusalCase{"finals_2050", kFinals,
                     with_columns(with_columns(kFinalsDay, 1, "50 1 1"), 8, "69807.00"), 1,
                     "2050-01-01 lies from 2050 on", true}),
