@@ -440,11 +440,11 @@ bool Reader::finals_flags(std::string_view line, const FinalsValues& values) {
 std::string Reader::expected_line() const {
   switch (layout_) {
     case SeriesLayout::c04_14:
-      return "a day of the 14 C04 series (year, month, day, MJD, x, y, UT1-UTC, ... in "
-             "FORMAT(3(I4),I7,2(F11.6),2(F12.7),...)) was expected";
+      return "a day of the 14 C04 series (year, month, day, MJD, x, y, UT1-UTC, ... in their "
+             "columns) was expected";
     case SeriesLayout::c04_20:
       return "a day of the 20 C04 series (year, month, day, hour, MJD, x, y, UT1-UTC, ... in "
-             "format(4(i4),f10.2,2(f12.6),f12.7,...)) was expected";
+             "their columns) was expected";
     case SeriesLayout::finals2000a:
     case SeriesLayout::none:
       break;
@@ -459,8 +459,8 @@ bool Reader::read(std::string_view text) {
   bool in_header = layout_ != SeriesLayout::finals2000a;
   bool blank_seen = false;  // a blank line after the first day: only blank lines may follow
   std::uint64_t blank_at = 0;
-  for (const TextLine& each : text_lines(text)) {
-    std::string_view line = each.text;
+  while (!text.empty()) {  // a line at a time: a series may be large
+    std::string_view line = take_line(text).text;
     if (line.ends_with('\r')) line.remove_suffix(1);  // a last line's too
     ++line_number_;
     const std::size_t start = line.find_first_not_of(" \t");
@@ -517,10 +517,7 @@ bool Reader::day_line(std::string_view line, std::size_t start) {
 // The lines of `text` (without their line ends) up to `most` of them.
 std::vector<std::string_view> first_lines(std::string_view text, std::size_t most) {
   std::vector<std::string_view> lines;
-  for (const TextLine& line : text_lines(text)) {
-    if (lines.size() == most) break;
-    lines.push_back(line.text);
-  }
+  while (!text.empty() && lines.size() < most) lines.push_back(take_line(text).text);
   return lines;
 }
 
@@ -530,9 +527,14 @@ bool blank_for_records(std::string_view line) {
          std::string_view::npos;
 }
 
+// A line of a "#" header: a "#" line, or a blank one between them.
+bool in_hash_header(std::string_view line) {
+  return line.starts_with('#') || line.find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
 // A "#" header from lines[first] that names the 20 C04 series.
 bool names_20_c04(const std::vector<std::string_view>& lines, std::size_t first) {
-  for (std::size_t i = first; i < lines.size() && lines[i].starts_with('#'); ++i) {
+  for (std::size_t i = first; i < lines.size() && in_hash_header(lines[i]); ++i) {
     if (lines[i].find("20 C04") != std::string_view::npos) return true;
   }
   return false;
@@ -619,8 +621,7 @@ bool series_layout_told(std::string_view start) {
   // The header has ended: the first line after it is whole.
   for (std::size_t i = first + 1; i < lines.size(); ++i) {
     const std::size_t at = lines[i].find_first_not_of(" \t");
-    if (hash ? !lines[i].starts_with('#')
-             : at != std::string_view::npos && is_digit(lines[i][at])) {
+    if (hash ? !in_hash_header(lines[i]) : at != std::string_view::npos && is_digit(lines[i][at])) {
       return true;
     }
   }

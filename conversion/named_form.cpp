@@ -124,9 +124,9 @@ std::string series_records(InputUnit& data, SeriesLayout layout, Series& series)
   std::string text;
   if (!data.read_rest(kMostSeriesBytes, text)) {
     stop_unit_at(UnitError::syntax, data.unit(), data.name(),
-                 about(data.name(), series_name(layout)) + " larger than " +
-                     with_thousands(kMostSeriesBytes >> 20) +
-                     " MiB, more than any published one holds");
+                 about(data.name(), std::string(series_name(layout)) + " is larger than " +
+                                        with_thousands(kMostSeriesBytes >> 20) +
+                                        " MiB, more than any published one holds"));
   }
   SeriesRefusal refusal;
   if (!read_series(text, layout, series, refusal)) {

@@ -54,17 +54,50 @@ void stop_write(int unit, std::string_view file, std::string_view reason) {
   stop_io(err::write_failed, "error during write", unit, file, reason);
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character of two to four bytes at
+// the start of `text`, or 0.
+std::size_t utf8_length(std::string_view text) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || text.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  }
+  // No overlong form, no surrogate, nothing past U+10FFFF.
+  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
+      (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F)) {
+    return 0;
+  }
+  return length;
+}
+
+void put_escaped(unsigned char byte, std::string& text) {
+  constexpr const char* kHex = "0123456789abcdef";
+  text += "\\x";
+  text += kHex[byte >> 4];
+  text += kHex[byte & 0xF];
+}
+
+}  // namespace
+
 std::string shown(std::string_view name) {
   std::string text;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      constexpr const char* kHex = "0123456789abcdef";
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xF];
+  for (std::size_t i = 0; i < name.size();) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    const std::size_t length = byte >= 0x80 ? utf8_length(name.substr(i)) : 0;
+    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0;
+    if (length > 0 && !c1) {
+      text.append(name.substr(i, length));
+      i += length;
+    } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F) || c1) {
+      put_escaped(byte, text);
+      if (c1) put_escaped(static_cast<unsigned char>(name[i + 1]), text);
+      i += c1 ? 2 : 1;
     } else {
-      text += c;
+      text += name[i++];
     }
   }
   return text;

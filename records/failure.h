@@ -65,7 +65,11 @@ class RunStop {
 };
 
 // A name as it may be shown in the program's own lines: control
-// characters written as \xNN, so that none reaches a terminal.
+// characters written as \xNN, so that none reaches a terminal: C0 and
+// DEL, C1 as UTF-8 encodes it (C2 80 to C2 9F), and bytes 80 to 9F that
+// are not part of a well-formed UTF-8 character (a terminal of 8-bit
+// characters takes 9B for the start of a control sequence). Other text,
+// UTF-8 or not, is shown as it is.
 std::string shown(std::string_view name);
 
 // 12345678 as "12,345,678".

@@ -15,6 +15,10 @@ struct TextLine {
   std::string_view end;
 };
 
+// The first line of `text` (not empty), which is left holding the rest:
+// for reading a large text a line at a time.
+TextLine take_line(std::string_view& text);
+
 // The lines of `text` in order; an empty text has none, and a text that
 // ends with a line feed has no empty line after it.
 std::vector<TextLine> text_lines(std::string_view text);

@@ -5,6 +5,7 @@
 
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "conversion/record_batch.h"
 #include "conversion/run.h"
@@ -64,6 +65,38 @@ TEST(RunReport, SaysWhatRecordsPastTheExpiryTook) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(outside_the_table(c.counts, test::table_from_text(c.table)), c.lines) << c.table;
+  }
+}
+
+// Names and texts from files reach the terminal with no control
+// character, C1 ones included, however they are encoded; other text,
+// UTF-8 or not, is shown as it is.
+TEST(RunReport, ShowsNoControlCharacter) {
+  const struct {
+    std::string_view name;
+    std::string_view shown;
+  } cases[] = {
+      {"ls.ini", "ls.ini"},
+      {"a\x1b[31mb", "a\\x1b[31mb"},
+      {"\x7f\n", "\\x7f\\x0a"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},  // UTF-8 e acute
+      {"\xc4\x80 \xe2\x82\xac \xf0\x9f\x98\x80",
+       "\xc4\x80 \xe2\x82\xac \xf0\x9f\x98\x80"},  // 80 and 9F as continuations
+      {"\xc2\x9b"
+       "31m",
+       "\\xc2\\x9b"
+       "31m"},                   // CSI as UTF-8 encodes it
+      {"\xc2\xa0", "\xc2\xa0"},  // no-break space
+      {"\x9b"
+       "31m",
+       "\\x9b"
+       "31m"},                             // CSI as one byte
+      {"\xe9t\xe9", "\xe9t\xe9"},          // Latin-1 text
+      {"\xe0\x80\x9b", "\xe0\\x80\\x9b"},  // overlong: its bytes alone
+      {"\xc3", "\xc3"},                    // a lead at the end
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(shown(c.name), c.shown) << c.name;
   }
 }
 
