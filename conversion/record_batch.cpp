@@ -132,12 +132,13 @@ void RecordBatch::emit(OutputUnit& out, const InputUnit& data, ZoneCounts& count
     const std::uint64_t line = first_line + stopped_at_;
     std::string detail =
         std::string(kProgramPrefix) + "line " + with_thousands(line) + " of " + quoted(data.name());
-    if (stop_ != ReadStatus::conversion) {
-      // Only the parsed columns take part in the read.
-      detail += ": " +
-                found_in_line(record_text(stopped_at_).substr(0, kParsedColumns), line == 1) +
-                ", where six numbers (year, month, day and three values) were expected";
-    }
+    // Only the parsed columns take part in the read.
+    const std::string_view read = record_text(stopped_at_).substr(0, kParsedColumns);
+    detail += ": ";
+    detail += stop_ == ReadStatus::conversion
+                  ? misfit_in_line(read)
+                  : found_in_line(read, line == 1) +
+                        ", where six numbers (year, month, day and three values) were expected";
     stop_unit_at(error_for(stop_), data.unit(), data.name(), std::move(detail));
   }
   if (convert_failure_) std::rethrow_exception(convert_failure_);

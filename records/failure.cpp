@@ -1,6 +1,8 @@
 #include "records/failure.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "platform/process.h"
@@ -186,6 +188,31 @@ std::string found_in_line(std::string_view line, bool first) {
     at = line.find_first_not_of(" \t,", end);
   }
   return std::to_string(values) + (values == 1 ? " value" : " values");
+}
+
+std::string misfit_in_line(std::string_view line) {
+  constexpr std::array<const char*, 6> kItems = {
+      "the year", "the month", "the day", "the first value", "the second value", "the third value"};
+  std::size_t item = 0;
+  for (std::size_t at = line.find_first_not_of(" \t,"); at != std::string_view::npos;
+       at = line.find_first_not_of(" \t,", at)) {
+    const std::size_t end = std::min(line.find_first_of(" \t,", at), line.size());
+    const std::string_view word = line.substr(at, end - at);
+    at = end;
+    if (item == kItems.size()) break;
+    std::int32_t whole = 0;
+    double real = 0.0;
+    const bool integer = item < 3;
+    const ReadStatus status =
+        integer ? ListReader(word).next_integer(whole) : ListReader(word).next_real(real);
+    if (status == ReadStatus::conversion) {
+      return quoted(word.substr(0, 40)) + " as " + kItems[item] +
+             (integer ? ", where a whole number of at most 32 bits was expected"
+                      : ", where a number within the range of a double was expected");
+    }
+    ++item;
+  }
+  return "a value that does not fit its item";
 }
 
 UnitError error_for(ReadStatus status) {

@@ -119,6 +119,12 @@ enum class UnitError {
 // first word that is not a number, or else how many values it has.
 std::string found_in_line(std::string_view line, bool first);
 
+// What a record that stops the run with error 64 holds: the first value
+// that does not fit the item it is read for, and what was expected
+// ("\"1.5\" as the day, where a whole number of at most 32 bits was
+// expected").
+std::string misfit_in_line(std::string_view line);
+
 // Ends the run because the leap-second table cannot be used; `what` says
 // why, and the line begins with the program's name.
 [[noreturn]] void stop_table(std::string_view what);

@@ -292,6 +292,11 @@ TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
     return "KW_TAI2UTC: line " + std::to_string(line) + " of \"..\\..\\KW_PVZ.DAT\"" +
            (found.empty() ? "" : ": " + found + test::kSixNumbers) + "\n";
   };
+  const auto misfit = [](int line, const std::string& found) {
+    return "KW_TAI2UTC: line " + std::to_string(line) + " of \"..\\..\\KW_PVZ.DAT\": " + found +
+           " was expected\n";
+  };
+  const std::string conversion = "forrtl: severe (64): input conversion error" + file;
   const std::string good = "96 01 05 0 0 0\r\n";
   const std::string out = "96 01 05  0.00000  0.00000 30.000000";
   const std::string syntax = "forrtl: severe (59): list-directed I/O syntax error" + file;
@@ -303,10 +308,20 @@ TEST(Program, BadDataRecordsStopTheRunAndKeepWhatWasWritten) {
        {out}},
       {good + "96 01 05 1 2 x\r\n", syntax, at(2, "\"x\", not a number"), 59, {out}},
       {good + good + "96 01 05 1.5e999 2 3\r\n",
-       "forrtl: severe (64): input conversion error" + file,
-       at(3, ""),
+       conversion,
+       misfit(3, "\"1.5e999\" as the first value, where a number within the range of a double"),
        64,
        {out, out}},
+      {good + "96 01 5.5 1 2 3\r\n",
+       conversion,
+       misfit(2, "\"5.5\" as the day, where a whole number of at most 32 bits"),
+       64,
+       {out}},
+      {"96 4294967297 05 1 2 3\r\n",
+       conversion,
+       misfit(1, "\"4294967297\" as the month, where a whole number of at most 32 bits"),
+       64,
+       {}},
       {good + "96 01 05 1 2 3\r", syntax, at(2, "\"3\\x0d\", not a number"), 59, {out}},
       // The sixth value would need column 39.
       {"96 01 05 1.0000000000 2.00000000000000 7\r\n",
