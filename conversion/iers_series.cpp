@@ -182,7 +182,8 @@ class Reader {
   Series& series_;
   SeriesRefusal& refusal_;
   std::uint64_t line_number_ = 0;
-  std::optional<long> previous_mjd_;  // the MJD of the last day read
+  std::optional<long> previous_mjd_;        // the MJD of the last day read
+  std::uint64_t first_without_values_ = 0;  // the line of the first day without them
 };
 
 bool Reader::blank_columns(std::string_view line, std::size_t first, std::size_t last,
@@ -386,13 +387,14 @@ bool Reader::finals_line(std::string_view line) {
   }
   if (values[4].empty() || values[5].empty() || values[6].empty()) {
     // The records end at the first day without Bulletin A's three values.
-    ++series_.days_without_values;
+    if (series_.days_without_values++ == 0) first_without_values_ = line_number_;
     return true;
   }
   if (series_.days_without_values > 0) {
-    return refuse(
-        "a day with Bulletin A's x, y and UT1-UTC after days without them, where only "
-        "days without them were expected");
+    return refuse("a day with Bulletin A's x, y and UT1-UTC after line " +
+                  with_thousands(first_without_values_) +
+                  ", the first day without all three, where only days without them were "
+                  "expected (the series ends there)");
   }
   out.x = values[4];
   out.y = values[5];

@@ -205,8 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"finals_values_after_the_end", kFinals,
                     kFinalsDay + "17 1 2 57755.00\n" +
                         with_columns(with_columns(kFinalsDay, 5, " 3"), 8, "57756.00"),
-                    3, "after days without them"},
-        // Found in review: these read today (status 0), and should not.
+                    3, "after line 2, the first day without all three"},
+        // Days repeated or out of order, as pasted files give them.
         RefusalCase{"day_repeated", k14, kHeader14 + kDay14 + kDay14, 7, "57754"},
         RefusalCase{"finals_overlapping_days", kFinals, kFinalsDay + kFinalsNextDay + kFinalsDay, 3,
                     "57756"},
