@@ -557,6 +557,28 @@ bool names_14_c04(const std::vector<std::string_view>& lines, std::size_t first)
   return false;
 }
 
+// How a text opens: its first line not blank in the record reader's
+// columns (lines[first]) begins a "#" header, a text header, or neither
+// (a day, or anything else); none when there is no such line.
+struct Opening {
+  enum class Kind { none, hash, text, other };
+  std::size_t first = 0;
+  Kind kind = Kind::none;
+};
+
+Opening opening_of(const std::vector<std::string_view>& lines) {
+  Opening opening;
+  while (opening.first < lines.size() && blank_for_records(lines[opening.first])) {
+    ++opening.first;
+  }
+  if (opening.first == lines.size()) return opening;
+  const std::string_view line = lines[opening.first];
+  opening.kind = line[0] == '#'                                   ? Opening::Kind::hash
+                 : is_letter(line[line.find_first_not_of(" \t")]) ? Opening::Kind::text
+                                                                  : Opening::Kind::other;
+  return opening;
+}
+
 // A day of finals2000A with Bulletin A's flag in column 17 and the MJD of
 // its date.
 bool is_first_finals_day(std::string_view line) {
@@ -594,16 +616,19 @@ std::string_view series_name(SeriesLayout layout) {
 SeriesLayout series_layout(std::string_view start) {
   // A header is short: the day lines follow within these lines.
   const std::vector<std::string_view> lines = first_lines(start, 64);
-  std::size_t first = 0;
-  while (first < lines.size() && blank_for_records(lines[first])) ++first;
-  if (first == lines.size()) return SeriesLayout::none;
-  const std::string_view line = lines[first];
-  const char lead = line[line.find_first_not_of(" \t")];
-  if (line[0] == '#') return names_20_c04(lines, first) ? SeriesLayout::c04_20 : SeriesLayout::none;
-  if (is_letter(lead)) {
-    return names_14_c04(lines, first) ? SeriesLayout::c04_14 : SeriesLayout::none;
+  const Opening opening = opening_of(lines);
+  switch (opening.kind) {
+    case Opening::Kind::none:
+      break;
+    case Opening::Kind::hash:
+      return names_20_c04(lines, opening.first) ? SeriesLayout::c04_20 : SeriesLayout::none;
+    case Opening::Kind::text:
+      return names_14_c04(lines, opening.first) ? SeriesLayout::c04_14 : SeriesLayout::none;
+    case Opening::Kind::other:
+      return is_first_finals_day(lines[opening.first]) ? SeriesLayout::finals2000a
+                                                       : SeriesLayout::none;
   }
-  return is_first_finals_day(line) ? SeriesLayout::finals2000a : SeriesLayout::none;
+  return SeriesLayout::none;
 }
 
 bool series_layout_told(std::string_view start) {
@@ -612,13 +637,10 @@ bool series_layout_told(std::string_view start) {
   if (end == std::string_view::npos) return false;
   const std::vector<std::string_view> lines = first_lines(start.substr(0, end + 1), 64);
   if (lines.size() == 64) return true;  // as far as series_layout looks
-  std::size_t first = 0;
-  while (first < lines.size() && blank_for_records(lines[first])) ++first;
-  if (first == lines.size()) return false;
-  const std::string_view line = lines[first];
-  const char lead = line[line.find_first_not_of(" \t")];
-  const bool hash = line[0] == '#';
-  if (!hash && !is_letter(lead)) return true;
+  const auto [first, kind] = opening_of(lines);
+  if (kind == Opening::Kind::none) return false;
+  if (kind == Opening::Kind::other) return true;
+  const bool hash = kind == Opening::Kind::hash;
   if (hash ? names_20_c04(lines, first) : names_14_c04(lines, first)) return true;
   // The header has ended: the first line after it is whole.
   for (std::size_t i = first + 1; i < lines.size(); ++i) {
